@@ -1,0 +1,27 @@
+# make        build into build/ (programs in build/bin/)
+# make test   install what is missing, build, run every test
+# make demo   install what is missing, build, run the main job on examples/
+BUILD ?= build
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps test demo clean
+
+all: $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+deps:
+	@scripts/install-deps.sh
+
+test: deps
+	$(MAKE) all
+	ctest --test-dir $(BUILD) --output-on-failure -j2
+
+demo: deps
+	$(MAKE) all
+	scripts/demo.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

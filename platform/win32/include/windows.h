@@ -1,0 +1,8 @@
+// The Windows API subset the system uses, over POSIX.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#include "winbase.h"
+#include "winnls.h"
+#include "winuser.h"

@@ -1,0 +1,236 @@
+// Kernel services: counters, locks, timing, debugger, error codes and texts, files.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "../include/windows.h"
+#include "../include/win32/paths.h"
+
+LONG InterlockedIncrement(LONG volatile* a) { return __atomic_add_fetch(a, 1, __ATOMIC_SEQ_CST); }
+LONG InterlockedDecrement(LONG volatile* a) { return __atomic_sub_fetch(a, 1, __ATOMIC_SEQ_CST); }
+LONG InterlockedExchange(LONG volatile* t, LONG v) { return __atomic_exchange_n(t, v, __ATOMIC_SEQ_CST); }
+LONG InterlockedCompareExchange(LONG volatile* d, LONG exchange, LONG comparand) {
+  __atomic_compare_exchange_n(d, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+  return comparand;
+}
+
+void InitializeCriticalSection(LPCRITICAL_SECTION cs) { cs->impl = new std::recursive_mutex; }
+void EnterCriticalSection(LPCRITICAL_SECTION cs) { static_cast<std::recursive_mutex*>(cs->impl)->lock(); }
+BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs) {
+  return static_cast<std::recursive_mutex*>(cs->impl)->try_lock() ? TRUE : FALSE;
+}
+void LeaveCriticalSection(LPCRITICAL_SECTION cs) { static_cast<std::recursive_mutex*>(cs->impl)->unlock(); }
+void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
+  delete static_cast<std::recursive_mutex*>(cs->impl);
+  cs->impl = nullptr;
+}
+
+void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+DWORD GetTickCount() {
+  using namespace std::chrono;
+  return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+BOOL IsDebuggerPresent() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("TracerPid:", 0) == 0) return std::atoi(line.c_str() + 10) != 0 ? TRUE : FALSE;
+  }
+  return FALSE;
+}
+
+void DebugBreak() {
+  if (IsDebuggerPresent()) {
+    raise(SIGTRAP);
+    return;
+  }
+  std::fputs("DebugBreak: no debugger attached, continuing\n", stderr);
+}
+
+namespace {
+thread_local DWORD t_last_error = 0;
+
+struct SystemText {
+  DWORD code;
+  const char* text;
+};
+
+// Win32 codes and the HRESULTs of the COM runtime that have a system text. Codes that an
+// interface defines for itself (FACILITY_ITF, e.g. CLASS_E_CLASSNOTAVAILABLE) have none.
+constexpr SystemText kWin32Texts[] = {
+    {ERROR_SUCCESS, "The operation completed successfully."},
+    {ERROR_INVALID_FUNCTION, "Incorrect function."},
+    {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified."},
+    {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified."},
+    {ERROR_ACCESS_DENIED, "Access is denied."},
+    {ERROR_INVALID_HANDLE, "The handle is invalid."},
+    {ERROR_NOT_ENOUGH_MEMORY, "Not enough memory resources are available to process this command."},
+    {ERROR_INVALID_DATA, "The data is invalid."},
+    {ERROR_OUTOFMEMORY, "Not enough memory resources are available to complete this operation."},
+    {ERROR_WRITE_FAULT, "The system cannot write to the specified device."},
+    {ERROR_READ_FAULT, "The system cannot read from the specified device."},
+    {ERROR_SHARING_VIOLATION, "The process cannot access the file because it is being used by another process."},
+    {ERROR_HANDLE_DISK_FULL, "The disk is full."},
+    {ERROR_NOT_SUPPORTED, "The request is not supported."},
+    {ERROR_FILE_EXISTS, "The file exists."},
+    {ERROR_INVALID_PARAMETER, "The parameter is incorrect."},
+    {ERROR_DISK_FULL, "There is not enough space on the disk."},
+    {ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
+    {ERROR_INVALID_NAME, "The filename, directory name, or volume label syntax is incorrect."},
+    {ERROR_MOD_NOT_FOUND, "The specified module could not be found."},
+    {ERROR_PROC_NOT_FOUND, "The specified procedure could not be found."},
+    {ERROR_DIR_NOT_EMPTY, "The directory is not empty."},
+    {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists."},
+    {ERROR_MORE_DATA, "More data is available."},
+    {ERROR_NO_MORE_ITEMS, "No more data is available."},
+    {ERROR_BADDB, "The configuration registry database is corrupt."},
+    {ERROR_BADKEY, "The configuration registry key is invalid."},
+    {ERROR_CANTOPEN, "The configuration registry key could not be opened."},
+    {ERROR_CANTREAD, "The configuration registry key could not be read."},
+    {ERROR_CANTWRITE, "The configuration registry key could not be written."},
+    {ERROR_KEY_DELETED, "Illegal operation attempted on a registry key that has been marked for deletion."},
+    {ERROR_NO_UNICODE_TRANSLATION,
+     "No mapping for the Unicode character exists in the target multi-byte code page."},
+};
+
+constexpr SystemText kHresultTexts[] = {
+    {0x8000FFFFu, "Catastrophic failure"},
+    {0x80004001u, "Not implemented"},
+    {0x80004002u, "No such interface supported"},
+    {0x80004003u, "Invalid pointer"},
+    {0x80004004u, "Operation aborted"},
+    {0x80004005u, "Unspecified error"},
+    {0x80040154u, "Class not registered"},
+    {0x80040150u, "Could not read key from registry"},
+    {0x80040151u, "Could not write key to registry"},
+    {0x80040152u, "Could not find the key in the registry"},
+    {0x80040110u, "Class does not support aggregation (or class object is remote)"},
+    {0x800401F0u, "CoInitialize has not been called."},
+    {0x800401F3u, "Invalid class string"},
+    {0x800401F9u, "Error in the DLL"},
+    {0x80020003u, "Member not found."},
+    {0x80020005u, "Type mismatch."},
+    {0x80020006u, "Unknown name."},
+    {0x80020008u, "Bad variable type."},
+    {0x80020009u, "Exception occurred."},
+    {0x8002000Au, "Out of present range."},
+    {0x8002000Bu, "Invalid index."},
+    {0x8002802Bu, "Element not found."},
+    {0x80029C4Au, "Error loading type library/DLL."},
+    {0x80028018u, "Old format or invalid type library."},
+    {0x8002801Cu, "Error accessing the OLE registry."},
+    {0x80030002u, "The file could not be found."},
+    {0x8003001Du, "A disk error occurred during a write operation."},
+};
+
+const char* system_text(DWORD code) {
+  for (const auto& t : kHresultTexts)
+    if (t.code == code) return t.text;
+  if (code < 0x10000u || (code & 0xFFFF0000u) == 0x80070000u) {
+    DWORD win32 = code & 0xFFFFu;
+    for (const auto& t : kWin32Texts)
+      if (t.code == win32) return t.text;
+  }
+  return nullptr;
+}
+}  // namespace
+
+DWORD GetLastError() { return t_last_error; }
+void SetLastError(DWORD e) { t_last_error = e; }
+
+HLOCAL LocalAlloc(UINT flags, size_t bytes) {
+  void* p = (flags & LMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
+  if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return p;
+}
+HLOCAL LocalFree(HLOCAL mem) {
+  std::free(mem);
+  return nullptr;
+}
+
+DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD id, DWORD, LPSTR buffer, DWORD size, va_list*) {
+  if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const char* text = system_text(id);
+  if (!text) {
+    SetLastError(317);  // ERROR_MR_MID_NOT_FOUND
+    return 0;
+  }
+  size_t len = std::strlen(text);
+  if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
+    char* out = static_cast<char*>(LocalAlloc(LMEM_FIXED, len + 1));
+    if (!out) return 0;
+    std::memcpy(out, text, len + 1);
+    *reinterpret_cast<LPSTR*>(buffer) = out;
+    return static_cast<DWORD>(len);
+  }
+  if (size <= len) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(buffer, text, len + 1);
+  return static_cast<DWORD>(len);
+}
+
+namespace {
+DWORD error_from_errno(int e) {
+  switch (e) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES: case EPERM: case EROFS: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_ALREADY_EXISTS;
+    case ENOSPC: return ERROR_DISK_FULL;
+    case ENAMETOOLONG: return ERROR_INVALID_NAME;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_INVALID_FUNCTION;
+  }
+}
+}  // namespace
+
+DWORD GetFileAttributesA(LPCSTR name) {
+  if (!name || !*name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  struct stat st;
+  if (::stat(win32::ansi_path_to_posix(name).c_str(), &st) != 0) {
+    SetLastError(error_from_errno(errno));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  DWORD attrs = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
+  if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) attrs |= FILE_ATTRIBUTE_READONLY;
+  return attrs ? attrs : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL CreateDirectoryA(LPCSTR path, void*) {
+  if (!path || !*path) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  if (::mkdir(win32::ansi_path_to_posix(path).c_str(), 0777) != 0) {
+    SetLastError(error_from_errno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR path) {
+  if (!path || ::unlink(win32::ansi_path_to_posix(path).c_str()) != 0) {
+    SetLastError(path ? error_from_errno(errno) : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return TRUE;
+}

@@ -1,0 +1,106 @@
+// MessageBoxA and its replaceable service.
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <string>
+
+#include "../include/windows.h"
+#include "../include/win32/message_box.h"
+#include "../include/win32/text.h"
+
+namespace win32 {
+
+namespace {
+
+std::mutex g_lock;
+MessageBoxHandler g_handler;
+
+void print_box(std::FILE* out, const MessageBoxRequest& box) {
+  std::fprintf(out, "[%s] %s\n", ansi_to_utf8(box.caption).c_str(), ansi_to_utf8(box.text).c_str());
+}
+
+// A person at the terminal answers by the first letter of a button; Enter takes the default.
+int ask_terminal(const MessageBoxRequest& box) {
+  auto buttons = MessageBoxButtons(box.type);
+  int def = MessageBoxDefaultButton(box.type);
+  for (;;) {
+    print_box(stderr, box);
+    std::string prompt;
+    for (int id : buttons) {
+      if (!prompt.empty()) prompt += " / ";
+      prompt += MessageBoxButtonName(id);
+      if (id == def) prompt += " (Enter)";
+    }
+    std::fprintf(stderr, "%s? ", prompt.c_str());
+    std::fflush(stderr);
+    std::string line;
+    if (!std::getline(std::cin, line)) return def;
+    if (line.empty()) return def;
+    for (int id : buttons) {
+      if (std::tolower(static_cast<unsigned char>(line[0])) ==
+          std::tolower(static_cast<unsigned char>(MessageBoxButtonName(id)[0])))
+        return id;
+    }
+  }
+}
+
+int default_handler(const MessageBoxRequest& box) {
+  if (isatty(STDIN_FILENO) && isatty(STDERR_FILENO)) return ask_terminal(box);
+  print_box(stderr, box);
+  int def = MessageBoxDefaultButton(box.type);
+  std::fprintf(stderr, "(no one to answer: %s)\n", MessageBoxButtonName(def));
+  return def;
+}
+
+}  // namespace
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+  std::lock_guard<std::mutex> g(g_lock);
+  std::swap(g_handler, handler);
+  return handler;
+}
+
+std::vector<int> MessageBoxButtons(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO: return {IDYES, IDNO};
+    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
+    default: return {IDOK};
+  }
+}
+
+int MessageBoxDefaultButton(UINT type) {
+  auto buttons = MessageBoxButtons(type);
+  size_t index = (type & MB_DEFMASK) >> 8;
+  return index < buttons.size() ? buttons[index] : buttons.front();
+}
+
+const char* MessageBoxButtonName(int id) {
+  switch (id) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDABORT: return "Abort";
+    case IDRETRY: return "Retry";
+    case IDIGNORE: return "Ignore";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    default: return "?";
+  }
+}
+
+}  // namespace win32
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  win32::MessageBoxRequest box{owner, text ? text : "", caption ? caption : "Error", type};
+  win32::MessageBoxHandler handler;
+  {
+    std::lock_guard<std::mutex> g(win32::g_lock);
+    handler = win32::g_handler;
+  }
+  return handler ? handler(box) : win32::default_handler(box);
+}
