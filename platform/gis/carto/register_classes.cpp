@@ -1,0 +1,7 @@
+#include "gis/gis.h"
+
+namespace gis {
+
+void RegisterClasses() { RegisterCoreClasses(); }
+
+}  // namespace gis

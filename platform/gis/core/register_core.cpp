@@ -1,0 +1,7 @@
+#include "gis/core.h"
+
+namespace gis {
+
+void RegisterCoreClasses() {}
+
+}  // namespace gis

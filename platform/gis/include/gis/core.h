@@ -1,0 +1,45 @@
+// Entry points of the GIS core (geometry, spatial references, vector data) for the rest of
+// the stand-in and the host. Everything the system itself uses goes through the COM
+// interfaces of arcobjects/ and CoCreateInstance; these functions serve the document layer,
+// the host program and tests.
+#pragma once
+
+#include <string>
+
+#include <win32/com_ptr.h>
+
+#include "arcobjects/arcobjects.h"
+
+namespace gis {
+
+// Registers the creatable classes of the core with the COM runtime (idempotent).
+void RegisterCoreClasses();
+
+// --- spatial references ---
+// "EPSG:n", a WKT text, or the contents of a .prj file; empty result and *error set when
+// the text describes no coordinate system.
+win32::ComPtr<ISpatialReference> SpatialReferenceFromText(const std::string& text, std::string* error = nullptr);
+// "EPSG:n" when the system has an EPSG code, otherwise its WKT; "" for null.
+std::string SpatialReferenceToText(ISpatialReference* sr);
+
+// --- geometry ---
+// A geometry from a GeoJSON geometry object (Point, MultiPoint, LineString,
+// MultiLineString, Polygon, MultiPolygon); sr may be null.
+win32::ComPtr<IGeometry> GeometryFromGeoJson(const std::string& geojson, ISpatialReference* sr,
+                                             std::string* error = nullptr);
+std::string GeometryToGeoJson(IGeometry* geometry);
+// A geometry from WKT (tests and tools); sr may be null.
+win32::ComPtr<IGeometry> GeometryFromWkt(const std::string& wkt, ISpatialReference* sr, std::string* error = nullptr);
+std::string GeometryToWkt(IGeometry* geometry);
+
+// --- vector data ---
+// Opens a feature class over any GDAL vector source, read-only. path is UTF-8; layer
+// names the layer inside a multi-layer source (empty: the first). Empty result and *error
+// set when the source cannot be opened.
+win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std::string& layer,
+                                              std::string* error = nullptr);
+// Where a feature class made by the core reads its data from (UTF-8 path, layer name);
+// false for feature classes of other origin.
+bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::string* layer);
+
+}  // namespace gis
