@@ -225,8 +225,10 @@ BSTR bstr_from_utf8(std::string_view s) {
 }
 std::string bstr_to_utf8(BSTR b) { return utf16_to_utf8(bstr_view(b)); }
 
-std::string ansi_path_to_posix(std::string_view ansi_path) {
-  std::string p = ansi_to_utf8(ansi_path);
+std::string ansi_path_to_posix(std::string_view ansi_path) { return wide_path_to_posix(ansi_to_utf16(ansi_path)); }
+
+std::string wide_path_to_posix(std::u16string_view wide_path) {
+  std::string p = utf16_to_utf8(wide_path);
   if (p.size() >= 2 && p[1] == ':' && ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'))) {
     p.erase(0, 2);
     if (p.empty() || (p[0] != '\\' && p[0] != '/')) p.insert(0, "/");
