@@ -47,3 +47,20 @@ int show_check_prompt(const char* caption, const char* report) {
                 report ? report : "");
   return MessageBoxA(nullptr, text, caption, MB_YESNOCANCEL | MB_ICONQUESTION | MB_TASKMODAL);
 }
+
+BSTR ansi_to_bstr(const std::string& text) {
+  if (text.empty()) return SysAllocStringLen(nullptr, 0);
+  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  BSTR out = SysAllocStringLen(nullptr, static_cast<UINT>(n));
+  if (out) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out, n);
+  return out;
+}
+
+std::string bstr_to_ansi(BSTR text) {
+  UINT length = SysStringLen(text);
+  if (length == 0) return std::string();
+  int n = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
+  return out;
+}

@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -59,11 +60,11 @@ class TComInterface {
   ~TComInterface() { Reset(); }
 
   TComInterface& operator=(const TComInterface& o) {
-    if (this != &o) Bind(o.intf);
+    if (this != std::addressof(o)) Bind(o.intf);
     return *this;
   }
   TComInterface& operator=(TComInterface&& o) noexcept {
-    if (this != &o) {
+    if (this != std::addressof(o)) {
       Reset();
       intf = std::exchange(o.intf, nullptr);
     }
@@ -139,4 +140,31 @@ class TComInterface {
   }
 
   T* intf = nullptr;
+};
+
+// Narrow (ANSI) text to a new BSTR through MultiByteToWideChar(CP_ACP); the caller frees it.
+BSTR ansi_to_bstr(const std::string& text);
+// A BSTR's text in the ANSI code page (WideCharToMultiByte(CP_ACP)); null reads as empty.
+std::string bstr_to_ansi(BSTR text);
+
+// Owns one BSTR and frees it with SysFreeString.
+class Tvo_bstr {
+ public:
+  Tvo_bstr() = default;
+  explicit Tvo_bstr(const std::string& ansi) : f_text(ansi_to_bstr(ansi)) {}
+  ~Tvo_bstr() { SysFreeString(f_text); }
+  Tvo_bstr(const Tvo_bstr&) = delete;
+  Tvo_bstr& operator=(const Tvo_bstr&) = delete;
+
+  BSTR get() const { return f_text; }
+  // Frees what is held and hands out the slot for an out-parameter.
+  BSTR* operator&() {
+    SysFreeString(f_text);
+    f_text = nullptr;
+    return &f_text;
+  }
+  std::string ansi() const { return bstr_to_ansi(f_text); }
+
+ private:
+  BSTR f_text = nullptr;
 };

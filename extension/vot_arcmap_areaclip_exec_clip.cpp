@@ -1,0 +1,128 @@
+// Stage 3: every feature layer clipped into a new shapefile.
+#include <windows.h>
+
+#include "extension/vot_arcmap_areaclip_exec.h"
+
+namespace {
+
+// The dimension asked of the intersection for a source geometry type; -1 outside the table.
+esriGeometryDimension dimension_for(esriGeometryType type) {
+  switch (type) {
+    case esriGeometryPoint:
+    case esriGeometryMultipoint: return esriGeometry0Dimension;
+    case esriGeometryPolyline:
+    case esriGeometryLine: return esriGeometry1Dimension;
+    case esriGeometryPolygon: return esriGeometry2Dimension;
+    default: return esriGeometryNoDimension;
+  }
+}
+
+int geometry_class(esriGeometryType type) {
+  switch (type) {
+    case esriGeometryPoint:
+    case esriGeometryMultipoint: return 1;
+    case esriGeometryPolyline:
+    case esriGeometryLine: return 2;
+    case esriGeometryPolygon: return 3;
+    default: return 0;
+  }
+}
+
+bool same_class(esriGeometryType a, esriGeometryType b) {
+  int ca = geometry_class(a);
+  return ca != 0 && ca == geometry_class(b);
+}
+
+}  // namespace
+
+int Tvo_arcmap_areaclip_execute::clip_layers() {
+  // The result folder itself, also when no layer writes into it: the document goes there.
+  if (!force_folder(params->get_newmap()->get_map_path())) return 1;
+  for (int i = 0; i < records->count(); ++i) {
+    Tvo_arcmap_areaclip_lr* record = records->get(i);
+    Tvo_arcgis_ptr_layer* handle = record->get_layer();
+    if (!handle->is_feature_layer()) continue;
+    show_progress_text("Обрабатывается: " + handle->name());
+    TComInterface<IFeatureLayer> layer;
+    layer = handle->get_layer();
+    int code = clip_layer(polygon, layer, record->get_file_name());
+    record->set_done(true);
+    if (code != 0) return code;
+  }
+  return 0;
+}
+
+int Tvo_arcmap_areaclip_execute::clip_layer(TComInterface<IPolygon> cutter, TComInterface<IFeatureLayer> layer,
+                                           const std::string& path) {
+  if (!layer) return 0;
+  TComInterface<IFeatureClass> source;
+  layer->get_FeatureClass(&source);
+  if (!source) return 0;
+  LONG total = 0;
+  source->FeatureCount(nullptr, &total);
+  esriGeometryType shape_type = esriGeometryNull;
+  source->get_ShapeType(&shape_type);
+
+  force_folder(path);
+  TComInterface<IFeatureClass> target =
+      create_shapefile_feature_class(path, shape_type, false, false, spatial_reference);
+  // Without the output class nothing of this layer can be written: the run fails.
+  if (!target) return 1;
+  copy_attribute_fields(source, target);
+
+  TComInterface<IFeatureCursor> cursor;
+  source->Search(nullptr, VARIANT_FALSE, &cursor);
+  if (!cursor) return 0;
+
+  TComInterface<IFeature> feature;
+  cursor->NextFeature(&feature);
+  int counter = 0;
+  while (feature) {
+    TComInterface<IGeometry> shape;
+    feature->get_Shape(&shape);
+    if (shape) {
+      if (spatial_reference) shape->Project(spatial_reference);
+      esriGeometryType type = esriGeometryNull;
+      shape->get_GeometryType(&type);
+      if (type == shape_type) {
+        TComInterface<ITopologicalOperator> topology;
+        topology = cutter;
+        TComInterface<IGeometry> result;
+        if (topology) topology->Intersect(shape, dimension_for(type), &result);
+        VARIANT_BOOL empty = VARIANT_TRUE;
+        if (result) result->get_IsEmpty(&empty);
+        esriGeometryType result_type = esriGeometryNull;
+        if (result && !empty) result->get_GeometryType(&result_type);
+        if (result && !empty && same_class(result_type, type)) {
+          TComInterface<IFeature> output;
+          target->CreateFeature(&output);
+          if (!output) return 1;
+          output->putref_Shape(result);
+          copy_attribute_values(feature, output);
+          // A feature the shapefile refuses would be lost without a word.
+          if (FAILED(output->Store())) return 1;
+        }
+      }
+    }
+    cursor->NextFeature(&feature);
+    ++counter;
+    show_progress(counter, total);
+  }
+  return 0;
+}
+
+bool Tvo_arcmap_areaclip_execute::force_folder(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  if (cut == std::string::npos) return true;
+  std::string folder = path.substr(0, cut + 1);
+  // Create every folder along the way, from the top down.
+  for (size_t pos = 0; pos < folder.size(); ++pos) {
+    char c = folder[pos];
+    if ((c != '\\' && c != '/') || pos == 0) continue;
+    std::string part = folder.substr(0, pos);
+    if (part.size() == 2 && part[1] == ':') continue;
+    if (GetFileAttributesA(part.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryA(part.c_str(), nullptr);
+  }
+  DWORD attributes = GetFileAttributesA(folder.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
