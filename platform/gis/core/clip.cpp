@@ -1,0 +1,135 @@
+// Intersect of an area (polygon or envelope) with another geometry: the parts of the
+// other geometry inside the area, with the other geometry's type.
+//
+// The area is repaired and prepared once (GeometryState::prepared_cutter) and reused for
+// every geometry it cuts. A geometry whose bounds miss the area's bounds, or that the
+// prepared area does not intersect, gives the empty result without an overlay; one that
+// the area covers is copied whole; only geometries crossing the boundary are overlaid.
+#include <win32/com_error.h>
+
+#include "geometry_object.h"
+#include "geos_parts.h"
+
+namespace gis::core {
+
+namespace {
+
+esriGeometryDimension dimension_of(esriGeometryType type) {
+  switch (type) {
+    case esriGeometryPoint:
+    case esriGeometryMultipoint: return esriGeometry0Dimension;
+    case esriGeometryPolyline:
+    case esriGeometryLine: return esriGeometry1Dimension;
+    case esriGeometryPolygon: return esriGeometry2Dimension;
+    default: return esriGeometryNoDimension;
+  }
+}
+
+GeomPtr empty_result(esriGeometryType type) {
+  switch (type) {
+    case esriGeometryPoint: return geos_empty(GEOS_POINT);
+    case esriGeometryMultipoint: return geos_empty(GEOS_MULTIPOINT);
+    case esriGeometryPolygon: return geos_empty(GEOS_POLYGON);
+    default: return geos_empty(GEOS_LINESTRING);
+  }
+}
+
+// The polygonal part of g (repaired when g is invalid); g itself when it is valid.
+const GEOSGeometry* valid_polygonal(const GEOSGeometry* g, GeomPtr* holder) {
+  GEOSContextHandle_t h = geos();
+  if (GEOSisValid_r(h, g) == 1) return g;
+  GeomPtr repaired = geos_checked(GEOSMakeValid_r(h, g), "repair of a polygon");
+  std::vector<GeomPtr> polys;
+  extract_dimension(repaired.get(), 2, &polys);
+  if (polys.empty()) {
+    *holder = geos_empty(GEOS_POLYGON);
+  } else if (polys.size() == 1) {
+    *holder = std::move(polys.front());
+  } else {
+    *holder = make_collection(GEOS_MULTIPOLYGON, std::move(polys));
+  }
+  return holder->get();
+}
+
+GeomPtr overlay(const GEOSGeometry* area, const GEOSGeometry* g, int dim) {
+  GEOSContextHandle_t h = geos();
+  GeomPtr r(GEOSIntersection_r(h, area, g));
+  if (!r && dim == 1) {
+    // An invalid line (for example one with a single repeated vertex) gets one retry in
+    // repaired form.
+    GeomPtr repaired = geos_checked(GEOSMakeValid_r(h, g), "repair of a line");
+    r.reset(GEOSIntersection_r(h, area, repaired.get()));
+  }
+  if (!r) geos_checked(nullptr, "GEOS intersection");
+  std::vector<GeomPtr> parts;
+  extract_dimension(r.get(), dim, &parts);
+  if (parts.empty()) return nullptr;
+  if (parts.size() == 1) return std::move(parts.front());
+  return make_collection(dim == 2 ? GEOS_MULTIPOLYGON : GEOS_MULTILINESTRING, std::move(parts));
+}
+
+bool prepared_test(char r, const char* what) {
+  if (r == 2) win32::throw_hr(E_FAIL, std::string(what) + ": " + geos_last_error());
+  return r == 1;
+}
+
+// The clipped shape of other; null for the empty result.
+GeomPtr clip(const GeometryState& cutter, const GeometryState& other) {
+  Bounds cb, ob;
+  if (!cutter.bounds(&cb) || !other.bounds(&ob) || !cb.intersects(ob)) return nullptr;
+  GEOSContextHandle_t h = geos();
+  const GEOSPreparedGeometry* prepared = cutter.prepared_cutter();
+  const GEOSGeometry* g = other.geom();
+  switch (other.type()) {
+    case esriGeometryPoint:
+      if (prepared_test(GEOSPreparedCovers_r(h, prepared, g), "GEOS covers")) return geos_clone(g);
+      return nullptr;
+    case esriGeometryMultipoint: {
+      std::vector<GeomPtr> inside;
+      int n = GEOSGetNumGeometries_r(h, g);
+      for (int i = 0; i < n; ++i) {
+        const GEOSGeometry* p = GEOSGetGeometryN_r(h, g, i);
+        if (prepared_test(GEOSPreparedCovers_r(h, prepared, p), "GEOS covers")) inside.push_back(geos_clone(p));
+      }
+      if (inside.empty()) return nullptr;
+      return make_collection(GEOS_MULTIPOINT, std::move(inside));
+    }
+    case esriGeometryPolyline:
+    case esriGeometryLine:
+      if (prepared_test(GEOSPreparedCovers_r(h, prepared, g), "GEOS covers")) return geos_clone(g);
+      if (!prepared_test(GEOSPreparedIntersects_r(h, prepared, g), "GEOS intersects")) return nullptr;
+      return overlay(cutter.cutter(), g, 1);
+    case esriGeometryPolygon: {
+      GeomPtr repaired;
+      g = valid_polygonal(g, &repaired);
+      if (GEOSisEmpty_r(h, g)) return nullptr;
+      if (prepared_test(GEOSPreparedCovers_r(h, prepared, g), "GEOS covers")) return geos_clone(g);
+      if (!prepared_test(GEOSPreparedIntersects_r(h, prepared, g), "GEOS intersects")) return nullptr;
+      return overlay(cutter.cutter(), g, 2);
+    }
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+HRESULT intersect(const GeometryState& cutter, IGeometry* other, esriGeometryDimension dimension,
+                  IGeometry** result) {
+  if (!other) return E_POINTER;
+  const GeometryState* o = state_of(other);
+  if (!o) win32::throw_hr(E_INVALIDARG, "Intersect: the geometry was not made by this library");
+  esriGeometryDimension wanted = dimension_of(o->type());
+  if (wanted == esriGeometryNoDimension)
+    win32::throw_hr(E_INVALIDARG, "Intersect: geometry type " + std::to_string(o->type()) + " cannot be intersected");
+  if (dimension != wanted)
+    win32::throw_hr(E_INVALIDARG, "Intersect: dimension " + std::to_string(dimension) +
+                                      " does not fit geometry type " + std::to_string(o->type()));
+  esriGeometryType type = o->type() == esriGeometryLine ? esriGeometryPolyline : o->type();
+  GeomPtr r;
+  if (!cutter.is_empty() && !o->is_empty()) r = clip(cutter, *o);
+  if (!r) r = empty_result(type);
+  *result = make_geometry(type, std::move(r), o->sr()).detach();
+  return S_OK;
+}
+
+}  // namespace gis::core

@@ -1,0 +1,438 @@
+#include "feature_class.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <win32/com_error.h>
+#include <win32/text.h>
+
+#include "feature.h"
+#include "feature_cursor.h"
+#include "geometry.h"
+#include "geometry_ogr.h"
+#include "spatial_reference.h"
+#include "system_objects.h"
+
+namespace gis::core {
+
+namespace {
+
+constexpr const char* kOidName = "FID";
+constexpr const char* kShapeName = "Shape";
+// Widest field a dBASE file holds.
+constexpr int kDbfMaxWidth = 254;
+constexpr int kDbfMaxName = 10;
+
+HRESULT out_text(const std::string& s, BSTR* out) {
+  if (!out) return E_POINTER;
+  *out = win32::bstr_from_utf8(s);
+  return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+// The longest prefix of s of at most bytes bytes that does not split a UTF-8 character.
+std::string utf8_prefix(const std::string& s, size_t bytes) {
+  if (s.size() <= bytes) return s;
+  size_t n = bytes;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  return s.substr(0, n);
+}
+
+const char* const kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"};
+
+void remove_shapefile(const std::string& folder, const std::string& base) {
+  std::error_code ec;
+  for (const char* ext : kShapefileParts) std::filesystem::remove(std::filesystem::path(folder) / (base + ext), ec);
+}
+
+}  // namespace
+
+FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable,
+                           IWorkspace* workspace)
+    : dataset_(std::move(dataset)),
+      layer_(layer),
+      path_(std::move(path)),
+      layer_name_(layer->GetName()),
+      writable_(writable),
+      workspace_(workspace) {
+  GDALDriver* driver = dataset_->GetDriver();
+  shapefile_ = driver && EQUAL(driver->GetDescription(), "ESRI Shapefile");
+  build_schema();
+}
+
+FeatureClass::~FeatureClass() = default;
+
+void FeatureClass::build_schema() {
+  if (const OGRSpatialReference* srs = layer_->GetSpatialRef()) sr_ = make_spatial_reference(*srs);
+  OGRwkbGeometryType geom_type = layer_->GetGeomType();
+  shape_type_ = esri_type_of(geom_type);
+  if (shape_type_ == esriGeometryNull && !writable_) {
+    // Sources that do not declare one type (GeoJSON, for example) are typed by their
+    // first shape.
+    GdalErrorScope errors;
+    layer_->ResetReading();
+    for (int i = 0; i < 100 && shape_type_ == esriGeometryNull; ++i) {
+      OGRFeatureUniquePtr f(layer_->GetNextFeature());
+      if (!f) break;
+      if (const OGRGeometry* g = f->GetGeometryRef()) {
+        shape_type_ = esri_type_of(g->getGeometryType());
+        geom_type = g->getGeometryType();
+      }
+    }
+    layer_->ResetReading();
+  }
+
+  std::vector<win32::ComPtr<IField>> fields;
+  FieldSpec oid;
+  oid.name = oid.alias = kOidName;
+  oid.type = esriFieldTypeOID;
+  oid.length = 4;
+  oid.nullable = false;
+  oid.required = true;
+  oid.editable = false;
+  fields.push_back(make_field(oid));
+  columns_.push_back({Column::Oid, -1, esriFieldTypeOID, kOidName});
+
+  FieldSpec shape;
+  shape.name = shape.alias = kShapeName;
+  shape.type = esriFieldTypeGeometry;
+  shape.required = true;
+  shape.geometry_def = make_geometry_def(shape_type_, OGR_GT_HasZ(geom_type), OGR_GT_HasM(geom_type), sr_.get());
+  fields.push_back(make_field(shape));
+  columns_.push_back({Column::Shape, -1, esriFieldTypeGeometry, kShapeName});
+
+  OGRFeatureDefn* defn = layer_->GetLayerDefn();
+  for (int i = 0; i < defn->GetFieldCount(); ++i) {
+    FieldSpec desc = field_from_ogr(*defn->GetFieldDefn(i));
+    columns_.push_back({Column::Attribute, i, desc.type, desc.name});
+    fields.push_back(make_field(desc));
+  }
+  fields_ = make_fields(fields);
+}
+
+std::string FeatureClass::dataset_name() const {
+  std::filesystem::path p(path_);
+  if (shapefile_ && EQUAL(p.extension().string().c_str(), ".shp")) return p.stem().string();
+  return layer_name_;
+}
+
+win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const std::string& layer,
+                                               IWorkspace* workspace) {
+  DatasetPtr dataset = open_vector(path, false);
+  GdalErrorScope errors;
+  OGRLayer* l = layer.empty() ? dataset->GetLayer(0) : dataset->GetLayerByName(layer.c_str());
+  if (!l) win32::throw_hr(E_INVALIDARG, path + " has no layer " + (layer.empty() ? "" : "named " + layer));
+  return make(std::move(dataset), l, path, false, workspace);
+}
+
+win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& folder, const std::string& base,
+                                                           esriGeometryType type, bool has_z, bool has_m,
+                                                           ISpatialReference* sr,
+                                                           const std::vector<FieldSpec>& attributes,
+                                                           IWorkspace* workspace) {
+  gdal_init();
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) win32::throw_hr(E_INVALIDARG, "no folder " + folder);
+  if (base.empty()) win32::throw_hr(E_INVALIDARG, "a shapefile needs a name");
+  if (access(folder.c_str(), W_OK) != 0) win32::throw_hr(E_ACCESSDENIED, "the folder " + folder + " is not writable");
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    fs::path name = entry.path().filename();
+    for (const char* ext : kShapefileParts) {
+      if (EQUAL(name.string().c_str(), (base + ext).c_str()))
+        win32::throw_hr(E_INVALIDARG, "the file " + (fs::path(folder) / name).string() + " exists already");
+    }
+  }
+  OGRwkbGeometryType ogr_type = ogr_type_of(type, has_z, has_m);
+  std::string path = (fs::path(folder) / (base + ".shp")).string();
+  GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
+  if (!driver) win32::throw_hr(E_FAIL, "GDAL has no shapefile driver");
+
+  GdalErrorScope errors;
+  try {
+    DatasetPtr dataset(driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    if (!dataset) errors.fail(E_FAIL, "cannot create " + path);
+    struct SrsRelease {
+      void operator()(OGRSpatialReference* s) const { s->Release(); }
+    };
+    std::unique_ptr<OGRSpatialReference, SrsRelease> srs;
+    if (sr) {
+      ICoreSpatialReference* core = core_sr(sr);
+      if (!core) win32::throw_hr(E_INVALIDARG, "the spatial reference was not made by this library");
+      srs.reset(core->ogr().Clone());
+    }
+    const char* options[] = {"ENCODING=UTF-8", nullptr};
+    OGRLayer* layer = dataset->CreateLayer(base.c_str(), srs.get(), ogr_type, const_cast<char**>(options));
+    if (!layer) errors.fail(E_FAIL, "cannot create " + path);
+    win32::ComPtr<FeatureClass> cls = make(std::move(dataset), layer, path, true, workspace);
+    for (const FieldSpec& a : attributes) cls->add_attribute(a);
+    return cls;
+  } catch (...) {
+    remove_shapefile(folder, base);
+    throw;
+  }
+}
+
+void FeatureClass::add_attribute(const FieldSpec& desc) {
+  if (desc.name.empty()) win32::throw_hr(E_INVALIDARG, "a field needs a name");
+  OGRFieldType ogr_type;
+  int width = 0, precision = 0;
+  esriFieldType type = desc.type;
+  switch (desc.type) {
+    case esriFieldTypeSmallInteger:
+    case esriFieldTypeInteger:
+      type = esriFieldTypeInteger;
+      ogr_type = OFTInteger;
+      // Without a known width, room for every 32-bit value with its sign.
+      width = desc.precision > 0 ? desc.precision : 11;
+      break;
+    case esriFieldTypeSingle:
+    case esriFieldTypeDouble: {
+      type = esriFieldTypeDouble;
+      ogr_type = OFTReal;
+      width = desc.precision > 0 ? desc.precision : 24;
+      precision = desc.precision > 0 ? desc.scale : 15;
+      // A width that held the source's values in its own file need not hold them here:
+      // keep room for 15 integer digits, the sign and the point besides the decimals.
+      width = std::max(width, precision + (precision > 0 ? 1 : 0) + 16);
+      break;
+    }
+    case esriFieldTypeString:
+      ogr_type = OFTString;
+      // The source counts characters (or bytes of a one-byte code page); UTF-8 needs
+      // more bytes for letters beyond ASCII.
+      width = desc.length > 0 ? desc.length * 2 : kDbfMaxWidth;
+      break;
+    case esriFieldTypeDate:
+      ogr_type = OFTDate;
+      break;
+    default:
+      win32::throw_hr(E_INVALIDARG, "a shapefile cannot hold field " + desc.name + " of type " +
+                                        std::to_string(desc.type));
+  }
+  width = std::min(width, kDbfMaxWidth);
+  precision = std::min(precision, std::max(0, width - 2));
+
+  // Names are cut to the dBASE limit; a cut name that is taken gets a number instead of
+  // its last characters (LONGFIELDNAME2 after LONGFIELDNAME1: LONGFIELD1).
+  auto taken = [&](const std::string& name) {
+    std::u16string folded = fold_case(win32::utf8_to_utf16(name));
+    for (const Column& c : columns_)
+      if (fold_case(win32::utf8_to_utf16(c.name)) == folded) return true;
+    return false;
+  };
+  std::string name = utf8_prefix(desc.name, kDbfMaxName);
+  for (int n = 1; taken(name); ++n) {
+    std::string suffix = std::to_string(n);
+    name = utf8_prefix(desc.name, kDbfMaxName - suffix.size()) + suffix;
+  }
+
+  GdalErrorScope errors;
+  OGRFieldDefn defn(name.c_str(), ogr_type);
+  defn.SetWidth(width);
+  defn.SetPrecision(precision);
+  if (layer_->CreateField(&defn, FALSE) != OGRERR_NONE) errors.fail(E_FAIL, "cannot add field " + name);
+  OGRFeatureDefn* layer_defn = layer_->GetLayerDefn();
+  int index = layer_defn->GetFieldCount() - 1;
+  FieldSpec created = field_from_ogr(*layer_defn->GetFieldDefn(index));
+  created.type = type;
+  columns_.push_back({Column::Attribute, index, type, created.name});
+  append_field(fields_.get(), make_field(created).get(), desc.name);
+}
+
+win32::ComPtr<IFeature> FeatureClass::make_feature(OGRFeature& f) {
+  std::vector<VARIANT> values(columns_.size());
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (columns_[i].kind == Column::Attribute) {
+      read_value(f, columns_[i], &values[i]);
+    } else {
+      VariantInit(&values[i]);
+    }
+  }
+  win32::ComPtr<IGeometry> shape;
+  if (const OGRGeometry* g = f.GetGeometryRef()) {
+    GeomPtr geos_shape = geos_from_ogr(*g);
+    esriGeometryType type = esri_type_of(g->getGeometryType());
+    if (type == esriGeometryNull) type = shape_type_;
+    if (type != esriGeometryNull && type != esriGeometryMultiPatch) {
+      shape = make_geometry(type, std::move(geos_shape), sr_.get());
+    }
+  }
+  GIntBig fid = f.GetFID();
+  return Feature::make(win32::ComPtr<FeatureClass>(this), fid == OGRNullFID ? -1 : static_cast<LONG>(fid),
+                       std::move(values), std::move(shape));
+}
+
+LONG FeatureClass::write(const std::vector<VARIANT>& values, IGeometry* shape) {
+  if (!writable_) win32::throw_hr(E_ACCESSDENIED, "the feature class is read-only");
+  OGRFeatureUniquePtr f(OGRFeature::CreateFeature(layer_->GetLayerDefn()));
+  for (size_t i = 0; i < columns_.size() && i < values.size(); ++i) {
+    if (columns_[i].kind == Column::Attribute) write_value(*f, columns_[i], values[i], shapefile_);
+  }
+  if (shape) {
+    GeometryState* s = state_of(shape);
+    if (!s) win32::throw_hr(E_INVALIDARG, "the shape was not made by this library");
+    if (s->type() == esriGeometryMultiPatch) win32::throw_hr(E_INVALIDARG, "a shapefile cannot hold a multipatch");
+    if (!s->is_empty()) f->SetGeometryDirectly(ogr_from_geos(s->geom()).release());
+  }
+  GdalErrorScope errors;
+  if (layer_->CreateFeature(f.get()) != OGRERR_NONE || !errors.failure().empty())
+    errors.fail(E_FAIL, "cannot write a feature to " + path_);
+  // The driver reports a value it had to cut only as a warning; nothing may be cut.
+  const std::string& w = errors.warning();
+  if (w.find("not successfully written") != std::string::npos || w.find("truncated") != std::string::npos)
+    win32::throw_hr(E_FAIL, "a value was not written whole to " + path_ + ": " + w);
+  return static_cast<LONG>(f->GetFID());
+}
+
+void FeatureClass::flush() {
+  GdalErrorScope errors;
+  if (layer_->SyncToDisk() != OGRERR_NONE) errors.fail(E_FAIL, "cannot flush " + path_);
+}
+
+HRESULT FeatureClass::FindField(BSTR name, LONG* index) { return fields_->FindField(name, index); }
+
+HRESULT FeatureClass::get_Fields(IFields** fields) {
+  if (!fields) return E_POINTER;
+  *fields = fields_.copy();
+  return S_OK;
+}
+
+HRESULT FeatureClass::AddField(IField* field) {
+  if (!field) return E_POINTER;
+  return win32::com_guard([&] {
+    if (!writable_) win32::throw_hr(E_ACCESSDENIED, "the feature class " + dataset_name() + " is read-only");
+    FieldSpec desc = read_field(field);
+    if (desc.type == esriFieldTypeOID || desc.type == esriFieldTypeGeometry)
+      win32::throw_hr(E_INVALIDARG, "the feature class has its object id and shape fields already");
+    add_attribute(desc);
+    return S_OK;
+  });
+}
+
+HRESULT FeatureClass::DeleteField(IField*) { return E_NOTIMPL; }
+
+HRESULT FeatureClass::get_HasOID(VARIANT_BOOL* has_oid) {
+  if (!has_oid) return E_POINTER;
+  *has_oid = VARIANT_TRUE;
+  return S_OK;
+}
+
+HRESULT FeatureClass::get_OIDFieldName(BSTR* name) { return out_text(kOidName, name); }
+
+HRESULT FeatureClass::get_ObjectClassID(LONG* id) {
+  if (!id) return E_POINTER;
+  *id = -1;
+  return S_OK;
+}
+
+HRESULT FeatureClass::get_AliasName(BSTR* name) {
+  return win32::com_guard([&] { return out_text(dataset_name(), name); });
+}
+
+HRESULT FeatureClass::get_ShapeType(esriGeometryType* type) {
+  if (!type) return E_POINTER;
+  *type = shape_type_;
+  return S_OK;
+}
+
+HRESULT FeatureClass::get_FeatureType(esriFeatureType* type) {
+  if (!type) return E_POINTER;
+  *type = esriFTSimple;
+  return S_OK;
+}
+
+HRESULT FeatureClass::get_ShapeFieldName(BSTR* name) { return out_text(kShapeName, name); }
+
+HRESULT FeatureClass::get_AreaField(IField** field) {
+  if (!field) return E_POINTER;
+  *field = nullptr;
+  return S_OK;
+}
+
+HRESULT FeatureClass::get_LengthField(IField** field) {
+  if (!field) return E_POINTER;
+  *field = nullptr;
+  return S_OK;
+}
+
+HRESULT FeatureClass::get_FeatureClassID(LONG* id) { return get_ObjectClassID(id); }
+
+HRESULT FeatureClass::CreateFeature(IFeature** feature) {
+  if (!feature) return E_POINTER;
+  *feature = nullptr;
+  return win32::com_guard([&] {
+    if (!writable_) win32::throw_hr(E_ACCESSDENIED, "the feature class " + dataset_name() + " is read-only");
+    std::vector<VARIANT> values(columns_.size());
+    for (VARIANT& v : values) {
+      VariantInit(&v);
+      v.vt = VT_NULL;
+    }
+    *feature = Feature::make(win32::ComPtr<FeatureClass>(this), -1, std::move(values), nullptr).detach();
+    return S_OK;
+  });
+}
+
+HRESULT FeatureClass::GetFeature(LONG id, IFeature** feature) {
+  if (!feature) return E_POINTER;
+  *feature = nullptr;
+  return win32::com_guard([&] {
+    if (writable_) flush();
+    GdalErrorScope errors;
+    OGRFeatureUniquePtr f(layer_->GetFeature(id));
+    if (!f) win32::throw_hr(E_INVALIDARG, "no feature " + std::to_string(id) + " in " + dataset_name());
+    *feature = make_feature(*f).detach();
+    return S_OK;
+  });
+}
+
+HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return win32::com_guard([&] {
+    std::string where = where_clause(filter);
+    GdalErrorScope errors;
+    if (!where.empty() && layer_->SetAttributeFilter(where.c_str()) != OGRERR_NONE)
+      errors.fail(E_INVALIDARG, "bad where clause \"" + where + "\"");
+    GIntBig n = layer_->GetFeatureCount(TRUE);
+    if (!where.empty()) layer_->SetAttributeFilter(nullptr);
+    if (n < 0) errors.fail(E_FAIL, "cannot count the features of " + dataset_name());
+    *count = static_cast<LONG>(n);
+    return S_OK;
+  });
+}
+
+HRESULT FeatureClass::Search(IQueryFilter* filter, VARIANT_BOOL, IFeatureCursor** cursor) {
+  if (!cursor) return E_POINTER;
+  *cursor = nullptr;
+  return win32::com_guard([&] {
+    *cursor = open_cursor(win32::ComPtr<FeatureClass>(this), where_clause(filter)).detach();
+    return S_OK;
+  });
+}
+
+HRESULT FeatureClass::get_Name(BSTR* name) {
+  return win32::com_guard([&] { return out_text(dataset_name(), name); });
+}
+
+HRESULT FeatureClass::get_BrowseName(BSTR* name) { return get_Name(name); }
+
+HRESULT FeatureClass::get_Category(BSTR* category) {
+  return out_text(shapefile_ ? "Shapefile Feature Class" : "Feature Class", category);
+}
+
+HRESULT FeatureClass::get_Workspace(IWorkspace** workspace) {
+  if (!workspace) return E_POINTER;
+  *workspace = workspace_.copy();
+  return workspace_ ? S_OK : E_NOTIMPL;
+}
+
+FeatureClass* feature_class_of(IUnknown* fc) {
+  if (!fc) return nullptr;
+  ICoreFeatureClass* core = nullptr;
+  if (FAILED(fc->QueryInterface(IID_ICoreFeatureClass, reinterpret_cast<void**>(&core))) || !core) return nullptr;
+  core->Release();  // the caller holds the object
+  return &core->impl();
+}
+
+}  // namespace gis::core

@@ -1,0 +1,113 @@
+// FeatureClass: IFeatureClass (with IObjectClass, IClass) and IDataset over one layer of
+// a GDAL vector source. Its fields are the object id presented as "FID" (not editable),
+// the geometry as "Shape", then the source's attributes (see ogr_values.h).
+//
+// A class opened from a source is read-only; a class created in a shapefile workspace is
+// writable: AddField, CreateFeature and Store write through GDAL's shapefile driver, and
+// the file is flushed and closed when the last reference to the class goes. The class
+// keeps one dataset handle of its own (for counts, GetFeature and writes); every cursor
+// opens another, so cursors never disturb each other.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <win32/com_object.h>
+
+#include "gdal_support.h"
+#include "ogr_values.h"
+
+namespace gis::core {
+class FeatureClass;
+}
+
+DECLARE_INTERFACE_IID(ICoreFeatureClass, 0x3D6B2F90, 0x71C4, 0x4A8E, 0x8F, 0x25, 0x5E, 0x11, 0xB7, 0x3C, 0x9D, 0x42)
+// Private interface of the core's feature classes.
+struct ICoreFeatureClass : IUnknown {
+  virtual gis::core::FeatureClass& impl() = 0;
+};
+
+namespace gis::core {
+
+class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, IDataset, ICoreFeatureClass> {
+ public:
+  // Opens a layer (empty name: the first) of a source read-only; throws ComError.
+  static win32::ComPtr<FeatureClass> open(const std::string& path, const std::string& layer, IWorkspace* workspace);
+  // Creates a shapefile folder/base.shp (UTF-8 text, .cpg, .prj when sr is set) with the
+  // attribute fields given; throws ComError and leaves no file behind on failure.
+  static win32::ComPtr<FeatureClass> create_shapefile(const std::string& folder, const std::string& base,
+                                                      esriGeometryType type, bool has_z, bool has_m,
+                                                      ISpatialReference* sr, const std::vector<FieldSpec>& attributes,
+                                                      IWorkspace* workspace);
+
+  FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable, IWorkspace* workspace);
+  ~FeatureClass() override;
+
+  FeatureClass& impl() override { return *this; }
+
+  const std::vector<Column>& columns() const { return columns_; }
+  IFields* fields() const { return fields_.get(); }
+  ISpatialReference* spatial_reference() const { return sr_.get(); }
+  esriGeometryType shape_type() const { return shape_type_; }
+  const std::string& path() const { return path_; }
+  const std::string& layer_name() const { return layer_name_; }
+  bool writable() const { return writable_; }
+
+  // A feature object holding the values and shape of f.
+  win32::ComPtr<IFeature> make_feature(OGRFeature& f);
+  // Writes a new feature with the given values (by column) and shape; returns its id.
+  // Throws ComError when a value cannot be stored whole or the write fails.
+  LONG write(const std::vector<VARIANT>& values, IGeometry* shape);
+  // Flushes pending writes so that another handle reads them.
+  void flush();
+
+  // IClass
+  HRESULT STDMETHODCALLTYPE FindField(BSTR name, LONG* index) override;
+  HRESULT STDMETHODCALLTYPE get_Fields(IFields** fields) override;
+  HRESULT STDMETHODCALLTYPE AddField(IField* field) override;
+  HRESULT STDMETHODCALLTYPE DeleteField(IField* field) override;
+  HRESULT STDMETHODCALLTYPE get_HasOID(VARIANT_BOOL* has_oid) override;
+  HRESULT STDMETHODCALLTYPE get_OIDFieldName(BSTR* name) override;
+  // IObjectClass
+  HRESULT STDMETHODCALLTYPE get_ObjectClassID(LONG* id) override;
+  HRESULT STDMETHODCALLTYPE get_AliasName(BSTR* name) override;
+  // IFeatureClass
+  HRESULT STDMETHODCALLTYPE get_ShapeType(esriGeometryType* type) override;
+  HRESULT STDMETHODCALLTYPE get_FeatureType(esriFeatureType* type) override;
+  HRESULT STDMETHODCALLTYPE get_ShapeFieldName(BSTR* name) override;
+  HRESULT STDMETHODCALLTYPE get_AreaField(IField** field) override;
+  HRESULT STDMETHODCALLTYPE get_LengthField(IField** field) override;
+  HRESULT STDMETHODCALLTYPE get_FeatureClassID(LONG* id) override;
+  HRESULT STDMETHODCALLTYPE CreateFeature(IFeature** feature) override;
+  HRESULT STDMETHODCALLTYPE GetFeature(LONG id, IFeature** feature) override;
+  HRESULT STDMETHODCALLTYPE FeatureCount(IQueryFilter* filter, LONG* count) override;
+  HRESULT STDMETHODCALLTYPE Search(IQueryFilter* filter, VARIANT_BOOL recycling, IFeatureCursor** cursor) override;
+  // IDataset
+  HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override;
+  HRESULT STDMETHODCALLTYPE get_BrowseName(BSTR* name) override;
+  HRESULT STDMETHODCALLTYPE get_Category(BSTR* category) override;
+  HRESULT STDMETHODCALLTYPE get_Workspace(IWorkspace** workspace) override;
+
+ private:
+  void build_schema();
+  void add_attribute(const FieldSpec& desc);
+  std::string dataset_name() const;
+
+  DatasetPtr dataset_;
+  OGRLayer* layer_;  // owned by dataset_
+  std::string path_;
+  std::string layer_name_;
+  bool writable_;
+  bool shapefile_;
+  win32::ComPtr<IWorkspace> workspace_;
+  win32::ComPtr<ISpatialReference> sr_;
+  esriGeometryType shape_type_ = esriGeometryNull;
+  std::vector<Column> columns_;
+  win32::ComPtr<IFields> fields_;
+};
+
+// The core feature class behind fc; null for null or foreign objects (no reference added).
+FeatureClass* feature_class_of(IUnknown* fc);
+
+}  // namespace gis::core

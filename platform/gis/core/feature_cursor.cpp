@@ -1,0 +1,56 @@
+#include "feature_cursor.h"
+
+#include <win32/com_error.h>
+
+namespace gis::core {
+
+namespace {
+
+// Features are fetched on demand; recycling is not used (every feature is a new object).
+class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCursor> {
+ public:
+  FeatureCursor(win32::ComPtr<FeatureClass> cls, DatasetPtr dataset, OGRLayer* layer)
+      : class_(std::move(cls)), dataset_(std::move(dataset)), layer_(layer) {}
+
+  HRESULT STDMETHODCALLTYPE NextFeature(IFeature** feature) override {
+    if (!feature) return E_POINTER;
+    *feature = nullptr;
+    return win32::com_guard([&] {
+      if (!layer_) return S_FALSE;
+      GdalErrorScope errors;
+      OGRFeatureUniquePtr f(layer_->GetNextFeature());
+      if (!f) {
+        if (!errors.failure().empty()) errors.fail(E_FAIL, "cannot read " + class_->path());
+        layer_ = nullptr;
+        dataset_.reset();  // done: let go of the file early
+        return S_FALSE;
+      }
+      *feature = class_->make_feature(*f).detach();
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_Fields(IFields** fields) override { return class_->get_Fields(fields); }
+  HRESULT STDMETHODCALLTYPE FindField(BSTR name, LONG* index) override { return class_->FindField(name, index); }
+  HRESULT STDMETHODCALLTYPE Flush() override { return S_OK; }
+
+ private:
+  win32::ComPtr<FeatureClass> class_;
+  DatasetPtr dataset_;
+  OGRLayer* layer_;  // owned by dataset_
+};
+
+}  // namespace
+
+win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const std::string& where) {
+  if (cls->writable()) cls->flush();
+  DatasetPtr dataset = open_vector(cls->path(), false);
+  GdalErrorScope errors;
+  OGRLayer* layer = dataset->GetLayerByName(cls->layer_name().c_str());
+  if (!layer) errors.fail(E_FAIL, "layer " + cls->layer_name() + " is missing from " + cls->path());
+  if (!where.empty() && layer->SetAttributeFilter(where.c_str()) != OGRERR_NONE)
+    errors.fail(E_INVALIDARG, "bad where clause \"" + where + "\"");
+  layer->ResetReading();
+  return FeatureCursor::make(std::move(cls), std::move(dataset), layer);
+}
+
+}  // namespace gis::core

@@ -1,0 +1,45 @@
+// GDAL/OGR use inside the core: one-time driver registration, a quiet per-thread error
+// scope that turns GDAL's error state into ComError, and owning pointers.
+#pragma once
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
+#include <memory>
+#include <string>
+
+namespace gis::core {
+
+// Registers GDAL's drivers once per process.
+void gdal_init();
+
+// While alive, GDAL errors and warnings on this thread are recorded instead of printed.
+class GdalErrorScope {
+ public:
+  GdalErrorScope();
+  ~GdalErrorScope();
+  GdalErrorScope(const GdalErrorScope&) = delete;
+  GdalErrorScope& operator=(const GdalErrorScope&) = delete;
+
+  // First failure (CE_Failure or worse) recorded, "" when none.
+  const std::string& failure() const { return failure_; }
+  // First warning recorded, "" when none.
+  const std::string& warning() const { return warning_; }
+  // Throws ComError(hr) naming what with the recorded failure (or the last error message).
+  [[noreturn]] void fail(long hr, const std::string& what) const;
+
+ private:
+  static void CPL_STDCALL handler(CPLErr level, CPLErrorNum, const char* msg);
+  std::string failure_;
+  std::string warning_;
+};
+
+struct DatasetCloser {
+  void operator()(GDALDataset* d) const { GDALClose(GDALDataset::ToHandle(d)); }
+};
+using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
+
+// Opens a vector source read-only (or for update); throws ComError with GDAL's message.
+DatasetPtr open_vector(const std::string& path, bool update);
+
+}  // namespace gis::core

@@ -1,0 +1,107 @@
+#include "geos_parts.h"
+
+#include <win32/com_error.h>
+
+namespace gis::core {
+
+namespace {
+
+GEOSCoordSequence* sequence(const double* xy, size_t points, bool close) {
+  GEOSContextHandle_t h = geos();
+  bool add = close && points > 0 && (xy[0] != xy[2 * points - 2] || xy[1] != xy[2 * points - 1]);
+  GEOSCoordSequence* seq = GEOSCoordSeq_create_r(h, static_cast<unsigned>(points + (add ? 1 : 0)), 2);
+  if (!seq) win32::throw_hr(E_OUTOFMEMORY, "GEOS coordinate sequence: " + geos_last_error());
+  for (size_t i = 0; i < points; ++i) GEOSCoordSeq_setXY_r(h, seq, static_cast<unsigned>(i), xy[2 * i], xy[2 * i + 1]);
+  if (add) GEOSCoordSeq_setXY_r(h, seq, static_cast<unsigned>(points), xy[0], xy[1]);
+  return seq;
+}
+
+}  // namespace
+
+GeomPtr make_line(const double* xy, size_t points) {
+  return geos_checked(GEOSGeom_createLineString_r(geos(), sequence(xy, points, false)), "line");
+}
+
+GeomPtr make_ring(const double* xy, size_t points) {
+  return geos_checked(GEOSGeom_createLinearRing_r(geos(), sequence(xy, points, true)), "ring");
+}
+
+GeomPtr make_point(double x, double y) { return geos_checked(GEOSGeom_createPointFromXY_r(geos(), x, y), "point"); }
+
+GeomPtr make_collection(int type_id, std::vector<GeomPtr> parts) {
+  std::vector<GEOSGeometry*> raw;
+  raw.reserve(parts.size());
+  for (auto& p : parts) raw.push_back(p.get());
+  GEOSGeometry* c = GEOSGeom_createCollection_r(geos(), type_id, raw.data(), static_cast<unsigned>(raw.size()));
+  if (!c) return geos_checked(nullptr, "collection");
+  for (auto& p : parts) p.release();  // now owned by c
+  return GeomPtr(c);
+}
+
+GeomPtr make_polygon(GeomPtr shell, std::vector<GeomPtr> holes) {
+  std::vector<GEOSGeometry*> raw;
+  for (auto& p : holes) raw.push_back(p.get());
+  GEOSGeometry* g = GEOSGeom_createPolygon_r(geos(), shell.get(), raw.data(), static_cast<unsigned>(raw.size()));
+  if (!g) return geos_checked(nullptr, "polygon");
+  shell.release();
+  for (auto& p : holes) p.release();
+  return GeomPtr(g);
+}
+
+void components(const GEOSGeometry* g, std::vector<GeomPtr>* out) {
+  GEOSContextHandle_t h = geos();
+  int n = GEOSGetNumGeometries_r(h, g);
+  int id = GEOSGeomTypeId_r(h, g);
+  bool multi = id == GEOS_MULTIPOINT || id == GEOS_MULTILINESTRING || id == GEOS_MULTIPOLYGON ||
+               id == GEOS_GEOMETRYCOLLECTION;
+  if (!multi) {
+    if (!GEOSisEmpty_r(h, g)) out->push_back(geos_clone(g));
+    return;
+  }
+  for (int i = 0; i < n; ++i) {
+    const GEOSGeometry* part = GEOSGetGeometryN_r(h, g, i);
+    if (!GEOSisEmpty_r(h, part)) out->push_back(geos_clone(part));
+  }
+}
+
+void extract_dimension(const GEOSGeometry* g, int dim, std::vector<GeomPtr>* out) {
+  GEOSContextHandle_t h = geos();
+  int id = GEOSGeomTypeId_r(h, g);
+  if (id == GEOS_GEOMETRYCOLLECTION || id == GEOS_MULTIPOINT || id == GEOS_MULTILINESTRING ||
+      id == GEOS_MULTIPOLYGON) {
+    int n = GEOSGetNumGeometries_r(h, g);
+    for (int i = 0; i < n; ++i) extract_dimension(GEOSGetGeometryN_r(h, g, i), dim, out);
+    return;
+  }
+  if (GEOSisEmpty_r(h, g)) return;
+  int d = id == GEOS_POINT ? 0 : id == GEOS_POLYGON ? 2 : 1;
+  if (d == dim) {
+    if (id == GEOS_LINEARRING) {
+      std::vector<double> xy;
+      append_coords(g, &xy);
+      out->push_back(make_line(xy.data(), xy.size() / 2));
+    } else {
+      out->push_back(geos_clone(g));
+    }
+  }
+}
+
+void append_coords(const GEOSGeometry* line, std::vector<double>* xy) {
+  GEOSContextHandle_t h = geos();
+  const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(h, line);
+  if (!seq) return;
+  unsigned n = 0;
+  GEOSCoordSeq_getSize_r(h, seq, &n);
+  size_t at = xy->size();
+  xy->resize(at + 2 * size_t(n));
+  for (unsigned i = 0; i < n; ++i) GEOSCoordSeq_getXY_r(h, seq, i, &(*xy)[at + 2 * i], &(*xy)[at + 2 * i + 1]);
+}
+
+bool ring_is_ccw(const GEOSGeometry* ring) {
+  GEOSContextHandle_t h = geos();
+  char ccw = 0;
+  const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(h, ring);
+  return seq && GEOSCoordSeq_isCCW_r(h, seq, &ccw) && ccw;
+}
+
+}  // namespace gis::core

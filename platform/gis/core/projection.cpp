@@ -1,0 +1,84 @@
+// IGeometry::Project: coordinates are transformed in place through a transformation
+// taken from a per-thread cache keyed by the pair of systems, so a layer's features share
+// one transformation instead of building one each.
+#include <unordered_map>
+
+#include <win32/com_error.h>
+
+#include "gdal_support.h"
+#include "geometry_object.h"
+#include "spatial_reference.h"
+
+namespace gis::core {
+
+namespace {
+
+struct TransformDeleter {
+  void operator()(OGRCoordinateTransformation* t) const { OGRCoordinateTransformation::DestroyCT(t); }
+};
+using TransformPtr = std::unique_ptr<OGRCoordinateTransformation, TransformDeleter>;
+
+struct CachedTransform {
+  bool identity = false;  // the systems are the same in substance
+  TransformPtr transform;
+};
+
+// The transformation between two systems; null when no coordinate changes.
+OGRCoordinateTransformation* transformation(ICoreSpatialReference* from, ICoreSpatialReference* to) {
+  thread_local std::unordered_map<uint64_t, CachedTransform> cache;
+  uint64_t key = (uint64_t(uint32_t(from->system_id())) << 32) | uint32_t(to->system_id());
+  auto it = cache.find(key);
+  if (it == cache.end()) {
+    CachedTransform entry;
+    if (from->ogr().IsSame(&to->ogr())) {
+      entry.identity = true;
+    } else {
+      gdal_init();
+      GdalErrorScope errors;
+      entry.transform.reset(OGRCreateCoordinateTransformation(&from->ogr(), &to->ogr()));
+      if (!entry.transform) errors.fail(E_FAIL, "no transformation between the coordinate systems");
+    }
+    it = cache.emplace(key, std::move(entry)).first;
+  }
+  return it->second.identity ? nullptr : it->second.transform.get();
+}
+
+struct TransformCall {
+  OGRCoordinateTransformation* transform;
+  bool failed = false;
+};
+
+int transform_xy(double* x, double* y, void* userdata) {
+  auto* call = static_cast<TransformCall*>(userdata);
+  if (!call->transform->Transform(1, x, y)) {
+    call->failed = true;
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+void project_state(GeometryState& g, ISpatialReference* sr) {
+  if (!sr) win32::throw_hr(E_INVALIDARG, "Project: no spatial reference given");
+  ICoreSpatialReference* to = core_sr(sr);
+  if (!to) win32::throw_hr(E_INVALIDARG, "Project: the spatial reference was not made by this library");
+  ICoreSpatialReference* from = core_sr(g.sr());
+  if (!from || from->system_id() == to->system_id() || g.type() == esriGeometryMultiPatch || g.is_empty()) {
+    g.set_sr(sr);
+    return;
+  }
+  if (OGRCoordinateTransformation* t = transformation(from, to)) {
+    GdalErrorScope errors;
+    TransformCall call{t};
+    GEOSGeometry* moved = GEOSGeom_transformXY_r(geos(), g.geom(), transform_xy, &call);
+    if (!moved || call.failed) {
+      if (moved) GEOSGeom_destroy_r(geos(), moved);
+      errors.fail(E_FAIL, "Project: coordinates cannot be transformed");
+    }
+    g.set(GeomPtr(moved));
+  }
+  g.set_sr(sr);
+}
+
+}  // namespace gis::core

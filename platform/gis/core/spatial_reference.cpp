@@ -1,0 +1,160 @@
+#include "spatial_reference.h"
+
+#include <cpl_conv.h>
+
+#include <map>
+#include <mutex>
+
+#include <win32/com_error.h>
+#include <win32/com_object.h>
+#include <win32/text.h>
+
+#include "gdal_support.h"
+
+namespace gis::core {
+
+namespace {
+
+std::string wkt_of(const OGRSpatialReference& srs, const char* format = nullptr) {
+  char* text = nullptr;
+  const char* options[] = {format, nullptr};
+  OGRErr err = format ? srs.exportToWkt(&text, options) : srs.exportToWkt(&text);
+  std::string out = text ? text : "";
+  CPLFree(text);
+  if (err != OGRERR_NONE) win32::throw_hr(E_FAIL, "cannot export the coordinate system as WKT");
+  return out;
+}
+
+// Process-wide ids of distinct definitions.
+int intern_system(const std::string& wkt) {
+  static std::mutex lock;
+  static std::map<std::string, int> ids;
+  std::lock_guard<std::mutex> g(lock);
+  auto [it, added] = ids.emplace(wkt, static_cast<int>(ids.size()) + 1);
+  return it->second;
+}
+
+class SpatialReference final
+    : public win32::ComObject<SpatialReference, ISpatialReference, ICoreSpatialReference> {
+ public:
+  explicit SpatialReference(const OGRSpatialReference& srs) : srs_(srs) {
+    srs_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    id_ = intern_system(wkt_of(srs_));
+  }
+
+  const OGRSpatialReference& ogr() const override { return srs_; }
+  int system_id() const override { return id_; }
+
+  HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override {
+    if (!name) return E_POINTER;
+    *name = nullptr;
+    return win32::com_guard([&] {
+      const char* n = srs_.GetName();
+      *name = win32::bstr_from_utf8(n ? n : "");
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_FactoryCode(LONG* code) override {
+    if (!code) return E_POINTER;
+    *code = epsg_code(srs_);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ExportToESRISpatialReference(BSTR* wkt, LONG* bytes) override {
+    if (!wkt) return E_POINTER;
+    *wkt = nullptr;
+    if (bytes) *bytes = 0;
+    return win32::com_guard([&] {
+      GdalErrorScope errors;
+      std::string text = wkt_of(srs_, "FORMAT=WKT1_ESRI");
+      *wkt = win32::bstr_from_utf8(text);
+      if (bytes) *bytes = static_cast<LONG>(text.size());
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE IsSame(ISpatialReference* other, VARIANT_BOOL* same) override {
+    if (!same) return E_POINTER;
+    *same = VARIANT_FALSE;
+    if (!other) return S_OK;
+    return win32::com_guard([&] {
+      ICoreSpatialReference* o = core_sr(other);
+      if (!o) return E_INVALIDARG;
+      bool equal = o->system_id() == id_ || srs_.IsSame(&o->ogr());
+      *same = equal ? VARIANT_TRUE : VARIANT_FALSE;
+      return S_OK;
+    });
+  }
+
+  static LONG epsg_code(const OGRSpatialReference& srs) {
+    const char* authority = srs.GetAuthorityName(nullptr);
+    const char* code = srs.GetAuthorityCode(nullptr);
+    if (authority && code && EQUAL(authority, "EPSG")) return static_cast<LONG>(std::atol(code));
+    return 0;
+  }
+
+ private:
+  OGRSpatialReference srs_;
+  int id_ = 0;
+};
+
+}  // namespace
+
+win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReference& srs) {
+  return SpatialReference::make(srs);
+}
+
+win32::ComPtr<ISpatialReference> make_spatial_reference(const std::string& text) {
+  gdal_init();
+  GdalErrorScope errors;
+  OGRSpatialReference srs;
+  std::string trimmed = text;
+  while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.back()))) trimmed.pop_back();
+  size_t start = 0;
+  while (start < trimmed.size() && std::isspace(static_cast<unsigned char>(trimmed[start]))) ++start;
+  trimmed.erase(0, start);
+  if (trimmed.empty()) win32::throw_hr(E_INVALIDARG, "empty coordinate system text");
+  if (srs.SetFromUserInput(trimmed.c_str(), OGRSpatialReference::SET_FROM_USER_INPUT_LIMITATIONS) != OGRERR_NONE)
+    errors.fail(E_INVALIDARG, "not a coordinate system: " + trimmed.substr(0, 60));
+  // A .prj (ESRI WKT) names no authority; find the EPSG system it describes, if any.
+  if (!srs.GetAuthorityCode(nullptr)) {
+    OGRSpatialReference probe(srs);
+    if (probe.AutoIdentifyEPSG() == OGRERR_NONE && probe.GetAuthorityCode(nullptr)) {
+      srs = probe;
+    } else {
+      int count = 0;
+      int* confidence = nullptr;
+      OGRSpatialReferenceH* matches = srs.FindMatches(nullptr, &count, &confidence);
+      // Only a sure match is taken (confidence 90 and more: same definition, other names).
+      if (count >= 1 && confidence[0] >= 90) {
+        const auto* match = OGRSpatialReference::FromHandle(matches[0]);
+        const char* authority = match->GetAuthorityName(nullptr);
+        if (authority && EQUAL(authority, "EPSG") && match->GetAuthorityCode(nullptr)) srs = *match;
+      }
+      OSRFreeSRSArray(matches);
+      CPLFree(confidence);
+    }
+  }
+  return SpatialReference::make(srs);
+}
+
+ICoreSpatialReference* core_sr(ISpatialReference* sr) {
+  if (!sr) return nullptr;
+  ICoreSpatialReference* core = nullptr;
+  if (FAILED(sr->QueryInterface(IID_ICoreSpatialReference, reinterpret_cast<void**>(&core))) || !core) return nullptr;
+  core->Release();  // the caller holds the object
+  return core;
+}
+
+std::string spatial_reference_text(ISpatialReference* sr) {
+  if (!sr) return "";
+  ICoreSpatialReference* core = core_sr(sr);
+  if (!core) {
+    win32::Bstr wkt;
+    if (FAILED(sr->ExportToESRISpatialReference(wkt.put(), nullptr))) return "";
+    return wkt.utf8();
+  }
+  LONG code = SpatialReference::epsg_code(core->ogr());
+  if (code > 0) return "EPSG:" + std::to_string(code);
+  return wkt_of(core->ogr());
+}
+
+}  // namespace gis::core

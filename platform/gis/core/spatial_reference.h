@@ -1,0 +1,32 @@
+// SpatialReference: ISpatialReference over an OGRSpatialReference (axis order x =
+// easting/longitude). Each distinct system gets a process-wide id at creation, so that
+// "same system" and the per-thread cache of coordinate transformations are keyed cheaply.
+#pragma once
+
+#include <ogr_spatialref.h>
+
+#include <win32/com_ptr.h>
+
+#include "arcobjects/arcobjects.h"
+
+DECLARE_INTERFACE_IID(ICoreSpatialReference, 0x8E1F4C22, 0x5A0B, 0x4D6E, 0xB1, 0x7C, 0x3D, 0x90, 0x2A, 0x64, 0xE5, 0x08)
+// Private interface of the core's spatial references.
+struct ICoreSpatialReference : IUnknown {
+  virtual const OGRSpatialReference& ogr() const = 0;
+  // Equal ids mean equal definitions.
+  virtual int system_id() const = 0;
+};
+
+namespace gis::core {
+
+// A spatial reference from "EPSG:n", WKT (any flavour) or .prj text; throws ComError
+// E_INVALIDARG with GDAL's message when the text names no system.
+win32::ComPtr<ISpatialReference> make_spatial_reference(const std::string& text);
+// A spatial reference holding a copy of srs (which may come from a data source).
+win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReference& srs);
+// The core face of sr; null for null or foreign objects (no reference added).
+ICoreSpatialReference* core_sr(ISpatialReference* sr);
+// "EPSG:n" or WKT.
+std::string spatial_reference_text(ISpatialReference* sr);
+
+}  // namespace gis::core

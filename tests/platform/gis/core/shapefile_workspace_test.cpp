@@ -1,0 +1,343 @@
+// The shapefile workspace: creating a shapefile through the factory as the system does,
+// filling it, releasing it, and reading it back with GDAL directly.
+#include <cpl_conv.h>
+#include <ogr_api.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core_test.h"
+
+namespace {
+
+using core_test::create;
+using core_test::wkt;
+using win32::Bstr;
+using win32::ComPtr;
+
+VARIANT bstr_variant(const std::string& s) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BSTR;
+  v.bstrVal = win32::bstr_from_utf8(s);
+  return v;
+}
+
+ComPtr<IWorkspace> open_workspace(const std::string& folder) {
+  auto factory = create<IWorkspaceFactory>(CLSID_ShapefileWorkspaceFactory);
+  auto props = create<IPropertySet>(CLSID_PropertySet);
+  VARIANT v = bstr_variant(folder);
+  EXPECT_EQ(props->SetProperty(Bstr::from_utf8("DATABASE").get(), v), S_OK);
+  VariantClear(&v);
+  ComPtr<IWorkspace> ws;
+  EXPECT_EQ(factory->Open(props.get(), 0, ws.put()), S_OK);
+  return ws;
+}
+
+// The two-field schema the system creates shapefiles with.
+ComPtr<IFields> two_fields(esriGeometryType type, ISpatialReference* sr) {
+  auto fields = create<IFieldsEdit>(CLSID_Fields);
+  auto def = create<IGeometryDefEdit>(CLSID_GeometryDef);
+  def->put_GeometryType(type);
+  def->put_HasM(VARIANT_FALSE);
+  def->put_HasZ(VARIANT_FALSE);
+  def->putref_SpatialReference(sr);
+  auto oid = create<IFieldEdit>(CLSID_Field);
+  oid->put_Name(Bstr::from_utf8("OBJECTID").get());
+  oid->put_AliasName(Bstr::from_utf8("OBJECTID").get());
+  oid->put_Type(esriFieldTypeOID);
+  fields->AddField(oid.get());
+  auto shape = create<IFieldEdit>(CLSID_Field);
+  shape->put_Name(Bstr::from_utf8("SHAPE").get());
+  shape->put_IsNullable(VARIANT_TRUE);
+  shape->put_Type(esriFieldTypeGeometry);
+  shape->putref_GeometryDef(def.as<IGeometryDef>().get());
+  shape->put_Required(VARIANT_TRUE);
+  fields->AddField(shape.get());
+  return fields.as<IFields>();
+}
+
+HRESULT create_class(IWorkspace* ws, const std::string& name, esriGeometryType type, ISpatialReference* sr,
+                     ComPtr<IFeatureClass>* out) {
+  auto fws = win32::query<IFeatureWorkspace>(ws);
+  ComPtr<IFields> fields = two_fields(type, sr);
+  return fws->CreateFeatureClass(Bstr::from_utf8(name).get(), fields.get(), nullptr, nullptr, esriFTSimple,
+                                 Bstr::from_utf8("Shape").get(), Bstr::from_utf8("").get(), out->put());
+}
+
+ComPtr<IField> field(const std::string& name, esriFieldType type, LONG length = 0, LONG precision = 0, LONG scale = 0) {
+  auto f = create<IFieldEdit>(CLSID_Field);
+  f->put_Name(Bstr::from_utf8(name).get());
+  f->put_Type(type);
+  f->put_Length(length);
+  f->put_Precision(precision);
+  f->put_Scale(scale);
+  return f.as<IField>();
+}
+
+LONG find(IFeatureClass* fc, const std::string& name) {
+  LONG i = -2;
+  fc->FindField(Bstr::from_utf8(name).get(), &i);
+  return i;
+}
+
+std::string slurp(const std::filesystem::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class ShapefileWorkspaceTest : public core_test::CoreTest {
+ protected:
+  testing_support::TempDir dir_;
+};
+
+TEST_F(ShapefileWorkspaceTest, CreatedShapefileReadsBackWithGdal) {
+  auto sr = gis::SpatialReferenceFromText("EPSG:32636");
+  {
+    ComPtr<IWorkspace> ws = open_workspace(dir_.str() + "/");  // trailing separator accepted
+    ASSERT_TRUE(ws);
+    ComPtr<IFeatureClass> fc;
+    ASSERT_EQ(create_class(ws.get(), "roads.shp", esriGeometryPolyline, sr.get(), &fc), S_OK);
+    ASSERT_TRUE(fc);
+    Bstr name;
+    fc.as<IDataset>()->get_Name(name.put());
+    EXPECT_EQ(name.utf8(), "roads");
+    EXPECT_EQ(find(fc.get(), "FID"), 0);
+    EXPECT_EQ(find(fc.get(), "Shape"), 1);
+    ComPtr<IFields> fields;
+    fc->get_Fields(fields.put());
+    ComPtr<IField> oid;
+    fields->get_Field(0, oid.put());
+    VARIANT_BOOL editable = VARIANT_TRUE;
+    oid->get_Editable(&editable);
+    EXPECT_EQ(editable, VARIANT_FALSE);
+
+    EXPECT_EQ(fc->AddField(field("NAME", esriFieldTypeString, 20).get()), S_OK);
+    EXPECT_EQ(fc->AddField(field("LANES", esriFieldTypeInteger, 4, 4).get()), S_OK);
+    EXPECT_EQ(fc->AddField(field("RATIO", esriFieldTypeDouble, 8, 24, 15).get()), S_OK);
+    EXPECT_EQ(fc->AddField(field("BUILT", esriFieldTypeDate).get()), S_OK);
+    EXPECT_EQ(fc->AddField(field("LONGFIELDNAME1", esriFieldTypeInteger).get()), S_OK);
+    EXPECT_EQ(fc->AddField(field("LONGFIELDNAME2", esriFieldTypeInteger).get()), S_OK);
+    EXPECT_TRUE(FAILED(fc->AddField(field("BLOB", esriFieldTypeBlob).get())));
+    // Values are found under the long names they were asked for, too.
+    EXPECT_EQ(find(fc.get(), "longfieldname2"), find(fc.get(), "LONGFIELD1"));
+
+    const char* names[] = {"Хрещатик", "Main road", nullptr};
+    for (int i = 0; i < 3; ++i) {
+      ComPtr<IFeature> f;
+      ASSERT_EQ(fc->CreateFeature(f.put()), S_OK);
+      auto line = wkt("LINESTRING(" + std::to_string(500000 + i) + " 5500000,500100 5500100)", sr.get());
+      ASSERT_EQ(f->putref_Shape(line.get()), S_OK);
+      VARIANT v;
+      VariantInit(&v);
+      if (names[i]) {
+        v = bstr_variant(names[i]);
+      } else {
+        v.vt = VT_NULL;
+      }
+      EXPECT_EQ(f->put_Value(find(fc.get(), "NAME"), v), S_OK);
+      VariantClear(&v);
+      v.vt = VT_I4;
+      v.lVal = i + 1;
+      EXPECT_EQ(f->put_Value(find(fc.get(), "LANES"), v), S_OK);
+      EXPECT_EQ(f->put_Value(find(fc.get(), "LONGFIELDNAME2"), v), S_OK);
+      v.vt = VT_R8;
+      v.dblVal = 123456789.125;  // 9 integer digits in a field declared 24 wide with 15 decimals
+      EXPECT_EQ(f->put_Value(find(fc.get(), "RATIO"), v), S_OK);
+      v.vt = VT_DATE;
+      v.date = 44270.0;
+      EXPECT_EQ(f->put_Value(find(fc.get(), "BUILT"), v), S_OK);
+      v.vt = VT_I4;
+      EXPECT_TRUE(FAILED(f->put_Value(0, v)));  // the id is not editable
+      ASSERT_EQ(f->Store(), S_OK);
+      LONG oid_value = -1;
+      f->get_OID(&oid_value);
+      EXPECT_EQ(oid_value, i);
+    }
+  }  // last reference released: the file is closed
+
+  namespace fs = std::filesystem;
+  EXPECT_TRUE(fs::exists(dir_.path() / "roads.prj"));
+  EXPECT_EQ(slurp(dir_.path() / "roads.cpg").substr(0, 5), "UTF-8");
+  EXPECT_NE(slurp(dir_.path() / "roads.prj").find("UTM_Zone_36N"), std::string::npos);
+
+  OGRRegisterAll();
+  OGRDataSourceH ds = OGROpen((dir_.str() + "/roads.shp").c_str(), FALSE, nullptr);
+  ASSERT_NE(ds, nullptr);
+  OGRLayerH layer = OGR_DS_GetLayer(ds, 0);
+  EXPECT_EQ(OGR_L_GetFeatureCount(layer, TRUE), 3);
+  EXPECT_EQ(wkbFlatten(OGR_L_GetGeomType(layer)), wkbLineString);
+  OGRFeatureDefnH defn = OGR_L_GetLayerDefn(layer);
+  std::vector<std::string> got;
+  for (int i = 0; i < OGR_FD_GetFieldCount(defn); ++i) got.push_back(OGR_Fld_GetNameRef(OGR_FD_GetFieldDefn(defn, i)));
+  EXPECT_EQ(got, (std::vector<std::string>{"NAME", "LANES", "RATIO", "BUILT", "LONGFIELDN", "LONGFIELD1"}));
+  EXPECT_EQ(OGR_Fld_GetType(OGR_FD_GetFieldDefn(defn, 2)), OFTReal);
+  EXPECT_EQ(OGR_Fld_GetPrecision(OGR_FD_GetFieldDefn(defn, 2)), 15);
+  EXPECT_EQ(OGR_Fld_GetType(OGR_FD_GetFieldDefn(defn, 3)), OFTDate);
+  OGRFeatureH f = OGR_L_GetNextFeature(layer);
+  ASSERT_NE(f, nullptr);
+  EXPECT_STREQ(OGR_F_GetFieldAsString(f, 0), "Хрещатик");
+  EXPECT_EQ(OGR_F_GetFieldAsInteger(f, 1), 1);
+  EXPECT_DOUBLE_EQ(OGR_F_GetFieldAsDouble(f, 2), 123456789.125);
+  int y, m, d, h, mi, sec, tz;
+  OGR_F_GetFieldAsDateTime(f, 3, &y, &m, &d, &h, &mi, &sec, &tz);
+  EXPECT_EQ(y * 10000 + m * 100 + d, 20210315);
+  EXPECT_EQ(OGR_F_GetFieldAsInteger(f, 5), 1);
+  char* geometry_wkt = nullptr;
+  OGR_G_ExportToWkt(OGR_F_GetGeometryRef(f), &geometry_wkt);
+  EXPECT_STREQ(geometry_wkt, "LINESTRING (500000 5500000,500100 5500100)");
+  CPLFree(geometry_wkt);
+  OGR_F_Destroy(f);
+  OGR_L_SetAttributeFilter(layer, "NAME IS NULL");
+  EXPECT_EQ(OGR_L_GetFeatureCount(layer, TRUE), 1);
+  OGR_DS_Destroy(ds);
+
+  // ogrinfo agrees, when it is installed.
+  if (std::system("command -v ogrinfo > /dev/null 2>&1") == 0) {
+    std::string out_file = dir_.str() + "/ogrinfo.txt";
+    ASSERT_EQ(std::system(("ogrinfo -ro -al -so " + dir_.str() + "/roads.shp > " + out_file).c_str()), 0);
+    std::string info = slurp(out_file);
+    EXPECT_NE(info.find("Feature Count: 3"), std::string::npos) << info;
+    EXPECT_NE(info.find("LONGFIELD1: Integer"), std::string::npos) << info;
+  }
+
+  // And the workspace reads it back the way the system opens it again.
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  ComPtr<IFeatureClass> back;
+  ASSERT_EQ(win32::query<IFeatureWorkspace>(ws.get())->OpenFeatureClass(Bstr::from_utf8("roads").get(), back.put()), S_OK);
+  LONG n = 0;
+  back->FeatureCount(nullptr, &n);
+  EXPECT_EQ(n, 3);
+  ComPtr<IFeature> first;
+  ASSERT_EQ(back->GetFeature(0, first.put()), S_OK);
+  VARIANT v;
+  first->get_Value(find(back.get(), "NAME"), &v);
+  ASSERT_EQ(v.vt, VT_BSTR);
+  EXPECT_EQ(win32::bstr_to_utf8(v.bstrVal), "Хрещатик");
+  VariantClear(&v);
+  esriGeometryType type;
+  back->get_ShapeType(&type);
+  EXPECT_EQ(type, esriGeometryPolyline);
+}
+
+TEST_F(ShapefileWorkspaceTest, ValueThatCannotBeStoredFailsTheStore) {
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  ComPtr<IFeatureClass> fc;
+  ASSERT_EQ(create_class(ws.get(), "pts.shp", esriGeometryPoint, nullptr, &fc), S_OK);
+  ASSERT_EQ(fc->AddField(field("SMALL", esriFieldTypeInteger, 4, 3).get()), S_OK);
+  ASSERT_EQ(fc->AddField(field("LABEL", esriFieldTypeString, 2).get()), S_OK);
+  auto store = [&](LONG number, const std::string& label) {
+    ComPtr<IFeature> f;
+    EXPECT_EQ(fc->CreateFeature(f.put()), S_OK);
+    f->putref_Shape(wkt("POINT(1 2)").get());
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = number;
+    f->put_Value(find(fc.get(), "SMALL"), v);
+    v = bstr_variant(label);
+    f->put_Value(find(fc.get(), "LABEL"), v);
+    VariantClear(&v);
+    SetErrorInfo(0, nullptr);
+    return f->Store();
+  };
+  EXPECT_EQ(store(999, "ab"), S_OK);
+  EXPECT_EQ(store(999, "жж"), S_OK);  // the width doubles for UTF-8
+  HRESULT hr = store(1000, "ab");
+  EXPECT_TRUE(FAILED(hr));
+  ComPtr<IErrorInfo> info;
+  ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
+  Bstr description;
+  info->GetDescription(description.put());
+  EXPECT_NE(description.utf8().find("SMALL"), std::string::npos) << description.utf8();
+  EXPECT_TRUE(FAILED(store(1, "abcde")));
+  LONG n = 0;
+  fc->FeatureCount(nullptr, &n);
+  EXPECT_EQ(n, 2);  // nothing of the refused features was written
+}
+
+TEST_F(ShapefileWorkspaceTest, RefusesExistingFilesAndBadFolders) {
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  ComPtr<IFeatureClass> fc;
+  ASSERT_EQ(create_class(ws.get(), "a.shp", esriGeometryPolygon, nullptr, &fc), S_OK);
+  fc.reset();
+  EXPECT_TRUE(FAILED(create_class(ws.get(), "a.shp", esriGeometryPolygon, nullptr, &fc)));
+  EXPECT_TRUE(FAILED(create_class(ws.get(), "A.SHP", esriGeometryPolygon, nullptr, &fc)));
+  EXPECT_FALSE(fc);
+
+  std::ofstream(dir_.path() / "b.dbf") << "x";
+  EXPECT_TRUE(FAILED(create_class(ws.get(), "b.shp", esriGeometryPolygon, nullptr, &fc)));
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "b.shp"));
+
+  auto sub = dir_.path() / "locked";
+  std::filesystem::create_directory(sub);
+  chmod(sub.c_str(), 0555);
+  if (access(sub.c_str(), W_OK) != 0) {  // root may write anyway
+    ComPtr<IWorkspace> locked = open_workspace(sub.string());
+    EXPECT_TRUE(FAILED(create_class(locked.get(), "c.shp", esriGeometryPolygon, nullptr, &fc)));
+    EXPECT_TRUE(std::filesystem::is_empty(sub));
+  }
+  chmod(sub.c_str(), 0755);
+
+  auto factory = create<IWorkspaceFactory>(CLSID_ShapefileWorkspaceFactory);
+  ComPtr<IWorkspace> none;
+  EXPECT_TRUE(FAILED(factory->OpenFromFile(Bstr::from_utf8(dir_.str() + "/missing").get(), 0, none.put())));
+  EXPECT_FALSE(none);
+  EXPECT_TRUE(FAILED(factory->OpenFromFile(Bstr::from_utf8(dir_.str() + "/b.dbf").get(), 0, none.put())));
+  auto props = create<IPropertySet>(CLSID_PropertySet);
+  EXPECT_TRUE(FAILED(factory->Open(props.get(), 0, none.put())));
+  EXPECT_FALSE(none);
+}
+
+TEST_F(ShapefileWorkspaceTest, OpensClassesByNameWithOrWithoutExtension) {
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  ComPtr<IFeatureClass> fc;
+  ASSERT_EQ(create_class(ws.get(), "Rivers.shp", esriGeometryPolyline, nullptr, &fc), S_OK);
+  fc.reset();
+  auto factory = create<IWorkspaceFactory>(CLSID_ShapefileWorkspaceFactory);
+  ComPtr<IWorkspace> again;
+  ASSERT_EQ(factory->OpenFromFile(Bstr::from_utf8(dir_.str()).get(), 0, again.put()), S_OK);
+  auto fws = again.as<IFeatureWorkspace>();
+  for (const char* name : {"Rivers", "Rivers.shp", "rivers.SHP"}) {
+    ComPtr<IFeatureClass> opened;
+    EXPECT_EQ(fws->OpenFeatureClass(Bstr::from_utf8(name).get(), opened.put()), S_OK) << name;
+    EXPECT_TRUE(opened) << name;
+  }
+  ComPtr<IFeatureClass> missing;
+  EXPECT_TRUE(FAILED(fws->OpenFeatureClass(Bstr::from_utf8("Lakes").get(), missing.put())));
+  EXPECT_FALSE(missing);
+}
+
+TEST_F(ShapefileWorkspaceTest, CreatableHelpersFollowComRules) {
+  using testing_support::expect_query_interface_rules;
+  expect_query_interface_rules(create<IUnknown>(CLSID_ShapefileWorkspaceFactory).get(), {IID_IWorkspaceFactory});
+  expect_query_interface_rules(create<IUnknown>(CLSID_PropertySet).get(), {IID_IPropertySet});
+  expect_query_interface_rules(create<IUnknown>(CLSID_Fields).get(), {IID_IFields, IID_IFieldsEdit});
+  expect_query_interface_rules(create<IUnknown>(CLSID_Field).get(), {IID_IField, IID_IFieldEdit});
+  expect_query_interface_rules(create<IUnknown>(CLSID_GeometryDef).get(), {IID_IGeometryDef, IID_IGeometryDefEdit});
+  expect_query_interface_rules(create<IUnknown>(CLSID_UID).get(), {IID_IUID});
+  expect_query_interface_rules(create<IUnknown>(CLSID_QueryFilter).get(), {IID_IQueryFilter});
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  expect_query_interface_rules(ws.get(), {IID_IWorkspace, IID_IFeatureWorkspace, IID_IDataset});
+
+  auto uid = create<IUID>(CLSID_UID);
+  VARIANT v = bstr_variant("esriDataSourcesFile.ShapefileWorkspaceFactory");
+  EXPECT_EQ(uid->put_Value(v), S_OK);
+  VariantClear(&v);
+  v = bstr_variant("{db708cc5-94eb-5307-9317-1c741482b361}");
+  EXPECT_EQ(uid->put_Value(v), S_OK);
+  VariantClear(&v);
+  uid->get_Value(&v);
+  EXPECT_EQ(win32::bstr_to_utf8(v.bstrVal), "{DB708CC5-94EB-5307-9317-1C741482B361}");
+  VariantClear(&v);
+  v = bstr_variant("No.Such.ProgID");
+  EXPECT_TRUE(FAILED(uid->put_Value(v)));
+  VariantClear(&v);
+}
+
+}  // namespace
