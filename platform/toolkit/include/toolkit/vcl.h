@@ -1,0 +1,20 @@
+// Every toolkit class at once, for code that builds forms.
+#pragma once
+
+#include "toolkit/application.h"
+#include "toolkit/bitmap.h"
+#include "toolkit/button.h"
+#include "toolkit/combo_box.h"
+#include "toolkit/component.h"
+#include "toolkit/control.h"
+#include "toolkit/edit.h"
+#include "toolkit/exception.h"
+#include "toolkit/file_controls.h"
+#include "toolkit/form.h"
+#include "toolkit/graphics.h"
+#include "toolkit/label.h"
+#include "toolkit/panel.h"
+#include "toolkit/progress_bar.h"
+#include "toolkit/strings.h"
+#include "toolkit/timer.h"
+#include "toolkit/types.h"
