@@ -1,7 +1,10 @@
 // areaclip: the host application. It plays the part of the desktop GIS for the extension.
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "commands.h"
 
 namespace {
 
@@ -10,12 +13,38 @@ const char kUsage[] =
     "  areaclip cut DOC --layer NAME (--feature LABEL | --feature-id OID) --folder DIR\n"
     "                               cut the open map DOC to one polygon feature into DIR\n"
     "  areaclip info DOC            layers, sources, feature counts, renderers, graphics\n"
-    "  areaclip render DOC -o FILE  map picture (.svg or .png)\n"
+    "  areaclip render DOC -o FILE [--width PIXELS] [--no-legend]\n"
+    "                               map picture (.svg, or .png through rsvg-convert)\n"
     "  areaclip register | unregister [--module PATH]\n"
     "\n"
     "exit codes: 0 success, 1 the run failed, 2 bad usage or unreadable input\n";
 
+struct Command {
+  const char* name;
+  int (*run)(int argc, char** argv);
+};
+
+const Command kCommands[] = {
+    {"cut", host::cmd_cut},
+    {"info", host::cmd_info},
+    {"render", host::cmd_render},
+};
+
 }  // namespace
+
+namespace host {
+
+int usage_error(const char* format, ...) {
+  std::fputs("areaclip: ", stderr);
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fputc('\n', stderr);
+  return 2;
+}
+
+}  // namespace host
 
 int main(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
@@ -23,6 +52,8 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   std::string command = argv[1];
+  for (const Command& c : kCommands)
+    if (command == c.name) return c.run(argc - 2, argv + 2);
   std::fprintf(stderr, "areaclip: '%s' is not available in this build\n%s", command.c_str(), kUsage);
   return 2;
 }

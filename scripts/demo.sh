@@ -1,5 +1,15 @@
 #!/usr/bin/env bash
-# The main job on the sample map.
+# The main job on the sample map: cut examples/map.mxd to one map sheet into out/demo,
+# print the summary, and draw the map before and after.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 build=${1:-build}
-"$build/bin/areaclip" --help
+areaclip="$build/bin/areaclip"
+out=out/demo
+
+rm -rf "$out" out/demo-before.png out/demo-after.png
+mkdir -p out
+"$areaclip" render examples/map.mxd -o out/demo-before.png
+"$areaclip" cut examples/map.mxd --layer "Листы карты" --feature "M-36-1-Б" --folder "$out"
+"$areaclip" render "$out/cross.mxd" -o out/demo-after.png
+echo "pictures: out/demo-before.png, out/demo-after.png"

@@ -1,0 +1,291 @@
+// areaclip info DOC: what a map document holds — maps, the layer tree with sources and
+// whether they open, feature counts, renderers and graphics. Read through the object
+// model's interfaces, as a command of the extension would see the document.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <win32/com_ptr.h>
+#include <win32/text.h>
+
+#include "commands.h"
+#include "gis/core.h"
+#include "gis/document.h"
+#include "gis/gis.h"
+
+namespace host {
+
+namespace {
+
+using win32::ComPtr;
+
+template <class I, class M>
+std::string read_text(I* object, M method) {
+  win32::Bstr b;
+  if (!object || FAILED((object->*method)(b.put()))) return "";
+  return b.utf8();
+}
+
+std::string color_text(IColor* color) {
+  LONG rgb = 0;
+  if (!color || FAILED(color->get_RGB(&rgb))) return "?";
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", unsigned(rgb & 0xFF), unsigned((rgb >> 8) & 0xFF),
+                unsigned((rgb >> 16) & 0xFF));
+  return buf;
+}
+
+std::string number(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.10g", v);
+  return buf;
+}
+
+std::string symbol_text(ISymbol* symbol) {
+  if (!symbol) return "(none)";
+  if (auto fill = win32::query<IFillSymbol>(symbol)) {
+    ComPtr<IColor> c;
+    fill->get_Color(c.put());
+    std::string s = "fill " + color_text(c.get());
+    esriSimpleFillStyle style = esriSFSSolid;
+    if (auto simple = win32::query<ISimpleFillSymbol>(symbol); simple && SUCCEEDED(simple->get_Style(&style)) &&
+                                                               style != esriSFSSolid)
+      s += style == esriSFSHollow ? " hollow" : " hatched (style " + std::to_string(style) + ")";
+    ComPtr<ILineSymbol> outline;
+    if (SUCCEEDED(fill->get_Outline(outline.put())) && outline) {
+      ComPtr<IColor> oc;
+      double w = 0;
+      outline->get_Color(oc.put());
+      outline->get_Width(&w);
+      s += ", outline " + color_text(oc.get()) + " " + number(w);
+    }
+    return s;
+  }
+  if (auto line = win32::query<ILineSymbol>(symbol)) {
+    ComPtr<IColor> c;
+    double w = 0;
+    line->get_Color(c.put());
+    line->get_Width(&w);
+    return "line " + color_text(c.get()) + " width " + number(w);
+  }
+  if (auto marker = win32::query<IMarkerSymbol>(symbol)) {
+    ComPtr<IColor> c;
+    double size = 0;
+    marker->get_Color(c.put());
+    marker->get_Size(&size);
+    return "marker " + color_text(c.get()) + " size " + number(size);
+  }
+  return "symbol of another kind";
+}
+
+void print_renderer(IFeatureRenderer* renderer, const std::string& indent) {
+  if (!renderer) {
+    std::printf("%srenderer: none (default symbol)\n", indent.c_str());
+    return;
+  }
+  if (auto simple = win32::query<ISimpleRenderer>(renderer)) {
+    ComPtr<ISymbol> s;
+    simple->get_Symbol(s.put());
+    std::printf("%srenderer: simple, %s\n", indent.c_str(), symbol_text(s.get()).c_str());
+  } else if (auto unique = win32::query<IUniqueValueRenderer>(renderer)) {
+    LONG fields = 0, values = 0;
+    unique->get_FieldCount(&fields);
+    unique->get_ValueCount(&values);
+    std::string names;
+    for (LONG i = 0; i < fields; ++i) {
+      win32::Bstr f;
+      unique->get_Field(i, f.put());
+      names += (i ? ", " : "") + f.utf8();
+    }
+    std::printf("%srenderer: unique values by %s, %ld values\n", indent.c_str(), names.c_str(), long(values));
+    for (LONG i = 0; i < values; ++i) {
+      win32::Bstr value, label;
+      unique->get_Value(i, value.put());
+      unique->get_Label(value.get(), label.put());
+      ComPtr<ISymbol> s;
+      unique->get_Symbol(value.get(), s.put());
+      std::printf("%s  \"%s\" (%s): %s\n", indent.c_str(), value.utf8().c_str(), label.utf8().c_str(),
+                  symbol_text(s.get()).c_str());
+    }
+    ComPtr<ISymbol> d;
+    if (SUCCEEDED(unique->get_DefaultSymbol(d.put())) && d)
+      std::printf("%s  other values: %s\n", indent.c_str(), symbol_text(d.get()).c_str());
+  } else if (auto breaks = win32::query<IClassBreaksRenderer>(renderer)) {
+    LONG n = 0;
+    breaks->get_BreakCount(&n);
+    std::printf("%srenderer: class breaks on %s, %ld classes\n", indent.c_str(),
+                read_text(breaks.get(), &IClassBreaksRenderer::get_Field).c_str(), long(n));
+    for (LONG i = 0; i < n; ++i) {
+      double max = 0;
+      win32::Bstr label;
+      ComPtr<ISymbol> s;
+      breaks->get_Break(i, &max);
+      breaks->get_Label(i, label.put());
+      breaks->get_Symbol(i, s.put());
+      std::printf("%s  up to %s \"%s\": %s\n", indent.c_str(), number(max).c_str(), label.utf8().c_str(),
+                  symbol_text(s.get()).c_str());
+    }
+  } else {
+    std::printf("%srenderer: of a kind this program does not draw\n", indent.c_str());
+  }
+}
+
+const char* shape_name(esriGeometryType t) {
+  switch (t) {
+    case esriGeometryPoint: return "points";
+    case esriGeometryMultipoint: return "multipoints";
+    case esriGeometryPolyline: return "lines";
+    case esriGeometryPolygon: return "polygons";
+    default: return "shapes";
+  }
+}
+
+std::string shown_path(const std::string& path, const std::filesystem::path& folder) {
+  auto rel = std::filesystem::path(path).lexically_relative(folder);
+  if (!rel.empty() && *rel.begin() != "..") return rel.string();
+  return path;
+}
+
+void print_layer(ILayer* layer, const std::string& indent, const std::filesystem::path& folder) {
+  std::string name = read_text(layer, &ILayer::get_Name);
+  VARIANT_BOOL visible = VARIANT_TRUE;
+  layer->get_Visible(&visible);
+  std::string type = gis::LayerType(layer);
+  std::printf("%s- %s \"%s\"%s\n", indent.c_str(), type.c_str(), name.c_str(), visible ? "" : " (hidden)");
+  std::string in = indent + "    ";
+  gis::LayerSource source;
+  if (gis::GetLayerSource(layer, &source)) {
+    std::string where = source.path.empty() ? "(none)" : shown_path(source.path, folder);
+    if (!source.layer.empty()) where += " [" + source.layer + "]";
+    if (!source.open_error.empty())
+      std::printf("%ssource: %s — NOT AVAILABLE: %s\n", in.c_str(), where.c_str(), source.open_error.c_str());
+    else
+      std::printf("%ssource: %s\n", in.c_str(), where.c_str());
+  }
+  if (auto feature_layer = win32::query<IGeoFeatureLayer>(layer)) {
+    ComPtr<IFeatureClass> fc;
+    if (SUCCEEDED(feature_layer->get_FeatureClass(fc.put())) && fc) {
+      LONG count = -1;
+      esriGeometryType shape = esriGeometryNull;
+      fc->FeatureCount(nullptr, &count);
+      fc->get_ShapeType(&shape);
+      std::printf("%sdata: %ld %s\n", in.c_str(), long(count), shape_name(shape));
+    }
+    std::string field = read_text(feature_layer.get(), &IFeatureLayer::get_DisplayField);
+    if (!field.empty()) std::printf("%sdisplay field: %s\n", in.c_str(), field.c_str());
+    ComPtr<IFeatureRenderer> renderer;
+    feature_layer->get_Renderer(renderer.put());
+    print_renderer(renderer.get(), in);
+  }
+  if (auto composite = win32::query<ICompositeLayer>(layer)) {
+    LONG n = 0;
+    composite->get_Count(&n);
+    for (LONG i = 0; i < n; ++i) {
+      ComPtr<ILayer> child;
+      if (SUCCEEDED(composite->get_Layer(i, child.put())) && child) print_layer(child.get(), in, folder);
+    }
+  }
+}
+
+std::string element_text(IElement* element) {
+  std::string s = gis::ElementKind(element);
+  if (auto text = win32::query<ITextElement>(element)) {
+    win32::Bstr t;
+    text->get_Text(t.put());
+    s += " \"" + t.utf8() + "\"";
+  }
+  ComPtr<IGeometry> g;
+  if (SUCCEEDED(element->get_Geometry(g.put())) && g) {
+    ComPtr<IEnvelope> e;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (SUCCEEDED(g->get_Envelope(e.put())) && e && SUCCEEDED(e->get_XMin(&x0)) && SUCCEEDED(e->get_YMin(&y0)) &&
+        SUCCEEDED(e->get_XMax(&x1)) && SUCCEEDED(e->get_YMax(&y1))) {
+      if (x0 == x1 && y0 == y1)
+        s += " at " + number(x0) + " " + number(y0);
+      else
+        s += " within " + number(x0) + " " + number(y0) + " – " + number(x1) + " " + number(y1);
+    }
+  } else {
+    s += " without geometry";
+  }
+  return s;
+}
+
+void print_container(IUnknown* layer, const std::string& indent) {
+  auto container = win32::query<IGraphicsContainer>(layer);
+  if (!container) return;
+  container->Reset();
+  ComPtr<IElement> element;
+  while (container->Next(element.put()) == S_OK && element)
+    std::printf("%s- %s\n", indent.c_str(), element_text(element.get()).c_str());
+}
+
+void print_map(IMap* map, long index, bool focus, const std::filesystem::path& folder) {
+  std::printf("\nmap %ld \"%s\"%s\n", index, read_text(map, &IMap::get_Name).c_str(), focus ? " (focus map)" : "");
+  ComPtr<ISpatialReference> sr;
+  map->get_SpatialReference(sr.put());
+  std::string sr_text = gis::SpatialReferenceToText(sr.get());
+  std::printf("  spatial reference: %s\n", sr ? (sr_text.size() > 60 ? sr_text.substr(0, 57) + "..." : sr_text).c_str()
+                                              : "none");
+  if (auto view = win32::query<IActiveView>(map)) {
+    ComPtr<IEnvelope> e;
+    VARIANT_BOOL empty = VARIANT_TRUE;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (SUCCEEDED(view->get_Extent(e.put())) && e && SUCCEEDED(e->get_IsEmpty(&empty)) && !empty) {
+      e->get_XMin(&x0), e->get_YMin(&y0), e->get_XMax(&x1), e->get_YMax(&y1);
+      std::printf("  extent: %s %s %s %s\n", number(x0).c_str(), number(y0).c_str(), number(x1).c_str(),
+                  number(y1).c_str());
+    } else {
+      std::printf("  extent: none (the data's)\n");
+    }
+  }
+  LONG count = 0;
+  map->get_LayerCount(&count);
+  std::printf("  layers (%ld, the first drawn on top):\n", long(count));
+  for (LONG i = 0; i < count; ++i) {
+    ComPtr<ILayer> layer;
+    if (SUCCEEDED(map->get_Layer(i, layer.put())) && layer) print_layer(layer.get(), "    ", folder);
+  }
+  ComPtr<IGraphicsLayer> graphics;
+  if (SUCCEEDED(map->get_BasicGraphicsLayer(graphics.put())) && graphics) {
+    std::printf("  graphics:\n");
+    print_container(graphics.get(), "    ");
+    if (auto composite = win32::query<ICompositeLayer>(graphics.get())) {
+      LONG n = 0;
+      composite->get_Count(&n);
+      for (LONG i = 0; i < n; ++i) {
+        ComPtr<ILayer> sub;
+        if (FAILED(composite->get_Layer(i, sub.put())) || !sub) continue;
+        std::printf("    graphics layer \"%s\":\n", read_text(sub.get(), &ILayer::get_Name).c_str());
+        print_container(sub.get(), "      ");
+      }
+    }
+  }
+}
+
+}  // namespace
+
+int cmd_info(int argc, char** argv) {
+  if (argc != 1 || argv[0][0] == '-') return usage_error("usage: areaclip info DOC");
+  gis::RegisterClasses();
+  std::string error;
+  ComPtr<IMxDocument> document = gis::LoadDocument(argv[0], &error);
+  if (!document) return usage_error("%s", error.c_str());
+  std::string path = gis::DocumentPath(document.get());
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  auto doc = win32::query<IDocument>(document.get());
+  std::printf("document: %s\ntitle: %s\n", path.c_str(), read_text(doc.get(), &IDocument::get_Title).c_str());
+  ComPtr<IMaps> maps;
+  LONG n = 0;
+  if (FAILED(document->get_Maps(maps.put())) || !maps || FAILED(maps->get_Count(&n))) n = 0;
+  ComPtr<IMap> focus;
+  document->get_FocusMap(focus.put());
+  std::printf("maps: %ld\n", long(n));
+  for (LONG i = 0; i < n; ++i) {
+    ComPtr<IMap> map;
+    if (SUCCEEDED(maps->get_Item(i, map.put())) && map) print_map(map.get(), i, map == focus, folder);
+  }
+  return 0;
+}
+
+}  // namespace host

@@ -1,0 +1,15 @@
+// The commands of the host program. Each takes the arguments after its name and returns
+// the exit code: 0 success, 1 the run failed, 2 bad usage or unreadable input. Messages go
+// to standard error in UTF-8.
+#pragma once
+
+namespace host {
+
+int cmd_cut(int argc, char** argv);
+int cmd_info(int argc, char** argv);
+int cmd_render(int argc, char** argv);
+
+// Prints "areaclip: <message>" to standard error and returns 2.
+int usage_error(const char* format, ...);
+
+}  // namespace host

@@ -1,0 +1,89 @@
+#include "atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+namespace gis::carto {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& path, int error) {
+  throw std::runtime_error("cannot save \"" + path + "\": " + std::strerror(error));
+}
+
+// Closes the descriptor and removes the temporary file unless the rename succeeded.
+class TempFile {
+ public:
+  TempFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~TempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!kept_) ::unlink(path_.c_str());
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  int fd() const { return fd_; }
+  int close() {
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc;
+  }
+  void keep() { kept_ = true; }
+  const std::string& path() const { return path_; }
+
+ private:
+  int fd_;
+  std::string path_;
+  bool kept_ = false;
+};
+
+}  // namespace
+
+void write_file_atomically(const std::string& path, const std::string& content) {
+  namespace fs = std::filesystem;
+  fs::path target(path);
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  if (target.filename().empty()) fail(path, EISDIR);
+
+  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) fail(path, errno);
+  TempFile temp(fd, name.data());
+
+  struct stat st;
+  mode_t mode = (::stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
+  if (::fchmod(fd, mode) != 0) fail(path, errno);
+
+  const char* data = content.data();
+  size_t left = content.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, data, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail(path, errno);
+    }
+    data += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0) fail(path, errno);
+  if (temp.close() != 0) fail(path, errno);
+  if (::rename(temp.path().c_str(), path.c_str()) != 0) fail(path, errno);
+  temp.keep();
+
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
+}  // namespace gis::carto

@@ -1,0 +1,202 @@
+// Reading and writing document files, and the non-COM entry points of gis/document.h.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "atomic_file.h"
+#include "document.h"
+#include "elements.h"
+#include "feature_layer.h"
+#include "group_layer.h"
+#include "gis/document.h"
+#include "other_layer.h"
+
+namespace gis::carto {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+DocumentPlace place_of(const std::string& path) {
+  return DocumentPlace{fs::absolute(fs::path(path)).lexically_normal().parent_path()};
+}
+
+std::string read_file(const std::string& path) {
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) throw DocumentError("is a folder, not a map document");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw DocumentError(std::string("cannot be read: ") + std::strerror(errno));
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw DocumentError(std::string("cannot be read: ") + std::strerror(errno));
+  return text.str();
+}
+
+// Line and column (1-based) of a byte offset.
+std::string position_of(const std::string& text, size_t offset) {
+  size_t line = 1, column = 1;
+  for (size_t i = 0; i < offset && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// Documents nest a few levels (groups of groups); far deeper nesting is refused before the
+// recursive parts of reading and writing see it.
+constexpr size_t kMaxDepth = 256;
+
+size_t depth_of(const Json& root) {
+  size_t deepest = 0;
+  std::vector<std::pair<const Json*, size_t>> stack{{&root, 1}};
+  while (!stack.empty()) {
+    auto [value, depth] = stack.back();
+    stack.pop_back();
+    deepest = std::max(deepest, depth);
+    if (depth > kMaxDepth) break;
+    if (value->is_structured())
+      for (const Json& child : *value) stack.emplace_back(&child, depth + 1);
+  }
+  return deepest;
+}
+
+Json parse_text(const std::string& text) {
+  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  std::string_view body(text.data() + start, text.size() - start);
+  if (body.find_first_not_of(" \t\r\n") == std::string_view::npos) throw DocumentError("is empty");
+  try {
+    Json json = Json::parse(body);
+    if (depth_of(json) > kMaxDepth) throw DocumentError("is not a valid map document: it is nested too deeply");
+    return json;
+  } catch (const Json::parse_error& e) {
+    size_t at = e.byte > 0 ? e.byte - 1 : 0;
+    if (e.byte >= body.size())
+      throw DocumentError("is cut short: the JSON text ends before the document is complete");
+    std::string what = e.what();
+    // Keep the parser's reason, without its own prefix and position.
+    if (auto p = what.find(": syntax error"); p != std::string::npos) what = what.substr(p + 2);
+    throw DocumentError("is not a valid map document: bad JSON at " + position_of(std::string(body), at) + " (" +
+                        what + ")");
+  }
+}
+
+void check_format(const Json& json) {
+  if (!json.is_object()) throw DocumentError("is not a map document: the JSON text is not an object");
+  auto format = json.find("format");
+  if (format == json.end()) throw DocumentError("is not an areaclip map document (it has no \"format\")");
+  if (!format->is_string() || format->get<std::string>() != kDocumentFormat)
+    throw DocumentError("is not an areaclip map document (its format is " + format->dump() + ", not \"" +
+                        kDocumentFormat + "\")");
+  auto version = json.find("version");
+  if (version == json.end() || !version->is_number_integer() || version->get<long>() < 1)
+    throw DocumentError("has no valid \"version\" (expected a whole number from 1)");
+  long v = version->get<long>();
+  if (v > kDocumentVersion)
+    throw DocumentError("was written by a newer version of the program (document version " + std::to_string(v) +
+                        "; this program reads version " + std::to_string(kDocumentVersion) + " and older)");
+}
+
+}  // namespace
+
+win32::ComPtr<Document> read_document(const std::string& path) {
+  const std::string name = "map document \"" + path + "\" ";
+  Json json;
+  try {
+    json = parse_text(read_file(path));
+    check_format(json);
+  } catch (const DocumentError& e) {
+    throw DocumentError(name + e.what());
+  }
+  try {
+    auto document = Document::make(json, place_of(path));
+    document->path = fs::absolute(fs::path(path)).lexically_normal().string();
+    return document;
+  } catch (const DocumentError& e) {
+    throw DocumentError(name + "is not valid: " + e.what());
+  } catch (const Json::exception& e) {
+    throw DocumentError(name + "is not valid: " + e.what());
+  }
+}
+
+std::string document_text(const Document& document, const std::string& path) {
+  Json json = document.to_json(place_of(path));
+  return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+void write_document(const Document& document, const std::string& path) {
+  write_file_atomically(path, document_text(document, path));
+}
+
+}  // namespace gis::carto
+
+namespace gis {
+
+win32::ComPtr<IMxDocument> LoadDocument(const std::string& path, std::string* error) {
+  try {
+    return carto::read_document(path);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return nullptr;
+  }
+}
+
+bool SaveDocument(IUnknown* document, const std::string& path, std::string* error) {
+  carto::Document* impl = carto::document_impl(document);
+  if (!impl) {
+    if (error) *error = "not a map document of this program";
+    return false;
+  }
+  try {
+    carto::write_document(*impl, path);
+    return true;
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+}
+
+std::string DocumentPath(IUnknown* document) {
+  carto::Document* impl = carto::document_impl(document);
+  return impl ? impl->path : std::string();
+}
+
+bool GetLayerSource(ILayer* layer, LayerSource* source) {
+  if (!source) return false;
+  *source = LayerSource{};
+  if (auto* f = dynamic_cast<carto::FeatureLayer*>(carto::layer_node(layer))) {
+    source->path = f->source_path;
+    source->layer = f->source_layer;
+    source->open_error = f->open_error;
+    return true;
+  }
+  if (auto* o = dynamic_cast<carto::OtherLayer*>(carto::layer_node(layer))) {
+    source->path = o->source_path;
+    if (!o->valid()) source->open_error = o->source_path.empty() ? "the layer names no source" : "file not found";
+    return true;
+  }
+  return false;
+}
+
+std::string LayerType(ILayer* layer) {
+  carto::LayerNode* node = carto::layer_node(layer);
+  if (!node) return "unknown";
+  if (dynamic_cast<carto::FeatureLayer*>(node)) return "feature";
+  if (auto* o = dynamic_cast<carto::OtherLayer*>(node)) return o->type;
+  if (dynamic_cast<carto::GroupLayer*>(node)) return "group";
+  return "graphics";
+}
+
+std::string ElementKind(IElement* element) {
+  carto::ElementNode* node = carto::element_node(element);
+  return node ? node->kind : std::string();
+}
+
+}  // namespace gis

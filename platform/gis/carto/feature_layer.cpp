@@ -1,0 +1,96 @@
+#include "feature_layer.h"
+
+#include <cctype>
+
+#include "gis/core.h"
+#include "renderers.h"
+
+namespace gis::carto {
+
+FeatureLayer::FeatureLayer(const Json& json, const std::string& where, const DocumentPlace& place) {
+  read_common(json, where);
+  display_field = member_string(json, "display_field", where);
+  if (auto it = json.find("source"); it != json.end() && !it->is_null()) {
+    source_json_ = require_object(*it, where + ".source");
+    source_path = resolve_source_path(member_string(source_json_, "path", where + ".source"), place);
+    has_source_layer = source_json_.contains("layer") && !source_json_["layer"].is_null();
+    source_layer = member_string(source_json_, "layer", where + ".source");
+  }
+  if (auto it = json.find("renderer"); it != json.end()) renderer = renderer_from_json(*it, where + ".renderer");
+  if (source_path.empty()) {
+    open_error = "the layer names no source";
+    return;
+  }
+  std::string error;
+  feature_class = OpenFeatureClass(source_path, source_layer, &error);
+  if (!feature_class) open_error = error.empty() ? "cannot be opened" : error;
+}
+
+HRESULT FeatureLayer::get_FeatureClass(IFeatureClass** out) { return out_ref(out, feature_class); }
+
+HRESULT FeatureLayer::putref_FeatureClass(IFeatureClass* value) {
+  return win32::com_guard([&] {
+    feature_class = win32::ComPtr<IFeatureClass>(value);
+    open_error.clear();
+    if (!value) return S_OK;
+    std::string path, layer;
+    if (FeatureClassSource(value, &path, &layer)) {
+      source_path = path;
+      source_layer = layer;
+      has_source_layer = !layer.empty();
+    } else {
+      // A class of other origin cannot be named in a document: the saved layer names no source.
+      source_path.clear();
+      source_layer.clear();
+      has_source_layer = false;
+    }
+    return S_OK;
+  });
+}
+
+HRESULT FeatureLayer::get_DisplayField(BSTR* out) {
+  return win32::com_guard([&] { return out_text(out, display_field); });
+}
+
+HRESULT FeatureLayer::put_DisplayField(BSTR value) {
+  return win32::com_guard([&] {
+    display_field = in_text(value);
+    return S_OK;
+  });
+}
+
+HRESULT FeatureLayer::get_DataSourceType(BSTR* out) {
+  return win32::com_guard([&] {
+    std::string ext = source_path.size() >= 4 ? source_path.substr(source_path.size() - 4) : "";
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out_text(out, ext == ".shp" ? "Shapefile Feature Class" : "Feature Class");
+  });
+}
+
+HRESULT FeatureLayer::get_Renderer(IFeatureRenderer** out) { return out_ref(out, renderer); }
+
+HRESULT FeatureLayer::putref_Renderer(IFeatureRenderer* value) {
+  renderer = win32::ComPtr<IFeatureRenderer>(value);
+  return S_OK;
+}
+
+Json FeatureLayer::to_json(const DocumentPlace& place) const {
+  Json j = common_json("feature");
+  Json source = source_json_;
+  source["path"] = source_path.empty() ? Json(nullptr) : Json(stored_source_path(source_path, place));
+  if (has_source_layer)
+    source["layer"] = source_layer;
+  else if (source.contains("layer"))
+    source["layer"] = nullptr;
+  j["source"] = std::move(source);
+  if (!display_field.empty() || j.contains("display_field")) j["display_field"] = display_field;
+  if (renderer) {
+    Json r = renderer_to_json(renderer.get());
+    if (!r.is_null()) j["renderer"] = std::move(r);
+  } else {
+    j.erase("renderer");
+  }
+  return j;
+}
+
+}  // namespace gis::carto

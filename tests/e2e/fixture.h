@@ -1,0 +1,52 @@
+// Fixture maps for end-to-end runs: source layers written with GDAL into a temporary
+// folder, a map document over them, and readers of what a run wrote.
+#pragma once
+
+#include <gdal.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+#include <cpl_conv.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fixture {
+
+struct Field {
+  std::string name;
+  OGRFieldType type;
+  int width = 0;
+  int precision = 0;
+};
+
+struct Feature {
+  std::string wkt;
+  std::vector<std::string> values;  // one per field, as text; "" for null
+};
+
+// Writes a shapefile (or any driver by extension: .geojson, .gpkg) with the given features.
+void write_layer(const std::filesystem::path& path, OGRwkbGeometryType type, int epsg,
+                 const std::vector<Field>& fields, const std::vector<Feature>& features);
+
+// What an output layer holds.
+struct LayerContents {
+  bool exists = false;
+  long count = 0;
+  OGRwkbGeometryType type = wkbUnknown;
+  std::vector<std::string> field_names;
+  std::vector<std::map<std::string, std::string>> rows;  // field name → value text
+  std::vector<std::string> wkt;
+  double total_length = 0;
+  double total_area = 0;
+  std::string srs_wkt;
+};
+LayerContents read_layer(const std::filesystem::path& path);
+
+// Longitude and latitude of a point given in EPSG:32636.
+void utm36_to_lonlat(double x, double y, double* lon, double* lat);
+
+std::string read_file(const std::filesystem::path& path);
+
+}  // namespace fixture

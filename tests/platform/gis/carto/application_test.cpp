@@ -1,0 +1,164 @@
+// The application: templates, New/Open/Save of documents, and what it never writes.
+#include "carto_test.h"
+#include "gis/application.h"
+
+namespace carto_test {
+namespace {
+
+class ApplicationTest : public CartoTest {
+ protected:
+  ComPtr<IApplication> app() {
+    gis::ApplicationOptions options;
+    options.templates_folder = path("templates").string();
+    return gis::CreateApplication(options);
+  }
+
+  static ComPtr<IMxDocument> document_of(IApplication* app) {
+    ComPtr<IDocument> doc;
+    EXPECT_EQ(app->get_Document(doc.put()), S_OK);
+    return win32::query<IMxDocument>(doc.get());
+  }
+};
+
+TEST_F(ApplicationTest, NormalTemplateIsWrittenAndListed) {
+  auto a = app();
+  ComPtr<ITemplates> templates;
+  ASSERT_EQ(a->get_Templates(templates.put()), S_OK);
+  LONG count = 0;
+  ASSERT_EQ(templates->get_Count(&count), S_OK);
+  ASSERT_GE(count, 1);
+  win32::Bstr first;
+  ASSERT_EQ(templates->get_Item(0, first.put()), S_OK);
+  EXPECT_EQ(first.utf8(), path("templates/Normal.mxt").string());
+  EXPECT_EQ(read_json(path("templates/Normal.mxt"))["format"], "areaclip-map");
+  win32::Bstr none;
+  EXPECT_EQ(templates->get_Item(count, none.put()), E_INVALIDARG);
+
+  // A broken template is written again.
+  a.reset();
+  write_file(path("templates/Normal.mxt"), "garbage");
+  a = app();
+  EXPECT_EQ(read_json(path("templates/Normal.mxt"))["format"], "areaclip-map");
+}
+
+TEST_F(ApplicationTest, NormalTemplateLostSinceStartIsWrittenAgain) {
+  auto a = app();
+  std::filesystem::remove(path("templates/Normal.mxt"));
+  EXPECT_EQ(a->NewDocument(VARIANT_FALSE, nullptr), S_OK);
+  EXPECT_TRUE(std::filesystem::exists(path("templates/Normal.mxt")));
+  EXPECT_EQ(a->NewDocument(VARIANT_FALSE, bstr(path("nowhere.mxt").string()).get()), E_FAIL);
+}
+
+TEST_F(ApplicationTest, QueryInterfaceAndDispatch) {
+  auto a = app();
+  testing_support::expect_query_interface_rules(a.get(), {IID_IApplication, IID_IMxApplication, IID_IDispatch});
+  auto dispatch = win32::query<IDispatch>(a.get());
+  UINT count = 7;
+  EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 0u);
+  ComPtr<IAppDisplay> display;
+  EXPECT_EQ(win32::query<IMxApplication>(a.get())->get_Display(display.put()), E_NOTIMPL);
+  EXPECT_FALSE(display);
+  win32::Bstr name;
+  EXPECT_EQ(a->get_Name(name.put()), S_OK);
+  EXPECT_EQ(name.utf8(), "ArcMap");
+}
+
+TEST_F(ApplicationTest, NewDocumentFromTheTemplateThenOpenDocument) {
+  write_points(path("data/p.geojson"), {"a"});
+  write_file(path("user.mxd"), document_json({map_json("Пользователь", {feature_layer("P", "data/p.geojson")})}).dump(2));
+  const std::string user_text = read_file(path("user.mxd"));
+  auto a = app();
+  ASSERT_EQ(a->OpenDocument(bstr(path("user.mxd").string()).get()), S_OK);
+  ComPtr<ITemplates> templates;
+  ASSERT_EQ(a->get_Templates(templates.put()), S_OK);
+  win32::Bstr normal;
+  ASSERT_EQ(templates->get_Item(0, normal.put()), S_OK);
+
+  ASSERT_EQ(a->NewDocument(VARIANT_FALSE, normal.get()), S_OK);
+  auto fresh = document_of(a.get());
+  ComPtr<IMap> map;
+  ASSERT_EQ(fresh->get_FocusMap(map.put()), S_OK);
+  LONG layers = -1;
+  EXPECT_EQ(map->get_LayerCount(&layers), S_OK);
+  EXPECT_EQ(layers, 0);
+  EXPECT_EQ(gis::DocumentPath(fresh.get()), "");
+  // Saving the new document without a name fails and writes nothing, not even the template.
+  const std::string template_text = read_file(path("templates/Normal.mxt"));
+  EXPECT_EQ(a->SaveDocument(nullptr), E_FAIL);
+  EXPECT_EQ(read_file(path("templates/Normal.mxt")), template_text);
+
+  ASSERT_EQ(a->OpenDocument(bstr(path("user.mxd").string()).get()), S_OK);
+  auto opened = document_of(a.get());
+  ComPtr<IMap> user_map;
+  ASSERT_EQ(opened->get_FocusMap(user_map.put()), S_OK);
+  win32::Bstr name;
+  user_map->get_Name(name.put());
+  EXPECT_EQ(name.utf8(), "Пользователь");
+  ComPtr<IDocument> as_doc = win32::query<IDocument>(opened.get());
+  ComPtr<IApplication> parent;
+  EXPECT_EQ(as_doc->get_Parent(parent.put()), S_OK);
+  EXPECT_EQ(parent.get(), a.get());
+  win32::Bstr title;
+  EXPECT_EQ(as_doc->get_Title(title.put()), S_OK);
+  EXPECT_EQ(title.utf8(), "user");
+  EXPECT_EQ(read_file(path("user.mxd")), user_text);
+}
+
+TEST_F(ApplicationTest, SaveAsWritesOnlyTheNamedFile) {
+  write_file(path("user.mxd"), document_json({map_json("m", Json::array())}).dump(2));
+  const std::string user_text = read_file(path("user.mxd"));
+  auto a = app();
+  ASSERT_EQ(a->OpenDocument(bstr(path("user.mxd").string()).get()), S_OK);
+  std::filesystem::create_directories(path("result"));
+  // Windows-style path: backslashes and a drive letter name the same file.
+  std::string windows = "C:" + path("result").string() + "\\cross.mxd";
+  ASSERT_EQ(a->SaveDocument(bstr(windows).get()), S_OK);
+  EXPECT_EQ(read_json(path("result/cross.mxd"))["maps"][0]["name"], "m");
+  EXPECT_EQ(read_file(path("user.mxd")), user_text);
+  // The document now belongs to the file it was saved as.
+  EXPECT_EQ(gis::DocumentPath(document_of(a.get()).get()), path("result/cross.mxd").string());
+}
+
+TEST_F(ApplicationTest, FailedSaveReturnsFailureAndKeepsTheFile) {
+  write_file(path("user.mxd"), document_json({map_json("m", Json::array())}).dump(2));
+  auto a = app();
+  ASSERT_EQ(a->OpenDocument(bstr(path("user.mxd").string()).get()), S_OK);
+  write_file(path("blocker"), "plain file");
+  HRESULT hr = a->SaveDocument(bstr(path("blocker/cross.mxd").string()).get());
+  EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
+  ComPtr<IErrorInfo> info;
+  ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
+  win32::Bstr description;
+  info->GetDescription(description.put());
+  EXPECT_NE(description.utf8().find("blocker"), std::string::npos) << description.utf8();
+  EXPECT_EQ(read_file(path("blocker")), "plain file");
+  EXPECT_EQ(gis::DocumentPath(document_of(a.get()).get()), path("user.mxd").string());
+}
+
+TEST_F(ApplicationTest, OpenFailureKeepsTheCurrentDocumentAndSaysWhy) {
+  write_file(path("user.mxd"), document_json({map_json("m", Json::array())}).dump(2));
+  write_file(path("newer.mxd"), R"({"format": "areaclip-map", "version": 9, "maps": []})");
+  auto a = app();
+  ASSERT_EQ(a->OpenDocument(bstr(path("user.mxd").string()).get()), S_OK);
+  EXPECT_EQ(a->OpenDocument(bstr(path("newer.mxd").string()).get()), E_FAIL);
+  ComPtr<IErrorInfo> info;
+  ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
+  win32::Bstr description;
+  info->GetDescription(description.put());
+  EXPECT_NE(description.utf8().find("newer version"), std::string::npos) << description.utf8();
+  EXPECT_EQ(gis::DocumentPath(document_of(a.get()).get()), path("user.mxd").string());
+  EXPECT_EQ(a->OpenDocument(nullptr), E_INVALIDARG);
+}
+
+TEST_F(ApplicationTest, DocumentOutlivingTheApplicationHasNoParent) {
+  auto a = app();
+  auto doc = document_of(a.get());
+  a.reset();
+  ComPtr<IApplication> parent;
+  EXPECT_EQ(win32::query<IDocument>(doc.get())->get_Parent(parent.put()), S_FALSE);
+  EXPECT_FALSE(parent);
+}
+
+}  // namespace
+}  // namespace carto_test
