@@ -1,0 +1,79 @@
+// Our cut agrees with ogr2ogr -clipsrc on generated layers: same-class feature counts, the
+// ids kept, and area and length sums, for a simple and a 20,000-vertex cutter.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "fixture.h"
+#include "support/com_test.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string bin_dir() {
+  const char* dir = std::getenv("AREACLIP_BIN_DIR");
+  return dir ? dir : "build/bin";
+}
+
+int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+bool same_class(const std::string& wkt, const std::string& layer) {
+  if (layer == "points") return wkt.rfind("POINT", 0) == 0 || wkt.rfind("MULTIPOINT", 0) == 0;
+  if (layer == "lines") return wkt.rfind("LINESTRING", 0) == 0 || wkt.rfind("MULTILINESTRING", 0) == 0;
+  return wkt.rfind("POLYGON", 0) == 0 || wkt.rfind("MULTIPOLYGON", 0) == 0;
+}
+
+struct Summary {
+  long count = 0;
+  std::set<std::string> ids;
+  double length = 0, area = 0;
+};
+
+Summary summarize(const fs::path& path, const std::string& layer) {
+  fixture::LayerContents c = fixture::read_layer(path);
+  Summary s;
+  for (size_t i = 0; i < c.wkt.size(); ++i) {
+    if (!same_class(c.wkt[i], layer)) continue;
+    ++s.count;
+    s.ids.insert(c.rows[i].at("ID"));
+  }
+  s.length = c.total_length;
+  s.area = c.total_area;
+  return s;
+}
+
+class Ogr2ogrAgreement : public testing::TestWithParam<int> {};
+
+TEST_P(Ogr2ogrAgreement, SameClassResultsMatch) {
+  testing_support::TempDir dir;
+  const std::string d = dir.str();
+  ASSERT_EQ(run(bin_dir() + "/gen_layers " + d + " --points 1000 --lines 200 --polygons 150"), 0);
+  const int cutter_fid = GetParam();
+  ASSERT_EQ(run(bin_dir() + "/areaclip cut " + d + "/bench.mxd --layer sheets --feature-id " +
+                std::to_string(cutter_fid) + " --folder " + d + "/ours"),
+            0);
+  for (std::string layer : {"points", "lines", "polygons"}) {
+    SCOPED_TRACE(layer);
+    std::string theirs = d + "/theirs_" + layer + ".shp";
+    ASSERT_EQ(run("ogr2ogr -f 'ESRI Shapefile' -clipsrc " + d + "/data/sheets.shp -clipsrcwhere 'ID=" +
+                  std::to_string(cutter_fid + 1) + "' " + theirs + " " + d + "/data/" + layer + ".shp"),
+              0);
+    Summary a = summarize(d + "/ours/" + layer + ".shp", layer);
+    Summary b = summarize(theirs, layer);
+    EXPECT_GT(a.count, 0);
+    EXPECT_EQ(a.count, b.count);
+    EXPECT_EQ(a.ids, b.ids);
+    EXPECT_NEAR(a.length, b.length, 1e-6 * (1 + b.length));
+    EXPECT_NEAR(a.area, b.area, 1e-6 * (1 + b.area));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cutters, Ogr2ogrAgreement, testing::Values(0, 1),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return info.param == 0 ? std::string("FiveVertices") : std::string("StarOf20000");
+                         });
+
+}  // namespace
