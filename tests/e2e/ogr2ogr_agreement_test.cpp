@@ -13,10 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string bin_dir() {
-  const char* dir = std::getenv("AREACLIP_BIN_DIR");
-  return dir ? dir : "build/bin";
-}
+// The programs of this build.
+std::string bin_dir() { return AREACLIP_BIN_DIR; }
 
 int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 
