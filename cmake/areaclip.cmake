@@ -9,3 +9,5 @@ function(areaclip_optional_subdirectory dir)
     add_subdirectory(${dir})
   endif()
 endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/areaclip_resources.cmake)

@@ -31,6 +31,9 @@ void CoUninitialize();
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
 HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid, LPVOID* ppv);
 HRESULT OleRun(LPUNKNOWN pUnknown);
+// Frees the in-process servers loaded through the registry whose DllCanUnloadNow answers
+// S_OK (win32/inproc_servers.h).
+void CoFreeUnusedLibraries();
 
 LPVOID CoTaskMemAlloc(size_t cb);
 void CoTaskMemFree(LPVOID pv);

@@ -6,3 +6,6 @@
 #include "winbase.h"
 #include "winnls.h"
 #include "winuser.h"
+#include "winreg.h"
+#include "libloaderapi.h"
+#include "fileapi.h"
