@@ -1,10 +1,11 @@
 # make        build into build/ (programs in build/bin/)
 # make test   install what is missing, build, run every test
 # make demo   install what is missing, build, run the main job on examples/
+# make bench  the cut against ogr2ogr -clipsrc on large generated layers (minutes)
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps test demo clean
+.PHONY: all deps test demo bench clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD)
@@ -22,6 +23,10 @@ test: deps
 demo: deps
 	$(MAKE) all
 	scripts/demo.sh $(BUILD)
+
+bench: deps
+	$(MAKE) all CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release" BUILD=build-release
+	python3 bench/run.py --build build-release
 
 clean:
 	rm -rf $(BUILD)

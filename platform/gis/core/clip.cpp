@@ -5,6 +5,9 @@
 // every geometry it cuts. A geometry whose bounds miss the area's bounds, or that the
 // prepared area does not intersect, gives the empty result without an overlay; one that
 // the area covers is copied whole; only geometries crossing the boundary are overlaid.
+#include <algorithm>
+#include <cmath>
+
 #include <win32/com_error.h>
 
 #include "geometry_object.h"
@@ -68,6 +71,33 @@ GeomPtr overlay(const GEOSGeometry* area, const GEOSGeometry* g, int dim) {
   return make_collection(dim == 2 ? GEOS_MULTIPOLYGON : GEOS_MULTILINESTRING, std::move(parts));
 }
 
+// A cutter with many vertices is first cut down to the neighbourhood of the geometry it
+// cuts, so that the overlay walks only the cutter's edges near the geometry. The result is
+// the same as with the whole cutter: the geometry lies inside that neighbourhood, whose
+// border keeps a margin from it.
+constexpr int kLocalCutterVertices = 256;
+
+GeomPtr local_cutter(const GeometryState& cutter, const GEOSGeometry* g) {
+  GEOSContextHandle_t h = geos();
+  double xmin, ymin, xmax, ymax;
+  if (!GEOSGeom_getXMin_r(h, g, &xmin) || !GEOSGeom_getYMin_r(h, g, &ymin) || !GEOSGeom_getXMax_r(h, g, &xmax) ||
+      !GEOSGeom_getYMax_r(h, g, &ymax))
+    return nullptr;
+  double margin = std::max({xmax - xmin, ymax - ymin, 1e-9 * std::max({std::fabs(xmin), std::fabs(xmax),
+                                                                           std::fabs(ymin), std::fabs(ymax), 1.0})});
+  GeomPtr local(GEOSClipByRect_r(h, cutter.cutter(), xmin - margin, ymin - margin, xmax + margin, ymax + margin));
+  if (!local || GEOSisEmpty_r(h, local.get())) return nullptr;
+  return local;
+}
+
+// The overlay of g with the cutter, or with its neighbourhood of g for a large cutter.
+GeomPtr cut(const GeometryState& cutter, const GEOSGeometry* g, int dim) {
+  if (cutter.cutter_vertex_count() > kLocalCutterVertices) {
+    if (GeomPtr local = local_cutter(cutter, g)) return overlay(local.get(), g, dim);
+  }
+  return overlay(cutter.cutter(), g, dim);
+}
+
 bool prepared_test(char r, const char* what) {
   if (r == 2) win32::throw_hr(E_FAIL, std::string(what) + ": " + geos_last_error());
   return r == 1;
@@ -96,16 +126,18 @@ GeomPtr clip(const GeometryState& cutter, const GeometryState& other) {
     }
     case esriGeometryPolyline:
     case esriGeometryLine:
-      if (prepared_test(GEOSPreparedCovers_r(h, prepared, g), "GEOS covers")) return geos_clone(g);
+      // "Contains properly" never needs the full topology of the cutter, unlike "covers";
+      // a geometry touching the border from inside goes through the (local) overlay.
+      if (prepared_test(GEOSPreparedContainsProperly_r(h, prepared, g), "GEOS contains")) return geos_clone(g);
       if (!prepared_test(GEOSPreparedIntersects_r(h, prepared, g), "GEOS intersects")) return nullptr;
-      return overlay(cutter.cutter(), g, 1);
+      return cut(cutter, g, 1);
     case esriGeometryPolygon: {
       GeomPtr repaired;
       g = valid_polygonal(g, &repaired);
       if (GEOSisEmpty_r(h, g)) return nullptr;
-      if (prepared_test(GEOSPreparedCovers_r(h, prepared, g), "GEOS covers")) return geos_clone(g);
+      if (prepared_test(GEOSPreparedContainsProperly_r(h, prepared, g), "GEOS contains")) return geos_clone(g);
       if (!prepared_test(GEOSPreparedIntersects_r(h, prepared, g), "GEOS intersects")) return nullptr;
-      return overlay(cutter.cutter(), g, 2);
+      return cut(cutter, g, 2);
     }
     default: return nullptr;
   }

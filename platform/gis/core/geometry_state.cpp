@@ -1,5 +1,7 @@
 #include "geometry_state.h"
 
+#include <algorithm>
+
 #include <win32/com_error.h>
 
 #include "geos_parts.h"
@@ -311,9 +313,14 @@ void GeometryState::add_parts(const GEOSGeometry* g) {
 const GEOSGeometry* GeometryState::cutter() const {
   if (valid_) return valid_.get();
   const GEOSGeometry* g = geom();
+  // The validity test walks every vertex: it is made once, not for every geometry cut.
+  if (cutter_is_shape_) return g;
   GEOSContextHandle_t h = geos();
   char valid = GEOSisValid_r(h, g);
-  if (valid == 1) return g;
+  if (valid == 1) {
+    cutter_is_shape_ = true;
+    return g;
+  }
   GeomPtr repaired = geos_checked(GEOSMakeValid_r(h, g), "repair of the cutting polygon");
   std::vector<GeomPtr> polys;
   extract_dimension(repaired.get(), 2, &polys);
@@ -331,7 +338,14 @@ const GEOSPreparedGeometry* GeometryState::prepared_cutter() const {
   return prepared_.get();
 }
 
+int GeometryState::cutter_vertex_count() const {
+  if (cutter_vertices_ < 0) cutter_vertices_ = std::max(0, GEOSGetNumCoordinates_r(geos(), cutter()));
+  return cutter_vertices_;
+}
+
 void GeometryState::changed() {
+  cutter_vertices_ = -1;
+  cutter_is_shape_ = false;
   prepared_.reset();
   combined_.reset();
   valid_.reset();

@@ -53,6 +53,8 @@ class GeometryState {
   // The shape as a cutter: repaired when invalid, with its prepared form. Built once.
   const GEOSGeometry* cutter() const;
   const GEOSPreparedGeometry* prepared_cutter() const;
+  // Number of vertices of the cutter form. Counted once.
+  int cutter_vertex_count() const;
 
  private:
   void changed();
@@ -71,6 +73,9 @@ class GeometryState {
   mutable Bounds bounds_;
   mutable GeomPtr valid_;
   mutable PreparedPtr prepared_;
+  mutable int cutter_vertices_ = -1;
+  // The shape was found valid: it is its own cutter.
+  mutable bool cutter_is_shape_ = false;
 };
 
 // Converts g into the GEOS kind that a geometry of the given type holds; throws ComError

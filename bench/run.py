@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""Cut benchmark: `areaclip cut` of a whole map against `ogr2ogr -clipsrc` of the same layers.
+
+Runs the two side by side in one run (alternating, several runs each), reports medians, the
+ratios, peak memory (maximum resident set of each process) and whether both produced the
+same feature counts. Also: `ogr2ogr` plain copy of the layers (the floor for reading and
+writing), time against size (half the features), memory against size (100,000 against
+1,000,000 points), and the 20,000-vertex cutter on 10,000 features per layer.
+"""
+import argparse
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+LAYERS = ["points", "lines", "polygons"]
+
+
+def run(cmd, env=None):
+    """Runs cmd; returns (seconds, peak resident KiB). Fails loudly on a non-zero exit."""
+    start = time.monotonic()
+    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.monotonic() - start
+    err = proc.stderr.read().decode(errors="replace")
+    proc.stderr.close()
+    code = os.waitstatus_to_exitcode(status)
+    if code != 0:
+        sys.exit(f"bench: {' '.join(cmd)} failed ({code}):\n{err}")
+    return elapsed, usage.ru_maxrss
+
+
+def generate(gen, folder, points, lines, polygons):
+    stamp = os.path.join(folder, "stamp.json")
+    want = {"points": points, "lines": lines, "polygons": polygons}
+    if os.path.exists(stamp):
+        with open(stamp) as f:
+            if json.load(f) == want:
+                return
+    shutil.rmtree(folder, ignore_errors=True)
+    subprocess.run([gen, folder, "--points", str(points), "--lines", str(lines), "--polygons", str(polygons)],
+                   check=True, stdout=subprocess.DEVNULL)
+    with open(stamp, "w") as f:
+        json.dump(want, f)
+
+
+def feature_count(path):
+    out = subprocess.run(["ogrinfo", "-so", "-al", "-q", path], capture_output=True, text=True).stdout
+    for line in out.splitlines():
+        if line.strip().startswith("Feature Count:"):
+            return int(line.split(":")[1])
+    return -1
+
+
+class Bench:
+    def __init__(self, build, out):
+        self.areaclip = os.path.join(build, "bin", "areaclip")
+        self.gen = os.path.join(build, "bin", "gen_layers")
+        self.out = out
+        self.scratch = os.path.join(out, "scratch")
+
+    def ours(self, data, cutter_fid):
+        folder = os.path.join(self.scratch, "ours")
+        shutil.rmtree(folder, ignore_errors=True)
+        return run([self.areaclip, "cut", os.path.join(data, "bench.mxd"), "--layer", "sheets",
+                    "--feature-id", str(cutter_fid), "--folder", folder])
+
+    def ogr(self, data, cutter_fid, clip=True):
+        folder = os.path.join(self.scratch, "ogr")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        total, peak = 0.0, 0
+        for layer in LAYERS:
+            cmd = ["ogr2ogr", "-f", "ESRI Shapefile"]
+            if clip:
+                cmd += ["-clipsrc", os.path.join(data, "data", "sheets.shp"), "-clipsrcwhere", f"ID={cutter_fid + 1}"]
+            cmd += [os.path.join(folder, layer + ".shp"), os.path.join(data, "data", layer + ".shp")]
+            t, m = run(cmd)
+            total += t
+            peak = max(peak, m)
+        return total, peak
+
+    def counts(self):
+        return {layer: (feature_count(os.path.join(self.scratch, "ours", layer + ".shp")),
+                        feature_count(os.path.join(self.scratch, "ogr", layer + ".shp"))) for layer in LAYERS}
+
+
+def median_pair(samples):
+    return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--build", default="build")
+    ap.add_argument("--out", default="out/bench")
+    ap.add_argument("--points", type=int, default=1000000)
+    ap.add_argument("--lines", type=int, default=200000)
+    ap.add_argument("--polygons", type=int, default=100000)
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--complex-features", type=int, default=10000)
+    ap.add_argument("--complex-runs", type=int, default=2)
+    a = ap.parse_args()
+    b = Bench(a.build, a.out)
+    os.makedirs(b.scratch, exist_ok=True)
+
+    full = os.path.join(a.out, "full")
+    half = os.path.join(a.out, "half")
+    small_points = os.path.join(a.out, "points_100k")
+    complex_data = os.path.join(a.out, "complex")
+    print(f"generating data in {a.out} (kept between runs)", flush=True)
+    generate(b.gen, full, a.points, a.lines, a.polygons)
+    generate(b.gen, half, a.points // 2, a.lines // 2, a.polygons // 2)
+    generate(b.gen, small_points, a.points // 10, 0, 0)
+    generate(b.gen, complex_data, a.complex_features, a.complex_features, a.complex_features)
+
+    results = {}
+    print(f"simple cutter (5 vertices), {a.points} points + {a.lines} lines + {a.polygons} polygons, "
+          f"{a.runs} alternating runs each", flush=True)
+    ours, clip, copy = [], [], []
+    counts = None
+    for r in range(a.runs):
+        ours.append(b.ours(full, 0))
+        clip.append(b.ogr(full, 0))
+        if counts is None:
+            counts = b.counts()
+        copy.append(b.ogr(full, 0, clip=False))
+    (t_ours, m_ours), (t_clip, m_clip), (t_copy, m_copy) = median_pair(ours), median_pair(clip), median_pair(copy)
+    results["simple"] = {"ours_s": t_ours, "ogr2ogr_clip_s": t_clip, "ogr2ogr_copy_s": t_copy,
+                         "ours_peak_kib": m_ours, "ogr2ogr_peak_kib": m_clip, "counts": counts}
+    print(f"  areaclip cut        {t_ours:8.2f} s   peak {m_ours / 1024:7.1f} MiB")
+    print(f"  ogr2ogr -clipsrc    {t_clip:8.2f} s   peak {m_clip / 1024:7.1f} MiB")
+    print(f"  ogr2ogr plain copy  {t_copy:8.2f} s   peak {m_copy / 1024:7.1f} MiB")
+    print(f"  ratio to ogr2ogr -clipsrc   {t_ours / t_clip:5.2f}  (target <= 1.0)")
+    print(f"  ratio to plain copy         {t_ours / t_copy:5.2f}  (target <= 1.5)")
+    print(f"  memory ratio to ogr2ogr     {m_ours / m_clip:5.2f}  (target <= 1.5)")
+    same = all(o == g for o, g in counts.values())
+    print(f"  feature counts ours/ogr2ogr: " + ", ".join(f"{k} {o}/{g}" for k, (o, g) in counts.items()) +
+          ("  (equal)" if same else "  (DIFFERENT)"))
+
+    halves = [b.ours(half, 0) for _ in range(a.runs)]
+    t_half = median_pair(halves)[0]
+    results["linearity"] = {"full_s": t_ours, "half_s": t_half}
+    print(f"time against size: full {t_ours:.2f} s, half {t_half:.2f} s, ratio {t_ours / t_half:.2f} (target <= 2.2)")
+
+    m_small = max(b.ours(small_points, 0)[1] for _ in range(2))
+    m_big_points = os.path.join(a.out, "points_full")
+    generate(b.gen, m_big_points, a.points, 0, 0)
+    m_big = max(b.ours(m_big_points, 0)[1] for _ in range(2))
+    results["memory"] = {"points_small_kib": m_small, "points_full_kib": m_big}
+    print(f"memory against size: {a.points // 10} points {m_small / 1024:.1f} MiB, {a.points} points "
+          f"{m_big / 1024:.1f} MiB, ratio {m_big / m_small:.2f} (target <= 1.2)")
+
+    print(f"complex cutter (20,000 vertices), {a.complex_features} features per layer (its own generated data), "
+          f"{a.complex_runs} alternating runs each", flush=True)
+    c_ours, c_clip = [], []
+    c_counts = None
+    for r in range(a.complex_runs):
+        c_ours.append(b.ours(complex_data, 1))
+        c_clip.append(b.ogr(complex_data, 1))
+        if c_counts is None:
+            c_counts = b.counts()
+    (ct_ours, cm_ours), (ct_clip, cm_clip) = median_pair(c_ours), median_pair(c_clip)
+    results["complex"] = {"ours_s": ct_ours, "ogr2ogr_clip_s": ct_clip, "counts": c_counts}
+    print(f"  areaclip cut        {ct_ours:8.2f} s   peak {cm_ours / 1024:7.1f} MiB")
+    print(f"  ogr2ogr -clipsrc    {ct_clip:8.2f} s   peak {cm_clip / 1024:7.1f} MiB")
+    print(f"  ratio to ogr2ogr -clipsrc   {ct_ours / ct_clip:5.3f}  (target <= 0.1)")
+    same = all(o == g for o, g in c_counts.values())
+    print(f"  feature counts ours/ogr2ogr: " + ", ".join(f"{k} {o}/{g}" for k, (o, g) in c_counts.items()) +
+          ("  (equal)" if same else "  (DIFFERENT)"))
+
+    with open(os.path.join(a.out, "results.json"), "w") as f:
+        json.dump(results, f, indent=2)
+    print(f"results: {os.path.join(a.out, 'results.json')}")
+
+
+if __name__ == "__main__":
+    main()
