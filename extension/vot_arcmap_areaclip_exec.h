@@ -113,6 +113,9 @@ class Tvo_arcmap_areaclip_execute {
 // no exception leaves it.
 int execute_cut(Tvo_arcmap_areaclip_params* params);
 
+// The dimension asked of an intersection with a geometry of this type: points 1, lines 2,
+// polygons 4; -1 for types that are not cut.
+esriGeometryDimension intersection_dimension(esriGeometryType type);
 // Percentage of done in total, 0 when total is not positive (64-bit arithmetic).
 int progress_percent(int done, int total);
 // Lower case of ANSI text by the rules of the process code page.

@@ -3,10 +3,7 @@
 
 #include "extension/vot_arcmap_areaclip_exec.h"
 
-namespace {
-
-// The dimension asked of the intersection for a source geometry type; -1 outside the table.
-esriGeometryDimension dimension_for(esriGeometryType type) {
+esriGeometryDimension intersection_dimension(esriGeometryType type) {
   switch (type) {
     case esriGeometryPoint:
     case esriGeometryMultipoint: return esriGeometry0Dimension;
@@ -16,6 +13,8 @@ esriGeometryDimension dimension_for(esriGeometryType type) {
     default: return esriGeometryNoDimension;
   }
 }
+
+namespace {
 
 int geometry_class(esriGeometryType type) {
   switch (type) {
@@ -88,7 +87,7 @@ int Tvo_arcmap_areaclip_execute::clip_layer(TComInterface<IPolygon> cutter, TCom
         TComInterface<ITopologicalOperator> topology;
         topology = cutter;
         TComInterface<IGeometry> result;
-        if (topology) topology->Intersect(shape, dimension_for(type), &result);
+        if (topology) topology->Intersect(shape, intersection_dimension(type), &result);
         VARIANT_BOOL empty = VARIANT_TRUE;
         if (result) result->get_IsEmpty(&empty);
         esriGeometryType result_type = esriGeometryNull;

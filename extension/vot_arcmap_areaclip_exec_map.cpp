@@ -4,21 +4,6 @@
 
 #include "extension/vot_arcmap_areaclip_exec.h"
 
-namespace {
-
-esriGeometryDimension element_dimension(esriGeometryType type) {
-  switch (type) {
-    case esriGeometryPoint:
-    case esriGeometryMultipoint: return esriGeometry0Dimension;
-    case esriGeometryPolyline:
-    case esriGeometryLine: return esriGeometry1Dimension;
-    case esriGeometryPolygon: return esriGeometry2Dimension;
-    default: return esriGeometryNoDimension;
-  }
-}
-
-}  // namespace
-
 int Tvo_arcmap_areaclip_execute::relink_layers() {
   for (int i = 0; i < records->count(); ++i) {
     Tvo_arcmap_areaclip_lr* record = records->get(i);
@@ -108,7 +93,7 @@ int Tvo_arcmap_areaclip_execute::delete_outside_graphics() {
       TComInterface<ITopologicalOperator> topology;
       topology = polygon;
       TComInterface<IGeometry> result;
-      if (topology && geometry) topology->Intersect(geometry, element_dimension(type), &result);
+      if (topology && geometry) topology->Intersect(geometry, intersection_dimension(type), &result);
       VARIANT_BOOL empty = VARIANT_TRUE;
       if (result) result->get_IsEmpty(&empty);
       if (!result || empty) container->DeleteElement(element);
