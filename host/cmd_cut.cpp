@@ -1,5 +1,6 @@
-// The cut as the host runs it: open the document, pick the polygon layer and feature the
-// way the dialog's pickers list them, fill the parameter set, run, and report.
+// The cut as the host runs it: open the document, show the cut dialog and answer it as a
+// user would (the layer and feature in the pickers, the folder through the folder dialog,
+// then "Применить"), print every message box and the run's progress, and report.
 #include "commands.h"
 
 #include <unistd.h>
@@ -8,16 +9,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <thread>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gis/application.h>
 #include <gis/document.h>
-#include <toolkit/tobject.h>
+#include <toolkit/vcl.h>
+#include <toolkit/snapshot.h>
+#include <toolkit/user_agent.h>
 #include <win32/paths.h>
 #include <win32/text.h>
 
-#include "extension/vot_arcmap_areaclip_exec.h"
+#include "extension/vot_arcmap_areaclip_form.h"
+#include "vot_arcgis/vot_arcgis_vcl.h"
+#include "vot_vcl/vot_vcl_path.h"
 
 namespace {
 
@@ -25,21 +33,27 @@ namespace fs = std::filesystem;
 using win32::Bstr;
 using win32::ComPtr;
 
+// A folder path without its trailing separators, for comparing.
+std::string trimmed(std::string path) {
+  while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+  return path;
+}
+
 const char kCutUsage[] = "usage: areaclip cut DOC --layer NAME (--feature LABEL | --feature-id OID) --folder DIR\n";
 
 // Prints the run's progress on one updating terminal line, a few times a second at most.
-class TerminalProgress : public TObject, public Tvo_arcmap_areaclip_progress {
+class TerminalProgress {
  public:
   TerminalProgress() : interactive_(isatty(STDOUT_FILENO)) {}
-  ~TerminalProgress() override { finish(); }
+  ~TerminalProgress() { finish(); }
 
-  void set_progress_text(const std::string& text) override {
+  void set_progress_text(const std::string& text) {
     finish();
     text_ = win32::ansi_to_utf8(text);
     percent_ = -1;
     draw(true);
   }
-  void set_progress_position(int percent) override {
+  void set_progress_position(int percent) {
     if (percent == percent_) return;
     percent_ = percent;
     draw(percent >= 100);
@@ -125,44 +139,6 @@ std::string name_of(ILayer* layer) {
   return name.utf8();
 }
 
-// The polygon layers of the focus map, as the cut dialog's layer picker lists them.
-std::vector<ComPtr<IFeatureLayer>> polygon_layers(IMap* map) {
-  std::vector<ComPtr<IFeatureLayer>> out;
-  ComPtr<IEnumLayer> layers;
-  map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
-  if (!layers) return out;
-  layers->Reset();
-  ComPtr<ILayer> layer;
-  while (layers->Next(layer.put()) == S_OK) {
-    ComPtr<IFeatureLayer> feature_layer = layer.as<IFeatureLayer>();
-    if (!feature_layer) continue;
-    ComPtr<IFeatureClass> feature_class;
-    feature_layer->get_FeatureClass(feature_class.put());
-    esriGeometryType type = esriGeometryNull;
-    if (feature_class) feature_class->get_ShapeType(&type);
-    if (type == esriGeometryPolygon || type == esriGeometryLine) out.push_back(feature_layer);
-  }
-  return out;
-}
-
-// The label of a feature as the feature picker shows it: the display field's value, or the
-// object id when the layer has no usable display field.
-std::string label_of(IFeature* feature, LONG display_field) {
-  LONG oid = -1;
-  feature->get_OID(&oid);
-  if (display_field < 0) return std::to_string(oid);
-  VARIANT value, text;
-  VariantInit(&value);
-  VariantInit(&text);
-  feature->get_Value(display_field, &value);
-  std::string label;
-  if (value.vt != VT_NULL && value.vt != VT_EMPTY && SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR)))
-    label = win32::bstr_to_utf8(text.bstrVal);
-  VariantClear(&value);
-  VariantClear(&text);
-  return label;
-}
-
 std::string list(const std::vector<std::string>& entries) {
   std::string out;
   size_t shown = 0;
@@ -176,6 +152,200 @@ std::string list(const std::vector<std::string>& entries) {
   }
   return entries.empty() ? "\n  (none)" : out;
 }
+
+// The toolkit asks its clock for the time each time it processes messages (to find due
+// timers), which the run's progress calls do after every change of the dialog's progress
+// label and bar: the host reads them there. Time itself is the steady clock's.
+class WatchingClock : public TClock {
+ public:
+  explicit WatchingClock(std::function<void()> watch) : watch_(std::move(watch)) {}
+  int64_t NowMs() override {
+    if (watch_ && !watching_) {
+      watching_ = true;
+      watch_();
+      watching_ = false;
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+  void WaitMs(int64_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+ private:
+  std::function<void()> watch_;
+  bool watching_ = false;
+};
+
+// The user of the cut dialog, built from the command line: picks the layer and the feature
+// in the pickers, chooses the folder through "..." and the folder dialog, presses
+// "Применить". Every message box is printed (UTF-8) and answered with its default button;
+// after a refusal or a failure it presses "Закрыть". A layer or feature the pickers do not
+// list is an error naming the entries they do list.
+class DialogUser : public TUserAgent {
+ public:
+  DialogUser(const Arguments& args, const std::string& folder_ansi) : args_(args), folder_(folder_ansi) {}
+
+  const std::string& error() const { return error_; }
+  bool folder_failed() const { return folder_failed_; }
+  bool applied() const { return applied_; }
+
+  int AnswerMessageBox(const TMessageBoxInfo& box) override {
+    end_progress();
+    std::fprintf(stderr, "[%s] %s\n", box.CaptionUtf8().c_str(), box.TextUtf8().c_str());
+    return box.default_button;
+  }
+
+  TUserAction NextAction(TForm& form) override {
+    TUserAction action;
+    auto* dialog = dynamic_cast<Tvo_arcmap_areaclip_form*>(&form);
+    if (!dialog) {
+      // The folder dialog: open the folder, then confirm.
+      auto* path_form = dynamic_cast<Tvo_vcl_path_form*>(&form);
+      if (!folder_opened_) {
+        folder_opened_ = true;
+        action.kind = TUserAction::OpenFolder;
+        action.target = "f_directory_list";
+        action.value = folder_;
+      } else if (!path_form || trimmed(path_form->get_directory()) != trimmed(folder_)) {
+        // The list is not at the folder asked for: never apply some other folder.
+        folder_failed_ = true;
+        action.target = "f_cancel_button";
+      } else {
+        action.target = "f_ok_button";
+      }
+      return action;
+    }
+    if (closing_ || !error_.empty() || folder_failed_) {
+      action.target = "f_close_button";
+      return action;
+    }
+    Tvo_arcgis_layer_object_panel* picker = dialog->layer_object_panel();
+    switch (step_++) {
+      case 0: {
+        TComboBox* layers = picker->layers_combo_box()->combo();
+        int index = listed(layers, win32::utf8_to_ansi(args_.layer));
+        if (index < 1) return refuse("no polygon layer '" + args_.layer + "'; the layer picker lists:" + entries(layers));
+        action.kind = TUserAction::Choose;
+        action.target = "f_layers_combo";
+        action.index = index;
+        return action;
+      }
+      case 1: {
+        Tvo_arcgis_objects_combo_box* features = picker->objects_combo_box();
+        int index = args_.by_id ? features->ids().find(static_cast<LONG>(args_.feature_id)) + 1
+                                : listed(features->combo(), win32::utf8_to_ansi(args_.feature));
+        if (index < 1) {
+          if (args_.by_id)
+            return refuse("layer '" + args_.layer + "' has no feature " + std::to_string(args_.feature_id) +
+                          " that the feature picker lists");
+          return refuse("layer '" + args_.layer + "' has no feature '" + args_.feature +
+                        "'; the feature picker lists:" + entries(features->combo()));
+        }
+        action.kind = TUserAction::Choose;
+        action.target = "f_objects_combo";
+        action.index = index;
+        return action;
+      }
+      case 2:
+        action.target = "f_choose_button";
+        return action;
+      case 3:
+        applied_ = true;
+        action.target = "f_apply_button";
+        return action;
+      default:
+        // Apply was refused or the run failed: the dialog is still open.
+        applied_ = false;
+        action.target = "f_close_button";
+        return action;
+    }
+  }
+
+  void Refused(const TUserAction& action, const Exception& e) override {
+    if (error_.empty()) error_ = "cannot " + action.Describe() + ": " + win32::ansi_to_utf8(e.Message);
+    closing_ = true;
+  }
+
+  // Called whenever messages are processed (also inside the run's progress calls).
+  void watch_progress() {
+    auto* dialog = dynamic_cast<Tvo_arcmap_areaclip_form*>(Application->ModalForm());
+    if (!dialog) return;
+    if (!dialog->f_progress_panel->Visible) return;
+    const std::string text = dialog->f_progress_label->Caption();
+    if (text == "Apply!!!") return;  // the dialog's own mark before the run reports
+    const int position = dialog->f_progress_bar->Position;
+    if (text != text_) {
+      // The run announces a layer before its first feature: the bar still shows where the
+      // previous layer ended, and keeps that value until the new layer moves it.
+      if (progress_) progress_->set_progress_position(position);
+      text_ = text;
+      stale_position_ = position;
+      moved_ = false;
+      if (!progress_) progress_ = std::make_unique<TerminalProgress>();
+      progress_->set_progress_text(text);
+      return;
+    }
+    if (progress_ && (moved_ || position != stale_position_)) {
+      moved_ = true;
+      progress_->set_progress_position(position);
+      ++layers_moved_;
+      picture(*dialog);
+    }
+  }
+  void end_progress() {
+    progress_.reset();
+    text_.clear();
+  }
+
+ private:
+  // With AREACLIP_DIALOG_PICTURE set, one picture of the dialog (PNG, or SVG by extension)
+  // is written there during the run, once a few features have been reported.
+  void picture(const Tvo_arcmap_areaclip_form& dialog) {
+    const char* path = std::getenv("AREACLIP_DIALOG_PICTURE");
+    if (pictured_ || !path || !*path || layers_moved_ < 3) return;
+    pictured_ = true;
+    try {
+      std::string p = path;
+      if (p.size() > 4 && p.substr(p.size() - 4) == ".svg")
+        toolkit::SaveSvg(dialog, p);
+      else
+        toolkit::SavePng(dialog, p);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "areaclip: no picture of the dialog: %s\n", e.what());
+    }
+  }
+  static int listed(TComboBox* combo, const std::string& entry) {
+    for (int i = 1; i < combo->Items->Count(); ++i)
+      if (combo->Items->Strings(i) == entry) return i;
+    return -1;
+  }
+  static std::string entries(TComboBox* combo) {
+    std::vector<std::string> names;
+    for (int i = 1; i < combo->Items->Count(); ++i) names.push_back(win32::ansi_to_utf8(combo->Items->Strings(i)));
+    return list(names);
+  }
+  TUserAction refuse(const std::string& message) {
+    error_ = message;
+    TUserAction action;
+    action.target = "f_close_button";
+    return action;
+  }
+
+  const Arguments& args_;
+  std::string folder_;
+  int step_ = 0;
+  bool folder_opened_ = false;
+  bool closing_ = false;
+  bool folder_failed_ = false;
+  bool applied_ = false;
+  std::string error_;
+  std::string text_;
+  int stale_position_ = 0;
+  bool moved_ = false;
+  int layers_moved_ = 0;
+  bool pictured_ = false;
+  std::unique_ptr<TerminalProgress> progress_;
+};
 
 void print_summary(const fs::path& folder, const fs::path& document) {
   std::string error;
@@ -246,61 +416,36 @@ int cmd_cut(int argc, char** argv) {
     return 2;
   }
 
-  std::vector<std::string> names;
-  ComPtr<IFeatureLayer> layer;
-  for (const auto& candidate : polygon_layers(map.get())) {
-    names.push_back(name_of(candidate.get()));
-    if (!layer && names.back() == args.layer) layer = candidate;
-  }
-  if (!layer) {
-    std::fprintf(stderr, "areaclip: no polygon layer '%s'; the map lists:%s\n", args.layer.c_str(), list(names).c_str());
-    return 2;
-  }
-
-  ComPtr<IFeatureClass> feature_class;
-  layer->get_FeatureClass(feature_class.put());
-  ComPtr<IFeature> feature;
-  std::vector<std::string> labels;
-  if (args.by_id) {
-    feature_class->GetFeature(static_cast<LONG>(args.feature_id), feature.put());
-  } else {
-    Bstr display;
-    layer->get_DisplayField(display.put());
-    LONG field = -1;
-    feature_class->FindField(display.get(), &field);
-    ComPtr<IFeatureCursor> cursor;
-    feature_class->Search(nullptr, VARIANT_FALSE, cursor.put());
-    ComPtr<IFeature> candidate;
-    while (cursor && cursor->NextFeature(candidate.put()) == S_OK) {
-      labels.push_back(label_of(candidate.get(), field));
-      if (!feature && labels.back() == args.feature) feature = candidate;
-    }
-  }
-  if (!feature) {
-    if (args.by_id)
-      std::fprintf(stderr, "areaclip: layer '%s' has no feature %ld\n", args.layer.c_str(), args.feature_id);
-    else
-      std::fprintf(stderr, "areaclip: layer '%s' has no feature '%s'; it lists:%s\n", args.layer.c_str(),
-                   args.feature.c_str(), list(labels).c_str());
-    return 2;
-  }
-
-  int code = 0;
-  {
-    TerminalProgress progress;
-    Tvo_arcmap_areaclip_params params;
-    params.set_owner(&progress);
-    params.set_application(app.get());
-    params.set_document(mx.get());
-    params.get_pgnobj()->set_feature(feature.get());
-    params.get_newmap()->set_folder(folder_ansi);
-    params.get_newmap()->set_map_path(folder_ansi + "\\cross.mxd");
-    code = execute_cut(&params);
-  }
-  if (code != 0) {
+  // The folder dialog shows existing folders only; the run would create the folder anyway.
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (!fs::is_directory(folder)) {
+    std::fprintf(stderr, "areaclip: cannot make the result folder %s%s%s\n", folder_text.c_str(), ec ? ": " : "",
+                 ec ? ec.message().c_str() : "");
     std::fprintf(stderr, "Ошибка при выполнении.\n");
     return 1;
   }
+
+  DialogUser user(args, folder_ansi);
+  {
+    TScopedUserAgent use(&user);
+    WatchingClock clock([&user] { user.watch_progress(); });
+    TScopedClock use_clock(&clock);
+    show_cut_dialog(app.get());
+    user.watch_progress();
+    user.end_progress();
+  }
+  if (!user.error().empty()) {
+    std::fprintf(stderr, "areaclip: %s\n", user.error().c_str());
+    return 2;
+  }
+  if (user.folder_failed()) {
+    std::fprintf(stderr, "areaclip: the folder dialog could not open %s\n", folder_text.c_str());
+    return 1;
+  }
+  ComPtr<IDocument> result;
+  app->get_Document(result.put());
+  if (!user.applied() || gis::DocumentPath(result.get()) != (folder / "cross.mxd").string()) return 1;
   print_summary(folder, folder / "cross.mxd");
   return 0;
 }

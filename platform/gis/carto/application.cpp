@@ -9,6 +9,7 @@
 
 #include "atomic_file.h"
 #include "com_out.h"
+#include "display.h"
 #include "gis/application.h"
 #include "gis/gis.h"
 
@@ -176,8 +177,13 @@ HRESULT Application::SaveDocument(BSTR saveAsPath) {
 }
 
 HRESULT Application::get_Display(IAppDisplay** display) {
-  if (display) *display = nullptr;
-  return E_NOTIMPL;
+  if (!display) return E_POINTER;
+  *display = nullptr;
+  return win32::com_guard([&] {
+    if (!display_) display_ = Display::make();
+    *display = display_.copy();
+    return S_OK;
+  });
 }
 
 HRESULT Application::GetTypeInfoCount(UINT* count) { return out_value(count, 0u); }

@@ -31,7 +31,7 @@ class Application : public win32::ComObject<Application, IApplication, IMxApplic
   HRESULT STDMETHODCALLTYPE OpenDocument(BSTR path) override;
   HRESULT STDMETHODCALLTYPE SaveDocument(BSTR saveAsPath) override;
   HRESULT STDMETHODCALLTYPE RefreshWindow() override { return S_OK; }
-  // IMxApplication: the display comes with the display stand-in.
+  // IMxApplication: the application's one display, which records what it is asked to draw.
   HRESULT STDMETHODCALLTYPE get_Display(IAppDisplay** display) override;
   // IDispatch: no type information, no late-bound calls.
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
@@ -46,6 +46,7 @@ class Application : public win32::ComObject<Application, IApplication, IMxApplic
 
   std::vector<std::string> templates_;
   win32::ComPtr<Document> document_;
+  win32::ComPtr<IAppDisplay> display_;
 };
 
 class Templates : public win32::ComObject<Templates, ITemplates> {

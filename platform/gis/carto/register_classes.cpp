@@ -3,6 +3,7 @@
 #include <win32/com_runtime.h>
 
 #include "elements.h"
+#include "feature_bookmark.h"
 #include "feature_layer.h"
 #include "gis/gis.h"
 #include "group_layer.h"
@@ -36,6 +37,7 @@ void RegisterClasses() {
   register_class<carto::TextElement>(CLSID_TextElement, "esriCarto.TextElement");
   register_class<carto::FeatureLayer>(CLSID_FeatureLayer, "esriCarto.FeatureLayer");
   register_class<carto::GroupLayer>(CLSID_GroupLayer, "esriCarto.GroupLayer");
+  register_class<carto::FeatureBookmark>(CLSID_FeatureBookmark, "esriCarto.FeatureBookmark");
   });
 }
 

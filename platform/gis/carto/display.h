@@ -1,0 +1,43 @@
+// Display: the application's screen display (IAppDisplay, IDisplay). There is no screen:
+// every call is recorded with what it was given (see gis/display.h). Drawing outside
+// StartDrawing … FinishDrawing is refused with E_FAIL, as a display without a device is.
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include <win32/com_object.h>
+
+#include "arcobjects/arcobjects.h"
+#include "gis/display.h"
+
+namespace gis::carto {
+
+class Display : public win32::ComObject<Display, IAppDisplay> {
+ public:
+  HRESULT STDMETHODCALLTYPE StartDrawing(OLE_HANDLE hDC, SHORT cacheID) override;
+  HRESULT STDMETHODCALLTYPE FinishDrawing() override;
+  HRESULT STDMETHODCALLTYPE SetSymbol(ISymbol* symbol) override;
+  HRESULT STDMETHODCALLTYPE DrawPoint(IGeometry* point) override;
+  HRESULT STDMETHODCALLTYPE DrawMultipoint(IGeometry* multipoint) override;
+  HRESULT STDMETHODCALLTYPE DrawPolyline(IGeometry* polyline) override;
+  HRESULT STDMETHODCALLTYPE DrawPolygon(IGeometry* polygon) override;
+  HRESULT STDMETHODCALLTYPE DrawRectangle(IEnvelope* rectangle) override;
+  HRESULT STDMETHODCALLTYPE DrawText(IGeometry* at, BSTR text) override;
+
+  std::vector<DisplayCall> calls() const;
+  void clear();
+
+ private:
+  HRESULT draw(DisplayCall::Kind kind, IGeometry* geometry, BSTR text = nullptr);
+  void record(DisplayCall call);
+
+  mutable std::mutex mutex_;
+  std::vector<DisplayCall> calls_;
+  bool drawing_ = false;
+};
+
+// A snapshot of a symbol's settings (kind "" for null or an unknown symbol).
+DrawnSymbol describe_symbol(ISymbol* symbol);
+
+}  // namespace gis::carto

@@ -1,0 +1,46 @@
+// What the application's display was asked to draw, for tests and the host program. The
+// display (IMxApplication::Display) draws nothing on a screen: it records every call.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "arcobjects/arcobjects.h"
+
+namespace gis {
+
+// A symbol as it stood when it was handed to SetSymbol.
+struct DrawnSymbol {
+  std::string kind;    // "marker", "line", "fill"; "" for none or a symbol of another kind
+  LONG rgb = 0;        // the colour, 0x00BBGGRR
+  LONG style = 0;      // esriSimpleMarkerStyle, esriSimpleLineStyle or esriSimpleFillStyle
+  double size = 0;     // markers
+  double width = 0;    // lines
+  bool outline = false;        // markers: outline on; fills: an outline symbol is set
+  LONG outline_rgb = 0;        // fills: the outline's colour
+  LONG outline_style = 0;      // fills: the outline's style
+  double outline_width = 0;    // fills: the outline's width
+  esriRasterOpCode rop2 = esriROPCopyPen;
+};
+
+struct DisplayCall {
+  enum Kind { StartDrawing, FinishDrawing, SetSymbol, DrawPoint, DrawMultipoint, DrawPolyline, DrawPolygon,
+              DrawRectangle, DrawText };
+  Kind kind = StartDrawing;
+  OLE_HANDLE hdc = 0;                       // StartDrawing
+  SHORT cache_id = 0;                       // StartDrawing
+  DrawnSymbol symbol;                       // SetSymbol
+  esriGeometryType geometry_type = esriGeometryNull;  // Draw*: the geometry handed in
+  double xmin = 0, ymin = 0, xmax = 0, ymax = 0;      // Draw*: its envelope
+  std::string text;                         // DrawText, UTF-8
+};
+
+// The calls made on a display of this stand-in (an object from IMxApplication::Display),
+// oldest first; empty for any other object.
+std::vector<DisplayCall> DisplayCalls(IUnknown* display);
+// Forgets the recorded calls.
+void ClearDisplayCalls(IUnknown* display);
+// A short name of a call kind ("DrawPolygon").
+const char* DisplayCallName(DisplayCall::Kind kind);
+
+}  // namespace gis
