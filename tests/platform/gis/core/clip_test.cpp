@@ -105,6 +105,8 @@ struct ClipCase {
   const char* expected;
 };
 
+void PrintTo(const ClipCase& c, std::ostream* os) { *os << c.name; }
+
 const char* kSquare = "POLYGON((0 0,10 0,10 10,0 10,0 0))";
 const char* kSquareWithHole = "POLYGON((0 0,10 0,10 10,0 10,0 0),(4 4,6 4,6 6,4 6,4 4))";
 const char* kU = "POLYGON((0 0,10 0,10 10,7 10,7 3,3 3,3 10,0 10,0 0))";
