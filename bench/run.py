@@ -48,7 +48,7 @@ def generate(gen, folder, points, lines, polygons):
 
 
 def feature_count(path):
-    out = subprocess.run(["ogrinfo", "-so", "-al", "-q", path], capture_output=True, text=True).stdout
+    out = subprocess.run(["ogrinfo", "-so", "-al", path], capture_output=True, text=True).stdout
     for line in out.splitlines():
         if line.strip().startswith("Feature Count:"):
             return int(line.split(":")[1])
