@@ -17,7 +17,8 @@ const char kUsage[] =
     "                               map picture (.svg, or .png through rsvg-convert)\n"
     "  areaclip register | unregister [--module PATH]\n"
     "\n"
-    "exit codes: 0 success, 1 the run failed, 2 bad usage or unreadable input\n";
+    "exit codes: 0 success, 1 the run failed (register: the module's registration failed),\n"
+    "            2 bad usage, unreadable input or a module that cannot be loaded\n";
 
 struct Command {
   const char* name;
@@ -28,6 +29,8 @@ const Command kCommands[] = {
     {"cut", host::cmd_cut},
     {"info", host::cmd_info},
     {"render", host::cmd_render},
+    {"register", host::cmd_register},
+    {"unregister", host::cmd_unregister},
 };
 
 }  // namespace

@@ -3,11 +3,18 @@
 // to standard error in UTF-8.
 #pragma once
 
+#include <string>
+
 namespace host {
 
 int cmd_cut(int argc, char** argv);
 int cmd_info(int argc, char** argv);
 int cmd_render(int argc, char** argv);
+int cmd_register(int argc, char** argv);
+int cmd_unregister(int argc, char** argv);
+
+// The module's file beside the program (build/bin/vot_arcmap_areaclip.so).
+std::string default_module_path();
 
 // Prints "areaclip: <message>" to standard error and returns 2.
 int usage_error(const char* format, ...);

@@ -7,8 +7,11 @@ build=${1:-build}
 areaclip="$build/bin/areaclip"
 out=out/demo
 
-rm -rf "$out" out/demo-before.png out/demo-after.png
+rm -rf "$out" out/demo-before.png out/demo-after.png out/demo-registry.txt
 mkdir -p out
+# The module is registered in a registry of the demo's own, as an installer would do.
+export AREACLIP_REGISTRY="$PWD/out/demo-registry.txt"
+"$areaclip" register
 "$areaclip" render examples/map.mxd -o out/demo-before.png
 "$areaclip" cut examples/map.mxd --layer "Листы карты" --feature "M-36-1-Б" --folder "$out"
 "$areaclip" render "$out/cross.mxd" -o out/demo-after.png
