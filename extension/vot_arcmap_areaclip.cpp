@@ -45,9 +45,36 @@ std::string wide_to_ansi(const char16_t* text) {
   return ansi;
 }
 
+// IUnknown of the module's helper objects (enumerators, class factories): one interface
+// besides IUnknown, an atomic reference count, deletion by the last Release.
+template <class Derived, class I>
+class Tvo_single_interface_object : public I {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid != IID_IUnknown && riid != __uuidof(I)) return E_NOINTERFACE;
+    *ppv = static_cast<I*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG n = InterlockedDecrement(&m_refs);
+    if (n == 0) delete static_cast<Derived*>(this);
+    return static_cast<ULONG>(n);
+  }
+
+ protected:
+  ~Tvo_single_interface_object() = default;
+
+ private:
+  LONG volatile m_refs = 1;
+};
+
 // ---- enumerators (each counts in the lock count while it lives) ----
 
-class Tvo_enum_connections final : public IEnumConnections {
+class Tvo_enum_connections final : public Tvo_single_interface_object<Tvo_enum_connections, IEnumConnections> {
  public:
   explicit Tvo_enum_connections(std::vector<CONNECTDATA> items, size_t position = 0)
       : m_items(std::move(items)), m_position(position) {
@@ -57,20 +84,6 @@ class Tvo_enum_connections final : public IEnumConnections {
   ~Tvo_enum_connections() {
     for (CONNECTDATA& d : m_items) d.pUnk->Release();
     vot_module_unlock();
-  }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IEnumConnections) return E_NOINTERFACE;
-    *ppv = static_cast<IEnumConnections*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG n = --m_refs;
-    if (n == 0) delete this;
-    return n;
   }
   HRESULT STDMETHODCALLTYPE Next(ULONG count, CONNECTDATA* out, ULONG* fetched) override {
     if (!out || (count > 1 && !fetched)) return E_POINTER;
@@ -101,10 +114,10 @@ class Tvo_enum_connections final : public IEnumConnections {
  private:
   std::vector<CONNECTDATA> m_items;
   size_t m_position;
-  ULONG m_refs = 1;
 };
 
-class Tvo_enum_connection_points final : public IEnumConnectionPoints {
+class Tvo_enum_connection_points final
+    : public Tvo_single_interface_object<Tvo_enum_connection_points, IEnumConnectionPoints> {
  public:
   explicit Tvo_enum_connection_points(IConnectionPoint* point, size_t position = 0)
       : m_point(point), m_position(position) {
@@ -114,20 +127,6 @@ class Tvo_enum_connection_points final : public IEnumConnectionPoints {
   ~Tvo_enum_connection_points() {
     m_point->Release();
     vot_module_unlock();
-  }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IEnumConnectionPoints) return E_NOINTERFACE;
-    *ppv = static_cast<IEnumConnectionPoints*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG n = --m_refs;
-    if (n == 0) delete this;
-    return n;
   }
   HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override {
     if (!out || (count > 1 && !fetched)) return E_POINTER;
@@ -159,28 +158,13 @@ class Tvo_enum_connection_points final : public IEnumConnectionPoints {
  private:
   IConnectionPoint* m_point;
   size_t m_position;
-  ULONG m_refs = 1;
 };
 
 // ---- class factory ----
 
-class Tvo_class_factory final : public IClassFactory {
+class Tvo_class_factory final : public Tvo_single_interface_object<Tvo_class_factory, IClassFactory> {
  public:
   explicit Tvo_class_factory(Tvo_instance_creator creator) : m_creator(creator) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
-    *ppv = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG n = InterlockedDecrement(&m_refs);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -195,7 +179,6 @@ class Tvo_class_factory final : public IClassFactory {
 
  private:
   Tvo_instance_creator m_creator;
-  LONG volatile m_refs = 1;
 };
 
 // ---- class table ----
