@@ -78,7 +78,7 @@ class Tvo_com_object_root {
   IUnknown* controlling_unknown() { return m_outer ? m_outer : &m_inner; }
 
  protected:
-  Tvo_com_object_root() : m_inner(static_cast<Derived*>(this)) {}
+  Tvo_com_object_root() : m_inner(this) {}
   virtual ~Tvo_com_object_root() = default;
 
   HRESULT outer_query_interface(REFIID riid, void** ppv) {
@@ -92,11 +92,13 @@ class Tvo_com_object_root {
   // The non-delegating IUnknown: the object's own count and interface map.
   class Tinner : public IUnknown {
    public:
-    explicit Tinner(Derived* self) : m_self(self) {}
+    // Holds the root, not the Derived object: this runs while Derived is not built yet.
+    explicit Tinner(Tvo_com_object_root* root) : m_root(root) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
       if (!ppv) return E_POINTER;
       *ppv = nullptr;
-      void* found = riid == IID_IUnknown ? static_cast<IUnknown*>(this) : m_self->query_interface_map(riid);
+      void* found = riid == IID_IUnknown ? static_cast<IUnknown*>(this)
+                                         : static_cast<Derived*>(m_root)->query_interface_map(riid);
       if (!found) return E_NOINTERFACE;
       // Through the interface handed out: an aggregated part's references are its outer's.
       static_cast<IUnknown*>(found)->AddRef();
@@ -106,12 +108,12 @@ class Tvo_com_object_root {
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
     ULONG STDMETHODCALLTYPE Release() override {
       ULONG n = --m_refs;
-      if (n == 0) delete m_self;
+      if (n == 0) delete m_root;
       return n;
     }
 
    private:
-    Derived* m_self;
+    Tvo_com_object_root* m_root;
     ULONG m_refs = 0;
   };
 
