@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <objbase.h>
+#include <windows.h>
 #include <gis/application.h>
 #include <gis/document.h>
 #include <toolkit/vcl.h>
@@ -23,9 +25,7 @@
 #include <win32/paths.h>
 #include <win32/text.h>
 
-#include "extension/vot_arcmap_areaclip_form.h"
-#include "vot_arcgis/vot_arcgis_vcl.h"
-#include "vot_vcl/vot_vcl_path.h"
+#include "extension.h"
 
 namespace {
 
@@ -156,6 +156,14 @@ std::string list(const std::vector<std::string>& entries) {
 // The toolkit asks its clock for the time each time it processes messages (to find due
 // timers), which the run's progress calls do after every change of the dialog's progress
 // label and bar: the host reads them there. Time itself is the steady clock's.
+// The cut dialog's form name, and its controls by name.
+const char kDialogName[] = "vo_arcmap_areaclip_form";
+
+template <class T>
+T* control(TControl* root, const char* name) {
+  return dynamic_cast<T*>(toolkit::FindControl(root, name));
+}
+
 class WatchingClock : public TClock {
  public:
   explicit WatchingClock(std::function<void()> watch) : watch_(std::move(watch)) {}
@@ -183,7 +191,8 @@ class WatchingClock : public TClock {
 // list is an error naming the entries they do list.
 class DialogUser : public TUserAgent {
  public:
-  DialogUser(const Arguments& args, const std::string& folder_ansi) : args_(args), folder_(folder_ansi) {}
+  DialogUser(const Arguments& args, const std::string& folder_ansi, IMap* map)
+      : args_(args), folder_(folder_ansi), map_(map) {}
 
   const std::string& error() const { return error_; }
   bool folder_failed() const { return folder_failed_; }
@@ -197,16 +206,15 @@ class DialogUser : public TUserAgent {
 
   TUserAction NextAction(TForm& form) override {
     TUserAction action;
-    auto* dialog = dynamic_cast<Tvo_arcmap_areaclip_form*>(&form);
-    if (!dialog) {
+    if (form.Name != kDialogName) {
       // The folder dialog: open the folder, then confirm.
-      auto* path_form = dynamic_cast<Tvo_vcl_path_form*>(&form);
+      auto* list = control<TDirectoryListBox>(&form, "f_directory_list");
       if (!folder_opened_) {
         folder_opened_ = true;
         action.kind = TUserAction::OpenFolder;
         action.target = "f_directory_list";
         action.value = folder_;
-      } else if (!path_form || trimmed(path_form->get_directory()) != trimmed(folder_)) {
+      } else if (!list || trimmed(list->Directory) != trimmed(folder_)) {
         // The list is not at the folder asked for: never apply some other folder.
         folder_failed_ = true;
         action.target = "f_cancel_button";
@@ -219,27 +227,27 @@ class DialogUser : public TUserAgent {
       action.target = "f_close_button";
       return action;
     }
-    Tvo_arcgis_layer_object_panel* picker = dialog->layer_object_panel();
     switch (step_++) {
       case 0: {
-        TComboBox* layers = picker->layers_combo_box()->combo();
-        int index = listed(layers, win32::utf8_to_ansi(args_.layer));
-        if (index < 1) return refuse("no polygon layer '" + args_.layer + "'; the layer picker lists:" + entries(layers));
+        auto* layers = control<TComboBox>(&form, "f_layers_combo");
+        layer_index_ = layers ? listed(layers, win32::utf8_to_ansi(args_.layer)) : -1;
+        if (layer_index_ < 1)
+          return refuse("no polygon layer '" + args_.layer + "'; the layer picker lists:" + entries(layers));
         action.kind = TUserAction::Choose;
         action.target = "f_layers_combo";
-        action.index = index;
+        action.index = layer_index_;
         return action;
       }
       case 1: {
-        Tvo_arcgis_objects_combo_box* features = picker->objects_combo_box();
-        int index = args_.by_id ? features->ids().find(static_cast<LONG>(args_.feature_id)) + 1
-                                : listed(features->combo(), win32::utf8_to_ansi(args_.feature));
-        if (index < 1) {
+        auto* features = control<TComboBox>(&form, "f_objects_combo");
+        int index = args_.by_id ? feature_entry(layer_index_, args_.feature_id)
+                                : (features ? listed(features, win32::utf8_to_ansi(args_.feature)) : -1);
+        if (index < 1 || !features || index >= features->Items->Count()) {
           if (args_.by_id)
             return refuse("layer '" + args_.layer + "' has no feature " + std::to_string(args_.feature_id) +
                           " that the feature picker lists");
           return refuse("layer '" + args_.layer + "' has no feature '" + args_.feature +
-                        "'; the feature picker lists:" + entries(features->combo()));
+                        "'; the feature picker lists:" + entries(features));
         }
         action.kind = TUserAction::Choose;
         action.target = "f_objects_combo";
@@ -268,12 +276,15 @@ class DialogUser : public TUserAgent {
 
   // Called whenever messages are processed (also inside the run's progress calls).
   void watch_progress() {
-    auto* dialog = dynamic_cast<Tvo_arcmap_areaclip_form*>(Application->ModalForm());
-    if (!dialog) return;
-    if (!dialog->f_progress_panel->Visible) return;
-    const std::string text = dialog->f_progress_label->Caption();
+    TForm* dialog = Application->ModalForm();
+    if (!dialog || dialog->Name != kDialogName) return;
+    auto* panel = control<TPanel>(dialog, "f_progress_panel");
+    auto* label = control<TLabel>(dialog, "f_progress_label");
+    auto* bar = control<TProgressBar>(dialog, "f_progress_bar");
+    if (!panel || !label || !bar || !panel->Visible) return;
+    const std::string text = label->Caption();
     if (text == "Apply!!!") return;  // the dialog's own mark before the run reports
-    const int position = dialog->f_progress_bar->Position;
+    const int position = bar->Position;
     if (text != text_) {
       // The run announces a layer before its first feature: the bar still shows where the
       // previous layer ended, and keeps that value until the new layer moves it.
@@ -300,7 +311,7 @@ class DialogUser : public TUserAgent {
  private:
   // With AREACLIP_DIALOG_PICTURE set, one picture of the dialog (PNG, or SVG by extension)
   // is written there during the run, once a few features have been reported.
-  void picture(const Tvo_arcmap_areaclip_form& dialog) {
+  void picture(const TForm& dialog) {
     const char* path = std::getenv("AREACLIP_DIALOG_PICTURE");
     if (pictured_ || !path || !*path || layers_moved_ < 3) return;
     pictured_ = true;
@@ -321,7 +332,8 @@ class DialogUser : public TUserAgent {
   }
   static std::string entries(TComboBox* combo) {
     std::vector<std::string> names;
-    for (int i = 1; i < combo->Items->Count(); ++i) names.push_back(win32::ansi_to_utf8(combo->Items->Strings(i)));
+    if (combo)
+      for (int i = 1; i < combo->Items->Count(); ++i) names.push_back(win32::ansi_to_utf8(combo->Items->Strings(i)));
     return list(names);
   }
   TUserAction refuse(const std::string& message) {
@@ -331,8 +343,44 @@ class DialogUser : public TUserAgent {
     return action;
   }
 
+  // The entry of the feature picker that shows feature `id` of the layer at entry
+  // `layer_entry` of the layer picker: the pickers list the map's feature layers of polygons
+  // and lines, and their features of those shapes, in the order the map and the feature
+  // class give them.
+  int feature_entry(int layer_entry, long id) const {
+    const auto drawn = [](esriGeometryType type) { return type == esriGeometryPolygon || type == esriGeometryLine; };
+    ComPtr<IEnumLayer> layers;
+    map_->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+    ComPtr<ILayer> layer;
+    int entry = 0;
+    while (layers && layers->Next(layer.put()) == S_OK && layer) {
+      ComPtr<IFeatureLayer> feature_layer = layer.as<IFeatureLayer>();
+      ComPtr<IFeatureClass> feature_class;
+      if (feature_layer) feature_layer->get_FeatureClass(feature_class.put());
+      esriGeometryType type = esriGeometryNull;
+      if (!feature_class || FAILED(feature_class->get_ShapeType(&type)) || !drawn(type)) continue;
+      if (++entry < layer_entry) continue;
+      ComPtr<IFeatureCursor> cursor;
+      feature_class->Search(nullptr, VARIANT_FALSE, cursor.put());
+      ComPtr<IFeature> feature;
+      int index = 0;
+      while (cursor && cursor->NextFeature(feature.put()) == S_OK && feature) {
+        ComPtr<IGeometry> shape;
+        feature->get_Shape(shape.put());
+        if (!shape || FAILED(shape->get_GeometryType(&type)) || !drawn(type)) continue;
+        ++index;
+        LONG oid = -1;
+        if (SUCCEEDED(feature->get_OID(&oid)) && oid == id) return index;
+      }
+      return -1;
+    }
+    return -1;
+  }
+
   const Arguments& args_;
   std::string folder_;
+  IMap* map_;
+  int layer_index_ = -1;
   int step_ = 0;
   bool folder_opened_ = false;
   bool closing_ = false;
@@ -426,14 +474,42 @@ int cmd_cut(int argc, char** argv) {
     return 1;
   }
 
-  DialogUser user(args, folder_ansi);
+  // The command as the host finds it: toolbar by ProgID, its item, the command, its hook.
+  host::HostedCommand command;
+  if (!host::load_toolbar_command(host::kToolbarProgId, 0, host::default_module_path(), &command, &error)) {
+    std::fprintf(stderr, "areaclip: %s\n", error.c_str());
+    return 2;
+  }
+  if (!command.enabled) {
+    std::fprintf(stderr, "areaclip: the command %s (%s) is not enabled\n", command.caption.c_str(),
+                 command.prog_id.c_str());
+    return 2;
+  }
+  ComPtr<IDispatch> hook = app.as<IDispatch>();
+  HRESULT hr = command.command->OnCreate(hook.get());
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "areaclip: the command %s refused the application: 0x%08X\n", command.prog_id.c_str(),
+                 static_cast<unsigned>(hr));
+    return 2;
+  }
+
+  DialogUser user(args, folder_ansi, map.get());
   {
     TScopedUserAgent use(&user);
     WatchingClock clock([&user] { user.watch_progress(); });
     TScopedClock use_clock(&clock);
-    show_cut_dialog(app.get());
+    hr = command.command->OnClick();
     user.watch_progress();
     user.end_progress();
+  }
+  command.command->OnCreate(nullptr);
+  command.command.reset();
+  CoFreeUnusedLibraries();
+  if (FAILED(hr)) {
+    std::string description = host::take_error_description();
+    std::fprintf(stderr, "areaclip: the command %s failed: 0x%08X%s%s\n", command.prog_id.c_str(),
+                 static_cast<unsigned>(hr), description.empty() ? "" : ": ", description.c_str());
+    return 1;
   }
   if (!user.error().empty()) {
     std::fprintf(stderr, "areaclip: %s\n", user.error().c_str());

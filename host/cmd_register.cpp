@@ -2,13 +2,12 @@
 // it (by default vot_arcmap_areaclip.so beside the program), calls DllRegisterServer or
 // DllUnregisterServer and prints the outcome.
 #include "commands.h"
+#include "extension.h"
 
 #include <cstdio>
 #include <string>
 
-#include <objbase.h>
 #include <windows.h>
-#include <win32/modules.h>
 #include <win32/registry.h>
 
 namespace {
@@ -26,22 +25,10 @@ int run(int argc, char** argv, const char* command, const char* entry) {
     }
   }
   if (module.empty()) module = host::default_module_path();
-  HMODULE handle = LoadLibraryA(module.c_str());
-  if (!handle) {
-    std::fprintf(stderr, "areaclip: cannot load the module %s: %s\n", module.c_str(), win32::LastLoadError().c_str());
-    return 2;
-  }
-  auto call = reinterpret_cast<HRESULT (*)()>(GetProcAddress(handle, entry));
-  if (!call) {
-    std::fprintf(stderr, "areaclip: %s has no entry point %s\n", module.c_str(), entry);
-    FreeLibrary(handle);
-    return 2;
-  }
-  HRESULT hr = call();
-  FreeLibrary(handle);
-  if (FAILED(hr)) {
-    std::fprintf(stderr, "areaclip: %s in %s failed: 0x%08X\n", entry, module.c_str(), static_cast<unsigned>(hr));
-    return 1;
+  std::string error;
+  if (int code = host::register_module(module, std::string(entry) == "DllRegisterServer", &error)) {
+    std::fprintf(stderr, "areaclip: %s\n", error.c_str());
+    return code;
   }
   std::printf("%s in %s succeeded (registry %s)\n", entry, module.c_str(), win32::RegistryFile().c_str());
   return 0;

@@ -50,7 +50,7 @@ TEST_P(Ogr2ogrAgreement, SameClassResultsMatch) {
   const std::string d = dir.str();
   ASSERT_EQ(run(bin_dir() + "/gen_layers " + d + " --points 1000 --lines 200 --polygons 150"), 0);
   const int cutter_fid = GetParam();
-  ASSERT_EQ(run(bin_dir() + "/areaclip cut " + d + "/bench.mxd --layer sheets --feature-id " +
+  ASSERT_EQ(run("AREACLIP_REGISTRY=" + d + "/registry.txt " + bin_dir() + "/areaclip cut " + d + "/bench.mxd --layer sheets --feature-id " +
                 std::to_string(cutter_fid) + " --folder " + d + "/ours"),
             0);
   for (std::string layer : {"points", "lines", "polygons"}) {

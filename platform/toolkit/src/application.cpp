@@ -33,28 +33,6 @@ class SteadyClock : public TClock {
 
 TApplication g_application;
 
-// The control of `form` named `target`: by Name first, then by caption; showing ones first.
-TControl* find_target(TControl* root, const std::string& target) {
-  std::vector<TControl*> all;
-  std::vector<TControl*> stack{root};
-  while (!stack.empty()) {
-    TControl* c = stack.back();
-    stack.pop_back();
-    all.push_back(c);
-    if (auto* w = dynamic_cast<TWinControl*>(c))
-      for (int i = w->ControlCount() - 1; i >= 0; --i) stack.push_back(w->Controls(i));
-  }
-  for (TControl* c : all)
-    if (c != root && c->Name == target) return c;
-  TControl* hidden = nullptr;
-  for (TControl* c : all) {
-    if (c == root || c->Caption() != target) continue;
-    if (c->Showing()) return c;
-    if (!hidden) hidden = c;
-  }
-  return hidden;
-}
-
 std::string form_label(const TForm& form) {
   return "'" + (form.Name.empty() ? win32::ansi_to_utf8(form.Caption()) : form.Name) + "'";
 }
@@ -285,7 +263,7 @@ void TApplication::Perform(TForm& form, const TUserAction& action) {
     clock_->WaitMs(action.wait_ms);
     return;
   }
-  TControl* control = find_target(&form, action.target);
+  TControl* control = toolkit::FindControl(&form, action.target);
   const std::string what = action.Describe() + " in form " + form_label(form);
   if (!control) throw Exception("Cannot " + what + ": there is no such control");
   if (!control->Showing()) throw Exception("Cannot " + what + ": the control is hidden");

@@ -252,3 +252,28 @@ void TWinControl::place_anchored(TControl* c) {
   axis(c->anchors_.Contains(akTop), c->anchors_.Contains(akBottom), o.Top, o.Height(), ph0, ph, t, h);
   c->SetLayoutBounds(Bounds(l, t, w, h));
 }
+
+namespace toolkit {
+
+TControl* FindControl(TControl* root, const std::string& name) {
+  std::vector<TControl*> all;
+  std::vector<TControl*> stack{root};
+  while (!stack.empty()) {
+    TControl* c = stack.back();
+    stack.pop_back();
+    all.push_back(c);
+    if (auto* w = dynamic_cast<TWinControl*>(c))
+      for (int i = w->ControlCount() - 1; i >= 0; --i) stack.push_back(w->Controls(i));
+  }
+  for (TControl* c : all)
+    if (c != root && c->Name == name) return c;
+  TControl* hidden = nullptr;
+  for (TControl* c : all) {
+    if (c == root || c->Caption() != name) continue;
+    if (c->Showing()) return c;
+    if (!hidden) hidden = c;
+  }
+  return hidden;
+}
+
+}  // namespace toolkit

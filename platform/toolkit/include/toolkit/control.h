@@ -213,3 +213,9 @@ class TWinControl : public TControl {
   int align_lock_ = 0;
   bool align_pending_ = false;
 };
+
+namespace toolkit {
+// The control under `root` (not `root` itself) named `name`; failing that, the one whose
+// caption is `name`, a showing one before a hidden one. Null when there is none.
+TControl* FindControl(TControl* root, const std::string& name);
+}  // namespace toolkit
