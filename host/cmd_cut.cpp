@@ -201,6 +201,12 @@ class DialogUser : public TUserAgent {
   int AnswerMessageBox(const TMessageBoxInfo& box) override {
     end_progress();
     std::fprintf(stderr, "[%s] %s\n", box.CaptionUtf8().c_str(), box.TextUtf8().c_str());
+    // A box after "Применить" may follow a failed call of the run: the GIS's own words for
+    // it say what the box cannot.
+    if (applied_) {
+      const std::string reason = host::take_error_description();
+      if (!reason.empty()) std::fprintf(stderr, "areaclip: %s\n", reason.c_str());
+    }
     return box.default_button;
   }
 
@@ -259,6 +265,7 @@ class DialogUser : public TUserAgent {
         return action;
       case 3:
         applied_ = true;
+        SetErrorInfo(0, nullptr);  // what the pickers left is not the run's
         action.target = "f_apply_button";
         return action;
       default:
@@ -278,9 +285,16 @@ class DialogUser : public TUserAgent {
   void watch_progress() {
     TForm* dialog = Application->ModalForm();
     if (!dialog || dialog->Name != kDialogName) return;
-    auto* panel = control<TPanel>(dialog, "f_progress_panel");
-    auto* label = control<TLabel>(dialog, "f_progress_label");
-    auto* bar = control<TProgressBar>(dialog, "f_progress_bar");
+    if (dialog != watched_) {
+      // Looked up once per dialog: this runs after every feature.
+      watched_ = dialog;
+      panel_ = control<TPanel>(dialog, "f_progress_panel");
+      label_ = control<TLabel>(dialog, "f_progress_label");
+      bar_ = control<TProgressBar>(dialog, "f_progress_bar");
+    }
+    TPanel* panel = panel_;
+    TLabel* label = label_;
+    TProgressBar* bar = bar_;
     if (!panel || !label || !bar || !panel->Visible) return;
     const std::string text = label->Caption();
     if (text == "Apply!!!") return;  // the dialog's own mark before the run reports
@@ -303,9 +317,11 @@ class DialogUser : public TUserAgent {
       picture(*dialog);
     }
   }
+  // Called when the dialog is gone, or about to be.
   void end_progress() {
     progress_.reset();
     text_.clear();
+    watched_ = nullptr;
   }
 
  private:
@@ -393,7 +409,27 @@ class DialogUser : public TUserAgent {
   int layers_moved_ = 0;
   bool pictured_ = false;
   std::unique_ptr<TerminalProgress> progress_;
+  TForm* watched_ = nullptr;
+  TPanel* panel_ = nullptr;
+  TLabel* label_ = nullptr;
+  TProgressBar* bar_ = nullptr;
 };
+
+// A feature layer whose source cannot be opened has nothing to cut: the run leaves it
+// naming its source. Says so for each such layer before the run.
+void warn_layers_not_cut(IMap* map) {
+  ComPtr<IEnumLayer> layers;
+  map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+  ComPtr<ILayer> layer;
+  while (layers && layers->Next(layer.put()) == S_OK && layer) {
+    gis::LayerSource source;
+    if (gis::LayerType(layer.get()) != "feature" || !gis::GetLayerSource(layer.get(), &source) ||
+        source.open_error.empty())
+      continue;
+    std::fprintf(stderr, "areaclip: layer \"%s\" is not cut: %s\n", name_of(layer.get()).c_str(),
+                 source.open_error.c_str());
+  }
+}
 
 void print_summary(const fs::path& folder, const fs::path& document) {
   std::string error;
@@ -464,10 +500,14 @@ int cmd_cut(int argc, char** argv) {
     return 2;
   }
 
+  warn_layers_not_cut(map.get());
+
   // The folder dialog shows existing folders only; the run would create the folder anyway.
   std::error_code ec;
   fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder)) {
+  std::error_code status;  // a name the system refuses (too long, say) is no folder either
+  if (!fs::is_directory(folder, status)) {
+    if (!ec) ec = status;
     std::fprintf(stderr, "areaclip: cannot make the result folder %s%s%s\n", folder_text.c_str(), ec ? ": " : "",
                  ec ? ec.message().c_str() : "");
     std::fprintf(stderr, "Ошибка при выполнении.\n");

@@ -1,8 +1,12 @@
 #include "feature_class.h"
 
+#include "buffered_files.h"
+
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include <win32/com_error.h>
 #include <win32/text.h>
@@ -39,6 +43,73 @@ std::string utf8_prefix(const std::string& s, size_t bytes) {
 }
 
 const char* const kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"};
+
+// True when every coordinate of g is a finite number: no clip has an answer for one that
+// is not (a not-a-number vertex would put the shape nowhere, and it would be lost unseen).
+bool finite_coordinates(const OGRGeometry& g) {
+  if (g.IsEmpty()) return true;
+  if (const auto* p = dynamic_cast<const OGRPoint*>(&g))
+    return std::isfinite(p->getX()) && std::isfinite(p->getY()) && std::isfinite(p->getZ());
+  if (const auto* c = dynamic_cast<const OGRSimpleCurve*>(&g)) {
+    for (int i = 0; i < c->getNumPoints(); ++i)
+      if (!std::isfinite(c->getX(i)) || !std::isfinite(c->getY(i)) || !std::isfinite(c->getZ(i))) return false;
+    return true;
+  }
+  if (const auto* cc = dynamic_cast<const OGRCompoundCurve*>(&g)) {
+    for (const OGRCurve* part : *cc)
+      if (!finite_coordinates(*part)) return false;
+    return true;
+  }
+  if (const auto* polygon = dynamic_cast<const OGRCurvePolygon*>(&g)) {
+    for (const OGRCurve* ring : *polygon)
+      if (!finite_coordinates(*ring)) return false;
+    return true;
+  }
+  if (const auto* collection = dynamic_cast<const OGRGeometryCollection*>(&g)) {
+    for (const OGRGeometry* part : *collection)
+      if (!finite_coordinates(*part)) return false;
+  }
+  return true;
+}
+
+// A shapefile whose .dbf holds fewer records than its .shx indexes shapes has shapes
+// without attributes, which GDAL reads as if they were not there: it is refused instead.
+void check_record_counts(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path shp(path);
+  if (!EQUAL(shp.extension().string().c_str(), ".shp")) return;
+  auto part = [&](const char* lower, const char* upper) {
+    std::error_code ec;
+    fs::path p = fs::path(shp).replace_extension(lower);
+    return fs::exists(p, ec) ? p : fs::path(shp).replace_extension(upper);
+  };
+  std::error_code ec;
+  const uintmax_t shx_size = fs::file_size(part(".shx", ".SHX"), ec);
+  unsigned char header[8] = {};
+  std::ifstream dbf(part(".dbf", ".DBF"), std::ios::binary);
+  if (ec || shx_size < 100 || !dbf.read(reinterpret_cast<char*>(header), sizeof header)) return;
+  const uint64_t records = header[4] | header[5] << 8 | header[6] << 16 | static_cast<uint64_t>(header[7]) << 24;
+  const uint64_t shapes = (shx_size - 100) / 8;
+  if (records < shapes)
+    win32::throw_hr(E_FAIL, path + " is damaged: its .dbf holds attributes for " + std::to_string(records) +
+                                " of its " + std::to_string(shapes) + " shapes");
+}
+
+// The GEOS form of a shape read from a source. GEOS takes closed rings only: a ring whose
+// last point is not its first (which GDAL reads with a warning) is closed by its first
+// point, the repair GDAL itself makes, rather than lost.
+GeomPtr geos_shape_of(const OGRGeometry& g) {
+  try {
+    return geos_from_ogr(g);
+  } catch (const win32::ComError&) {
+    if (!OGR_GT_IsSurface(wkbFlatten(g.getGeometryType())) &&
+        !OGR_GT_IsSubClassOf(wkbFlatten(g.getGeometryType()), wkbMultiSurface))
+      throw;
+    std::unique_ptr<OGRGeometry> closed(g.clone());
+    closed->closeRings();
+    return geos_from_ogr(*closed);
+  }
+}
 
 void remove_shapefile(const std::string& folder, const std::string& base) {
   std::error_code ec;
@@ -118,6 +189,7 @@ std::string FeatureClass::dataset_name() const {
 
 win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const std::string& layer,
                                                IWorkspace* workspace) {
+  check_record_counts(path);
   DatasetPtr dataset = open_vector(path, false);
   GdalErrorScope errors;
   OGRLayer* l = layer.empty() ? dataset->GetLayer(0) : dataset->GetLayerByName(layer.c_str());
@@ -150,7 +222,7 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
 
   GdalErrorScope errors;
   try {
-    DatasetPtr dataset(driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    DatasetPtr dataset(driver->Create(buffered_path(path).c_str(), 0, 0, 0, GDT_Unknown, nullptr));
     if (!dataset) errors.fail(E_FAIL, "cannot create " + path);
     struct SrsRelease {
       void operator()(OGRSpatialReference* s) const { s->Release(); }
@@ -251,7 +323,10 @@ win32::ComPtr<IFeature> FeatureClass::make_feature(OGRFeature& f) {
   }
   win32::ComPtr<IGeometry> shape;
   if (const OGRGeometry* g = f.GetGeometryRef()) {
-    GeomPtr geos_shape = geos_from_ogr(*g);
+    if (!finite_coordinates(*g))
+      win32::throw_hr(E_FAIL, "feature " + std::to_string(f.GetFID()) + " of " + path_ +
+                                  " has coordinates that are not finite numbers");
+    GeomPtr geos_shape = geos_shape_of(*g);
     esriGeometryType type = esri_type_of(g->getGeometryType());
     if (type == esriGeometryNull) type = shape_type_;
     if (type != esriGeometryNull && type != esriGeometryMultiPatch) {
@@ -288,6 +363,10 @@ LONG FeatureClass::write(const std::vector<VARIANT>& values, IGeometry* shape) {
 void FeatureClass::flush() {
   GdalErrorScope errors;
   if (layer_->SyncToDisk() != OGRERR_NONE) errors.fail(E_FAIL, "cannot flush " + path_);
+  // The driver does not check every write it makes; the files remember a failed one.
+  std::filesystem::path file(path_);
+  for (const char* ext : kShapefileParts)
+    if (write_failed(file.replace_extension(ext).string())) win32::throw_hr(E_FAIL, "cannot write " + file.string());
 }
 
 HRESULT FeatureClass::FindField(BSTR name, LONG* index) { return fields_->FindField(name, index); }
@@ -386,16 +465,36 @@ HRESULT FeatureClass::GetFeature(LONG id, IFeature** feature) {
   });
 }
 
+OGRLayer* FeatureClass::lend_layer() {
+  if (lent_ || writable_ || !shapefile_) return nullptr;
+  lent_ = true;
+  layer_->ResetReading();
+  return layer_;
+}
+
+void FeatureClass::return_layer() {
+  layer_->ResetReading();
+  lent_ = false;
+}
+
 HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
   if (!count) return E_POINTER;
   *count = 0;
   return win32::com_guard([&] {
     std::string where = where_clause(filter);
+    // A filter restarts the layer's reading: a cursor that has the layer keeps it.
+    DatasetPtr own;
+    OGRLayer* layer = layer_;
+    if (lent_ && !where.empty()) {
+      own = open_vector(path_, false);
+      layer = own->GetLayerByName(layer_name_.c_str());
+      if (!layer) win32::throw_hr(E_FAIL, "layer " + layer_name_ + " is missing from " + path_);
+    }
     GdalErrorScope errors;
-    if (!where.empty() && layer_->SetAttributeFilter(where.c_str()) != OGRERR_NONE)
+    if (!where.empty() && layer->SetAttributeFilter(where.c_str()) != OGRERR_NONE)
       errors.fail(E_INVALIDARG, "bad where clause \"" + where + "\"");
-    GIntBig n = layer_->GetFeatureCount(TRUE);
-    if (!where.empty()) layer_->SetAttributeFilter(nullptr);
+    GIntBig n = layer->GetFeatureCount(TRUE);
+    if (!where.empty()) layer->SetAttributeFilter(nullptr);
     if (n < 0) errors.fail(E_FAIL, "cannot count the features of " + dataset_name());
     *count = static_cast<LONG>(n);
     return S_OK;

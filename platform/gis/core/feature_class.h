@@ -61,6 +61,11 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   LONG write(const std::vector<VARIANT>& values, IGeometry* shape);
   // Flushes pending writes so that another handle reads them.
   void flush();
+  // The class's own layer of a shapefile it only reads, for one cursor at a time (a
+  // second handle would hold another copy of the file's index, 8 bytes per record); null
+  // when it is in use or cannot be lent. Handed back with return_layer().
+  OGRLayer* lend_layer();
+  void return_layer();
 
   // IClass
   HRESULT STDMETHODCALLTYPE FindField(BSTR name, LONG* index) override;
@@ -96,6 +101,7 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
 
   DatasetPtr dataset_;
   OGRLayer* layer_;  // owned by dataset_
+  bool lent_ = false;
   std::string path_;
   std::string layer_name_;
   bool writable_;

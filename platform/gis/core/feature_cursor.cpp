@@ -9,8 +9,10 @@ namespace {
 // Features are fetched on demand; recycling is not used (every feature is a new object).
 class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCursor> {
  public:
+  // Reads `layer` of `dataset`, or the class's own layer when `dataset` is null.
   FeatureCursor(win32::ComPtr<FeatureClass> cls, DatasetPtr dataset, OGRLayer* layer)
-      : class_(std::move(cls)), dataset_(std::move(dataset)), layer_(layer) {}
+      : class_(std::move(cls)), dataset_(std::move(dataset)), layer_(layer), lent_(!dataset_) {}
+  ~FeatureCursor() override { finish(); }
 
   HRESULT STDMETHODCALLTYPE NextFeature(IFeature** feature) override {
     if (!feature) return E_POINTER;
@@ -19,10 +21,11 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
       if (!layer_) return S_FALSE;
       GdalErrorScope errors;
       OGRFeatureUniquePtr f(layer_->GetNextFeature());
+      // A record the driver could read only in part (its shape or its values lost) fails
+      // too: handing it out would lose what is missing unseen.
+      if (!errors.failure().empty()) errors.fail(E_FAIL, "cannot read " + class_->path());
       if (!f) {
-        if (!errors.failure().empty()) errors.fail(E_FAIL, "cannot read " + class_->path());
-        layer_ = nullptr;
-        dataset_.reset();  // done: let go of the file early
+        finish();  // done: let go of the file early
         return S_FALSE;
       }
       *feature = class_->make_feature(*f).detach();
@@ -34,15 +37,25 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
   HRESULT STDMETHODCALLTYPE Flush() override { return S_OK; }
 
  private:
+  void finish() {
+    if (lent_ && layer_) class_->return_layer();
+    layer_ = nullptr;
+    dataset_.reset();
+  }
+
   win32::ComPtr<FeatureClass> class_;
   DatasetPtr dataset_;
-  OGRLayer* layer_;  // owned by dataset_
+  OGRLayer* layer_;  // owned by dataset_, or the class's when lent
+  bool lent_;
 };
 
 }  // namespace
 
 win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const std::string& where) {
   if (cls->writable()) cls->flush();
+  if (where.empty()) {
+    if (OGRLayer* layer = cls->lend_layer()) return FeatureCursor::make(std::move(cls), nullptr, layer);
+  }
   DatasetPtr dataset = open_vector(cls->path(), false);
   GdalErrorScope errors;
   OGRLayer* layer = dataset->GetLayerByName(cls->layer_name().c_str());

@@ -1,5 +1,8 @@
 #include "gdal_support.h"
 
+#include "buffered_files.h"
+
+#include <filesystem>
 #include <mutex>
 
 #include <win32/com_error.h>
@@ -10,6 +13,23 @@ void gdal_init() {
   static std::once_flag once;
   std::call_once(once, [] { GDALAllRegister(); });
 }
+
+namespace {
+
+// GDAL's message with the files it names as the user knows them.
+std::string readable(const char* msg) {
+  const std::string text = msg ? msg : "";
+  const std::string buffered = buffered_path("/");
+  std::string out;
+  size_t from = 0;
+  for (size_t at = text.find(buffered); at != std::string::npos; at = text.find(buffered, from)) {
+    out.append(text, from, at - from).push_back('/');
+    from = at + buffered.size();
+  }
+  return out.append(text, from, std::string::npos);
+}
+
+}  // namespace
 
 GdalErrorScope::GdalErrorScope() {
   CPLErrorReset();
@@ -22,24 +42,68 @@ void CPL_STDCALL GdalErrorScope::handler(CPLErr level, CPLErrorNum, const char* 
   auto* self = static_cast<GdalErrorScope*>(CPLGetErrorHandlerUserData());
   if (!self) return;
   if (level >= CE_Failure) {
-    if (self->failure_.empty()) self->failure_ = msg ? msg : "";
+    if (self->failure_.empty()) self->failure_ = readable(msg);
   } else if (level == CE_Warning) {
-    if (self->warning_.empty()) self->warning_ = msg ? msg : "";
+    if (self->warning_.empty()) self->warning_ = readable(msg);
   }
 }
 
 void GdalErrorScope::fail(long hr, const std::string& what) const {
   std::string msg = failure_;
-  if (msg.empty()) msg = CPLGetLastErrorMsg();
+  if (msg.empty()) msg = readable(CPLGetLastErrorMsg());
   win32::throw_hr(static_cast<HRESULT>(hr), msg.empty() ? what : what + ": " + msg);
 }
+
+namespace {
+
+// The first bytes of a file ("" when it cannot be read).
+std::string file_start(const std::string& path, size_t bytes) {
+  std::string start(bytes, '\0');
+  VSILFILE* f = VSIFOpenL(path.c_str(), "rb");
+  if (!f) return "";
+  start.resize(VSIFReadL(start.data(), 1, bytes, f));
+  VSIFCloseL(f);
+  return start;
+}
+
+// True for a shapefile whose text encoding nothing declares: no .cpg beside it (or a blank
+// one) and no language driver id in its .dbf header (byte 29). GDAL would pass such text on
+// undecoded.
+bool undeclared_shapefile_encoding(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path p(path);
+  const std::string ext = p.extension().string();
+  if (!EQUAL(ext.c_str(), ".shp") && !EQUAL(ext.c_str(), ".dbf")) return false;
+  std::error_code ec;
+  for (const char* cpg : {".cpg", ".CPG"}) {
+    const std::string name = fs::path(p).replace_extension(cpg).string();
+    if (fs::exists(name, ec) && file_start(name, 64).find_first_not_of(" \t\r\n") != std::string::npos) return false;
+  }
+  for (const char* dbf : {".dbf", ".DBF"}) {
+    const std::string header = file_start(fs::path(p).replace_extension(dbf).string(), 32);
+    if (!header.empty()) return header.size() == 32 && header[29] == 0;
+  }
+  return false;
+}
+
+}  // namespace
 
 DatasetPtr open_vector(const std::string& path, bool update) {
   gdal_init();
   GdalErrorScope errors;
   unsigned flags = GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : GDAL_OF_READONLY);
-  GDALDataset* d = GDALDataset::Open(path.c_str(), flags, nullptr, nullptr, nullptr);
-  if (!d) errors.fail(E_FAIL, "cannot open " + path);
+  // The system's shapefiles without a declared encoding are written in Windows-1251.
+  const char* const cp1251[] = {"ENCODING=CP1251", nullptr};
+  const char* const* options = !update && undeclared_shapefile_encoding(path) ? cp1251 : nullptr;
+  GDALDataset* d = GDALDataset::Open(buffered_path(path).c_str(), flags, nullptr, options, nullptr);
+  if (!d) {
+    // GDAL is silent when no driver takes the file; say which of the usual reasons it is.
+    std::error_code ec;
+    if (!errors.failure().empty()) errors.fail(E_FAIL, "cannot open " + path);
+    win32::throw_hr(E_FAIL, "cannot open " + path +
+                                (std::filesystem::exists(path, ec) ? ": not a vector data source that GDAL reads"
+                                                                   : ": the file does not exist"));
+  }
   return DatasetPtr(d);
 }
 

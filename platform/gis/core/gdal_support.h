@@ -40,6 +40,8 @@ struct DatasetCloser {
 using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
 
 // Opens a vector source read-only (or for update); throws ComError with GDAL's message.
+// A shapefile opened read-only with neither a .cpg nor a language driver id in its .dbf has
+// its text read as Windows-1251.
 DatasetPtr open_vector(const std::string& path, bool update);
 
 }  // namespace gis::core

@@ -35,35 +35,60 @@ std::string iconv_name(UINT cp) {
   return "CP" + std::to_string(cp);
 }
 
+// Converters between a code page and UTF-16LE, opened once per thread and direction.
 class ConverterCache {
  public:
   ~ConverterCache() {
     for (auto& [key, cd] : converters_) iconv_close(cd);
   }
   // Null when iconv knows no such code page.
-  iconv_t get(const std::string& to, const std::string& from) {
-    auto key = std::make_pair(to, from);
+  iconv_t get(UINT cp, bool to_utf16) {
+    auto key = std::make_pair(cp, to_utf16);
     auto it = converters_.find(key);
     if (it != converters_.end()) {
       iconv(it->second, nullptr, nullptr, nullptr, nullptr);
       return it->second;
     }
-    iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    const std::string name = iconv_name(cp);
+    iconv_t cd = to_utf16 ? iconv_open("UTF-16LE", name.c_str()) : iconv_open(name.c_str(), "UTF-16LE");
     if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
     converters_.emplace(key, cd);
     return cd;
   }
 
  private:
-  std::map<std::pair<std::string, std::string>, iconv_t> converters_;
+  std::map<std::pair<UINT, bool>, iconv_t> converters_;
 };
 
 thread_local ConverterCache t_cache;
 
+// Code pages whose first 128 bytes are ASCII: text that is all ASCII converts byte for unit
+// without iconv (most attribute values and names are).
+bool ascii_compatible(UINT cp) {
+  return cp == CP_UTF8 || (cp >= 1250 && cp <= 1258) || cp == 866 || cp == 437 || cp == 850 ||
+         (cp >= 28591 && cp <= 28605) || cp == 20866 || cp == 21866;
+}
+
+bool all_ascii(const char* s, size_t len) {
+  for (size_t i = 0; i < len; ++i)
+    if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+  return true;
+}
+
+bool all_ascii(const char16_t* s, size_t len) {
+  for (size_t i = 0; i < len; ++i)
+    if (s[i] >= 0x80) return false;
+  return true;
+}
+
 // Decodes bytes of a code page; undecodable bytes become U+FFFD (UTF-8) or "?".
 bool decode(UINT cp, const char* src, size_t len, std::u16string& out) {
   out.clear();
-  iconv_t cd = t_cache.get("UTF-16LE", iconv_name(cp));
+  if (ascii_compatible(cp) && all_ascii(src, len)) {
+    out.assign(src, src + len);
+    return true;
+  }
+  iconv_t cd = t_cache.get(cp, true);
   if (!cd) return false;
   const char16_t replacement = cp == CP_UTF8 ? u'\uFFFD' : u'?';
   out.resize(len + 4);
@@ -96,7 +121,11 @@ bool decode(UINT cp, const char* src, size_t len, std::u16string& out) {
 bool encode(UINT cp, const char16_t* src, size_t len, std::string& out, const char* default_char,
             bool* used_default) {
   out.clear();
-  iconv_t cd = t_cache.get(iconv_name(cp), "UTF-16LE");
+  if (ascii_compatible(cp) && all_ascii(src, len)) {
+    out.assign(src, src + len);
+    return true;
+  }
+  iconv_t cd = t_cache.get(cp, false);
   if (!cd) return false;
   const std::string replacement = cp == CP_UTF8 ? "\xEF\xBF\xBD" : (default_char ? std::string(1, *default_char) : "?");
   out.resize(len * 3 + 8);

@@ -74,6 +74,33 @@ std::string make_geojson(const std::string& folder, int count) {
   return path;
 }
 
+// The same lines as a shapefile.
+std::string make_shapefile(const std::string& folder, int count) {
+  OGRRegisterAll();
+  std::string path = folder + "/lines.shp";
+  OGRDataSourceH ds = OGR_Dr_CreateDataSource(OGRGetDriverByName("ESRI Shapefile"), path.c_str(), nullptr);
+  OGRLayerH layer = OGR_DS_CreateLayer(ds, "lines", nullptr, wkbLineString, nullptr);
+  OGRFieldDefnH id = OGR_Fld_Create("id", OFTInteger);
+  OGR_L_CreateField(layer, id, TRUE);
+  OGR_Fld_Destroy(id);
+  OGRFieldDefnH kind = OGR_Fld_Create("kind", OFTString);
+  OGR_L_CreateField(layer, kind, TRUE);
+  OGR_Fld_Destroy(kind);
+  for (int i = 0; i < count; ++i) {
+    OGRFeatureH f = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+    OGR_F_SetFieldInteger(f, 0, i);
+    OGR_F_SetFieldString(f, 1, ("k" + std::to_string(i % 3)).c_str());
+    OGRGeometryH g = OGR_G_CreateGeometry(wkbLineString);
+    OGR_G_AddPoint_2D(g, i, 0);
+    OGR_G_AddPoint_2D(g, i, 10);
+    OGR_F_SetGeometryDirectly(f, g);
+    EXPECT_EQ(OGR_L_CreateFeature(layer, f), OGRERR_NONE);
+    OGR_F_Destroy(f);
+  }
+  OGR_DS_Destroy(ds);
+  return path;
+}
+
 class FeatureClassTest : public core_test::CoreTest {
  protected:
   testing_support::TempDir dir_;
@@ -246,39 +273,61 @@ TEST_F(FeatureClassTest, ShapeIsTheFeaturesOwnAndCarriesTheSourceSystem) {
   EXPECT_EQ(xmin, 30);  // the copy kept its degrees
 }
 
-TEST_F(FeatureClassTest, GeoJsonStreamsThroughIndependentCursors) {
-  auto fc = gis::OpenFeatureClass(make_geojson(dir_.str(), 50), "");
-  ASSERT_TRUE(fc);
-  esriGeometryType type;
-  fc->get_ShapeType(&type);
-  EXPECT_EQ(type, esriGeometryPolyline);
-  Bstr name;
-  fc.as<IDataset>()->get_Name(name.put());
-  EXPECT_EQ(name.utf8(), "lines");
+// Cursors of one class each see every feature in order, interleaved and whatever else the
+// class is asked meanwhile (a shapefile's first cursor reads through the class's own layer).
+TEST_F(FeatureClassTest, CursorsAreIndependent) {
+  for (bool shapefile : {false, true}) {
+    SCOPED_TRACE(shapefile ? "shapefile" : "GeoJSON");
+    auto fc = gis::OpenFeatureClass(shapefile ? make_shapefile(dir_.str(), 50) : make_geojson(dir_.str(), 50), "");
+    ASSERT_TRUE(fc);
+    esriGeometryType type;
+    fc->get_ShapeType(&type);
+    EXPECT_EQ(type, esriGeometryPolyline);
+    Bstr name;
+    fc.as<IDataset>()->get_Name(name.put());
+    EXPECT_EQ(name.utf8(), "lines");
 
-  ComPtr<IFeatureCursor> c1, c2;
-  ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, c1.put()), S_OK);
-  ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, c2.put()), S_OK);
-  LONG id_field = field_index(fc.get(), "id");
-  auto next_id = [&](IFeatureCursor* c) {
-    ComPtr<IFeature> f;
-    HRESULT hr = c->NextFeature(f.put());
-    if (hr != S_OK) {
-      EXPECT_EQ(hr, S_FALSE);
-      EXPECT_FALSE(f);
-      return -1L;
+    ComPtr<IFeatureCursor> c1, c2;
+    ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, c1.put()), S_OK);
+    ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, c2.put()), S_OK);
+    LONG id_field = field_index(fc.get(), "id");
+    auto next_id = [&](IFeatureCursor* c) {
+      ComPtr<IFeature> f;
+      HRESULT hr = c->NextFeature(f.put());
+      if (hr != S_OK) {
+        EXPECT_EQ(hr, S_FALSE);
+        EXPECT_FALSE(f);
+        return -1L;
+      }
+      VARIANT v;
+      f->get_Value(id_field, &v);
+      return static_cast<long>(v.lVal);
+    };
+    auto filter = core_test::create<IQueryFilter>(CLSID_QueryFilter);
+    filter->put_WhereClause(Bstr::from_utf8("kind = 'k1'").get());
+    for (long i = 0; i < 10; ++i) EXPECT_EQ(next_id(c1.get()), i);
+    for (long i = 0; i < 25; ++i) EXPECT_EQ(next_id(c2.get()), i);
+    LONG n = 0;
+    EXPECT_EQ(fc->FeatureCount(filter.get(), &n), S_OK);
+    EXPECT_EQ(n, 17);
+    ComPtr<IFeature> picked;
+    EXPECT_EQ(fc->GetFeature(40, picked.put()), S_OK);
+    {
+      ComPtr<IFeatureCursor> c3;  // let go of before its end
+      ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, c3.put()), S_OK);
+      EXPECT_EQ(next_id(c3.get()), 0);
+      EXPECT_EQ(next_id(c3.get()), 1);
     }
-    VARIANT v;
-    f->get_Value(id_field, &v);
-    return static_cast<long>(v.lVal);
-  };
-  // Interleaved reads: each cursor sees every feature in order.
-  for (long i = 0; i < 10; ++i) EXPECT_EQ(next_id(c1.get()), i);
-  for (long i = 0; i < 50; ++i) EXPECT_EQ(next_id(c2.get()), i);
-  for (long i = 10; i < 50; ++i) EXPECT_EQ(next_id(c1.get()), i);
-  EXPECT_EQ(next_id(c1.get()), -1);
-  EXPECT_EQ(next_id(c2.get()), -1);
-  EXPECT_EQ(next_id(c2.get()), -1);
+    for (long i = 25; i < 50; ++i) EXPECT_EQ(next_id(c2.get()), i);
+    for (long i = 10; i < 50; ++i) EXPECT_EQ(next_id(c1.get()), i);
+    EXPECT_EQ(next_id(c1.get()), -1);
+    EXPECT_EQ(next_id(c2.get()), -1);
+    EXPECT_EQ(next_id(c2.get()), -1);
+    c1.reset();
+    ComPtr<IFeatureCursor> again;
+    ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, again.put()), S_OK);
+    EXPECT_EQ(next_id(again.get()), 0);
+  }
 }
 
 TEST_F(FeatureClassTest, WhereClauseNarrowsCountAndSearch) {
