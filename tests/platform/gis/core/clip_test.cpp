@@ -256,6 +256,93 @@ TEST_F(Clip, PreparedCutterFollowsChangesOfThePolygon) {
   EXPECT_TRUE(inside(far_point.get()));
 }
 
+// How far our cut of `feature` by `cutter` (WKT both) is from GEOS's plain intersection of
+// the two: the area (polygons), length (lines) or point count (points) of the symmetric
+// difference of the parts of the feature's dimension. 0 when they agree.
+double distance_from_plain_intersection(const std::string& cutter, const std::string& feature,
+                                        const std::string& ours) {
+  GEOSContextHandle_t h = GEOS_init_r();
+  auto read = [&](const std::string& text) {
+    GEOSWKTReader* r = GEOSWKTReader_create_r(h);
+    GEOSGeometry* g = GEOSWKTReader_read_r(h, r, text.c_str());
+    GEOSWKTReader_destroy_r(h, r);
+    return g;
+  };
+  GEOSGeometry* c = read(cutter);
+  GEOSGeometry* f = read(feature);
+  GEOSGeometry* o = read(ours);
+  GEOSGeometry* plain = GEOSIntersection_r(h, c, f);
+  GEOSGeometry* diff = GEOSSymDifference_r(h, plain, o);
+  double d = 0;
+  switch (GEOSGeom_getDimensions_r(h, f)) {
+    case 2: GEOSArea_r(h, diff, &d); break;
+    case 1: GEOSLength_r(h, diff, &d); break;
+    default: d = GEOSisEmpty_r(h, diff) ? 0 : GEOSGetNumGeometries_r(h, diff); break;
+  }
+  for (GEOSGeometry* g : {c, f, o, plain, diff}) GEOSGeom_destroy_r(h, g);
+  GEOS_finish_r(h);
+  return d;
+}
+
+std::string star(double cx, double cy, double r_out, double r_in, int n, const std::string& hole = "") {
+  std::string ring = "POLYGON((";
+  for (int i = 0; i <= n; ++i) {
+    double a = 2 * 3.14159265358979 * (i % n) / n;
+    double r = (i % 2) ? r_in : r_out;
+    ring += std::to_string(cx + r * std::cos(a)) + " " + std::to_string(cy + r * std::sin(a));
+    ring += i < n ? "," : ")";
+  }
+  return ring + (hole.empty() ? "" : "," + hole) + ")";
+}
+
+// The shortcuts of the cut (a feature wholly inside copied, one wholly outside dropped, a
+// large cutter cut down to the feature's neighbourhood first) give what the plain
+// intersection gives, for features inside, outside, crossing, touching the border, in and
+// around the cutter's hole, with holes of their own and in several parts.
+TEST_F(Clip, ShortcutsGiveThePlainIntersection) {
+  const std::string hole = "(40 40,40 60,60 60,60 40,40 40)";
+  const std::vector<std::string> cutters = {
+      "POLYGON((0 0,0 100,100 100,100 0,0 0)," + hole + ")",  // a few vertices
+      star(50, 50, 50, 44, 2000, hole),                        // many: cut down per feature
+  };
+  const std::vector<std::string> features = {
+      "POLYGON((10 10,10 20,20 20,20 10,10 10))",                                 // inside
+      "POLYGON((200 200,200 210,210 210,210 200,200 200))",                       // outside
+      "POLYGON((90 45,90 55,120 55,120 45,90 45))",                               // crossing the border
+      "POLYGON((100 10,100 20,110 20,110 10,100 10))",                            // touching from outside
+      "POLYGON((0 10,0 20,10 20,10 10,0 10))",                                    // touching from inside
+      "POLYGON((45 45,45 55,55 55,55 45,45 45))",                                 // in the hole
+      "POLYGON((35 35,35 65,65 65,65 35,35 35))",                                 // around the hole
+      "POLYGON((5 5,5 95,95 95,95 5,5 5),(20 20,20 30,30 30,30 20,20 20))",       // with a hole of its own
+      "MULTIPOLYGON(((1 1,1 2,2 2,2 1,1 1)),((98 50,98 51,103 51,103 50,98 50)))",  // two parts
+      "LINESTRING(-10 50,110 50)",                                                // through the hole
+      "LINESTRING(10 10,20 20)",                                                  // inside
+      "LINESTRING(100 0,100 100)",                                                // along the border
+      "MULTILINESTRING((-5 5,5 5),(150 150,160 160))",
+      "POINT(10 10)",
+      "POINT(50 50)",  // in the hole
+      "POINT(0 50)",   // on the border
+      "MULTIPOINT((10 10),(200 200),(50 50),(90 90))",
+  };
+  for (size_t k = 0; k < cutters.size(); ++k) {
+    SCOPED_TRACE(k == 0 ? "simple cutter" : "2000-vertex cutter");
+    auto cutter = wkt(cutters[k]).as<ITopologicalOperator>();
+    for (const std::string& feature : features) {
+      SCOPED_TRACE(feature);
+      auto in = wkt(feature);
+      esriGeometryType type;
+      in->get_GeometryType(&type);
+      const auto dimension = type == esriGeometryPolygon    ? esriGeometry2Dimension
+                             : type == esriGeometryPolyline ? esriGeometry1Dimension
+                                                            : esriGeometry0Dimension;
+      ComPtr<IGeometry> r;
+      ASSERT_EQ(cutter->Intersect(in.get(), dimension, r.put()), S_OK);
+      const std::string ours = gis::GeometryToWkt(r.get());
+      EXPECT_LT(distance_from_plain_intersection(cutters[k], feature, ours), 1e-6) << "ours: " << ours.substr(0, 300);
+    }
+  }
+}
+
 TEST_F(Clip, ManyFeaturesAgainstOneCutterAgreeWithDirectOverlay) {
   // A star-shaped cutter with many vertices cut against a grid of small squares: the sum
   // of the clipped areas equals the area of the cutter inside the grid.
