@@ -2,10 +2,12 @@
 # make test   install what is missing, build, run every test
 # make demo   install what is missing, build, run the main job on examples/
 # make bench  the cut against ogr2ogr -clipsrc on large generated layers (minutes)
+# make fuzz   build the libFuzzer targets into build-fuzz (clang) and run each FUZZ_SECONDS
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+FUZZ_SECONDS ?= 20
 
-.PHONY: all deps test demo bench clean
+.PHONY: all deps test demo bench fuzz clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD)
@@ -27,6 +29,9 @@ demo: deps
 bench: deps
 	$(MAKE) all CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release" BUILD=build-release
 	python3 bench/run.py --build build-release
+
+fuzz: deps
+	scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgdal-dev libgeos-dev libproj-dev nlohmann-json3-dev
   gdal-bin librsvg2-bin
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -85,6 +85,11 @@ Json parse_text(const std::string& text) {
     if (auto p = what.find(": syntax error"); p != std::string::npos) what = what.substr(p + 2);
     throw DocumentError("is not a valid map document: bad JSON at " + position_of(std::string(body), at) + " (" +
                         what + ")");
+  } catch (const Json::exception& e) {
+    // Well-formed but unreadable JSON: a number beyond a double's range ("1e999").
+    std::string what = e.what();
+    if (auto p = what.find("] "); p != std::string::npos) what = what.substr(p + 2);
+    throw DocumentError("is not a valid map document: bad JSON (" + what + ")");
   }
 }
 
@@ -104,26 +109,38 @@ void check_format(const Json& json) {
                         "; this program reads version " + std::to_string(kDocumentVersion) + " and older)");
 }
 
-}  // namespace
-
-win32::ComPtr<Document> read_document(const std::string& path) {
-  const std::string name = "map document \"" + path + "\" ";
+// The document a text holds; every error message begins with `name`.
+win32::ComPtr<Document> document_from_text(const std::string& text, const std::string& name,
+                                           const DocumentPlace& place) {
   Json json;
   try {
-    json = parse_text(read_file(path));
+    json = parse_text(text);
     check_format(json);
   } catch (const DocumentError& e) {
     throw DocumentError(name + e.what());
   }
   try {
-    auto document = Document::make(json, place_of(path));
-    document->path = fs::absolute(fs::path(path)).lexically_normal().string();
-    return document;
+    return Document::make(json, place);
   } catch (const DocumentError& e) {
     throw DocumentError(name + "is not valid: " + e.what());
   } catch (const Json::exception& e) {
     throw DocumentError(name + "is not valid: " + e.what());
   }
+}
+
+}  // namespace
+
+win32::ComPtr<Document> read_document(const std::string& path) {
+  const std::string name = "map document \"" + path + "\" ";
+  std::string text;
+  try {
+    text = read_file(path);
+  } catch (const DocumentError& e) {
+    throw DocumentError(name + e.what());
+  }
+  auto document = document_from_text(text, name, place_of(path));
+  document->path = fs::absolute(fs::path(path)).lexically_normal().string();
+  return document;
 }
 
 std::string document_text(const Document& document, const std::string& path) {
@@ -139,9 +156,21 @@ void write_document(const Document& document, const std::string& path) {
 
 namespace gis {
 
+namespace fs = std::filesystem;
+
 win32::ComPtr<IMxDocument> LoadDocument(const std::string& path, std::string* error) {
   try {
     return carto::read_document(path);
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return nullptr;
+  }
+}
+
+win32::ComPtr<IMxDocument> LoadDocumentText(std::string_view text, const std::string& folder, std::string* error) {
+  try {
+    carto::DocumentPlace place{fs::absolute(fs::path(folder)).lexically_normal()};
+    return carto::document_from_text(std::string(text), "map document text ", place);
   } catch (const std::exception& e) {
     if (error) *error = e.what();
     return nullptr;

@@ -29,6 +29,14 @@ int as_int(const FormValue& v) {
   return static_cast<int>(v.integer);
 }
 
+// Positions, sizes, margins and font heights: within a 16-bit screen's range, so that the
+// layout's sums over a parent's aligned children and their margins stay within an int.
+int as_extent(const FormValue& v) {
+  const int i = as_int(v);
+  if (i < -32768 || i > 32767) throw Exception("position or size out of range (-32768..32767)");
+  return i;
+}
+
 bool as_bool(const FormValue& v) {
   if (v.kind == FormValue::Identifier && v.text == "True") return true;
   if (v.kind == FormValue::Identifier && v.text == "False") return false;
@@ -105,14 +113,14 @@ void ignore(Properties& p, std::initializer_list<const char*> names) {
 
 Properties control_properties() {
   Properties p{
-      {"Left", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Left = as_int(v); }},
-      {"Top", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Top = as_int(v); }},
-      {"Width", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Width = as_int(v); }},
-      {"Height", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Height = as_int(v); }},
+      {"Left", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Left = as_extent(v); }},
+      {"Top", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Top = as_extent(v); }},
+      {"Width", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Width = as_extent(v); }},
+      {"Height", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Height = as_extent(v); }},
       {"ClientWidth",
-       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).ClientWidth = as_int(v); }},
+       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).ClientWidth = as_extent(v); }},
       {"ClientHeight",
-       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).ClientHeight = as_int(v); }},
+       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).ClientHeight = as_extent(v); }},
       {"Align",
        [](TComponent& c, const FormValue& v, FormContext&) {
          as<TControl>(c).Align = as_enum<TAlign>(v, {{"alNone", alNone}, {"alTop", alTop}, {"alBottom", alBottom},
@@ -122,13 +130,13 @@ Properties control_properties() {
       {"AlignWithMargins",
        [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).AlignWithMargins = as_bool(v); }},
       {"Margins.Left",
-       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Margins->Left = as_int(v); }},
+       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Margins->Left = as_extent(v); }},
       {"Margins.Top",
-       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Margins->Top = as_int(v); }},
+       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Margins->Top = as_extent(v); }},
       {"Margins.Right",
-       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Margins->Right = as_int(v); }},
+       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Margins->Right = as_extent(v); }},
       {"Margins.Bottom",
-       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Margins->Bottom = as_int(v); }},
+       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Margins->Bottom = as_extent(v); }},
       {"Anchors",
        [](TComponent& c, const FormValue& v, FormContext&) {
          as<TControl>(c).Anchors =
@@ -142,8 +150,8 @@ Properties control_properties() {
        [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).ParentFont = as_bool(v); }},
       {"Font.Name", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Font->Name = as_string(v); }},
       {"Font.Height",
-       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Font->Height = as_int(v); }},
-      {"Font.Size", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Font->Size = as_int(v); }},
+       [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Font->Height = as_extent(v); }},
+      {"Font.Size", [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Font->Size = as_extent(v); }},
       {"Font.Charset",
        [](TComponent& c, const FormValue& v, FormContext&) { as<TControl>(c).Font->Charset = as_charset(v); }},
       {"Font.Color",
@@ -220,8 +228,8 @@ void RegisterToolkitFormClasses() {
       "TPanel", "TWinControl", [](TComponent* o) { return new TPanel(o); },
       {{"BevelOuter", [](TComponent& c, const FormValue& v, FormContext&) { as<TPanel>(c).BevelOuter = as_bevel(v); }},
        {"BevelInner", [](TComponent& c, const FormValue& v, FormContext&) { as<TPanel>(c).BevelInner = as_bevel(v); }},
-       {"BevelWidth", [](TComponent& c, const FormValue& v, FormContext&) { as<TPanel>(c).BevelWidth = as_int(v); }},
-       {"BorderWidth", [](TComponent& c, const FormValue& v, FormContext&) { as<TPanel>(c).BorderWidth = as_int(v); }},
+       {"BevelWidth", [](TComponent& c, const FormValue& v, FormContext&) { as<TPanel>(c).BevelWidth = as_extent(v); }},
+       {"BorderWidth", [](TComponent& c, const FormValue& v, FormContext&) { as<TPanel>(c).BorderWidth = as_extent(v); }},
        {"Alignment", [](TComponent& c, const FormValue& v, FormContext&) { as<TPanel>(c).Alignment = as_alignment(v); }},
        {"OnClick", [](TComponent& c, const FormValue& v, FormContext& ctx) { as<TPanel>(c).OnClick = ctx.NotifyHandler(v); }}});
 

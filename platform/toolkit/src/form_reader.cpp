@@ -236,7 +236,7 @@ class Reader {
 
   void read() {
     lock(&ctx_.form);
-    object(nullptr);
+    object(nullptr, 1);
     if (lex_.peek().kind != Tok::End) lex_.fail(lex_.peek().line, "text after the end of the form");
     for (auto& [line, fixup] : ctx_.fixups) {
       ctx_.line = line;
@@ -282,11 +282,16 @@ class Reader {
     if (t.kind != Tok::Symbol || t.text != symbol) lex_.fail(t.line, std::string("'") + symbol + "' expected");
   }
 
-  void object(TComponent* parent) {
+  // Objects and lists are read recursively; nesting far deeper than any form's is refused
+  // before it can exhaust the stack.
+  static constexpr int kMaxDepth = 200;
+
+  void object(TComponent* parent, int depth) {
     Token keyword = expect_name("'object'");
     if (keyword.text == "inherited" || keyword.text == "inline")
       lex_.fail(keyword.line, "'" + keyword.text + "' objects are not supported");
     if (keyword.text != "object") lex_.fail(keyword.line, "'object' expected");
+    if (depth > kMaxDepth) lex_.fail(keyword.line, "objects nested too deeply");
     Token name = expect_name("object name");
     expect_symbol(":");
     Token cls = expect_name("class name");
@@ -323,12 +328,12 @@ class Reader {
         return;
       }
       if (t.kind == Tok::Name && (t.text == "object" || t.text == "inherited" || t.text == "inline")) {
-        object(component);
+        object(component, depth + 1);
         continue;
       }
       Token property = expect_name("property name");
       expect_symbol("=");
-      FormValue value = this->value();
+      FormValue value = this->value(1);
       const PropertyWriter* writer = find_property(class_name, property.text);
       if (!writer)
         lex_.fail(property.line, "unknown property '" + property.text + "' of " + class_name + " ('" +
@@ -338,7 +343,7 @@ class Reader {
     }
   }
 
-  FormValue value() {
+  FormValue value(int depth) {
     Token t = lex_.take();
     FormValue v;
     v.line = t.line;
@@ -383,6 +388,7 @@ class Reader {
           }
         }
         if (t.text == "(") {
+          if (depth > kMaxDepth) lex_.fail(t.line, "lists nested too deeply");
           v.kind = FormValue::List;
           for (;;) {
             const Token& next = lex_.peek();
@@ -391,7 +397,7 @@ class Reader {
               return v;
             }
             if (next.kind == Tok::End) lex_.fail(next.line, "')' expected");
-            v.items.push_back(value());
+            v.items.push_back(value(depth + 1));
           }
         }
         if (t.text == "{") return binary(v);

@@ -226,6 +226,8 @@ bool parse_key_line(std::string_view body, Tree* tree, Key** current, std::strin
       int hi = i + 1 < body.size() ? LineReader::hex(body[i + 1]) : -1;
       int lo = i + 2 < body.size() ? LineReader::hex(body[i + 2]) : -1;
       if (hi < 0 || lo < 0) return LineReader::fail(error, "bad %HH escape in key name");
+      // A backslash separates key names, so no name holds one (the writer never escapes it).
+      if (hi * 16 + lo == '\\') return LineReader::fail(error, "a key name cannot hold '\\' (%5C)");
       part += static_cast<char>(hi * 16 + lo);
       i += 2;
     } else {

@@ -242,6 +242,20 @@ std::string with_child(const std::string& child) {
   return "object f: TForm\n  Caption = 'x'\n" + child + "end\n";
 }
 
+// Every text is refused with an EReadError naming the case's line and holding its message.
+void expect_refused(const std::vector<ErrorCase>& cases) {
+  for (const ErrorCase& c : cases) {
+    try {
+      TForm form(nullptr, c.text, "test.dfm");
+      ADD_FAILURE() << "no error for:\n" << c.text.substr(0, 300);
+    } catch (const EReadError& e) {
+      EXPECT_NE(e.Message.find(c.message), std::string::npos) << e.Message;
+      EXPECT_NE(e.Message.find("test.dfm, line " + std::to_string(c.line) + ":"), std::string::npos) << e.Message;
+      EXPECT_EQ(e.Line, c.line) << e.Message;
+    }
+  }
+}
+
 TEST(FormReader, ErrorsNameTheLine) {
   const std::vector<ErrorCase> cases = {
       {with_child("  object p: TFancyPanel\n  end\n"), "unknown class 'TFancyPanel'", 3},
@@ -258,16 +272,59 @@ TEST(FormReader, ErrorsNameTheLine) {
       {with_child("  object c: TComboBox\n    Items.Strings = ('a' 'b'\n"), "')' expected", 6},
       {with_child("  object p: TPanel\n    Visible = Maybe\n  end\n"), "True or False expected", 4},
   };
-  for (const ErrorCase& c : cases) {
-    try {
-      TForm form(nullptr, c.text, "test.dfm");
-      ADD_FAILURE() << "no error for:\n" << c.text;
-    } catch (const EReadError& e) {
-      EXPECT_NE(e.Message.find(c.message), std::string::npos) << e.Message;
-      EXPECT_NE(e.Message.find("test.dfm, line " + std::to_string(c.line) + ":"), std::string::npos) << e.Message;
-      EXPECT_EQ(e.Line, c.line) << e.Message;
-    }
-  }
+  expect_refused(cases);
+}
+
+// Nesting deeper than any form's is refused naming the line, not read until the stack runs
+// out (found by fuzzing); 200 levels still read.
+TEST(FormReader, DeepNestingIsRefusedWithTheLine) {
+  auto nested_panels = [](int levels) {
+    std::string text = "object f: TForm\n";
+    for (int i = 1; i < levels; ++i) text += "object p" + std::to_string(i) + ": TPanel\n";
+    for (int i = 0; i < levels; ++i) text += "end\n";
+    return text;
+  };
+  auto nested_lists = [](int levels) {
+    return "object f: TForm\n  object c: TComboBox\n    ItemHeight = " + std::string(levels, '(') +
+           std::string(levels, ')') + "\n  end\nend\n";
+  };
+  TForm panels(nullptr, nested_panels(200), "deep.dfm");
+  auto* inner = dynamic_cast<TPanel*>(panels.FindComponent("p199"));
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(inner->Parent, panels.FindComponent("p198"));
+  TForm lists(nullptr, nested_lists(200), "deep.dfm");
+  EXPECT_NE(lists.FindComponent("c"), nullptr);
+
+  expect_refused({
+      {nested_panels(201), "objects nested too deeply", 201},
+      {nested_panels(100000), "objects nested too deeply", 201},
+      {nested_lists(201), "lists nested too deeply", 3},
+      {with_child("  object c: TComboBox\n    Items.Strings = " + std::string(100000, '(') + "\n"),
+       "lists nested too deeply", 4},
+  });
+}
+
+// Positions, sizes, margins and font heights beyond a screen's range are refused: the
+// layout's sums over them would overflow (found by fuzzing).
+TEST(FormReader, PositionsAndSizesStayInAScreensRange) {
+  TForm form(nullptr, "object f: TForm\n  ClientHeight = 32767\n  object p: TPanel\n    Left = -32768\n"
+                      "    Width = 32767\n    Margins.Left = 32767\n    Font.Height = -32768\n  end\nend\n");
+  EXPECT_EQ(form.ClientHeight, 32767);
+  auto* panel = dynamic_cast<TPanel*>(form.FindComponent("p"));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->Left, -32768);
+  EXPECT_EQ(panel->Width, 32767);
+
+  expect_refused({
+      {"object f: TForm\n  ClientHeight = 2147483647\nend\n", "out of range (-32768..32767)", 2},
+      {"object f: TForm\n  BorderStyle = bsSingle\n  ClientWidth = 2147483647\nend\n", "out of range", 3},
+      {with_child("  object p: TPanel\n    Width = 32768\n  end\n"), "out of range", 4},
+      {with_child("  object p: TPanel\n    Top = -32769\n  end\n"), "out of range", 4},
+      {with_child("  object p: TPanel\n    Margins.Bottom = 2147483647\n  end\n"), "out of range", 4},
+      {with_child("  object p: TPanel\n    Font.Height = -2147483648\n  end\n"), "out of range", 4},
+      {with_child("  object p: TPanel\n    Font.Size = 100000\n  end\n"), "out of range", 4},
+      {with_child("  object p: TPanel\n    BorderWidth = 1000000\n  end\n"), "out of range", 4},
+  });
 }
 
 TEST(FormReader, FieldsAndHandlersMustMatchTheText) {

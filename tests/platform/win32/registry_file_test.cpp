@@ -132,6 +132,27 @@ TEST(RegistryFile, ADamagedFileIsReportedAndNeverRewritten) {
   EXPECT_EQ(read_text(registry.file()), damaged);
 }
 
+// "\" separates key names, so "%5C" in a key line names no key: the file is refused, not
+// read into a key the next change would write back as a path with an empty name, which
+// would no longer read (found by fuzzing).
+TEST(RegistryFile, AnEscapedBackslashInAKeyNameIsDamage) {
+  TempRegistry registry;
+  const std::string damaged = "areaclip-registry 1\n[HKEY_CLASSES_ROOT\\%5C]\n@=\"x\"\n";
+  write_text(registry.file(), damaged);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(put("B", "", "new"), ERROR_BADDB);
+  std::string report = testing::internal::GetCapturedStderr();
+  EXPECT_NE(report.find(registry.file() + ":2:"), std::string::npos) << report;
+  EXPECT_NE(report.find("%5C"), std::string::npos) << report;
+  EXPECT_EQ(read_text(registry.file()), damaged);
+
+  std::string error;
+  EXPECT_FALSE(win32::CheckRegistryText("areaclip-registry 1\n[HKEY_CLASSES_ROOT\\A%5cB]\n", &error));
+  EXPECT_EQ(error.rfind("line 2:", 0), 0u) << error;
+  EXPECT_TRUE(win32::CheckRegistryText("areaclip-registry 1\n[HKEY_CLASSES_ROOT\\A%25%5B%09B]\n", &error))
+      << error;
+}
+
 TEST(RegistryFile, DamageIsNamedByLine) {
   const std::pair<const char*, int> cases[] = {
       {"", 1},

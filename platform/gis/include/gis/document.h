@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <win32/com_ptr.h>
 
@@ -14,6 +15,11 @@ namespace gis {
 // line naming the file and the reason (missing, not JSON, another format, a newer version,
 // cut short, or the place in the document that is wrong).
 win32::ComPtr<IMxDocument> LoadDocument(const std::string& path, std::string* error = nullptr);
+// Reads a map document from text as LoadDocument reads a file: relative sources resolve
+// against `folder`; the document has no file (DocumentPath gives ""). Errors name "map
+// document text".
+win32::ComPtr<IMxDocument> LoadDocumentText(std::string_view text, const std::string& folder,
+                                            std::string* error = nullptr);
 
 // Writes a document of this stand-in under path, atomically: on failure an existing file
 // stays whole and *error says why. Sources inside the file's folder are written relative.

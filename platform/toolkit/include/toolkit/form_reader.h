@@ -12,8 +12,9 @@
 //   end
 //
 // Character codes are UTF-16 code units and quoted text is UTF-8; strings are converted
-// to the ANSI code page. The classes a form text may name are registered here; the
-// toolkit's own classes are registered from the start.
+// to the ANSI code page. Objects and lists nest at most 200 levels deep; positions, sizes,
+// margins and font heights lie within -32768..32767. The classes a form text may name are
+// registered here; the toolkit's own classes are registered from the start.
 #pragma once
 
 #include <functional>

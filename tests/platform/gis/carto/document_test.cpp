@@ -102,6 +102,26 @@ TEST_F(DocumentTest, RelativeSourcesResolveAgainstTheDocumentFolder) {
   EXPECT_EQ(read_json(path("up.mxd"))["maps"][0]["layers"][0]["source"]["path"], "docs/data/a.geojson");
 }
 
+TEST_F(DocumentTest, TextInMemoryLoadsAsAFileDoes) {
+  write_points(path("docs/data/a.geojson"), {"x"});
+  const std::string text = R"({"format": "areaclip-map", "version": 1, "maps": [{"name": "m", "layers": [
+      {"type": "feature", "name": "A", "source": {"path": "data/a.geojson", "layer": null}}]}]})";
+  std::string error;
+  auto doc = gis::LoadDocumentText(text, path("docs").string(), &error);
+  ASSERT_TRUE(doc) << error;
+  EXPECT_EQ(gis::DocumentPath(doc.get()), "");
+  ComPtr<ILayer> layer;
+  ASSERT_EQ(focus_map(doc.get())->get_Layer(0, layer.put()), S_OK);
+  gis::LayerSource source;
+  ASSERT_TRUE(gis::GetLayerSource(layer.get(), &source));
+  EXPECT_EQ(source.path, path("docs/data/a.geojson").lexically_normal().string());
+  EXPECT_EQ(source.open_error, "");
+
+  EXPECT_FALSE(gis::LoadDocumentText(R"({"format": "areaclip-map", "version": 1, "maps": [5]})", path("docs").string(),
+                                     &error));
+  EXPECT_EQ(error.rfind("map document text is not valid: maps[0]", 0), 0u) << error;
+}
+
 TEST_F(DocumentTest, MissingSourceLeavesLayerWithoutFeatureClassAndKeepsItsSource) {
   Json layer = feature_layer("Пропавший", "data/missing.shp");
   layer["source"]["layer"] = "inner";
@@ -198,6 +218,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"deep", R"({"format": "areaclip-map", "version": 1, "x": )" + std::string(100000, '[') +
                             std::string(100000, ']') + "}",
                 "nested too deeply"},
+        Refusal{"number_overflow", R"({"format": "areaclip-map", "version": 1, "x": [1, -1e999], "maps": []})",
+                "bad JSON (number overflow parsing '-1e999')"},
         Refusal{"bad_focus", R"({"format": "areaclip-map", "version": 1, "focus_map": 3, "maps": []})", "focus_map"},
         Refusal{"bad_layer", R"({"format": "areaclip-map", "version": 1, "maps": [{"layers": [5]}]})",
                 "maps[0].layers[0]"},

@@ -1,0 +1,2 @@
+object f: TForm
+end
