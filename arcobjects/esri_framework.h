@@ -19,7 +19,8 @@ struct IMxDocument : IUnknown {
 
 struct ITemplates : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* count) = 0;
-  // Full path of the template at index.
+  // Full path of the template at index; the last item is the open document's own file
+  // when it has one.
   virtual HRESULT STDMETHODCALLTYPE get_Item(LONG index, BSTR* path) = 0;
 };
 

@@ -74,7 +74,8 @@ int Tvo_arcmap_areaclip_execute::clip_layer(TComInterface<IPolygon> cutter, TCom
   if (!cursor) return 0;
 
   TComInterface<IFeature> feature;
-  cursor->NextFeature(&feature);
+  // A record that cannot be read fails the run: passing over it would lose it unseen.
+  if (FAILED(cursor->NextFeature(&feature))) return 1;
   int counter = 0;
   while (feature) {
     TComInterface<IGeometry> shape;
@@ -103,7 +104,7 @@ int Tvo_arcmap_areaclip_execute::clip_layer(TComInterface<IPolygon> cutter, TCom
         }
       }
     }
-    cursor->NextFeature(&feature);
+    if (FAILED(cursor->NextFeature(&feature))) return 1;
     ++counter;
     show_progress(counter, total);
   }

@@ -16,6 +16,36 @@ Tvo_arcmap_areaclip_form_loader g_loader = nullptr;
 constexpr size_t kProgressTextMax = 50;
 constexpr size_t kProgressTextKept = 47;
 
+// A file path as it is compared: its long form, "\" between names, lower case.
+std::string comparable_path(const std::string& path) {
+  std::string p = path;
+  std::string long_form(4096, '\0');
+  DWORD n = GetLongPathNameA(path.c_str(), long_form.data(), static_cast<DWORD>(long_form.size()));
+  if (n > 0 && n < long_form.size()) p = long_form.substr(0, n);
+  std::string out;
+  for (char c : p) {
+    if (c == '/') c = '\\';
+    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+    out.push_back(c);
+  }
+  return ansi_lower_case(out);
+}
+
+// True when path is a file of the application's template list, which ends with the open
+// document's own file: saving the result there would overwrite what the user has open.
+bool is_application_file(TComInterface<IApplication> app, const std::string& path) {
+  TComInterface<ITemplates> templates;
+  if (!app || FAILED(app->get_Templates(&templates)) || !templates) return false;
+  LONG count = 0;
+  templates->get_Count(&count);
+  const std::string wanted = comparable_path(path);
+  for (LONG i = 0; i < count; ++i) {
+    Tvo_bstr item;
+    if (SUCCEEDED(templates->get_Item(i, &item)) && comparable_path(item.ansi()) == wanted) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 Tvo_arcmap_areaclip_form_loader set_areaclip_form_loader(Tvo_arcmap_areaclip_form_loader loader) {
@@ -140,6 +170,11 @@ int Tvo_arcmap_areaclip_form::check_params() {
   }
   f_params->get_newmap()->set_folder(path);
   f_params->get_newmap()->set_map_path(path + "\\cross.mxd");
+  if (is_application_file(f_application, f_params->get_newmap()->get_map_path())) {
+    show_error("Папка результата содержит открытый документ карты (cross.mxd): результат записался бы "
+               "поверх него. Выберите другую папку.");
+    return 10;
+  }
   return 0;
 }
 

@@ -117,7 +117,10 @@ HRESULT Application::get_Templates(ITemplates** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   return win32::com_guard([&] {
-    *out = Templates::make(templates_).detach();
+    // As in ArcMap, the list ends with the open document's own file when it has one.
+    std::vector<std::string> paths = templates_;
+    if (document_ && !document_->path.empty()) paths.push_back(document_->path);
+    *out = Templates::make(std::move(paths)).detach();
     return S_OK;
   });
 }

@@ -1,5 +1,6 @@
 // Application: the GIS application object (IApplication, IMxApplication, IDispatch) with the
-// open document and the templates; Templates is the list it hands out.
+// open document and the templates; Templates is the list it hands out: the templates, then
+// the open document's file when it has one.
 //
 // The application writes a document file only when SaveDocument names it (or names no path
 // and the document already has one); opening or making documents never writes anything.

@@ -113,6 +113,15 @@ void read_value(OGRFeature& f, const Column& c, VARIANT* out) {
     case esriFieldTypeDouble:
       out->vt = VT_R8;
       out->dblVal = f.GetFieldAsDouble(i);
+      // A 64-bit integer presented as a double must be one exactly: past 2^53 not every
+      // integer is, and it would change unseen.
+      if (f.GetFieldDefnRef(i)->GetType() == OFTInteger64) {
+        const GIntBig n = f.GetFieldAsInteger64(i);
+        if ((n > (1LL << 53) || n < -(1LL << 53)) &&
+            (out->dblVal >= 9223372036854775808.0 || static_cast<GIntBig>(out->dblVal) != n))
+          win32::throw_hr(DISP_E_OVERFLOW, "the value " + std::to_string(n) + " of field " + c.name +
+                                               " has more digits than a double holds exactly");
+      }
       break;
     case esriFieldTypeDate: {
       int y = 0, mo = 0, d = 0, h = 0, mi = 0, tz = 0;

@@ -105,6 +105,28 @@ TEST_F(ApplicationTest, NewDocumentFromTheTemplateThenOpenDocument) {
   EXPECT_EQ(read_file(path("user.mxd")), user_text);
 }
 
+TEST_F(ApplicationTest, TemplatesEndWithTheOpenDocumentsFile) {
+  write_file(path("user.mxd"), document_json({map_json("m", Json::array())}).dump(2));
+  auto a = app();
+  auto items = [&] {
+    ComPtr<ITemplates> templates;
+    EXPECT_EQ(a->get_Templates(templates.put()), S_OK);
+    LONG count = 0;
+    EXPECT_EQ(templates->get_Count(&count), S_OK);
+    std::vector<std::string> paths;
+    for (LONG i = 0; i < count; ++i) {
+      win32::Bstr item;
+      EXPECT_EQ(templates->get_Item(i, item.put()), S_OK);
+      paths.push_back(item.utf8());
+    }
+    return paths;
+  };
+  // A new document has no file yet: the templates alone.
+  EXPECT_EQ(items(), std::vector<std::string>{path("templates/Normal.mxt").string()});
+  ASSERT_EQ(a->OpenDocument(bstr(path("user.mxd").string()).get()), S_OK);
+  EXPECT_EQ(items(), (std::vector<std::string>{path("templates/Normal.mxt").string(), path("user.mxd").string()}));
+}
+
 TEST_F(ApplicationTest, SaveAsWritesOnlyTheNamedFile) {
   write_file(path("user.mxd"), document_json({map_json("m", Json::array())}).dump(2));
   const std::string user_text = read_file(path("user.mxd"));
