@@ -2,7 +2,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <string>
+
+#include <oaidl.h>
+#include <oleauto.h>
+#include <win32/com_object.h>
 
 #include "commands.h"
 
@@ -55,8 +60,22 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   std::string command = argv[1];
-  for (const Command& c : kCommands)
-    if (command == c.name) return c.run(argc - 2, argv + 2);
+  for (const Command& c : kCommands) {
+    if (command != c.name) continue;
+    int code = c.run(argc - 2, argv + 2);
+    // With AREACLIP_CHECK_RELEASES set (the tests set it), every COM object and string the
+    // command made must be gone once it returns; a leak is exit code 3.
+    if (const char* check = std::getenv("AREACLIP_CHECK_RELEASES"); check && *check) {
+      SetErrorInfo(0, nullptr);  // the thread's last error object is not a leak
+      const long objects = win32::ComObjectsAlive();
+      const long strings = SysStringsOutstanding();
+      if (objects != 0 || strings != 0) {
+        std::fprintf(stderr, "areaclip: %ld COM objects and %ld strings were never released\n", objects, strings);
+        return 3;
+      }
+    }
+    return code;
+  }
   std::fprintf(stderr, "areaclip: '%s' is not available in this build\n%s", command.c_str(), kUsage);
   return 2;
 }

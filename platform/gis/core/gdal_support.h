@@ -34,8 +34,14 @@ class GdalErrorScope {
   std::string warning_;
 };
 
+// Closes quietly: a close has no one to report to (a write that failed then is remembered
+// by the file; see buffered_files.h).
 struct DatasetCloser {
-  void operator()(GDALDataset* d) const { GDALClose(GDALDataset::ToHandle(d)); }
+  void operator()(GDALDataset* d) const {
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    GDALClose(GDALDataset::ToHandle(d));
+    CPLPopErrorHandler();
+  }
 };
 using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
 
