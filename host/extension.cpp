@@ -94,13 +94,25 @@ int register_module(const std::string& path, bool do_register, std::string* erro
 bool load_toolbar_command(const std::string& toolbar_prog_id, int item, const std::string& module_path,
                           HostedCommand* out, std::string* error) {
   win32::EnableRegistryClasses();
+  // A class not registered (or registered in part: another program may be registering the
+  // module right now) gets the module registered, as its installer would, once.
+  bool registered = false;
+  auto create_registered = [&](const std::string& prog_id, auto* object) {
+    HRESULT hr = create(prog_id, object);
+    if ((hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG) && !registered) {
+      registered = true;
+      std::string why;
+      if (register_module(module_path, true, &why) != 0) {
+        *error = why;
+        return hr;
+      }
+      hr = create(prog_id, object);
+    }
+    return hr;
+  };
   ComPtr<IToolBarDef> toolbar;
-  HRESULT hr = create(toolbar_prog_id, &toolbar);
-  if (hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG) {
-    // Not registered yet: register the module, as its installer would, and try again.
-    if (register_module(module_path, true, error) != 0) return false;
-    hr = create(toolbar_prog_id, &toolbar);
-  }
+  HRESULT hr = create_registered(toolbar_prog_id, &toolbar);
+  if (!error->empty()) return false;
   if (FAILED(hr) || !toolbar) {
     *error = "cannot create the toolbar " + toolbar_prog_id + ": " + hex(hr) +
              " (areaclip register registers the module beside the program)";
@@ -117,7 +129,8 @@ bool load_toolbar_command(const std::string& toolbar_prog_id, int item, const st
     return false;
   }
   out->prog_id = definition->id;
-  if (FAILED(hr = create(out->prog_id, &out->command)) || !out->command) {
+  if (FAILED(hr = create_registered(out->prog_id, &out->command)) || !out->command) {
+    if (!error->empty()) return false;
     *error = "cannot create the command " + out->prog_id + ": " + hex(hr);
     return false;
   }

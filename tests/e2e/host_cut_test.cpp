@@ -3,9 +3,12 @@
 // the sample map in a temporary folder with a registry of its own.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "fixture.h"
 #include "support/com_test.h"
@@ -122,6 +125,48 @@ TEST_F(HostCut, DamagedRegistryStopsTheRunAndIsKept) {
   EXPECT_EQ(cut("--feature M-36-1-Б", out), 2);
   EXPECT_EQ(registry_text(), damaged);
   EXPECT_FALSE(fs::exists(out / "cross.mxd"));
+}
+
+TEST_F(HostCut, AReadOnlyRegistryIsReadAndNeverWritten) {
+  // Not registered and read-only: the module cannot be registered, and the file stays.
+  std::ofstream(registry_) << "areaclip-registry 1\n";
+  ASSERT_EQ(::chmod(registry_.c_str(), 0444), 0);
+  const std::string empty = registry_text();
+  EXPECT_EQ(cut("--feature M-36-1-Б", dir_.path() / "out1"), 2);
+  EXPECT_NE(output_.find("DllRegisterServer"), std::string::npos) << output_;
+  EXPECT_EQ(registry_text(), empty);
+  EXPECT_FALSE(fs::exists(dir_.path() / "out1" / "cross.mxd"));
+
+  // Registered, then read-only: the cut only reads it.
+  ::chmod(registry_.c_str(), 0644);
+  ASSERT_EQ(areaclip("register"), 0) << output_;
+  ASSERT_EQ(::chmod(registry_.c_str(), 0444), 0);
+  const std::string registered = registry_text();
+  EXPECT_EQ(cut("--feature M-36-1-Б", dir_.path() / "out2"), 0) << output_;
+  EXPECT_EQ(registry_text(), registered);
+  ::chmod(registry_.c_str(), 0644);
+}
+
+TEST_F(HostCut, ProcessesRegisteringAtOnceLeaveOneWholeRegistry) {
+  // Several programs registering and cutting at the same time, each with a fresh result.
+  std::vector<std::thread> runs;
+  std::vector<int> codes(6, -1);
+  for (int i = 0; i < 6; ++i) {
+    runs.emplace_back([&, i] {
+      const std::string command = "AREACLIP_REGISTRY=" + quoted(registry_) + " " + kProgram +
+                                  (i % 2 ? " register" : " cut " + quoted(dir_.path() / "examples/map.mxd") +
+                                                             " --layer 'Листы карты' --feature M-36-1-Б --folder " +
+                                                             quoted(dir_.path() / ("out" + std::to_string(i)))) +
+                                  " >/dev/null 2>&1";
+      const int status = std::system(command.c_str());
+      codes[i] = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    });
+  }
+  for (std::thread& t : runs) t.join();
+  EXPECT_EQ(codes, std::vector<int>(6, 0));
+  EXPECT_EQ(areaclip("register"), 0) << output_;  // the file reads back whole
+  EXPECT_TRUE(fs::exists(dir_.path() / "out0" / "cross.mxd"));
+  EXPECT_TRUE(fs::exists(dir_.path() / "out2" / "cross.mxd"));
 }
 
 }  // namespace
