@@ -314,13 +314,17 @@ void FeatureClass::add_attribute(const FieldSpec& desc) {
 
 win32::ComPtr<IFeature> FeatureClass::make_feature(OGRFeature& f) {
   std::vector<VARIANT> values(columns_.size());
-  for (size_t i = 0; i < columns_.size(); ++i) {
-    if (columns_[i].kind == Column::Attribute) {
-      read_value(f, columns_[i], &values[i]);
-    } else {
-      VariantInit(&values[i]);
+  for (VARIANT& v : values) VariantInit(&v);
+  // Until the feature owns them, the values read are freed when reading fails.
+  struct Values {
+    std::vector<VARIANT>* held;
+    ~Values() {
+      if (held)
+        for (VARIANT& v : *held) VariantClear(&v);
     }
-  }
+  } guard{&values};
+  for (size_t i = 0; i < columns_.size(); ++i)
+    if (columns_[i].kind == Column::Attribute) read_value(f, columns_[i], &values[i]);
   win32::ComPtr<IGeometry> shape;
   if (const OGRGeometry* g = f.GetGeometryRef()) {
     if (!finite_coordinates(*g))
@@ -334,6 +338,7 @@ win32::ComPtr<IFeature> FeatureClass::make_feature(OGRFeature& f) {
     }
   }
   GIntBig fid = f.GetFID();
+  guard.held = nullptr;
   return Feature::make(win32::ComPtr<FeatureClass>(this), fid == OGRNullFID ? -1 : static_cast<LONG>(fid),
                        std::move(values), std::move(shape));
 }
