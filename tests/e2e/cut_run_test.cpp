@@ -16,6 +16,7 @@
 #include "extension/vot_arcmap_areaclip_exec.h"
 #include "fixture.h"
 #include "support/com_test.h"
+#include "support/map_layers.h"
 
 namespace {
 
@@ -133,18 +134,6 @@ class CutRun : public testing::Test {
   fs::path doc_path() const { return dir_.path() / "map.mxd"; }
   fs::path out() const { return dir_.path() / "out"; }
 
-  ComPtr<ILayer> find_layer(IMap* map, const std::string& name) {
-    ComPtr<IEnumLayer> layers;
-    map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
-    ComPtr<ILayer> layer;
-    layers->Reset();
-    while (layers->Next(layer.put()) == S_OK) {
-      Bstr n;
-      layer->get_Name(n.put());
-      if (n.utf8() == name) return layer;
-    }
-    return nullptr;
-  }
 
   // Opens the document and runs a cut to feature oid of layer into folder.
   int cut(const std::string& layer_name, LONG oid, const fs::path& folder) {
@@ -156,7 +145,7 @@ class CutRun : public testing::Test {
     ComPtr<IMxDocument> mx = document.as<IMxDocument>();
     ComPtr<IMap> map;
     mx->get_FocusMap(map.put());
-    ComPtr<IFeatureLayer> layer = find_layer(map.get(), layer_name).as<IFeatureLayer>();
+    ComPtr<IFeatureLayer> layer = testing_support::layer_named(map.get(), layer_name).as<IFeatureLayer>();
     EXPECT_TRUE(layer) << layer_name;
     ComPtr<IFeatureClass> feature_class;
     if (layer) layer->get_FeatureClass(feature_class.put());

@@ -7,6 +7,7 @@
 #include <win32/text.h>
 
 #include "fixture.h"
+#include "support/map_layers.h"
 
 namespace picker_test {
 
@@ -82,16 +83,7 @@ void PickerMap::open(const fs::path& path) {
 }
 
 ComPtr<ILayer> PickerMap::layer(const std::string& name) const {
-  ComPtr<IEnumLayer> layers;
-  map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
-  ComPtr<ILayer> layer;
-  layers->Reset();
-  while (layers->Next(layer.put()) == S_OK) {
-    Bstr n;
-    layer->get_Name(n.put());
-    if (n.utf8() == name) return layer;
-  }
-  return nullptr;
+  return testing_support::layer_named(map.get(), name);
 }
 
 }  // namespace picker_test

@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
 #include <win32/com_error.h>
 #include <win32/text.h>
@@ -75,19 +74,15 @@ bool finite_coordinates(const OGRGeometry& g) {
 // A shapefile whose .dbf holds fewer records than its .shx indexes shapes has shapes
 // without attributes, which GDAL reads as if they were not there: it is refused instead.
 void check_record_counts(const std::string& path) {
-  namespace fs = std::filesystem;
-  const fs::path shp(path);
-  if (!EQUAL(shp.extension().string().c_str(), ".shp")) return;
-  auto part = [&](const char* lower, const char* upper) {
-    std::error_code ec;
-    fs::path p = fs::path(shp).replace_extension(lower);
-    return fs::exists(p, ec) ? p : fs::path(shp).replace_extension(upper);
-  };
+  if (!EQUAL(std::filesystem::path(path).extension().string().c_str(), ".shp")) return;
+  const std::string shx = shapefile_part(path, ".shx");
+  const std::string dbf = shapefile_part(path, ".dbf");
+  if (shx.empty() || dbf.empty()) return;
   std::error_code ec;
-  const uintmax_t shx_size = fs::file_size(part(".shx", ".SHX"), ec);
-  unsigned char header[8] = {};
-  std::ifstream dbf(part(".dbf", ".DBF"), std::ios::binary);
-  if (ec || shx_size < 100 || !dbf.read(reinterpret_cast<char*>(header), sizeof header)) return;
+  const uintmax_t shx_size = std::filesystem::file_size(shx, ec);
+  const std::string start = file_start(dbf, 8);
+  if (ec || shx_size < 100 || start.size() < 8) return;
+  const auto* header = reinterpret_cast<const unsigned char*>(start.data());
   const uint64_t records = header[4] | header[5] << 8 | header[6] << 16 | static_cast<uint64_t>(header[7]) << 24;
   const uint64_t shapes = (shx_size - 100) / 8;
   if (records < shapes)

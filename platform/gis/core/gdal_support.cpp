@@ -2,6 +2,7 @@
 
 #include "buffered_files.h"
 
+#include <cctype>
 #include <filesystem>
 #include <mutex>
 
@@ -12,6 +13,27 @@ namespace gis::core {
 void gdal_init() {
   static std::once_flag once;
   std::call_once(once, [] { GDALAllRegister(); });
+}
+
+std::string file_start(const std::string& path, size_t bytes) {
+  std::string start(bytes, '\0');
+  VSILFILE* f = VSIFOpenL(path.c_str(), "rb");
+  if (!f) return "";
+  start.resize(VSIFReadL(start.data(), 1, bytes, f));
+  VSIFCloseL(f);
+  return start;
+}
+
+std::string shapefile_part(const std::string& path, const char* ext) {
+  namespace fs = std::filesystem;
+  std::string upper = ext;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::error_code ec;
+  for (const std::string& e : {std::string(ext), upper}) {
+    std::string part = fs::path(path).replace_extension(e).string();
+    if (fs::exists(part, ec)) return part;
+  }
+  return "";
 }
 
 namespace {
@@ -56,34 +78,17 @@ void GdalErrorScope::fail(long hr, const std::string& what) const {
 
 namespace {
 
-// The first bytes of a file ("" when it cannot be read).
-std::string file_start(const std::string& path, size_t bytes) {
-  std::string start(bytes, '\0');
-  VSILFILE* f = VSIFOpenL(path.c_str(), "rb");
-  if (!f) return "";
-  start.resize(VSIFReadL(start.data(), 1, bytes, f));
-  VSIFCloseL(f);
-  return start;
-}
-
 // True for a shapefile whose text encoding nothing declares: no .cpg beside it (or a blank
 // one) and no language driver id in its .dbf header (byte 29). GDAL would pass such text on
 // undecoded.
 bool undeclared_shapefile_encoding(const std::string& path) {
-  namespace fs = std::filesystem;
-  fs::path p(path);
-  const std::string ext = p.extension().string();
+  const std::string ext = std::filesystem::path(path).extension().string();
   if (!EQUAL(ext.c_str(), ".shp") && !EQUAL(ext.c_str(), ".dbf")) return false;
-  std::error_code ec;
-  for (const char* cpg : {".cpg", ".CPG"}) {
-    const std::string name = fs::path(p).replace_extension(cpg).string();
-    if (fs::exists(name, ec) && file_start(name, 64).find_first_not_of(" \t\r\n") != std::string::npos) return false;
-  }
-  for (const char* dbf : {".dbf", ".DBF"}) {
-    const std::string header = file_start(fs::path(p).replace_extension(dbf).string(), 32);
-    if (!header.empty()) return header.size() == 32 && header[29] == 0;
-  }
-  return false;
+  const std::string cpg = shapefile_part(path, ".cpg");
+  if (!cpg.empty() && file_start(cpg, 64).find_first_not_of(" \t\r\n") != std::string::npos) return false;
+  const std::string dbf = shapefile_part(path, ".dbf");
+  const std::string header = dbf.empty() ? std::string() : file_start(dbf, 32);
+  return header.size() == 32 && header[29] == 0;
 }
 
 }  // namespace

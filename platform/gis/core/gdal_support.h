@@ -45,6 +45,13 @@ struct DatasetCloser {
 };
 using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
 
+// The first `bytes` bytes of the file at `path`, "" when it cannot be read.
+std::string file_start(const std::string& path, size_t bytes);
+
+// The file beside the shapefile `path` with extension `ext` (".dbf"), in lower or else
+// upper case; "" when there is none.
+std::string shapefile_part(const std::string& path, const char* ext);
+
 // Opens a vector source read-only (or for update); throws ComError with GDAL's message.
 // A shapefile opened read-only with neither a .cpg nor a language driver id in its .dbf has
 // its text read as Windows-1251.
