@@ -3,7 +3,9 @@
 #include <cstdio>
 
 // Texts longer than the working buffers are cut to fit them: snprintf's truncation is meant.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wformat-truncation"
+#endif
 
 namespace {
 // Working buffers of the check: file text, report and box text.
@@ -37,7 +39,8 @@ HRESULT check_hresult(HRESULT hr, const char* expression, const char* file, int 
 
   int answer = show_check_prompt("HRCHECK: ", report);
   if (answer == IDYES) throw com_call_error(report, hr, file_text, "", 0);
-  if (answer == IDCANCEL) DebugBreak();
+  // Without a debugger the break would end the host process: Cancel then goes on as No.
+  if (answer == IDCANCEL && IsDebuggerPresent()) DebugBreak();
   return hr;
 }
 

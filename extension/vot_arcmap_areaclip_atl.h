@@ -26,7 +26,7 @@ class com_call_error : public Exception {
 
 // Passes a success code through silently. A failure is reported in a task-modal box that
 // lets the user stop (com_call_error is raised), go on (hr is returned) or break into a
-// debugger (then go on).
+// debugger and then go on; without an attached debugger that choice only goes on.
 HRESULT check_hresult(HRESULT hr, const char* expression, const char* file, int line);
 
 // Shows the report with the prompt line; returns IDYES, IDNO or IDCANCEL.
