@@ -43,44 +43,53 @@ HRESULT Tvo_arcmap_command_areaclipImpl::FindConnectionPoint(REFIID riid, IConne
 }
 
 HRESULT Tvo_arcmap_command_areaclipImpl::get_Enabled(VARIANT_BOOL* enabled) {
+  if (!enabled) return E_POINTER;
   return guarded([&] {
     *enabled = VARIANT_TRUE;
     return S_OK;
   });
 }
 
-HRESULT Tvo_arcmap_command_areaclipImpl::get_Checked(VARIANT_BOOL*) {
+HRESULT Tvo_arcmap_command_areaclipImpl::get_Checked(VARIANT_BOOL* checked) {
+  if (!checked) return E_POINTER;
   return guarded([] { return S_OK; });
 }
 
-HRESULT Tvo_arcmap_command_areaclipImpl::get_Name(BSTR*) {
+HRESULT Tvo_arcmap_command_areaclipImpl::get_Name(BSTR* name) {
+  if (!name) return E_POINTER;
   return guarded([] { return S_OK; });
 }
 
 HRESULT Tvo_arcmap_command_areaclipImpl::get_Caption(BSTR* caption) {
+  if (!caption) return E_POINTER;
   return guarded([&] {
     *caption = ansi_to_bstr(kCaption);
     return S_OK;
   });
 }
 
-HRESULT Tvo_arcmap_command_areaclipImpl::get_Tooltip(BSTR*) {
+HRESULT Tvo_arcmap_command_areaclipImpl::get_Tooltip(BSTR* tooltip) {
+  if (!tooltip) return E_POINTER;
   return guarded([] { return S_OK; });
 }
 
-HRESULT Tvo_arcmap_command_areaclipImpl::get_Message(BSTR*) {
+HRESULT Tvo_arcmap_command_areaclipImpl::get_Message(BSTR* message) {
+  if (!message) return E_POINTER;
   return guarded([] { return S_OK; });
 }
 
-HRESULT Tvo_arcmap_command_areaclipImpl::get_HelpFile(BSTR*) {
+HRESULT Tvo_arcmap_command_areaclipImpl::get_HelpFile(BSTR* helpFile) {
+  if (!helpFile) return E_POINTER;
   return guarded([] { return S_OK; });
 }
 
-HRESULT Tvo_arcmap_command_areaclipImpl::get_HelpContextID(LONG*) {
+HRESULT Tvo_arcmap_command_areaclipImpl::get_HelpContextID(LONG* helpID) {
+  if (!helpID) return E_POINTER;
   return guarded([] { return S_OK; });
 }
 
 HRESULT Tvo_arcmap_command_areaclipImpl::get_Bitmap(OLE_HANDLE* bitmap) {
+  if (!bitmap) return E_POINTER;
   return guarded([&] {
     *bitmap = reinterpret_cast<OLE_HANDLE>(f_bitmap->Handle());
     return S_OK;
@@ -88,6 +97,7 @@ HRESULT Tvo_arcmap_command_areaclipImpl::get_Bitmap(OLE_HANDLE* bitmap) {
 }
 
 HRESULT Tvo_arcmap_command_areaclipImpl::get_Category(BSTR* category) {
+  if (!category) return E_POINTER;
   return guarded([&] {
     *category = ansi_to_bstr(kCaption);
     return S_OK;
@@ -143,6 +153,7 @@ HRESULT Tvo_arcmap_tool_bar_areaclipImpl::FindConnectionPoint(REFIID riid, IConn
 }
 
 HRESULT Tvo_arcmap_tool_bar_areaclipImpl::get_ItemCount(LONG* count) {
+  if (!count) return E_POINTER;
   return guarded([&] {
     *count = 1;
     return S_OK;
@@ -162,6 +173,7 @@ HRESULT Tvo_arcmap_tool_bar_areaclipImpl::GetItemInfo(LONG pos, IItemDef* itemDe
 }
 
 HRESULT Tvo_arcmap_tool_bar_areaclipImpl::get_Name(BSTR* name) {
+  if (!name) return E_POINTER;
   return guarded([&] {
     *name = ansi_to_bstr(kCaption);
     return S_OK;
@@ -169,6 +181,7 @@ HRESULT Tvo_arcmap_tool_bar_areaclipImpl::get_Name(BSTR* name) {
 }
 
 HRESULT Tvo_arcmap_tool_bar_areaclipImpl::get_Caption(BSTR* caption) {
+  if (!caption) return E_POINTER;
   return guarded([&] {
     *caption = ansi_to_bstr(kCaption);
     return S_OK;

@@ -19,7 +19,8 @@ using TEvents_vo_arcmap_tool_bar_areaclip = Tvo_connection_point;
 
 // The command. It owns its picture (resource 70 of the module, loaded at construction) and
 // one counted application reference, set by OnCreate. OnClick lends that reference to
-// show_cut_dialog. Answers IUnknown, ICommand and IConnectionPointContainer.
+// show_cut_dialog. Answers IUnknown, ICommand and IConnectionPointContainer. Every getter
+// answers E_POINTER for a null out-pointer, also those that write nothing.
 class Tvo_arcmap_command_areaclipImpl : public Tvo_com_object_root<Tvo_arcmap_command_areaclipImpl>,
                                         public IConnectionPointContainer,
                                         public ICommand {
@@ -60,7 +61,7 @@ class Tvo_arcmap_command_areaclipImpl : public Tvo_com_object_root<Tvo_arcmap_co
 };
 
 // The toolbar: one item, the command, named by its ProgID. No state of its own. Answers
-// IUnknown, IToolBarDef and IConnectionPointContainer.
+// IUnknown, IToolBarDef and IConnectionPointContainer; a null out-pointer gets E_POINTER.
 class Tvo_arcmap_tool_bar_areaclipImpl : public Tvo_com_object_root<Tvo_arcmap_tool_bar_areaclipImpl>,
                                          public IConnectionPointContainer,
                                          public IToolBarDef {
