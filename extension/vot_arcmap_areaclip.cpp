@@ -1,17 +1,16 @@
 #include "extension/vot_arcmap_areaclip.h"
 
-#include <cctype>
 #include <new>
 #include <optional>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include <win32/resources.h>
 #include <toolkit/resources.h>
 
+#include "extension/vot_arcmap_areaclip_atl.h"
 #include "extension/vot_arcmap_areaclip_form.h"
+#include "extension/vot_arcmap_areaclip_reg.h"
 #include "extension/vot_arcmap_areaclip_tlb.h"
 #include "extension/vot_arcmap_command_areaclip_impl.h"
 
@@ -22,28 +21,13 @@ namespace {
 HINSTANCE g_instance = nullptr;
 LONG volatile g_lock_count = 0;
 bool g_com_initialized = false;
+// The toolkit's resource lookup that was installed before the module put in its own; given
+// back at unload, so that the toolkit never keeps code of an unloaded module.
+toolkit::ResourceLookup g_previous_resource_lookup;
 // The class-table lock and two more, as the module keeps them.
 CRITICAL_SECTION g_class_table_section;
 CRITICAL_SECTION g_module_section;
 CRITICAL_SECTION g_object_section;
-
-
-std::u16string ansi_to_wide(const std::string& text) {
-  if (text.empty()) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::u16string wide(static_cast<size_t>(n), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string wide_to_ansi(const char16_t* text) {
-  if (!text || !*text) return {};
-  int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string ansi(static_cast<size_t>(n > 0 ? n : 1), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), n, nullptr, nullptr);
-  ansi.resize(std::strlen(ansi.c_str()));
-  return ansi;
-}
 
 // IUnknown of the module's helper objects (enumerators, class factories): one interface
 // besides IUnknown, an atomic reference count, deletion by the last Release.
@@ -183,8 +167,6 @@ class Tvo_class_factory final : public Tvo_single_interface_object<Tvo_class_fac
 
 // ---- class table ----
 
-HRESULT register_class(const CLSID& clsid, const char* progid, bool do_register);
-
 struct Tvo_class_entry {
   const CLSID* clsid;
   const char* progid;
@@ -198,10 +180,12 @@ struct Tvo_class_entry {
 void no_class_hook(bool) {}
 
 HRESULT update_tool_bar_registry(bool do_register) {
-  return register_class(CLSID_vo_arcmap_tool_bar_areaclip, vot_arcmap_areaclip_tool_bar_progid, do_register);
+  return vot_update_class_registry(vot_module_path_for_registry(g_instance), CLSID_vo_arcmap_tool_bar_areaclip,
+                                   vot_arcmap_areaclip_tool_bar_progid, do_register);
 }
 HRESULT update_command_registry(bool do_register) {
-  return register_class(CLSID_vo_arcmap_command_areaclip, vot_arcmap_areaclip_command_progid, do_register);
+  return vot_update_class_registry(vot_module_path_for_registry(g_instance), CLSID_vo_arcmap_command_areaclip,
+                                   vot_arcmap_areaclip_command_progid, do_register);
 }
 
 Tvo_class_entry g_class_table[] = {
@@ -211,153 +195,6 @@ Tvo_class_entry g_class_table[] = {
      vot_create_class_factory, Tvo_arcmap_command_areaclipImpl::create_instance, nullptr, no_class_hook},
     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
-
-// ---- registration ----
-
-std::string module_file_name() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(g_instance, path, MAX_PATH);
-  return path;
-}
-
-// The module path as registered: its short form when the full path holds white space.
-std::string module_path_for_registry() {
-  std::string path = module_file_name();
-  for (char c : path) {
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      char short_path[MAX_PATH] = {};
-      if (GetShortPathNameA(path.c_str(), short_path, MAX_PATH) > 0) return short_path;
-      break;
-    }
-  }
-  return path;
-}
-
-std::string guid_text(const GUID& guid) {
-  LPOLESTR text = nullptr;
-  if (FAILED(StringFromCLSID(guid, &text))) return {};
-  std::string ansi = wide_to_ansi(text);
-  CoTaskMemFree(text);
-  return ansi;
-}
-
-void set_key_value(const std::string& key, const char* name, const std::string* value) {
-  HKEY h = nullptr;
-  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                      nullptr, &h, nullptr) != ERROR_SUCCESS)
-    return;
-  if (value)
-    RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value->c_str()),
-                   static_cast<DWORD>(value->size() + 1));
-  RegCloseKey(h);
-}
-
-// Deletes parent\name with everything below it, depth first.
-void delete_key_tree(HKEY parent, const char* name) {
-  HKEY h = nullptr;
-  if (RegOpenKeyExA(parent, name, 0, KEY_READ | KEY_WRITE, &h) != ERROR_SUCCESS) return;
-  char sub[256];
-  while (RegEnumKeyA(h, 0, sub, sizeof sub) == ERROR_SUCCESS) {
-    HKEY probe = nullptr;
-    delete_key_tree(h, sub);
-    if (RegOpenKeyExA(h, sub, 0, KEY_READ, &probe) == ERROR_SUCCESS) {
-      // The subkey could not be deleted: stop rather than loop on it.
-      RegCloseKey(probe);
-      break;
-    }
-  }
-  RegCloseKey(h);
-  RegDeleteKeyA(parent, name);
-}
-
-struct Tvo_class_type_info {
-  std::string description;
-  bool has_description = false;
-  TLIBATTR lib{};
-};
-
-// Loads the type library from path and reads what the registration needs of one class.
-HRESULT read_class_type_info(const std::string& path, const CLSID& clsid, ITypeLib** lib, Tvo_class_type_info* info) {
-  std::u16string wide = ansi_to_wide(path);
-  HRESULT hr = LoadTypeLib(wide.c_str(), lib);
-  if (FAILED(hr)) return hr;
-  ITypeInfo* type = nullptr;
-  hr = (*lib)->GetTypeInfoOfGuid(clsid, &type);
-  if (FAILED(hr)) return hr;
-  BSTR doc = nullptr;
-  if (SUCCEEDED(type->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr)) && doc) {
-    info->description = wide_to_ansi(doc);
-    info->has_description = true;
-  }
-  SysFreeString(doc);
-  type->Release();
-  TLIBATTR* attr = nullptr;
-  hr = (*lib)->GetLibAttr(&attr);
-  if (FAILED(hr)) return hr;
-  info->lib = *attr;
-  (*lib)->ReleaseTLibAttr(attr);
-  return S_OK;
-}
-
-HRESULT register_class(const CLSID& clsid, const char* progid, bool do_register) {
-  const std::string path = module_path_for_registry();
-  ITypeLib* lib = nullptr;
-  Tvo_class_type_info info;
-  HRESULT hr = read_class_type_info(path, clsid, &lib, &info);
-  if (FAILED(hr)) {
-    if (lib) lib->Release();
-    return hr;
-  }
-  const std::string clsid_text = guid_text(clsid);
-  const std::string clsid_key = "CLSID\\" + clsid_text;
-  const std::string prog = progid ? progid : "";
-  if (!do_register) {
-    lib->Release();
-    delete_key_tree(HKEY_CLASSES_ROOT, clsid_key.c_str());
-    if (!prog.empty()) delete_key_tree(HKEY_CLASSES_ROOT, prog.c_str());
-    return S_OK;
-  }
-  const std::string* description = info.has_description ? &info.description : nullptr;
-  set_key_value(clsid_key, nullptr, description);
-  set_key_value(clsid_key + "\\InprocServer32", nullptr, &path);
-  const std::string apartment = "Apartment";
-  set_key_value(clsid_key + "\\InprocServer32", "ThreadingModel", &apartment);
-  if (!prog.empty()) {
-    set_key_value(prog, nullptr, description);
-    set_key_value(prog + "\\CLSID", nullptr, &clsid_text);
-    set_key_value(clsid_key + "\\ProgID", nullptr, &prog);
-  }
-  char version[32];
-  std::snprintf(version, sizeof version, "%d.%d", info.lib.wMajorVerNum, info.lib.wMinorVerNum);
-  const std::string version_text = version;
-  set_key_value(clsid_key + "\\Version", nullptr, &version_text);
-  const std::string libid = guid_text(info.lib.guid);
-  set_key_value(clsid_key + "\\Typelib", nullptr, &libid);
-  std::u16string wide = ansi_to_wide(path);
-  hr = RegisterTypeLib(lib, wide.c_str(), nullptr);
-  lib->Release();
-  return hr;
-}
-
-// The type library once more, for the module as a whole, with its folder as help directory.
-HRESULT register_module_type_library() {
-  std::string path = module_file_name();
-  ITypeLib* lib = nullptr;
-  std::u16string wide = ansi_to_wide(path);
-  HRESULT hr = LoadTypeLib(wide.c_str(), &lib);
-  if (FAILED(hr)) {
-    size_t dot = path.rfind('.');
-    path = dot == std::string::npos ? path + ".tlb" : path.substr(0, dot) + ".tlb";
-    wide = ansi_to_wide(path);
-    hr = LoadTypeLib(wide.c_str(), &lib);
-    if (FAILED(hr)) return hr;
-  }
-  size_t cut = path.find_last_of("\\/:");
-  std::u16string help_dir = ansi_to_wide(cut == std::string::npos ? std::string() : path.substr(0, cut + 1));
-  hr = RegisterTypeLib(lib, wide.c_str(), help_dir.c_str());
-  lib->Release();
-  return hr;
-}
 
 // ---- start-up and shut-down ----
 
@@ -374,7 +211,7 @@ void module_start(HINSTANCE instance) {
   InitializeCriticalSection(&g_module_section);
   InitializeCriticalSection(&g_object_section);
   for (Tvo_class_entry* e = g_class_table; e->clsid; ++e) e->class_hook(true);
-  toolkit::SetResourceLookup(&win32::FindResourceBytes);
+  g_previous_resource_lookup = toolkit::SetResourceLookup(&win32::FindResourceBytes);
   set_areaclip_form_loader(&load_form_resource);
   DisableThreadLibraryCalls(instance);
 }
@@ -388,6 +225,9 @@ void module_stop() {
     e->class_hook(false);
   }
   set_areaclip_form_loader(nullptr);
+  // The lookup handed back was made here: it is destroyed while the module is still mapped.
+  toolkit::SetResourceLookup(std::move(g_previous_resource_lookup));
+  g_previous_resource_lookup = nullptr;
   DeleteCriticalSection(&g_object_section);
   DeleteCriticalSection(&g_module_section);
   DeleteCriticalSection(&g_class_table_section);
@@ -415,8 +255,8 @@ void vot_set_error_info(REFIID iid, REFCLSID clsid, const std::string& message) 
     create->SetSource(progid);
     CoTaskMemFree(progid);
   }
-  std::u16string description = ansi_to_wide(message);
-  create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+  Tvo_bstr description(message);
+  create->SetDescription(description.get());
   IErrorInfo* info = nullptr;
   if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
     SetErrorInfo(0, info);
@@ -546,7 +386,7 @@ STDAPI DllRegisterServer() {
     HRESULT hr = e->update_registry(true);
     if (FAILED(hr)) return hr;
   }
-  return register_module_type_library();
+  return vot_register_module_type_library(vot_module_file_name(g_instance));
 }
 
 STDAPI DllUnregisterServer() {

@@ -1,6 +1,7 @@
 // The in-process COM server vot_arcmap_areaclip: module state (instance handle, lock count,
 // critical sections, COM initialisation), the class table with its cached class factories,
-// registration, and the COM object skeleton shared by the toolbar and the command: a plain
+// the registration entry points (the keys themselves: vot_arcmap_areaclip_reg), the
+// enumerators, and the COM object skeleton shared by the toolbar and the command: a plain
 // reference count with aggregation, one connection point for the object's events
 // dispinterface, and the error guard that turns an escaping exception into error info and
 // DISP_E_EXCEPTION.

@@ -22,6 +22,24 @@ class Sink : public win32::ComObject<Sink, IUnknown> {
   const IID* diid_;
 };
 
+// A sink whose query for the events dispinterface fails with a given error.
+class FailingSink : public win32::ComObject<FailingSink, IUnknown> {
+ public:
+  FailingSink(const IID& diid, HRESULT failure) : diid_(diid), failure_(failure) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv && riid == diid_) {
+      *ppv = nullptr;
+      return failure_;
+    }
+    return ComObject::QueryInterface(riid, ppv);
+  }
+  void* query_extra(REFIID) { return nullptr; }
+
+ private:
+  IID diid_;
+  HRESULT failure_;
+};
+
 TEST_F(ModuleTest, ClassObjectsAreCachedAndUnknownClassesRefused) {
   ComPtr<IClassFactory> first, second;
   ASSERT_EQ(dll_.get_class_object(CLSID_vo_arcmap_command_areaclip, IID_IClassFactory, first.put_void()), S_OK);
@@ -149,6 +167,15 @@ TEST_F(ModuleTest, ConnectionPointsOfBothObjects) {
     EXPECT_EQ(cookie, 0u);
     EXPECT_EQ(point->Advise(nullptr, &cookie), E_POINTER);
     EXPECT_EQ(ref_count(stranger.get()), 1u);
+    // Only a sink without the interface cannot connect; other errors of its query come back.
+    for (HRESULT failure : {E_NOINTERFACE, E_OUTOFMEMORY, E_UNEXPECTED, E_ACCESSDENIED}) {
+      auto failing = FailingSink::make(c.diid, failure);
+      cookie = 77;
+      EXPECT_EQ(point->Advise(failing.get(), &cookie), failure == E_NOINTERFACE ? CONNECT_E_CANNOTCONNECT : failure)
+          << std::hex << failure;
+      EXPECT_EQ(cookie, 0u);
+      EXPECT_EQ(ref_count(failing.get()), 1u);
+    }
 
     std::vector<ComPtr<Sink>> sinks;
     std::vector<DWORD> cookies;
@@ -192,6 +219,93 @@ TEST_F(ModuleTest, ConnectionPointsOfBothObjects) {
     for (auto& s : sinks) EXPECT_EQ(ref_count(s.get()), 1u);  // released with the object
     EXPECT_EQ(ref_count(sixth.get()), 1u);
   }
+}
+
+TEST_F(ModuleTest, EnumeratorsSkipResetAndClone) {
+  ComPtr<IConnectionPointContainer> container =
+      create<IConnectionPointContainer>(CLSID_vo_arcmap_command_areaclip);
+  ASSERT_TRUE(container);
+  ComPtr<IConnectionPoint> point;
+  ASSERT_EQ(container->FindConnectionPoint(IID_Ivo_arcmap_command_areaclipEvents, point.put()), S_OK);
+  IConnectionPoint* got = nullptr;
+  ULONG fetched = 0;
+
+  // The enumerator of the container's one point.
+  ComPtr<IEnumConnectionPoints> points;
+  ASSERT_EQ(container->EnumConnectionPoints(points.put()), S_OK);
+  EXPECT_EQ(points->Skip(0), S_OK);
+  EXPECT_EQ(points->Skip(1), S_OK);
+  EXPECT_EQ(points->Next(1, &got, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+  EXPECT_EQ(points->Skip(1), S_FALSE);  // past the end
+  EXPECT_EQ(points->Reset(), S_OK);
+  EXPECT_EQ(points->Skip(2), S_FALSE);  // only one to skip
+  EXPECT_EQ(points->Reset(), S_OK);
+  EXPECT_EQ(points->Clone(nullptr), E_POINTER);
+  ComPtr<IEnumConnectionPoints> points_clone;
+  ASSERT_EQ(points->Clone(points_clone.put()), S_OK);  // at the start, as the original
+  ASSERT_EQ(points->Next(1, &got, nullptr), S_OK);
+  EXPECT_EQ(got, point.get());
+  got->Release();
+  ASSERT_EQ(points_clone->Next(1, &got, &fetched), S_OK);  // moved on its own
+  EXPECT_EQ(fetched, 1u);
+  EXPECT_EQ(got, point.get());
+  got->Release();
+  ComPtr<IEnumConnectionPoints> at_end;
+  ASSERT_EQ(points_clone->Clone(at_end.put()), S_OK);
+  EXPECT_EQ(at_end->Next(1, &got, &fetched), S_FALSE);
+  EXPECT_EQ(at_end->Reset(), S_OK);
+  ASSERT_EQ(at_end->Next(1, &got, &fetched), S_OK);
+  got->Release();
+  points.reset();
+  points_clone.reset();
+  at_end.reset();
+
+  // The enumerator of the sinks, over three of them.
+  std::vector<ComPtr<Sink>> sinks;
+  std::vector<DWORD> cookies;
+  for (int i = 0; i < 3; ++i) {
+    sinks.push_back(Sink::make(&IID_Ivo_arcmap_command_areaclipEvents));
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(sinks.back().get(), &cookie), S_OK);
+    cookies.push_back(cookie);
+  }
+  auto next_cookie = [](IEnumConnections* e) -> DWORD {
+    CONNECTDATA d{};
+    if (e->Next(1, &d, nullptr) != S_OK) return 0;
+    d.pUnk->Release();
+    return d.dwCookie;
+  };
+  ComPtr<IEnumConnections> connections;
+  ASSERT_EQ(point->EnumConnections(connections.put()), S_OK);
+  EXPECT_EQ(connections->Skip(2), S_OK);
+  EXPECT_EQ(next_cookie(connections.get()), cookies[2]);
+  EXPECT_EQ(connections->Skip(1), S_FALSE);
+  EXPECT_EQ(connections->Reset(), S_OK);
+  EXPECT_EQ(connections->Skip(5), S_FALSE);  // skips what is there
+  EXPECT_EQ(next_cookie(connections.get()), 0u);
+  EXPECT_EQ(connections->Reset(), S_OK);
+  EXPECT_EQ(next_cookie(connections.get()), cookies[0]);
+  EXPECT_EQ(connections->Clone(nullptr), E_POINTER);
+  ComPtr<IEnumConnections> clone;
+  ASSERT_EQ(connections->Clone(clone.put()), S_OK);
+  EXPECT_EQ(ref_count(sinks[0].get()), 4u);  // the point's, the enumerator's and the clone's
+  EXPECT_EQ(next_cookie(clone.get()), cookies[1]);  // where the original stood
+  EXPECT_EQ(next_cookie(connections.get()), cookies[1]);
+  EXPECT_EQ(clone->Reset(), S_OK);
+  EXPECT_EQ(next_cookie(clone.get()), cookies[0]);
+  EXPECT_EQ(next_cookie(connections.get()), cookies[2]);  // the clone's reset is its own
+
+  // The clone outlives the original and the object, holding the sinks and the module.
+  connections.reset();
+  point.reset();
+  container.reset();
+  EXPECT_EQ(ref_count(sinks[0].get()), 2u);
+  EXPECT_EQ(dll_.can_unload_now(), S_FALSE);
+  EXPECT_EQ(next_cookie(clone.get()), cookies[1]);
+  clone.reset();
+  for (auto& sink : sinks) EXPECT_EQ(ref_count(sink.get()), 1u);
+  EXPECT_EQ(dll_.can_unload_now(), S_OK);
 }
 
 }  // namespace
