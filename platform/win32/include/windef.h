@@ -69,6 +69,13 @@ typedef HINSTANCE HMODULE;
 typedef void* HANDLE;
 typedef HANDLE HLOCAL;
 
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+typedef FILETIME* PFILETIME;
+typedef FILETIME* LPFILETIME;
+
 #ifndef TRUE
 #define TRUE 1
 #define FALSE 0

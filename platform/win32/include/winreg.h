@@ -41,12 +41,6 @@ typedef DWORD REGSAM;
 #define REG_MULTI_SZ 7
 #define REG_QWORD 11
 
-struct FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
-};
-typedef FILETIME* PFILETIME;
-
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions, REGSAM samDesired,
                      void* lpSecurityAttributes, PHKEY phkResult, LPDWORD lpdwDisposition);
 LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions, REGSAM samDesired,

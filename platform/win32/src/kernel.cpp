@@ -14,6 +14,7 @@
 
 #include "../include/windows.h"
 #include "../include/win32/paths.h"
+#include "posix_file.h"
 
 LONG InterlockedIncrement(LONG volatile* a) { return __atomic_add_fetch(a, 1, __ATOMIC_SEQ_CST); }
 LONG InterlockedDecrement(LONG volatile* a) { return __atomic_sub_fetch(a, 1, __ATOMIC_SEQ_CST); }
@@ -186,18 +187,7 @@ DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD id, DWORD, LPSTR buffer, DWORD 
 }
 
 namespace {
-DWORD error_from_errno(int e) {
-  switch (e) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES: case EPERM: case EROFS: return ERROR_ACCESS_DENIED;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case ENAMETOOLONG: return ERROR_INVALID_NAME;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    default: return ERROR_INVALID_FUNCTION;
-  }
-}
+using win32::win32_error_from_errno;
 }  // namespace
 
 DWORD GetFileAttributesA(LPCSTR name) {
@@ -207,7 +197,7 @@ DWORD GetFileAttributesA(LPCSTR name) {
   }
   struct stat st;
   if (::stat(win32::ansi_path_to_posix(name).c_str(), &st) != 0) {
-    SetLastError(error_from_errno(errno));
+    SetLastError(win32_error_from_errno(errno));
     return INVALID_FILE_ATTRIBUTES;
   }
   DWORD attrs = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
@@ -221,7 +211,7 @@ BOOL CreateDirectoryA(LPCSTR path, void*) {
     return FALSE;
   }
   if (::mkdir(win32::ansi_path_to_posix(path).c_str(), 0777) != 0) {
-    SetLastError(error_from_errno(errno));
+    SetLastError(win32_error_from_errno(errno));
     return FALSE;
   }
   return TRUE;
@@ -229,7 +219,7 @@ BOOL CreateDirectoryA(LPCSTR path, void*) {
 
 BOOL DeleteFileA(LPCSTR path) {
   if (!path || ::unlink(win32::ansi_path_to_posix(path).c_str()) != 0) {
-    SetLastError(path ? error_from_errno(errno) : ERROR_INVALID_PARAMETER);
+    SetLastError(path ? win32_error_from_errno(errno) : ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   return TRUE;

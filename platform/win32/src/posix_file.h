@@ -46,6 +46,7 @@ inline DWORD win32_error_from_errno(int e) {
     case EACCES: case EPERM: case EROFS: return ERROR_ACCESS_DENIED;
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case ENOSPC: case EDQUOT: return ERROR_DISK_FULL;
+    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
     case EFBIG: case EIO: return ERROR_WRITE_FAULT;
     case ENAMETOOLONG: return ERROR_INVALID_NAME;
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
