@@ -169,6 +169,7 @@ HRESULT Application::SaveDocument(BSTR saveAsPath) {
     std::string path = path_argument(saveAsPath);
     if (path.empty()) path = document_->path;
     if (path.empty()) win32::throw_hr(E_FAIL, "the document has no file yet: name the file to save it as");
+    ThrowIfCancelled();
     try {
       write_document(*document_, path);
     } catch (const std::exception& e) {

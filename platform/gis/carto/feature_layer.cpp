@@ -23,7 +23,15 @@ FeatureLayer::FeatureLayer(const Json& json, const std::string& where, const Doc
   }
   std::string error;
   feature_class = OpenFeatureClass(source_path, source_layer, &error);
-  if (!feature_class) open_error = error.empty() ? "cannot be opened" : error;
+  if (!feature_class) {
+    open_error = error.empty() ? "cannot be opened" : error;
+    return;
+  }
+  std::string opened_path;
+  if (!FeatureClassSource(feature_class.get(), &opened_path, &opened_layer_)) return;
+  document_source_path_ = opened_path;
+  document_source_layer_ = source_layer;
+  document_has_source_layer_ = has_source_layer;
 }
 
 HRESULT FeatureLayer::get_FeatureClass(IFeatureClass** out) { return out_ref(out, feature_class); }
@@ -34,7 +42,12 @@ HRESULT FeatureLayer::putref_FeatureClass(IFeatureClass* value) {
     open_error.clear();
     if (!value) return S_OK;
     std::string path, layer;
-    if (FeatureClassSource(value, &path, &layer)) {
+    if (FeatureClassSource(value, &path, &layer) && !document_source_path_.empty() &&
+        path == document_source_path_ && layer == opened_layer_) {
+      source_path = path;
+      source_layer = document_source_layer_;
+      has_source_layer = document_has_source_layer_;
+    } else if (FeatureClassSource(value, &path, &layer)) {
       source_path = path;
       source_layer = layer;
       has_source_layer = !layer.empty();

@@ -41,6 +41,12 @@ class FeatureLayer : public LayerObject<FeatureLayer, IGeoFeatureLayer> {
 
  private:
   Json source_json_ = Json::object();
+  // The source as the document named it, and the layer that opening it gave: a class of
+  // that same source put back restores the document's own naming (a null "layer" stays null).
+  std::string document_source_path_;
+  std::string document_source_layer_;
+  bool document_has_source_layer_ = false;
+  std::string opened_layer_;
 };
 
 }  // namespace gis::carto

@@ -2,6 +2,8 @@
 
 #include <win32/com_error.h>
 
+#include "gis/core.h"
+
 #include "geometry.h"
 
 namespace gis::core {
@@ -100,6 +102,7 @@ HRESULT Feature::Store() {
   return win32::com_guard([&] {
     if (!class_->writable()) win32::throw_hr(E_ACCESSDENIED, "the feature class is read-only");
     if (oid_ >= 0) win32::throw_hr(E_NOTIMPL, "a stored feature cannot be stored again");
+    ThrowIfCancelled();
     oid_ = class_->write(values_, shape_.get());
     return S_OK;
   });

@@ -2,6 +2,8 @@
 
 #include <win32/com_error.h>
 
+#include "gis/core.h"
+
 namespace gis::core {
 
 namespace {
@@ -19,6 +21,7 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
     *feature = nullptr;
     return win32::com_guard([&] {
       if (!layer_) return S_FALSE;
+      ThrowIfCancelled();
       GdalErrorScope errors;
       OGRFeatureUniquePtr f(layer_->GetNextFeature());
       // A record the driver could read only in part (its shape or its values lost) fails

@@ -42,4 +42,14 @@ win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std
 // false for feature classes of other origin.
 bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::string* layer);
 
+// --- cancelling ---
+// Asks the work under way to stop: from then on reading a feature, storing one and saving
+// a document fail with E_ABORT ("cancelled"), so a run ends through its ordinary failure
+// path. Safe to call from a signal handler. ResetCancel lets work go on again.
+void RequestCancel();
+bool CancelRequested();
+void ResetCancel();
+// Throws the E_ABORT error when a cancel was requested (inside a COM method's guard).
+void ThrowIfCancelled();
+
 }  // namespace gis
