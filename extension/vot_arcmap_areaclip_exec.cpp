@@ -12,6 +12,8 @@ const char* const layer_codes[22] = {"BASE", "OVER", "RMET", "ALTR", "TECT", "ST
                                      "TECH", "BEDD", "ROBS", "OOBS", "STRA", "PETR", "DRUD", "DPLC",
                                      "PANN", "CHEM", "PHYS", "MFA2", "SECT", "DNET"};
 
+const char* const shapefile_parts[5] = {".shp", ".shx", ".dbf", ".prj", ".cpg"};
+
 Tvo_arcmap_areaclip_progress::~Tvo_arcmap_areaclip_progress() = default;
 
 // ---- layer records ----
@@ -23,6 +25,7 @@ const std::string& Tvo_arcmap_areaclip_lr::get_file_name() const { return file_n
 void Tvo_arcmap_areaclip_lr::set_file_name(const std::string& value) { file_name = value; }
 bool Tvo_arcmap_areaclip_lr::is_done() const { return done; }
 void Tvo_arcmap_areaclip_lr::set_done(bool value) { done = value; }
+Tvo_arcgis_field_names& Tvo_arcmap_areaclip_lr::get_field_names() { return field_names; }
 
 Tvo_arcmap_areaclip_lrs::Tvo_arcmap_areaclip_lrs() = default;
 Tvo_arcmap_areaclip_lrs::~Tvo_arcmap_areaclip_lrs() { clear(); }
@@ -50,9 +53,11 @@ Tvo_arcmap_areaclip_execute::Tvo_arcmap_areaclip_execute()
       feature_layer(new Tvo_arcgis_ptr_feature_layer),
       renderer(new Tvo_arcgis_ptr_feature_renderer),
       graphics_layers(new Tvo_arcgis_ptr_layers),
-      used_files(new std::unordered_set<std::string>) {}
+      used_files(new std::unordered_set<std::string>),
+      undo(new Tvo_arcmap_areaclip_undo) {}
 
 Tvo_arcmap_areaclip_execute::~Tvo_arcmap_areaclip_execute() {
+  delete undo;
   delete used_files;
   delete graphics_layers;
   delete records;
@@ -78,7 +83,24 @@ int execute_cut(Tvo_arcmap_areaclip_params* params) {
 int Tvo_arcmap_areaclip_execute::run(Tvo_arcmap_areaclip_params* run_params) {
   params = run_params;
   if (!params) return 1;
-  return run_stages();
+  int code = 1;
+  try {
+    code = run_stages();
+  } catch (...) {
+    roll_back();
+    throw;
+  }
+  if (code != 0) roll_back();
+  else undo->clear();
+  return code;
+}
+
+void Tvo_arcmap_areaclip_execute::roll_back() {
+  // The run's own holders let go of the layers and shapefiles first.
+  renderer->set_renderer(nullptr);
+  feature_layer->set_layer(nullptr);
+  graphics_layers->clear();
+  undo->undo();
 }
 
 int Tvo_arcmap_areaclip_execute::run_stages() {
@@ -207,7 +229,7 @@ bool Tvo_arcmap_areaclip_execute::file_used(const std::string& path) const {
   if (dot != std::string::npos && (sep == std::string::npos || dot > sep) &&
       ansi_lower_case(path.substr(dot)) == ".shp") {
     std::string base = path.substr(0, dot);
-    for (const char* ext : {".shx", ".dbf", ".prj", ".cpg"})
+    for (const char* ext : shapefile_parts)
       if (file_exists(base + ext)) return true;
   }
   return used_files->count(ansi_lower_case(path)) != 0;

@@ -10,6 +10,7 @@
 #include "arcobjects/arcobjects.h"
 #include "extension/vot_arcmap_areaclip_atl.h"
 #include "extension/vot_arcmap_areaclip_params.h"
+#include "extension/vot_arcmap_areaclip_undo.h"
 #include "vot_arcgis/vot_arcgis_params.h"
 
 // What the run reports its progress to (the cut dialog, or a host printing a progress
@@ -34,11 +35,14 @@ class Tvo_arcmap_areaclip_lr {
   void set_file_name(const std::string& value);
   bool is_done() const;
   void set_done(bool value);
+  // The names the layer's fields got in its shapefile (filled when it is clipped).
+  Tvo_arcgis_field_names& get_field_names();
 
  private:
   Tvo_arcgis_ptr_layer* layer;
   std::string file_name;
   bool done;
+  Tvo_arcgis_field_names field_names;
 };
 
 // The run's records, in the order the map's layer enumeration yields them; owns them.
@@ -63,7 +67,11 @@ class Tvo_arcmap_areaclip_lrs {
 // subfolder named by the code.
 extern const char* const layer_codes[22];
 
-// One cut. Lives for one call of execute_cut.
+// The files a shapefile is made of, by extension: a name is free only when none exists.
+extern const char* const shapefile_parts[5];
+
+// One cut. Lives for one call of execute_cut. A run that fails, or that an exception
+// leaves, takes back what it changed (Tvo_arcmap_areaclip_undo) before it returns.
 class Tvo_arcmap_areaclip_execute {
  public:
   Tvo_arcmap_areaclip_execute();
@@ -87,7 +95,9 @@ class Tvo_arcmap_areaclip_execute {
   std::string unique_file_name(const std::string& path);
 
   // Clips one layer into one shapefile; 0, or 1 when the output cannot be written.
-  int clip_layer(TComInterface<IPolygon> cutter, TComInterface<IFeatureLayer> layer, const std::string& path);
+  // field_names, when given, receives the names the layer's fields got in the shapefile.
+  int clip_layer(TComInterface<IPolygon> cutter, TComInterface<IFeatureLayer> layer, const std::string& path,
+                 Tvo_arcgis_field_names* field_names = nullptr);
   int collect_graphics_layers();
   int delete_outside_graphics();
 
@@ -95,6 +105,9 @@ class Tvo_arcmap_areaclip_execute {
   void show_progress(int done, int total);
   // Creates the folder of a file path with every missing folder above it.
   bool force_folder(const std::string& path);
+  // Takes back what the run changed: the open document's layers and graphics, the files
+  // and folders it created.
+  void roll_back();
 
   const Tvo_arcmap_areaclip_lrs* get_records() const { return records; }
 
@@ -107,6 +120,7 @@ class Tvo_arcmap_areaclip_execute {
   Tvo_arcgis_ptr_feature_renderer* renderer;
   Tvo_arcgis_ptr_layers* graphics_layers;
   std::unordered_set<std::string>* used_files;
+  Tvo_arcmap_areaclip_undo* undo;
 };
 
 // The run entry: builds a run object, runs it, destroys it. 0 on success, 1 on failure;

@@ -44,7 +44,7 @@ int Tvo_arcmap_areaclip_execute::clip_layers() {
     show_progress_text("Обрабатывается: " + handle->name());
     TComInterface<IFeatureLayer> layer;
     layer = handle->get_layer();
-    int code = clip_layer(polygon, layer, record->get_file_name());
+    int code = clip_layer(polygon, layer, record->get_file_name(), &record->get_field_names());
     record->set_done(true);
     if (code != 0) return code;
   }
@@ -52,7 +52,7 @@ int Tvo_arcmap_areaclip_execute::clip_layers() {
 }
 
 int Tvo_arcmap_areaclip_execute::clip_layer(TComInterface<IPolygon> cutter, TComInterface<IFeatureLayer> layer,
-                                           const std::string& path) {
+                                           const std::string& path, Tvo_arcgis_field_names* field_names) {
   if (!layer) return 0;
   TComInterface<IFeatureClass> source;
   layer->get_FeatureClass(&source);
@@ -63,11 +63,19 @@ int Tvo_arcmap_areaclip_execute::clip_layer(TComInterface<IPolygon> cutter, TCom
   source->get_ShapeType(&shape_type);
 
   force_folder(path);
+  std::string folder, file;
+  split_file_path(path, folder, file);
+  std::vector<std::string> parts;
+  size_t dot = path.find_last_of('.');
+  std::string base = dot != std::string::npos && dot >= folder.size() ? path.substr(0, dot) : path;
+  for (const char* ext : shapefile_parts) parts.push_back(base + ext);
+  undo->files_to_create(parts);
   TComInterface<IFeatureClass> target =
       create_shapefile_feature_class(path, shape_type, false, false, spatial_reference);
   // Without the output class nothing of this layer can be written: the run fails.
   if (!target) return 1;
   copy_attribute_fields(source, target);
+  if (field_names) *field_names = result_field_names(source, target);
 
   TComInterface<IFeatureCursor> cursor;
   source->Search(nullptr, VARIANT_FALSE, &cursor);
@@ -121,7 +129,8 @@ bool Tvo_arcmap_areaclip_execute::force_folder(const std::string& path) {
     if ((c != '\\' && c != '/') || pos == 0) continue;
     std::string part = folder.substr(0, pos);
     if (part.size() == 2 && part[1] == ':') continue;
-    if (GetFileAttributesA(part.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryA(part.c_str(), nullptr);
+    if (GetFileAttributesA(part.c_str()) == INVALID_FILE_ATTRIBUTES && CreateDirectoryA(part.c_str(), nullptr))
+      undo->folder_created(part);
   }
   DWORD attributes = GetFileAttributesA(folder.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

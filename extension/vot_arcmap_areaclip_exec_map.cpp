@@ -25,14 +25,25 @@ int Tvo_arcmap_areaclip_execute::relink_layers() {
     feature_workspace = workspace;
     TComInterface<IFeatureClass> feature_class;
     if (feature_workspace) feature_workspace->OpenFeatureClass(file_text.get(), &feature_class);
+    // The fields the layer names (display field, renderer fields) are looked up in the
+    // class it drew until now, then named as the shapefile holds them.
+    TComInterface<IFeatureClass> source;
+    layer->get_FeatureClass(&source);
+    if (!source && !feature_class) continue;  // nothing to draw before, nothing now
+    TComInterface<IFields> source_fields;
+    if (source) source->get_Fields(&source_fields);
+    const Tvo_arcgis_field_names& names = record->get_field_names();
+    undo->layer_changing(layer);
     layer->putref_FeatureClass(feature_class);
+
+    adapt_display_field(layer, source_fields, names);
 
     TComInterface<IGeoFeatureLayer> geo_layer;
     geo_layer = layer;
     TComInterface<IFeatureRenderer> layer_renderer;
     if (geo_layer) geo_layer->get_Renderer(&layer_renderer);
     renderer->set_renderer(layer_renderer);
-    renderer->normalize_field_names();
+    renderer->adapt_field_names(source_fields, names);
   }
   renderer->set_renderer(nullptr);
   return 0;
@@ -83,6 +94,7 @@ int Tvo_arcmap_areaclip_execute::delete_outside_graphics() {
     TComInterface<IGraphicsContainer> container;
     container = handle->get_layer();
     if (!container) continue;
+    undo->graphics_changing(container);
     container->Reset();
     TComInterface<IElement> element;
     while (container->Next(&element) == S_OK) {

@@ -16,32 +16,49 @@ Tvo_arcmap_areaclip_form_loader g_loader = nullptr;
 constexpr size_t kProgressTextMax = 50;
 constexpr size_t kProgressTextKept = 47;
 
-// A file path as it is compared: its long form, "\" between names, lower case.
-std::string comparable_path(const std::string& path) {
-  std::string p = path;
-  std::string long_form(4096, '\0');
-  DWORD n = GetLongPathNameA(path.c_str(), long_form.data(), static_cast<DWORD>(long_form.size()));
-  if (n > 0 && n < long_form.size()) p = long_form.substr(0, n);
-  std::string out;
-  for (char c : p) {
-    if (c == '/') c = '\\';
-    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
-    out.push_back(c);
-  }
-  return ansi_lower_case(out);
+// The volume and file index of an existing file, which name it whatever path reaches it
+// (links, "..", letter case on a file system that folds it); false when it cannot be opened.
+// The open handle's file identity; the handle is closed.
+bool file_identity(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BOOL known = GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  return known != FALSE;
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool file_identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  return file_identity(
+      CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr), info);
+}
+
+// Paths the application hands out stay wide: the ANSI code page may not hold them.
+bool file_identity(BSTR path, BY_HANDLE_FILE_INFORMATION& info) {
+  return path && file_identity(CreateFileW(path, 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                           nullptr),
+                               info);
+}
+
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
 }
 
 // True when path is a file of the application's template list, which ends with the open
 // document's own file: saving the result there would overwrite what the user has open.
+// A path that names no existing file is none of them.
 bool is_application_file(TComInterface<IApplication> app, const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION wanted, info;
+  if (!file_identity(path, wanted)) return false;
   TComInterface<ITemplates> templates;
   if (!app || FAILED(app->get_Templates(&templates)) || !templates) return false;
   LONG count = 0;
   templates->get_Count(&count);
-  const std::string wanted = comparable_path(path);
   for (LONG i = 0; i < count; ++i) {
     Tvo_bstr item;
-    if (SUCCEEDED(templates->get_Item(i, &item)) && comparable_path(item.ansi()) == wanted) return true;
+    if (SUCCEEDED(templates->get_Item(i, &item)) && file_identity(item.get(), info) && same_identity(info, wanted))
+      return true;
   }
   return false;
 }

@@ -11,7 +11,27 @@ bool answers(const TComInterface<T>& object) {
   return true;
 }
 
+// Replaces every ":" by "." (joined tables name their fields "table:field").
+std::string normalized_field_name(const std::string& name) {
+  std::string normalized;
+  normalized.reserve(name.size());
+  for (char c : name) normalized.push_back(c == ':' ? '.' : c);
+  return normalized;
+}
+
+// Writes a wide text through a setter taking a BSTR.
+template <class Setter>
+HRESULT put_wide(const Tvo_arcgis_text& text, Setter setter) {
+  BSTR value = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  if (!value) return E_OUTOFMEMORY;
+  HRESULT hr = setter(value);
+  SysFreeString(value);
+  return hr;
+}
+
 }  // namespace
+
+Tvo_arcgis_text wide_text(BSTR text) { return text ? Tvo_arcgis_text(text, SysStringLen(text)) : Tvo_arcgis_text(); }
 
 // ---- Tvo_arcgis_ptr_layer ----
 
@@ -98,13 +118,91 @@ void Tvo_arcgis_ptr_feature_renderer::normalize_field_names() {
   for (LONG i = 0; i < count; ++i) {
     Tvo_bstr field;
     if (FAILED(unique->get_Field(i, &field))) continue;
-    std::string name = field.ansi();
-    std::string normalized;
-    normalized.reserve(name.size());
-    for (char c : name) normalized.push_back(c == ':' ? '.' : c);
-    Tvo_bstr replacement(normalized);
+    Tvo_bstr replacement(normalized_field_name(field.ansi()));
     unique->put_Field(i, replacement.get());
   }
+}
+
+void Tvo_arcgis_ptr_feature_renderer::adapt_field_names(TComInterface<IFields> source_fields,
+                                                        const Tvo_arcgis_field_names& names) {
+  if (!f_renderer) return;
+  TComInterface<IUniqueValueRenderer> unique;
+  if (answers<IUniqueValueRenderer>(f_renderer)) unique = f_renderer;
+  if (unique) {
+    LONG count = 0;
+    if (FAILED(unique->get_FieldCount(&count))) count = 0;
+    for (LONG i = 0; i < count; ++i) {
+      Tvo_bstr field;
+      if (FAILED(unique->get_Field(i, &field))) continue;
+      if (std::optional<Tvo_arcgis_text> result = result_field_name(source_fields, names, field.get())) {
+        put_wide(*result, [&](BSTR value) { return unique->put_Field(i, value); });
+      } else {
+        Tvo_bstr replacement(normalized_field_name(field.ansi()));
+        unique->put_Field(i, replacement.get());
+      }
+    }
+  }
+  TComInterface<IClassBreaksRenderer> breaks;
+  if (answers<IClassBreaksRenderer>(f_renderer)) breaks = f_renderer;
+  if (breaks) {
+    Tvo_bstr field;
+    if (SUCCEEDED(breaks->get_Field(&field)))
+      if (std::optional<Tvo_arcgis_text> result = result_field_name(source_fields, names, field.get()))
+        put_wide(*result, [&](BSTR value) { return breaks->put_Field(value); });
+  }
+}
+
+// ---- field names of copied classes ----
+
+Tvo_arcgis_field_names result_field_names(TComInterface<IFeatureClass> source, TComInterface<IFeatureClass> target) {
+  Tvo_arcgis_field_names names;
+  if (!source || !target) return names;
+  TComInterface<IFields> source_fields, target_fields;
+  source->get_Fields(&source_fields);
+  target->get_Fields(&target_fields);
+  if (!source_fields || !target_fields) return names;
+  LONG count = 0;
+  source_fields->get_FieldCount(&count);
+  for (LONG i = 0; i < count; ++i) {
+    TComInterface<IField> field;
+    source_fields->get_Field(i, &field);
+    if (!field) continue;
+    Tvo_bstr name;
+    field->get_Name(&name);
+    LONG j = -1;
+    target_fields->FindField(name.get(), &j);
+    if (j < 0) continue;
+    TComInterface<IField> target_field;
+    target_fields->get_Field(j, &target_field);
+    Tvo_bstr target_name;
+    if (target_field && SUCCEEDED(target_field->get_Name(&target_name)))
+      names[wide_text(name.get())] = wide_text(target_name.get());
+  }
+  return names;
+}
+
+std::optional<Tvo_arcgis_text> result_field_name(TComInterface<IFields> source_fields,
+                                                 const Tvo_arcgis_field_names& names, BSTR name) {
+  if (!source_fields || !name) return std::nullopt;
+  LONG i = -1;
+  source_fields->FindField(name, &i);
+  if (i < 0) return std::nullopt;
+  TComInterface<IField> field;
+  source_fields->get_Field(i, &field);
+  Tvo_bstr source_name;
+  if (!field || FAILED(field->get_Name(&source_name))) return std::nullopt;
+  auto found = names.find(wide_text(source_name.get()));
+  if (found == names.end()) return std::nullopt;
+  return found->second;
+}
+
+void adapt_display_field(TComInterface<IFeatureLayer> layer, TComInterface<IFields> source_fields,
+                         const Tvo_arcgis_field_names& names) {
+  if (!layer) return;
+  Tvo_bstr field;
+  if (FAILED(layer->get_DisplayField(&field))) return;
+  if (std::optional<Tvo_arcgis_text> result = result_field_name(source_fields, names, field.get()))
+    put_wide(*result, [&](BSTR value) { return layer->put_DisplayField(value); });
 }
 
 // ---- shapefile feature classes ----

@@ -3,6 +3,7 @@
 // Interface arguments are the callee's own counted references (passed by value).
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,6 +67,25 @@ class Tvo_arcgis_ptr_feature_layer {
   TComInterface<IFeatureLayer> f_layer;
 };
 
+// Wide text as the object model holds it (field names keep every character this way).
+using Tvo_arcgis_text = std::basic_string<OLECHAR>;
+Tvo_arcgis_text wide_text(BSTR text);
+
+// The name each attribute field of a source class has in the class it was copied into
+// (a shapefile shortens names to ten characters and numbers names that would collide):
+// source field name -> result field name, both as the classes spell them.
+using Tvo_arcgis_field_names = std::map<Tvo_arcgis_text, Tvo_arcgis_text>;
+Tvo_arcgis_field_names result_field_names(TComInterface<IFeatureClass> source, TComInterface<IFeatureClass> target);
+// The result name of the source field that `name` finds in source_fields (found as the
+// class finds fields: case aside); none when no such field was copied.
+std::optional<Tvo_arcgis_text> result_field_name(TComInterface<IFields> source_fields,
+                                                 const Tvo_arcgis_field_names& names, BSTR name);
+
+// Points the layer's display field at the result's name of the field it names, when that
+// field was copied.
+void adapt_display_field(TComInterface<IFeatureLayer> layer, TComInterface<IFields> source_fields,
+                         const Tvo_arcgis_field_names& names);
+
 // Holds a feature layer's renderer and adapts a unique-value renderer to a shapefile.
 class Tvo_arcgis_ptr_feature_renderer {
  public:
@@ -79,6 +99,12 @@ class Tvo_arcgis_ptr_feature_renderer {
   // Replaces every ":" by "." in the names of the fields a unique-value renderer classifies
   // by; any other renderer is left alone.
   void normalize_field_names();
+  // Points every field the renderer reads (the fields of a unique-value renderer, the
+  // field of a class-breaks renderer) at the field of the same source as the result
+  // holds it: source_fields are the fields of the class the renderer was drawing, names
+  // the result's names of them. A unique-value field without a result name is normalized
+  // as above.
+  void adapt_field_names(TComInterface<IFields> source_fields, const Tvo_arcgis_field_names& names);
 
  private:
   TComInterface<IFeatureRenderer> f_renderer;
