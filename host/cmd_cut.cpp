@@ -3,6 +3,7 @@
 // then "Применить"), print every message box and the run's progress, and report.
 #include "commands.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +19,7 @@
 #include <objbase.h>
 #include <windows.h>
 #include <gis/application.h>
+#include <gis/core.h>
 #include <gis/document.h>
 #include <toolkit/vcl.h>
 #include <toolkit/snapshot.h>
@@ -38,6 +40,60 @@ std::string trimmed(std::string path) {
   while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
   return path;
 }
+
+// Ctrl-C and SIGTERM cancel the cut: the GIS fails its next call, the run ends through its
+// ordinary failure path and takes back what it did. A second signal ends the program at
+// once (the handler is reset when it runs).
+volatile sig_atomic_t g_cancel_signal = 0;
+
+void on_cancel_signal(int signal_number) {
+  g_cancel_signal = signal_number;
+  gis::RequestCancel();
+}
+
+class CancelSignals {
+ public:
+  CancelSignals() {
+    struct sigaction action = {};
+    action.sa_handler = on_cancel_signal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &old_int_);
+    sigaction(SIGTERM, &action, &old_term_);
+  }
+  ~CancelSignals() {
+    sigaction(SIGINT, &old_int_, nullptr);
+    sigaction(SIGTERM, &old_term_, nullptr);
+  }
+  CancelSignals(const CancelSignals&) = delete;
+  CancelSignals& operator=(const CancelSignals&) = delete;
+
+  static int received() { return g_cancel_signal; }
+
+ private:
+  struct sigaction old_int_ = {}, old_term_ = {};
+};
+
+// The folders made for the result folder, removed again (when empty) if the cut does not
+// succeed: a failed or cancelled cut leaves nothing behind.
+class MadeFolders {
+ public:
+  explicit MadeFolders(const fs::path& folder) {
+    std::error_code ec;
+    for (fs::path p = folder; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+      made_.push_back(p);
+      if (p == p.parent_path()) break;
+    }
+  }
+  void remove_empty() const {
+    std::error_code ec;
+    for (const fs::path& p : made_)
+      if (!fs::is_directory(p, ec) || !fs::is_empty(p, ec) || !fs::remove(p, ec)) break;
+  }
+
+ private:
+  std::vector<fs::path> made_;  // the deepest first
+};
 
 const char kCutUsage[] = "usage: areaclip cut DOC --layer NAME (--feature LABEL | --feature-id OID) --folder DIR\n";
 
@@ -215,7 +271,10 @@ class DialogUser : public TUserAgent {
     if (form.Name != kDialogName) {
       // The folder dialog: open the folder, then confirm.
       auto* list = control<TDirectoryListBox>(&form, "f_directory_list");
-      if (!folder_opened_) {
+      if (gis::CancelRequested()) {
+        folder_failed_ = true;
+        action.target = "f_cancel_button";
+      } else if (!folder_opened_) {
         folder_opened_ = true;
         action.kind = TUserAction::OpenFolder;
         action.target = "f_directory_list";
@@ -229,7 +288,7 @@ class DialogUser : public TUserAgent {
       }
       return action;
     }
-    if (closing_ || !error_.empty() || folder_failed_) {
+    if (closing_ || !error_.empty() || folder_failed_ || gis::CancelRequested()) {
       action.target = "f_close_button";
       return action;
     }
@@ -502,11 +561,14 @@ int cmd_cut(int argc, char** argv) {
 
   warn_layers_not_cut(map.get());
 
+  CancelSignals cancel_signals;
   // The folder dialog shows existing folders only; the run would create the folder anyway.
+  MadeFolders made_folders(folder);
   std::error_code ec;
   fs::create_directories(folder, ec);
   std::error_code status;  // a name the system refuses (too long, say) is no folder either
   if (!fs::is_directory(folder, status)) {
+    made_folders.remove_empty();
     if (!ec) ec = status;
     std::fprintf(stderr, "areaclip: cannot make the result folder %s%s%s\n", folder_text.c_str(), ec ? ": " : "",
                  ec ? ec.message().c_str() : "");
@@ -517,10 +579,12 @@ int cmd_cut(int argc, char** argv) {
   // The command as the host finds it: toolbar by ProgID, its item, the command, its hook.
   host::HostedCommand command;
   if (!host::load_toolbar_command(host::kToolbarProgId, 0, host::default_module_path(), &command, &error)) {
+    made_folders.remove_empty();
     std::fprintf(stderr, "areaclip: %s\n", error.c_str());
     return 2;
   }
   if (!command.enabled) {
+    made_folders.remove_empty();
     std::fprintf(stderr, "areaclip: the command %s (%s) is not enabled\n", command.caption.c_str(),
                  command.prog_id.c_str());
     return 2;
@@ -528,6 +592,7 @@ int cmd_cut(int argc, char** argv) {
   ComPtr<IDispatch> hook = app.as<IDispatch>();
   HRESULT hr = command.command->OnCreate(hook.get());
   if (FAILED(hr)) {
+    made_folders.remove_empty();
     std::fprintf(stderr, "areaclip: the command %s refused the application: 0x%08X\n", command.prog_id.c_str(),
                  static_cast<unsigned>(hr));
     return 2;
@@ -545,6 +610,17 @@ int cmd_cut(int argc, char** argv) {
   command.command->OnCreate(nullptr);
   command.command.reset();
   CoFreeUnusedLibraries();
+  ComPtr<IDocument> result;
+  app->get_Document(result.put());
+  const bool succeeded = SUCCEEDED(hr) && user.error().empty() && !user.folder_failed() && user.applied() &&
+                         gis::DocumentPath(result.get()) == (folder / "cross.mxd").string();
+  if (!succeeded) made_folders.remove_empty();
+  if (!succeeded && CancelSignals::received()) {
+    const int signal_number = CancelSignals::received();
+    std::fprintf(stderr, "areaclip: cancelled (%s): the files and folders of this cut were removed\n",
+                 signal_number == SIGTERM ? "SIGTERM" : "SIGINT");
+    return 128 + signal_number;
+  }
   if (FAILED(hr)) {
     std::string description = host::take_error_description();
     std::fprintf(stderr, "areaclip: the command %s failed: 0x%08X%s%s\n", command.prog_id.c_str(),
@@ -559,9 +635,7 @@ int cmd_cut(int argc, char** argv) {
     std::fprintf(stderr, "areaclip: the folder dialog could not open %s\n", folder_text.c_str());
     return 1;
   }
-  ComPtr<IDocument> result;
-  app->get_Document(result.put());
-  if (!user.applied() || gis::DocumentPath(result.get()) != (folder / "cross.mxd").string()) return 1;
+  if (!succeeded) return 1;
   print_summary(folder, folder / "cross.mxd");
   return 0;
 }

@@ -43,6 +43,30 @@ void standard_map(Sandbox& s, int roads = 1, int vertices = 2, const std::string
   s.write_document({feature_layer("Дороги", "data/roads.shp", "NAME")}, {}, "\"EPSG:32636\"", extra_keys);
 }
 
+// A result of an earlier cut in folder (two shapefiles and its cross.mxd), to be opened and
+// cut again.
+fs::path earlier_result(Sandbox& s, const fs::path& folder) {
+  s.write_sheets();
+  fs::create_directories(folder);
+  write_roads(folder);
+  for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg"})
+    fs::copy_file(fs::path(s.data() / "sheets").replace_extension(ext), fs::path(folder / "sheets").replace_extension(ext));
+  std::ofstream(folder / "cross.mxd") << "{\"format\": \"areaclip-map\", \"version\": 1, \"maps\": [{\"name\": \"Карта\", "
+                                         "\"spatial_reference\": \"EPSG:32636\", \"layers\": ["
+                                      << feature_layer("Листы", "sheets.shp", "NAME") << ", "
+                                      << feature_layer("Дороги", "roads.shp", "NAME") << "]}]}";
+  return folder;
+}
+
+const std::string kOpenDocumentRefused =
+    "[Ошибка!] Папка результата содержит открытый документ карты (cross.mxd): результат записался бы поверх "
+    "него. Выберите другую папку.";
+
+// A refused cut into the earlier result's folder adds nothing to it.
+void earlier_result_kept(const Sandbox& s, const fs::path&) {
+  EXPECT_EQ(files_under(s.root() / "earlier").size(), 11u);  // two shapefiles of five parts and the document
+}
+
 struct FolderCase {
   std::string name;
   // Writes the inputs; returns the result folder.
@@ -121,29 +145,64 @@ const std::vector<FolderCase>& folder_cases() {
          return s.out();
        },
        "", kFileSizeLimit, 1, {kRunFailed, "cannot save", "cross.mxd\": File too large"}, no_result_document},
-      {"the opened document is the folder's cross.mxd",
+      {"a failed second cut into a folder holding an earlier result",
        [](Sandbox& s) {
-         // A result of an earlier cut, opened and cut again into its own folder.
-         s.write_sheets();
-         write_roads(s.root() / "earlier");
-         fs::copy_file(s.data() / "sheets.shp", s.root() / "earlier" / "sheets.shp");
-         for (const char* ext : {".shx", ".dbf", ".prj", ".cpg"})
-           fs::copy_file(fs::path(s.data() / "sheets").replace_extension(ext),
-                         fs::path(s.root() / "earlier" / "sheets").replace_extension(ext));
-         std::ofstream(s.root() / "earlier" / "cross.mxd")
-             << "{\"format\": \"areaclip-map\", \"version\": 1, \"maps\": [{\"name\": \"Карта\", "
-                "\"spatial_reference\": \"EPSG:32636\", \"layers\": ["
-             << feature_layer("Листы", "sheets.shp", "NAME") << ", " << feature_layer("Дороги", "roads.shp", "NAME")
-             << "]}]}";
+         // The earlier result is whole; the second cut fills the disk midway through roads_1.shp.
+         standard_map(s, 1000, 90);
+         const CutResult first = s.cut();
+         EXPECT_EQ(first.code, 0) << first.err;
+         EXPECT_TRUE(fs::exists(s.out() / "cross.mxd"));
+         return s.out();
+       },
+       "", kFileSizeLimit, 1, {kRunFailed, "roads_1.shp", "File too large"}, nullptr},
+      {"the opened document is the folder's cross.mxd",
+       [](Sandbox& s) { return earlier_result(s, s.root() / "earlier"); }, "earlier/cross.mxd", "", 1,
+       {kOpenDocumentRefused, kRefused}, earlier_result_kept},
+      // The guard compares files, not the texts of their paths.
+      {"the opened document's folder through a symbolic link",
+       [](Sandbox& s) {
+         earlier_result(s, s.root() / "earlier");
+         fs::create_directory_symlink(s.root() / "earlier", s.root() / "link");
+         return s.root() / "link";
+       },
+       "earlier/cross.mxd", "", 1, {kOpenDocumentRefused, kRefused}, earlier_result_kept},
+      {"the opened document's folder through a symbolic link to its parent",
+       [](Sandbox& s) {
+         earlier_result(s, s.root() / "earlier");
+         fs::create_directory_symlink(s.root(), s.root() / "parent link");
+         return s.root() / "parent link" / "earlier";
+       },
+       "earlier/cross.mxd", "", 1, {kOpenDocumentRefused, kRefused}, earlier_result_kept},
+      {"the opened document's folder with .. in the path",
+       [](Sandbox& s) {
+         earlier_result(s, s.root() / "earlier");
+         return s.root() / "data" / ".." / "earlier";
+       },
+       "earlier/cross.mxd", "", 1, {kOpenDocumentRefused, kRefused}, earlier_result_kept},
+      {"the opened document opened through a link, cut into its real folder",
+       [](Sandbox& s) {
+         earlier_result(s, s.root() / "earlier");
+         fs::create_directory_symlink(s.root() / "earlier", s.root() / "link");
          return s.root() / "earlier";
        },
-       "earlier/cross.mxd", "", 1,
-       {"[Ошибка!] Папка результата содержит открытый документ карты (cross.mxd): результат записался бы поверх "
-        "него. Выберите другую папку.",
-        kRefused},
-       [](const Sandbox&, const fs::path& folder) {
-         EXPECT_EQ(files_under(folder).size(), 11u);  // two shapefiles of five parts and the document
+       "link/cross.mxd", "", 1, {kOpenDocumentRefused, kRefused}, earlier_result_kept},
+      {"a folder whose name differs only in letter case from the opened document's",
+       [](Sandbox& s) {
+         earlier_result(s, s.root() / "case" / "Map");
+         return s.root() / "case" / "map";
+       },
+       "case/Map/cross.mxd", "", 0, {},
+       [](const Sandbox& s, const fs::path& folder) {
+         EXPECT_EQ(fixture::read_layer(folder / "roads.shp").count, 2);
+         EXPECT_EQ(files_under(s.root() / "case" / "Map").size(), 11u);
        }},
+      {"the opened document's folder named in another letter case through a link",
+       [](Sandbox& s) {
+         earlier_result(s, s.root() / "case" / "Map");
+         fs::create_directory_symlink(s.root() / "case" / "Map", s.root() / "case" / "MAP");
+         return s.root() / "case" / "MAP";
+       },
+       "case/Map/cross.mxd", "", 1, {kOpenDocumentRefused, kRefused}, nullptr},
       {"the opened document's own folder",
        [](Sandbox& s) {
          // Sources beside the document: the results take other names.
@@ -189,6 +248,8 @@ TEST(BadInputFolder, EveryCaseEndsAsExpected) {
     SCOPED_TRACE(c.name);
     Sandbox s;
     const fs::path folder = c.prepare(s);
+    std::error_code ec;
+    const bool folder_existed = fs::exists(folder, ec);
     const auto before = files_under(s.root());
     const fs::path document = c.document.empty() ? s.document() : s.root() / c.document;
     const CutResult run = s.cut("--layer 'Листы' --feature A", folder, document, c.shell_prefix);
@@ -206,7 +267,11 @@ TEST(BadInputFolder, EveryCaseEndsAsExpected) {
       ASSERT_TRUE(after.count(name)) << name << " is gone";
       EXPECT_TRUE(after.at(name) == content) << name << " changed";
     }
-    std::error_code ec;
+    // A cut that does not succeed leaves nothing behind: no file, no folder it made.
+    if (c.code != 0) {
+      for (const auto& [name, content] : after) EXPECT_TRUE(before.count(name)) << name << " was left behind";
+      if (!folder_existed) EXPECT_FALSE(fs::exists(folder, ec)) << folder << " was left behind";
+    }
     if (c.code != 0 && folder.string().rfind(s.root().string(), 0) == 0 && fs::is_directory(folder, ec)) {
       EXPECT_FALSE(fs::exists(folder / "cross.mxd") && !before.count(fs::relative(folder / "cross.mxd", s.root())));
     }

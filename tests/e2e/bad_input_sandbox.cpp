@@ -1,7 +1,13 @@
 #include "bad_input_sandbox.h"
 
 #include <ogr_srs_api.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include <cstdio>
 #include <cstring>
@@ -196,6 +202,63 @@ CutResult Sandbox::cut(const std::string& options, const fs::path& folder, const
   const int status = pclose(pipe);
   run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.err = fixture::read_file(err);
+  return run;
+}
+
+CutResult Sandbox::cut_interrupted(const std::vector<std::string>& args, const fs::path& folder, int signal_number,
+                                   const std::string& after_output) const {
+  testing_support::TempDir logs;
+  const fs::path err = logs.path() / "stderr.txt";
+  std::vector<std::string> argv_text = {kProgram, "cut", document().string()};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  argv_text.push_back("--folder");
+  argv_text.push_back(folder.string());
+  std::vector<char*> argv;
+  for (std::string& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const std::string registry_setting = "AREACLIP_REGISTRY=" + registry().string();
+
+  int out_pipe[2];
+  if (pipe(out_pipe) != 0) throw std::runtime_error("pipe");
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid == 0) {
+    dup2(out_pipe[1], STDOUT_FILENO);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    const int err_fd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (err_fd >= 0) dup2(err_fd, STDERR_FILENO);
+    if (chdir(root().c_str()) != 0) _exit(127);
+    putenv(const_cast<char*>(registry_setting.c_str()));
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  CutResult run;
+  bool sent = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  for (;;) {
+    struct pollfd p = {out_pipe[0], POLLIN, 0};
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      break;
+    }
+    if (poll(&p, 1, 200) <= 0) continue;
+    char buffer[4096];
+    const ssize_t n = read(out_pipe[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    run.out.append(buffer, static_cast<size_t>(n));
+    if (!sent && run.out.find(after_output) != std::string::npos) {
+      kill(pid, signal_number);
+      sent = true;
+    }
+  }
+  close(out_pipe[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
+  run.err = fixture::read_file(err);
+  if (!sent) run.err += "\n(test: the signal was never sent)";
   return run;
 }
 

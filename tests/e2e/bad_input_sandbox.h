@@ -81,6 +81,11 @@ class Sandbox {
   // (shell commands such as limits). Killed after a minute: a hang shows as a failed code.
   CutResult cut(const std::string& options = "--layer 'Листы' --feature A", const fs::path& folder = {},
           const fs::path& document = {}, const std::string& shell_prefix = "") const;
+  // `areaclip cut DOC ARGS... --folder FOLDER` run directly (no shell), sent `signal_number`
+  // once its standard output holds `after_output`. code is minus the signal's number when
+  // the program died of a signal rather than exiting; killed after a minute.
+  CutResult cut_interrupted(const std::vector<std::string>& args, const fs::path& folder, int signal_number,
+                            const std::string& after_output) const;
 
  private:
   testing_support::TempDir dir_;
