@@ -2,21 +2,19 @@
 // cut to one polygon, and what lands on disk is read back with GDAL.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
-#include <gis/application.h>
 #include <gis/document.h>
 #include <gis/gis.h>
-#include <toolkit/tobject.h>
 #include <win32/com_object.h>
-#include <win32/paths.h>
 #include <win32/text.h>
 
-#include "extension/vot_arcmap_areaclip_exec.h"
+#include "cut_session.h"
 #include "fixture.h"
 #include "support/com_test.h"
-#include "support/map_layers.h"
 
 namespace {
 
@@ -29,14 +27,6 @@ using win32::ComPtr;
 // The text every layer's progress line starts with, in Windows-1251.
 const std::string kProcessing = "\xCE\xE1\xF0\xE0\xE1\xE0\xF2\xFB\xE2\xE0\xE5\xF2\xF1\xFF: ";
 
-class ProgressRecorder : public TObject, public Tvo_arcmap_areaclip_progress {
- public:
-  void set_progress_text(const std::string& text) override { texts.push_back(text); }
-  void set_progress_position(int percent) override { positions.push_back(percent); }
-  std::vector<std::string> texts;
-  std::vector<int> positions;
-};
-
 // Map coordinates: EPSG:32636 around (500000, 6000000); the cutting square is 0..1000.
 std::string at(double x, double y) { return std::to_string(500000 + x) + " " + std::to_string(6000000 + y); }
 std::string square(double x0, double y0, double x1, double y1) {
@@ -48,6 +38,11 @@ std::string line(std::vector<std::pair<double, double>> points) {
   for (size_t i = 0; i < points.size(); ++i) s += (i ? "," : "") + at(points[i].first, points[i].second);
   return s + ")";
 }
+
+// The 22 layer codes a dataset name may begin with.
+const char* const kLayerCodes[] = {"BASE", "OVER", "RMET", "ALTR", "TECT", "STRC", "ISLN", "VOLC",
+                                   "TECH", "BEDD", "ROBS", "OOBS", "STRA", "PETR", "DRUD", "DPLC",
+                                   "PANN", "CHEM", "PHYS", "MFA2", "SECT", "DNET"};
 
 class CutRun : public testing::Test {
  protected:
@@ -137,31 +132,10 @@ class CutRun : public testing::Test {
 
   // Opens the document and runs a cut to feature oid of layer into folder.
   int cut(const std::string& layer_name, LONG oid, const fs::path& folder) {
-    app_ = gis::CreateApplication({(dir_.path() / "templates").string()});
-    Bstr path = Bstr::from_utf8(doc_path().string());
-    EXPECT_EQ(app_->OpenDocument(path.get()), S_OK);
-    ComPtr<IDocument> document;
-    app_->get_Document(document.put());
-    ComPtr<IMxDocument> mx = document.as<IMxDocument>();
-    ComPtr<IMap> map;
-    mx->get_FocusMap(map.put());
-    ComPtr<IFeatureLayer> layer = testing_support::layer_named(map.get(), layer_name).as<IFeatureLayer>();
-    EXPECT_TRUE(layer) << layer_name;
-    ComPtr<IFeatureClass> feature_class;
-    if (layer) layer->get_FeatureClass(feature_class.put());
-    ComPtr<IFeature> feature;
-    if (feature_class) feature_class->GetFeature(oid, feature.put());
-    EXPECT_TRUE(feature);
-
-    Tvo_arcmap_areaclip_params params;
-    params.set_owner(&progress_);
-    params.set_application(app_.get());
-    params.set_document(mx.get());
-    params.get_pgnobj()->set_feature(feature.get());
-    std::string f = win32::posix_path_to_ansi(folder.string());
-    params.get_newmap()->set_folder(f);
-    params.get_newmap()->set_map_path(f + "\\cross.mxd");
-    return execute_cut(&params);
+    cut_session::OpenDocument open = cut_session::open(doc_path(), dir_.path() / "templates");
+    app_ = open.app;
+    ComPtr<IFeature> feature = cut_session::feature_of(open.focus_map.get(), layer_name, oid);
+    return cut_session::run_cut(app_.get(), open.document.get(), feature.get(), folder, &progress_);
   }
 
   // The saved result document's feature layers: name → source path.
@@ -190,7 +164,7 @@ class CutRun : public testing::Test {
   testing_support::TempDir dir_;
   fs::path data_;
   ComPtr<IApplication> app_;
-  ProgressRecorder progress_;
+  cut_session::ProgressRecorder progress_;
   long alive_ = 0;
 };
 
@@ -200,21 +174,20 @@ TEST_F(CutRun, ClipsEveryFeatureLayerIntoItsShapefile) {
 
   auto roads = fixture::read_layer(out() / "roads.shp");
   ASSERT_TRUE(roads.exists);
-  EXPECT_EQ(roads.count, 3);
+  ASSERT_EQ(roads.count, 3);
   EXPECT_NEAR(roads.total_length, 1000 + 600 + 500 + 500, 1e-6);
   EXPECT_EQ(roads.rows[0].at("NAME"), "\xD0\xB0\xD0\xB1");  // Cyrillic text kept (UTF-8 on disk)
   EXPECT_EQ(roads.rows[0].at("LANES"), "2");
   EXPECT_NE(roads.wkt[2].find("MULTILINESTRING"), std::string::npos) << roads.wkt[2];
 
   auto geology = fixture::read_layer(out() / "geology.shp");
-  EXPECT_EQ(geology.count, 2);
+  ASSERT_EQ(geology.count, 2);
   EXPECT_NEAR(geology.total_area, 40000 + 10000, 1e-6);
   EXPECT_EQ(geology.rows[1].at("KIND"), "sand");
   EXPECT_EQ(geology.rows[1].at("AREA_M").substr(0, 10), "12345678.5");
 
   auto wells = fixture::read_layer(out() / "wells_wgs.shp");
-  EXPECT_EQ(wells.count, 1);
-  ASSERT_EQ(wells.wkt.size(), 1u);
+  ASSERT_EQ(wells.count, 1);
   EXPECT_NE(wells.wkt[0].find("5005"), std::string::npos) << "projected into the map's system: " << wells.wkt[0];
   EXPECT_NE(wells.srs_wkt.find("UTM zone 36N"), std::string::npos);
 
@@ -255,9 +228,43 @@ TEST_F(CutRun, ResultDocumentPointsAtTheClippedData) {
   EXPECT_NE(saved.find("overview far"), std::string::npos) << "other data frames keep their graphics";
 }
 
+TEST_F(CutRun, EveryLayerCodeLeadsToItsFolder) {
+  // Dataset name -> the folder its shapefile lands in ("" for the result folder itself).
+  std::vector<std::pair<std::string, std::string>> expected;
+  for (const std::string code : kLayerCodes) {
+    std::string lower = code;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    expected.push_back({code + "_upper", code});
+    expected.push_back({lower + "_lower", code});
+  }
+  // Names that only look like a code.
+  for (const char* name : {"DNE_x", "DNEX_x", "BASIN", "xDNET_x", "_BASE_x", "DNET"}) expected.push_back({name, ""});
+
+  std::string layers = feature_layer("sheets", "data/sheets.shp");
+  for (const auto& [name, folder] : expected) {
+    fixture::write_layer(data_ / (name + ".shp"), wkbPoint, 32636, {{"N", OFTInteger, 3}},
+                         {{"POINT (" + at(500, 500) + ")", {"1"}}});
+    layers += ",\n" + feature_layer(name, "data/" + name + ".shp");
+  }
+  write_document(layers);
+  ASSERT_EQ(cut("sheets", 0, out()), 0);
+
+  auto sources = result_sources();
+  for (const auto& [name, folder] : expected) {
+    SCOPED_TRACE(name);
+    const fs::path path = (folder.empty() ? out() : out() / folder) / (name + ".shp");
+    EXPECT_EQ(fixture::read_layer(path).count, 1) << path;
+    EXPECT_EQ(fs::path(sources[name]), path);
+  }
+  std::set<std::string> folders;
+  for (const auto& entry : fs::directory_iterator(out()))
+    if (entry.is_directory()) folders.insert(entry.path().filename().string());
+  EXPECT_EQ(folders, std::set<std::string>(std::begin(kLayerCodes), std::end(kLayerCodes)));
+}
+
 TEST_F(CutRun, ReportsProgressPerLayerAndFeature) {
   ASSERT_EQ(cut("sheets", 0, out()), 0);
-  ASSERT_FALSE(progress_.texts.empty());
+  ASSERT_GE(progress_.texts.size(), 2u);
   EXPECT_EQ(progress_.texts[0], kProcessing + "sheets");
   EXPECT_EQ(progress_.texts[1], kProcessing + "roads");
   // sheets has 2 features, roads 4: 50, 100, then 25, 50, 75, 100.
@@ -272,6 +279,7 @@ TEST_F(CutRun, SevenFeaturesReportSevenSteps) {
   fixture::write_layer(data_ / "seven.shp", wkbPoint, 32636, {{"N", OFTInteger, 3}}, seven);
   write_document(feature_layer("sheets", "data/sheets.shp") + "," + feature_layer("seven", "data/seven.shp"));
   ASSERT_EQ(cut("sheets", 0, out()), 0);
+  ASSERT_GE(progress_.positions.size(), 7u);
   std::vector<int> last(progress_.positions.end() - 7, progress_.positions.end());
   EXPECT_EQ(last, (std::vector<int>{14, 28, 42, 57, 71, 85, 100}));
   EXPECT_EQ(fixture::read_layer(out() / "seven.shp").count, 7);

@@ -2,6 +2,7 @@
 // holders' reference counting, without a GIS behind them.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 
@@ -26,15 +27,35 @@ TEST(Progress, PercentIsTruncatedAndSafeFromOverflow) {
   EXPECT_EQ(seven, std::vector<int>({14, 28, 42, 57, 71, 85, 100}));
 }
 
-TEST(Naming, CodeFolders) {
+// The 22 layer codes a dataset name may begin with.
+const char* const kLayerCodes[] = {"BASE", "OVER", "RMET", "ALTR", "TECT", "STRC", "ISLN", "VOLC",
+                                   "TECH", "BEDD", "ROBS", "OOBS", "STRA", "PETR", "DRUD", "DPLC",
+                                   "PANN", "CHEM", "PHYS", "MFA2", "SECT", "DNET"};
+
+TEST(Naming, EveryCodeInAnyCaseLeadsToItsFolder) {
   Tvo_arcmap_areaclip_execute run;
-  EXPECT_EQ(run.code_folder_name("base_rivers"), "BASE\\base_rivers");
-  EXPECT_EQ(run.code_folder_name("BASE_geology"), "BASE\\BASE_geology");
-  EXPECT_EQ(run.code_folder_name("tect_faults"), "TECT\\tect_faults");
-  EXPECT_EQ(run.code_folder_name("Mfa2x"), "MFA2\\Mfa2x");
-  EXPECT_EQ(run.code_folder_name("BASE"), "BASE");    // 4 characters: no folder
-  EXPECT_EQ(run.code_folder_name("BASIN"), "BASIN");  // no code
+  for (const std::string code : kLayerCodes) {
+    SCOPED_TRACE(code);
+    std::string lower = code, mixed = code;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    mixed[1] = lower[1];
+    mixed[3] = lower[3];
+    EXPECT_EQ(run.code_folder_name(code + "_rivers"), code + "\\" + code + "_rivers");
+    EXPECT_EQ(run.code_folder_name(lower + "_rivers"), code + "\\" + lower + "_rivers");
+    EXPECT_EQ(run.code_folder_name(mixed + "x"), code + "\\" + mixed + "x");
+    // The code alone, and names that only begin like it, stay where they are.
+    EXPECT_EQ(run.code_folder_name(code), code);
+    EXPECT_EQ(run.code_folder_name(lower), lower);
+    EXPECT_EQ(run.code_folder_name(code.substr(0, 3) + "_rivers"), code.substr(0, 3) + "_rivers");
+    EXPECT_EQ(run.code_folder_name("x" + code + "_rivers"), "x" + code + "_rivers");
+  }
+}
+
+TEST(Naming, NamesWithoutACodeStay) {
+  Tvo_arcmap_areaclip_execute run;
+  EXPECT_EQ(run.code_folder_name("BASIN"), "BASIN");
   EXPECT_EQ(run.code_folder_name("geology"), "geology");
+  EXPECT_EQ(run.code_folder_name("BAS"), "BAS");
   EXPECT_EQ(run.code_folder_name(""), "");
 }
 
@@ -127,6 +148,7 @@ TEST(Records, ListOwnsItsRecords) {
   EXPECT_EQ(list.count(), 0);
   Tvo_arcmap_areaclip_lr* first = list.add();
   list.add()->set_file_name("x");
+  ASSERT_EQ(list.count(), 2);
   EXPECT_EQ(list.get(0), first);
   EXPECT_FALSE(first->is_done());
   EXPECT_EQ(first->get_file_name(), "");
