@@ -22,7 +22,7 @@ TEST(ArcgisLayersVector, AddsFindsAndReleasesItsReferences) {
     layers.add(a.as_layer());
     layers.add(b.as_layer());
     layers.add(a.as_layer());
-    EXPECT_EQ(layers.count(), 3);
+    ASSERT_EQ(layers.count(), 3);
     EXPECT_EQ(ref_count(a.object.get()), 3u);
     EXPECT_EQ(layers.find(a.as_layer()), 0);
     EXPECT_EQ(layers.find(b.as_layer()), 1);
@@ -42,6 +42,7 @@ TEST(ArcgisIdVector, FindsTheFirstMatch) {
   ids.add(5);
   ids.add(0);
   ids.add(5);
+  ASSERT_EQ(ids.count(), 3);
   EXPECT_EQ(ids.find(5), 0);
   EXPECT_EQ(ids.find(0), 1);
   EXPECT_EQ(ids.find(-1), -1);

@@ -130,7 +130,9 @@ TEST_F(Flash, PointBlinksAsAWhiteCircleOfSizeFive) {
   EXPECT_EQ(s.style, esriSMSCircle);
   EXPECT_EQ(s.size, 5.0);
   EXPECT_FALSE(s.outline);
-  EXPECT_EQ(calls()[2].xmin, 500500);
+  std::vector<DisplayCall> c = calls();
+  ASSERT_EQ(c.size(), 9u);
+  EXPECT_EQ(c[2].xmin, 500500);
 }
 
 TEST_F(Flash, PolylineBlinksAsAWhiteLineOfWidthThree) {
@@ -154,8 +156,10 @@ TEST_F(Flash, PolygonBlinksAsAWhiteFillWithAWhiteOutline) {
   EXPECT_EQ(s.outline_rgb, 0xFFFFFF);
   EXPECT_EQ(s.outline_style, esriSLSSolid);
   EXPECT_EQ(s.outline_width, 3.0);
-  EXPECT_EQ(calls()[7].xmin, 505000);
-  EXPECT_EQ(calls()[7].xmax, 506000);
+  std::vector<DisplayCall> c = calls();
+  ASSERT_EQ(c.size(), 9u);
+  EXPECT_EQ(c[7].xmin, 505000);
+  EXPECT_EQ(c[7].xmax, 506000);
 }
 
 // A feature of the sheets whose shape is replaced by a geometry of the given class.
