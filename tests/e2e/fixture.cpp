@@ -90,6 +90,16 @@ LayerContents read_layer(const std::filesystem::path& path) {
   return out;
 }
 
+bool layer_extent(const std::filesystem::path& path, OGREnvelope* extent) {
+  GDALAllRegister();
+  GDALDatasetH ds = GDALOpenEx(path.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+  if (!ds) return false;
+  OGRLayerH layer = GDALDatasetGetLayer(ds, 0);
+  bool read = layer && OGR_L_GetExtent(layer, extent, TRUE) == OGRERR_NONE;
+  GDALClose(ds);
+  return read;
+}
+
 void utm36_to_lonlat(double x, double y, double* lon, double* lat) {
   OGRSpatialReferenceH utm = OSRNewSpatialReference(nullptr);
   OGRSpatialReferenceH geo = OSRNewSpatialReference(nullptr);

@@ -44,6 +44,9 @@ struct LayerContents {
 };
 LayerContents read_layer(const std::filesystem::path& path);
 
+// The extent of a layer's features; false when the layer cannot be read.
+bool layer_extent(const std::filesystem::path& path, OGREnvelope* extent);
+
 // Longitude and latitude of a point given in EPSG:32636.
 void utm36_to_lonlat(double x, double y, double* lon, double* lat);
 
