@@ -29,6 +29,28 @@ HRESULT put_wide(const Tvo_arcgis_text& text, Setter setter) {
   return hr;
 }
 
+// Calls visit(i, j, target_field, name) for every field i of source_fields that
+// target_fields finds by its name, as its field j.
+template <class Visit>
+void for_each_field_found(const TComInterface<IFields>& source_fields, const TComInterface<IFields>& target_fields,
+                          Visit visit) {
+  LONG count = 0;
+  source_fields->get_FieldCount(&count);
+  for (LONG i = 0; i < count; ++i) {
+    TComInterface<IField> source_field;
+    source_fields->get_Field(i, &source_field);
+    if (!source_field) continue;
+    Tvo_bstr name;
+    source_field->get_Name(&name);
+    LONG j = -1;
+    target_fields->FindField(name.get(), &j);
+    if (j < 0) continue;
+    TComInterface<IField> target_field;
+    target_fields->get_Field(j, &target_field);
+    if (target_field) visit(i, j, target_field, name.get());
+  }
+}
+
 }  // namespace
 
 Tvo_arcgis_text wide_text(BSTR text) { return text ? Tvo_arcgis_text(text, SysStringLen(text)) : Tvo_arcgis_text(); }
@@ -161,23 +183,10 @@ Tvo_arcgis_field_names result_field_names(TComInterface<IFeatureClass> source, T
   source->get_Fields(&source_fields);
   target->get_Fields(&target_fields);
   if (!source_fields || !target_fields) return names;
-  LONG count = 0;
-  source_fields->get_FieldCount(&count);
-  for (LONG i = 0; i < count; ++i) {
-    TComInterface<IField> field;
-    source_fields->get_Field(i, &field);
-    if (!field) continue;
-    Tvo_bstr name;
-    field->get_Name(&name);
-    LONG j = -1;
-    target_fields->FindField(name.get(), &j);
-    if (j < 0) continue;
-    TComInterface<IField> target_field;
-    target_fields->get_Field(j, &target_field);
+  for_each_field_found(source_fields, target_fields, [&](LONG, LONG, TComInterface<IField>& target_field, BSTR name) {
     Tvo_bstr target_name;
-    if (target_field && SUCCEEDED(target_field->get_Name(&target_name)))
-      names[wide_text(name.get())] = wide_text(target_name.get());
-  }
+    if (SUCCEEDED(target_field->get_Name(&target_name))) names[wide_text(name)] = wide_text(target_name.get());
+  });
   return names;
 }
 
@@ -343,28 +352,15 @@ void copy_attribute_values(TComInterface<IFeature> source, TComInterface<IFeatur
   source->get_Fields(&source_fields);
   target->get_Fields(&target_fields);
   if (!source_fields || !target_fields) return;
-  LONG count = 0;
-  source_fields->get_FieldCount(&count);
-  for (LONG i = 0; i < count; ++i) {
-    TComInterface<IField> source_field;
-    source_fields->get_Field(i, &source_field);
-    if (!source_field) continue;
-    Tvo_bstr name;
-    source_field->get_Name(&name);
-    LONG j = -1;
-    target_fields->FindField(name.get(), &j);
-    if (j < 0) continue;
-    TComInterface<IField> target_field;
-    target_fields->get_Field(j, &target_field);
-    if (!target_field) continue;
+  for_each_field_found(source_fields, target_fields, [&](LONG i, LONG j, TComInterface<IField>& target_field, BSTR) {
     VARIANT_BOOL editable = VARIANT_FALSE;
     esriFieldType type = esriFieldTypeGeometry;
     target_field->get_Editable(&editable);
     target_field->get_Type(&type);
-    if (!editable || type == esriFieldTypeGeometry) continue;
+    if (!editable || type == esriFieldTypeGeometry) return;
     VARIANT value;
     VariantInit(&value);
     if (SUCCEEDED(source->get_Value(i, &value))) target->put_Value(j, value);
     VariantClear(&value);
-  }
+  });
 }

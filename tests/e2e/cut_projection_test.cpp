@@ -46,34 +46,6 @@ std::string rectangle(double x0, double y0, double x1, double y1) {
 int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
-bool same_class(const std::string& wkt, OGRwkbGeometryType type) {
-  auto starts = [&](const char* prefix) { return wkt.rfind(prefix, 0) == 0; };
-  switch (type) {
-    case wkbPoint: return starts("POINT") || starts("MULTIPOINT");
-    case wkbLineString: return starts("LINESTRING") || starts("MULTILINESTRING");
-    default: return starts("POLYGON") || starts("MULTIPOLYGON");
-  }
-}
-
-// The same-class features of a result: their count, ids, and length and area sums.
-struct Summary {
-  long count = 0;
-  std::set<std::string> ids;
-  double length = 0, area = 0;
-};
-
-Summary summarize(const fixture::LayerContents& c, OGRwkbGeometryType type) {
-  Summary s;
-  for (size_t i = 0; i < c.wkt.size() && i < c.rows.size(); ++i) {
-    if (!same_class(c.wkt[i], type)) continue;
-    ++s.count;
-    s.ids.insert(c.rows[i].at("ID"));
-  }
-  s.length = c.total_length;
-  s.area = c.total_area;
-  return s;
-}
-
 // Data layers around the cutting sheet, in map coordinates: lines, polygons and points
 // inside it, across its edges and outside it.
 struct DataLayer {
@@ -182,9 +154,9 @@ TEST_P(CutProjection, AgreesWithOgr2ogrOnTheProjectedSheet) {
     fixture::LayerContents ours_read = fixture::read_layer(out / (layer.name + ".shp"));
     ASSERT_TRUE(ours_read.exists);
     EXPECT_NE(ours_read.srs_wkt.find("UTM zone 36N"), std::string::npos) << ours_read.srs_wkt;
-    Summary ours = summarize(ours_read, layer.type);
+    fixture::SameClassSummary ours = fixture::summarize_same_class(ours_read, layer.type);
     EXPECT_EQ(ours.count, ours_read.count) << "every feature kept is of its layer's class";
-    Summary reference = summarize(fixture::read_layer(theirs), layer.type);
+    fixture::SameClassSummary reference = fixture::summarize_same_class(fixture::read_layer(theirs), layer.type);
     EXPECT_GT(reference.count, 0);
     EXPECT_LT(reference.count, static_cast<long>(layer.features.size())) << "some features lie outside";
     EXPECT_EQ(ours.count, reference.count);

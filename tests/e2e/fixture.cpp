@@ -123,4 +123,25 @@ std::string read_file(const std::filesystem::path& path) {
   return s.str();
 }
 
+bool same_class(const std::string& wkt, OGRwkbGeometryType type) {
+  auto starts = [&](const char* prefix) { return wkt.rfind(prefix, 0) == 0; };
+  switch (wkbFlatten(type)) {
+    case wkbPoint: case wkbMultiPoint: return starts("POINT") || starts("MULTIPOINT");
+    case wkbLineString: case wkbMultiLineString: return starts("LINESTRING") || starts("MULTILINESTRING");
+    default: return starts("POLYGON") || starts("MULTIPOLYGON");
+  }
+}
+
+SameClassSummary summarize_same_class(const LayerContents& contents, OGRwkbGeometryType type) {
+  SameClassSummary s;
+  for (size_t i = 0; i < contents.wkt.size() && i < contents.rows.size(); ++i) {
+    if (!same_class(contents.wkt[i], type)) continue;
+    ++s.count;
+    s.ids.insert(contents.rows[i].at("ID"));
+  }
+  s.length = contents.total_length;
+  s.area = contents.total_area;
+  return s;
+}
+
 }  // namespace fixture

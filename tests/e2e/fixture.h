@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,17 @@ LayerContents read_layer(const std::filesystem::path& path);
 
 // The extent of a layer's features; false when the layer cannot be read.
 bool layer_extent(const std::filesystem::path& path, OGREnvelope* extent);
+
+// A result's features of the same class as `type` (points, lines or polygons, single or
+// multi-part), as an ogr2ogr -clipsrc comparison counts them: how many, the values of their
+// ID field, and the length and area sums of the whole layer.
+struct SameClassSummary {
+  long count = 0;
+  std::set<std::string> ids;
+  double length = 0, area = 0;
+};
+bool same_class(const std::string& wkt, OGRwkbGeometryType type);
+SameClassSummary summarize_same_class(const LayerContents& contents, OGRwkbGeometryType type);
 
 // Longitude and latitude of a point given in EPSG:32636.
 void utm36_to_lonlat(double x, double y, double* lon, double* lat);

@@ -18,29 +18,9 @@ std::string bin_dir() { return AREACLIP_BIN_DIR; }
 
 int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 
-bool same_class(const std::string& wkt, const std::string& layer) {
-  if (layer == "points") return wkt.rfind("POINT", 0) == 0 || wkt.rfind("MULTIPOINT", 0) == 0;
-  if (layer == "lines") return wkt.rfind("LINESTRING", 0) == 0 || wkt.rfind("MULTILINESTRING", 0) == 0;
-  return wkt.rfind("POLYGON", 0) == 0 || wkt.rfind("MULTIPOLYGON", 0) == 0;
-}
-
-struct Summary {
-  long count = 0;
-  std::set<std::string> ids;
-  double length = 0, area = 0;
-};
-
-Summary summarize(const fs::path& path, const std::string& layer) {
-  fixture::LayerContents c = fixture::read_layer(path);
-  Summary s;
-  for (size_t i = 0; i < c.wkt.size(); ++i) {
-    if (!same_class(c.wkt[i], layer)) continue;
-    ++s.count;
-    s.ids.insert(c.rows[i].at("ID"));
-  }
-  s.length = c.total_length;
-  s.area = c.total_area;
-  return s;
+// The shape type of a generated layer by its name.
+OGRwkbGeometryType type_of(const std::string& layer) {
+  return layer == "points" ? wkbPoint : layer == "lines" ? wkbLineString : wkbPolygon;
 }
 
 class Ogr2ogrAgreement : public testing::TestWithParam<int> {};
@@ -59,8 +39,8 @@ TEST_P(Ogr2ogrAgreement, SameClassResultsMatch) {
     ASSERT_EQ(run("ogr2ogr -f 'ESRI Shapefile' -clipsrc " + d + "/data/sheets.shp -clipsrcwhere 'ID=" +
                   std::to_string(cutter_fid + 1) + "' " + theirs + " " + d + "/data/" + layer + ".shp"),
               0);
-    Summary a = summarize(d + "/ours/" + layer + ".shp", layer);
-    Summary b = summarize(theirs, layer);
+    const auto a = fixture::summarize_same_class(fixture::read_layer(d + "/ours/" + layer + ".shp"), type_of(layer));
+    const auto b = fixture::summarize_same_class(fixture::read_layer(theirs), type_of(layer));
     EXPECT_GT(a.count, 0);
     EXPECT_EQ(a.count, b.count);
     EXPECT_EQ(a.ids, b.ids);
