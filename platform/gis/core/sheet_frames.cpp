@@ -1,0 +1,282 @@
+// Sheet frames in coordinate systems: the frame as a polygon whose edges follow the
+// graticule (densified in degrees, then projected vertex by vertex), the sheets that a
+// map's features touch, and a layer of frames written with GDAL.
+#include <algorithm>
+#include <cstdio>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include <ogrsf_frmts.h>
+
+#include <win32/com_error.h>
+#include <win32/text.h>
+
+#include "gdal_support.h"
+#include "geometry.h"
+#include "geometry_object.h"
+#include "geometry_ogr.h"
+#include "gis/core.h"
+#include "gis/sheets.h"
+#include "spatial_reference.h"
+
+namespace gis {
+
+namespace {
+
+using core::GeometryState;
+using core::GeomPtr;
+using win32::ComPtr;
+
+// Degrees between the vertices of a densified frame edge, at most.
+constexpr double kStepDegrees = 1.0 / 60.0;
+
+// The points of an edge from (x0, y0) toward (x1, y1), without its end.
+void add_edge(std::vector<double>* xy, double x0, double y0, double x1, double y1) {
+  const double length = std::max(std::fabs(x1 - x0), std::fabs(y1 - y0));
+  const int steps = std::max(1, static_cast<int>(std::ceil(length / kStepDegrees - 1e-9)));
+  for (int i = 0; i < steps; ++i) {
+    const double t = static_cast<double>(i) / steps;
+    xy->push_back(x0 + (x1 - x0) * t);
+    xy->push_back(y0 + (y1 - y0) * t);
+  }
+}
+
+// A closed ring around the corners, clockwise (the shell orientation of the object model),
+// every edge densified.
+GeomPtr densified_frame(const SheetCorners& c) {
+  std::vector<double> xy;
+  add_edge(&xy, c.west, c.south, c.west, c.north);
+  add_edge(&xy, c.west, c.north, c.east, c.north);
+  add_edge(&xy, c.east, c.north, c.east, c.south);
+  add_edge(&xy, c.east, c.south, c.west, c.south);
+  xy.push_back(xy[0]);
+  xy.push_back(xy[1]);
+  GEOSContextHandle_t h = core::geos();
+  const unsigned n = static_cast<unsigned>(xy.size() / 2);
+  GEOSCoordSequence* seq = GEOSCoordSeq_create_r(h, n, 2);
+  if (!seq) win32::throw_hr(E_OUTOFMEMORY, "GEOS: no coordinate sequence");
+  for (unsigned i = 0; i < n; ++i) GEOSCoordSeq_setXY_r(h, seq, i, xy[2 * i], xy[2 * i + 1]);
+  GEOSGeometry* ring = GEOSGeom_createLinearRing_r(h, seq);
+  if (!ring) win32::throw_hr(E_FAIL, "GEOS: " + core::geos_last_error());
+  return core::geos_checked(GEOSGeom_createPolygon_r(h, ring, nullptr, 0), "frame polygon");
+}
+
+// The frame as a polygon in `target`; throws ComError.
+ComPtr<IGeometry> frame_in(const MapSheet& sheet, ISpatialReference* geographic, ISpatialReference* target) {
+  if (!geographic || !core::core_sr(geographic)) win32::throw_hr(E_INVALIDARG, "no geographic system for the sheet's degrees");
+  ComPtr<IGeometry> polygon = core::make_geometry(esriGeometryPolygon, densified_frame(sheet.corners), geographic);
+  if (target) core::project_state(*core::state_of(polygon.get()), target);
+  return polygon;
+}
+
+std::string message_of(const std::exception& e) { return e.what(); }
+
+bool fail(std::string* error, const std::string& message) {
+  if (error) *error = message;
+  return false;
+}
+
+// The thread's error description for a failed call, or its code.
+std::string failed_call(HRESULT hr) {
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.put()) == S_OK && info) {
+    win32::Bstr description;
+    info->GetDescription(description.put());
+    if (!description.utf8().empty()) return description.utf8();
+  }
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+  return code;
+}
+
+int system_id(ISpatialReference* sr) {
+  ICoreSpatialReference* core = core::core_sr(sr);
+  return core ? core->system_id() : 0;
+}
+
+// A GEOS geometry of the points (a point for one, else a line through them).
+GeomPtr through(const std::vector<double>& xy) {
+  GEOSContextHandle_t h = core::geos();
+  const unsigned n = static_cast<unsigned>(xy.size() / 2);
+  GEOSCoordSequence* seq = GEOSCoordSeq_create_r(h, n, 2);
+  if (!seq) win32::throw_hr(E_OUTOFMEMORY, "GEOS: no coordinate sequence");
+  for (unsigned i = 0; i < n; ++i) GEOSCoordSeq_setXY_r(h, seq, i, xy[2 * i], xy[2 * i + 1]);
+  return core::geos_checked(n == 1 ? GEOSGeom_createPoint_r(h, seq) : GEOSGeom_createLineString_r(h, seq), "outline");
+}
+
+// The shape's bounds in degrees on `geographic`: the outline of the bounds, densified, projected.
+bool bounds_in_degrees(const GeometryState& shape, ISpatialReference* sr, ISpatialReference* geographic,
+                       SheetCorners* out) {
+  core::Bounds b;
+  if (!shape.bounds(&b)) return false;
+  if (system_id(sr) != system_id(geographic)) {
+    constexpr int kSteps = 16;
+    std::vector<double> xy;
+    if (b.xmax == b.xmin && b.ymax == b.ymin) {
+      xy = {b.xmin, b.ymin};
+    } else {
+      const double dx = (b.xmax - b.xmin) / kSteps, dy = (b.ymax - b.ymin) / kSteps;
+      for (int i = 0; i < kSteps; ++i) xy.insert(xy.end(), {b.xmin, b.ymin + dy * i});
+      for (int i = 0; i < kSteps; ++i) xy.insert(xy.end(), {b.xmin + dx * i, b.ymax});
+      for (int i = 0; i < kSteps; ++i) xy.insert(xy.end(), {b.xmax, b.ymax - dy * i});
+      for (int i = 0; i <= kSteps; ++i) xy.insert(xy.end(), {b.xmax - dx * i, b.ymin});
+    }
+    GeometryState moved(xy.size() == 2 ? esriGeometryPoint : esriGeometryPolyline);
+    moved.set(through(xy));
+    moved.set_sr(sr);
+    core::project_state(moved, geographic);
+    if (!moved.bounds(&b)) return false;
+  }
+  *out = SheetCorners{b.xmin, b.ymin, b.xmax, b.ymax};
+  return true;
+}
+
+}  // namespace
+
+ComPtr<ISpatialReference> GeographicSystemOf(ISpatialReference* sr, std::string* error) {
+  ICoreSpatialReference* core = core::core_sr(sr);
+  if (!core) {
+    fail(error, sr ? "the coordinate system was not made by the GIS core" : "the map has no coordinate system");
+    return {};
+  }
+  const OGRSpatialReference& srs = core->ogr();
+  if (srs.IsGeographic()) return ComPtr<ISpatialReference>(sr);
+  core::GdalErrorScope errors;
+  std::unique_ptr<OGRSpatialReference, void (*)(OGRSpatialReference*)> geographic(
+      srs.CloneGeogCS(), [](OGRSpatialReference* s) {
+        if (s) s->Release();
+      });
+  if (!geographic) {
+    fail(error, "the coordinate system has no geographic system" +
+                    (errors.failure().empty() ? std::string() : ": " + errors.failure()));
+    return {};
+  }
+  return core::make_spatial_reference(*geographic);
+}
+
+ComPtr<IGeometry> SheetPolygon(const MapSheet& sheet, ISpatialReference* geographic, ISpatialReference* target,
+                               std::string* error) {
+  try {
+    return frame_in(sheet, geographic, target);
+  } catch (const std::exception& e) {
+    fail(error, "the frame of " + sheet.name + " cannot be made: " + message_of(e));
+    return {};
+  }
+}
+
+bool SheetsWithFeatures(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
+                        ISpatialReference* fallback, std::vector<MapSheet>* sheets, std::string* error) {
+  sheets->clear();
+  std::map<std::string, MapSheet> found;
+  try {
+    for (IFeatureClass* feature_class : classes) {
+      if (!feature_class) continue;
+      // Frames projected into one system, by sheet name (kept alive for their prepared form).
+      std::map<std::pair<int, std::string>, ComPtr<IGeometry>> frames;
+      ComPtr<IFeatureCursor> cursor;
+      HRESULT hr = feature_class->Search(nullptr, VARIANT_FALSE, cursor.put());
+      if (FAILED(hr) || !cursor) return fail(error, "cannot read the features: " + failed_call(hr));
+      for (;;) {
+        if (CancelRequested()) return fail(error, "cancelled");
+        ComPtr<IFeature> feature;
+        hr = cursor->NextFeature(feature.put());
+        if (FAILED(hr)) return fail(error, "cannot read a feature: " + failed_call(hr));
+        if (hr != S_OK || !feature) break;
+        ComPtr<IGeometry> shape;
+        feature->get_Shape(shape.put());
+        const GeometryState* state = core::state_of(shape.get());
+        if (!state || state->is_empty()) continue;
+        ISpatialReference* sr = state->sr() ? state->sr() : fallback;
+        if (!sr) return fail(error, "a feature has no coordinate system and the map has none either");
+        SheetCorners degrees;
+        if (!bounds_in_degrees(*state, sr, geographic, &degrees)) continue;
+        for (const MapSheet& candidate : SheetsCovering(scale, degrees)) {
+          if (found.count(candidate.name)) continue;
+          ComPtr<IGeometry>& frame = frames[{system_id(sr), candidate.name}];
+          if (!frame) frame = frame_in(candidate, geographic, sr);
+          const GEOSPreparedGeometry* prepared = core::state_of(frame.get())->prepared_cutter();
+          const char touches = GEOSPreparedIntersects_r(core::geos(), prepared, state->geom());
+          if (touches == 2) win32::throw_hr(E_FAIL, "GEOS intersects: " + core::geos_last_error());
+          if (touches) found.emplace(candidate.name, candidate);
+        }
+      }
+    }
+  } catch (const std::exception& e) {
+    return fail(error, message_of(e));
+  }
+  for (auto& [name, sheet] : found) sheets->push_back(sheet);
+  std::sort(sheets->begin(), sheets->end(), [](const MapSheet& a, const MapSheet& b) {
+    if (a.corners.north != b.corners.north) return a.corners.north > b.corners.north;
+    return a.corners.west < b.corners.west;
+  });
+  return true;
+}
+
+bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheets, ISpatialReference* geographic,
+                     ISpatialReference* target, std::string* error) {
+  namespace fs = std::filesystem;
+  core::gdal_init();
+  const fs::path file(path);
+  std::string ext = file.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const char* driver_name = ext == ".shp" ? "ESRI Shapefile" : ext == ".gpkg" ? "GPKG"
+                            : (ext == ".geojson" || ext == ".json") ? "GeoJSON" : nullptr;
+  if (!driver_name) return fail(error, path + ": give a file ending in .shp, .gpkg, .geojson or .json");
+  std::error_code ec;
+  if (fs::exists(file, ec)) return fail(error, path + " exists already; it is never replaced");
+  if (ext == ".shp") {
+    for (const char* part : {".shx", ".dbf", ".prj", ".cpg"}) {
+      fs::path sibling = file;
+      sibling.replace_extension(part);
+      if (fs::exists(sibling, ec)) return fail(error, sibling.string() + " exists already; it is never replaced");
+    }
+  }
+  GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driver_name);
+  if (!driver) return fail(error, std::string("GDAL has no ") + driver_name + " driver");
+  const ICoreSpatialReference* core = core::core_sr(target);
+  if (!core) return fail(error, "no coordinate system to write the sheets in");
+
+  core::GdalErrorScope errors;
+  bool created = false;
+  try {
+    core::DatasetPtr dataset(driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    if (!dataset) errors.fail(E_FAIL, "cannot create " + path);
+    created = true;
+    std::unique_ptr<OGRSpatialReference, void (*)(OGRSpatialReference*)> srs(core->ogr().Clone(),
+                                                                              [](OGRSpatialReference* s) {
+                                                                                if (s) s->Release();
+                                                                              });
+    const char* shapefile_options[] = {"ENCODING=UTF-8", nullptr};
+    OGRLayer* layer = dataset->CreateLayer(file.stem().string().c_str(), srs.get(), wkbPolygon,
+                                           ext == ".shp" ? const_cast<char**>(shapefile_options) : nullptr);
+    if (!layer) errors.fail(E_FAIL, "cannot create a layer in " + path);
+    OGRFieldDefn name_field("NAME", OFTString);
+    name_field.SetWidth(80);
+    OGRFieldDefn scale_field("SCALE", OFTInteger);
+    if (layer->CreateField(&name_field) != OGRERR_NONE || layer->CreateField(&scale_field) != OGRERR_NONE)
+      errors.fail(E_FAIL, "cannot add the fields to " + path);
+    for (const MapSheet& sheet : sheets) {
+      ComPtr<IGeometry> frame = frame_in(sheet, geographic, target);
+      std::unique_ptr<OGRGeometry> g = core::ogr_from_geos(core::state_of(frame.get())->geom());
+      OGRFeature feature(layer->GetLayerDefn());
+      feature.SetField("NAME", sheet.name.c_str());
+      feature.SetField("SCALE", static_cast<int>(ScaleDenominator(sheet.scale)));
+      feature.SetGeometry(g.get());
+      if (layer->CreateFeature(&feature) != OGRERR_NONE) errors.fail(E_FAIL, "cannot write " + sheet.name + " to " + path);
+    }
+    dataset.reset();
+    if (!errors.failure().empty()) win32::throw_hr(E_FAIL, "cannot write " + path + ": " + errors.failure());
+    return true;
+  } catch (const std::exception& e) {
+    if (created) {
+      CPLPushErrorHandler(CPLQuietErrorHandler);
+      driver->Delete(path.c_str());
+      CPLPopErrorHandler();
+    }
+    return fail(error, message_of(e));
+  }
+}
+
+}  // namespace gis

@@ -1,0 +1,88 @@
+// Map sheets of the topographic series built on the 1:1,000,000 international map: names,
+// corners, the sheets that cover a place, and sheet frames as polygons and layers.
+//
+// The series: 1:1,000,000 sheets are 4° rows lettered A–V from the equator toward either
+// pole and 6° columns numbered 1–60 eastward from 180°; a 1:1,000,000 sheet holds four
+// 1:500,000 sheets А–Г, 36 1:200,000 sheets I–XXXVI or 144 1:100,000 sheets 1–144; a
+// 1:100,000 sheet holds four 1:50,000 sheets А–Г, each four 1:25,000 sheets а–г, each four
+// 1:10,000 sheets 1–4. Every division is counted row by row from the north-west corner.
+// Between 60° and 76° of latitude (north or south) sheets are issued joined in pairs along
+// the parallel, between 76° and 88° in fours (1:200,000 in threes); a joined sheet is named
+// by its first sheet followed by the differing tail of each next one ("P-35,36",
+// "T-45-А,Б,46-А,Б", "T-47-133-А,Б,134-А,Б"). Sheets of the southern hemisphere carry
+// " (Ю.П.)". Names are UTF-8; Latin letters that look like the Cyrillic ones are read as
+// them, and Cyrillic look-alikes of the row letter as the row letter.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <win32/com_ptr.h>
+
+#include "arcobjects/arcobjects.h"
+
+namespace gis {
+
+enum class SheetScale { k1000000, k500000, k200000, k100000, k50000, k25000, k10000 };
+
+// 1000000 for k1000000, …
+long ScaleDenominator(SheetScale scale);
+// "1:50,000".
+std::string ScaleText(SheetScale scale);
+// Reads "1:50000", "1:50 000", "1:50,000" or "50000"; false for scales outside the series.
+bool ParseSheetScale(std::string_view text, SheetScale* scale);
+
+// A sheet's frame in degrees of latitude and longitude (west < east, south < north).
+struct SheetCorners {
+  double west = 0, south = 0, east = 0, north = 0;
+};
+
+struct MapSheet {
+  std::string name;  // as the series writes it
+  SheetScale scale = SheetScale::k1000000;
+  SheetCorners corners;
+};
+
+// The sheet a name denotes. False with *reason set (one line saying what is wrong, such as
+// "row letter 'W' is not one of A–V") when the name is no sheet of the series.
+bool ParseSheetName(std::string_view name, MapSheet* sheet, std::string* reason);
+
+// The sheet of the scale that holds the point (degrees). A point on a sheet's edge belongs
+// to the sheet north-east of it (on the equator: the northern one; on 180°: column 1).
+// False beyond 88° of latitude, where the series has no sheets.
+bool SheetAt(SheetScale scale, double longitude, double latitude, MapSheet* sheet);
+
+// The sheets of the scale that cover the extent (degrees), west to east within rows from
+// north to south. An extent whose west is greater than its east crosses 180°. Parts beyond
+// 88° of latitude are left out.
+std::vector<MapSheet> SheetsCovering(SheetScale scale, const SheetCorners& extent);
+
+// --- frames in coordinate systems ---
+
+// The geographic system of a system's datum (sr itself when it is geographic); empty with
+// *error set for a null or unknown system.
+win32::ComPtr<ISpatialReference> GeographicSystemOf(ISpatialReference* sr, std::string* error = nullptr);
+
+// The sheet's frame as a polygon in `target`: its corners taken as degrees on `geographic`,
+// its edges (parallels and meridians) densified to at most one minute of arc between
+// vertices before projecting, so that the frame follows the graticule in a projected map.
+// Empty with *error set when the frame cannot be projected.
+win32::ComPtr<IGeometry> SheetPolygon(const MapSheet& sheet, ISpatialReference* geographic, ISpatialReference* target,
+                                      std::string* error = nullptr);
+
+// The sheets of the scale that at least one feature of the classes touches, from north to
+// south and west to east. A feature's shape is tested against the frame projected into the
+// shape's own system (`fallback`, the map's, when the shape has none). False with *error
+// set when a feature cannot be read or projected, or when a cancel was requested.
+bool SheetsWithFeatures(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
+                        ISpatialReference* fallback, std::vector<MapSheet>* sheets, std::string* error = nullptr);
+
+// Writes the sheets' frames in `target` as a new polygon layer with the fields NAME (the
+// sheet's name) and SCALE (the denominator). The format follows the extension: .shp
+// (UTF-8 text, with .cpg and .prj), .gpkg, .geojson or .json. Never replaces a file: an
+// existing path is an error. False with *error set on failure, leaving no file behind.
+bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheets, ISpatialReference* geographic,
+                     ISpatialReference* target, std::string* error = nullptr);
+
+}  // namespace gis

@@ -1,0 +1,330 @@
+// Sheet names of the 1:1,000,000 series and its divisions: corners at every scale, joined
+// sheets of high latitudes, the southern hemisphere and 180°, refused names with their
+// reasons, the sheets covering a place, and frames in a Gauss-Kruger system that follow
+// the graticule.
+#include <cmath>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core_test.h"
+#include "gis/sheets.h"
+
+namespace {
+
+using core_test::CoreTest;
+using gis::MapSheet;
+using gis::SheetScale;
+
+// Degrees from degrees, minutes and seconds.
+constexpr double dms(double d, double m = 0, double s = 0) { return d + m / 60 + s / 3600; }
+
+struct CornerCase {
+  const char* name;
+  SheetScale scale;
+  double south, north, west, east;
+  const char* written;  // the name as the series writes it
+};
+
+void expect_corners(const CornerCase& c) {
+  MapSheet sheet;
+  std::string reason;
+  ASSERT_TRUE(gis::ParseSheetName(c.name, &sheet, &reason)) << c.name << ": " << reason;
+  EXPECT_EQ(sheet.name, c.written) << c.name;
+  EXPECT_EQ(sheet.scale, c.scale) << c.name;
+  EXPECT_NEAR(sheet.corners.south, c.south, 1e-9) << c.name;
+  EXPECT_NEAR(sheet.corners.north, c.north, 1e-9) << c.name;
+  EXPECT_NEAR(sheet.corners.west, c.west, 1e-9) << c.name;
+  EXPECT_NEAR(sheet.corners.east, c.east, 1e-9) << c.name;
+}
+
+TEST(MapSheetsTest, CornersOfOrdinarySheetsAtEveryScale) {
+  const CornerCase cases[] = {
+      // The worked examples.
+      {"M-36", SheetScale::k1000000, 48, 52, 30, 36, "M-36"},
+      {"M-36-1", SheetScale::k100000, dms(51, 40), 52, 30, dms(30, 30), "M-36-1"},
+      {"M-36-1-Б", SheetScale::k50000, dms(51, 50), 52, dms(30, 15), dms(30, 30), "M-36-1-Б"},
+      // Computed by hand from the division rules.
+      {"N-37", SheetScale::k1000000, 52, 56, 36, 42, "N-37"},
+      {"A-31", SheetScale::k1000000, 0, 4, 0, 6, "A-31"},
+      {"M-36-Б", SheetScale::k500000, 50, 52, 33, 36, "M-36-Б"},
+      {"M-36-В", SheetScale::k500000, 48, 50, 30, 33, "M-36-В"},
+      {"M-36-I", SheetScale::k200000, dms(51, 20), 52, 30, 31, "M-36-I"},
+      {"N-37-IV", SheetScale::k200000, dms(55, 20), 56, 39, 40, "N-37-IV"},
+      {"M-36-XXXVI", SheetScale::k200000, 48, dms(48, 40), 35, 36, "M-36-XXXVI"},
+      {"N-37-12", SheetScale::k100000, dms(55, 40), 56, dms(41, 30), 42, "N-37-12"},
+      {"M-36-144", SheetScale::k100000, 48, dms(48, 20), dms(35, 30), 36, "M-36-144"},
+      {"F-36-144", SheetScale::k100000, 20, dms(20, 20), dms(35, 30), 36, "F-36-144"},
+      {"M-36-1-А", SheetScale::k50000, dms(51, 50), 52, 30, dms(30, 15), "M-36-1-А"},
+      {"M-36-1-Г", SheetScale::k50000, dms(51, 40), dms(51, 50), dms(30, 15), dms(30, 30), "M-36-1-Г"},
+      {"N-36-41-В", SheetScale::k50000, dms(54, 40), dms(54, 50), 32, dms(32, 15), "N-36-41-В"},
+      {"M-36-1-Б-а", SheetScale::k25000, dms(51, 55), 52, dms(30, 15), dms(30, 22, 30), "M-36-1-Б-а"},
+      {"M-36-1-Б-г", SheetScale::k25000, dms(51, 50), dms(51, 55), dms(30, 22, 30), dms(30, 30), "M-36-1-Б-г"},
+      {"M-36-1-Б-а-1", SheetScale::k10000, dms(51, 57, 30), 52, dms(30, 15), dms(30, 18, 45), "M-36-1-Б-а-1"},
+      {"M-36-1-Б-а-4", SheetScale::k10000, dms(51, 55), dms(51, 57, 30), dms(30, 18, 45), dms(30, 22, 30),
+       "M-36-1-Б-а-4"},
+      {"F-36-144-А-а-4", SheetScale::k10000, dms(20, 15), dms(20, 17, 30), dms(35, 33, 45), dms(35, 37, 30),
+       "F-36-144-А-а-4"},
+  };
+  for (const CornerCase& c : cases) expect_corners(c);
+}
+
+TEST(MapSheetsTest, JoinedSheetsOfEachHighLatitudeBand) {
+  const CornerCase cases[] = {
+      // 60°–76°: pairs at every scale.
+      {"P-35,36", SheetScale::k1000000, 60, 64, 24, 36, "P-35,36"},
+      {"P-47-А,Б", SheetScale::k500000, 62, 64, 96, 102, "P-47-А,Б"},
+      {"P-52-V,VI", SheetScale::k200000, dms(63, 20), 64, 130, 132, "P-52-V,VI"},
+      {"P-47-9,10", SheetScale::k100000, dms(63, 40), 64, 100, 101, "P-47-9,10"},
+      {"P-47-9-А,Б", SheetScale::k50000, dms(63, 50), 64, 100, dms(100, 30), "P-47-9-А,Б"},
+      {"P-47-9-А-а,б", SheetScale::k25000, dms(63, 55), 64, 100, dms(100, 15), "P-47-9-А-а,б"},
+      {"P-47-9-А-а-1,2", SheetScale::k10000, dms(63, 57, 30), 64, 100, dms(100, 7, 30), "P-47-9-А-а-1,2"},
+      {"S-1,2", SheetScale::k1000000, 72, 76, -180, -168, "S-1,2"},
+      // 76°–88°: fours, the 1:200,000 in threes.
+      {"T-45,46,47,48", SheetScale::k1000000, 76, 80, 84, 108, "T-45,46,47,48"},
+      {"T-45-А,Б,46-А,Б", SheetScale::k500000, 78, 80, 84, 96, "T-45-А,Б,46-А,Б"},
+      {"T-47-I,II,III", SheetScale::k200000, dms(79, 20), 80, 96, 99, "T-47-I,II,III"},
+      {"T-47-133,134,135,136", SheetScale::k100000, 76, dms(76, 20), 96, 98, "T-47-133,134,135,136"},
+      {"T-47-133-А,Б,134-А,Б", SheetScale::k50000, dms(76, 10), dms(76, 20), 96, 97, "T-47-133-А,Б,134-А,Б"},
+      {"T-47-12-А-а,б,Б-а,б", SheetScale::k25000, dms(79, 55), 80, dms(101, 30), 102, "T-47-12-А-а,б,Б-а,б"},
+      {"T-47-12-А-а-1,2,б-1,2", SheetScale::k10000, dms(79, 57, 30), 80, dms(101, 30), dms(101, 45),
+       "T-47-12-А-а-1,2,б-1,2"},
+      {"V-1,2,3,4", SheetScale::k1000000, 84, 88, -180, -156, "V-1,2,3,4"},
+  };
+  for (const CornerCase& c : cases) expect_corners(c);
+}
+
+TEST(MapSheetsTest, SouthernHemisphereAndTheAntimeridian) {
+  const CornerCase cases[] = {
+      {"M-36 (Ю.П.)", SheetScale::k1000000, -52, -48, 30, 36, "M-36 (Ю.П.)"},
+      {"M-36(ЮП)", SheetScale::k1000000, -52, -48, 30, 36, "M-36 (Ю.П.)"},
+      {"SM-36", SheetScale::k1000000, -52, -48, 30, 36, "M-36 (Ю.П.)"},
+      {"NM-36", SheetScale::k1000000, 48, 52, 30, 36, "M-36"},
+      // Divisions are counted from the north-west corner: in the south that is the side
+      // toward the equator.
+      {"M-36-1 (Ю.П.)", SheetScale::k100000, dms(-48, -20), -48, 30, dms(30, 30), "M-36-1 (Ю.П.)"},
+      {"M-36-144 (Ю.П.)", SheetScale::k100000, dms(-52, 0), dms(-51, -40), dms(35, 30), 36, "M-36-144 (Ю.П.)"},
+      {"M-36-1-Б (Ю.П.)", SheetScale::k50000, dms(-48, -10), -48, dms(30, 15), dms(30, 30), "M-36-1-Б (Ю.П.)"},
+      {"A-1 (Ю.П.)", SheetScale::k1000000, -4, 0, -180, -174, "A-1 (Ю.П.)"},
+      {"P-35,36 (Ю.П.)", SheetScale::k1000000, -64, -60, 24, 36, "P-35,36 (Ю.П.)"},
+      // Both sides of 180°.
+      {"A-60", SheetScale::k1000000, 0, 4, 174, 180, "A-60"},
+      {"A-1", SheetScale::k1000000, 0, 4, -180, -174, "A-1"},
+      {"U-57,58,59,60", SheetScale::k1000000, 80, 84, 156, 180, "U-57,58,59,60"},
+      {"T-1,2,3,4", SheetScale::k1000000, 76, 80, -180, -156, "T-1,2,3,4"},
+  };
+  for (const CornerCase& c : cases) expect_corners(c);
+}
+
+TEST(MapSheetsTest, LookAlikeLettersAreReadAsTheSeriesLetters) {
+  const CornerCase cases[] = {
+      {"M-36-1-B", SheetScale::k50000, dms(51, 40), dms(51, 50), 30, dms(30, 15), "M-36-1-В"},          // Latin B
+      {"M-36-1-A-a-1", SheetScale::k10000, dms(51, 57, 30), 52, 30, dms(30, 3, 45), "M-36-1-А-а-1"},    // Latin A, a
+      {"М-36-1-Б", SheetScale::k50000, dms(51, 50), 52, dms(30, 15), dms(30, 30), "M-36-1-Б"},          // Cyrillic М
+      {"m-36-1-б", SheetScale::k50000, dms(51, 50), 52, dms(30, 15), dms(30, 30), "M-36-1-Б"},
+      {"M-36-ІV", SheetScale::k200000, dms(51, 20), 52, 33, 34, "M-36-IV"},                             // Cyrillic І
+      {" P-35, 36 ", SheetScale::k1000000, 60, 64, 24, 36, "P-35,36"},
+      {"M–36–1", SheetScale::k100000, dms(51, 40), 52, 30, dms(30, 30), "M-36-1"},                      // en dashes
+  };
+  for (const CornerCase& c : cases) expect_corners(c);
+}
+
+TEST(MapSheetsTest, NamesThatAreNoSheetsAreRefusedWithTheReason) {
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"", "the name is empty"},
+      {"W-36", "row letter 'W' is not one of A–V"},
+      {"36-M", "must begin with a row letter A–V, not '3'"},
+      {"M", "the column number 1–60 is missing"},
+      {"M-61", "column number 61 is out of range 1–60"},
+      {"M-0", "column number 0 is out of range 1–60"},
+      {"M-3x", "'3x' is not a column number 1–60"},
+      {"M-36-145", "1:100,000 number 145 is out of range 1–144"},
+      {"M-36-XL", "1:200,000 number 'XL' is not one of I–XXXVI"},
+      {"M-36-XXXVII", "1:200,000 number 'XXXVII' is not one of I–XXXVI"},
+      {"M-36-Q", "'Q' is neither a 1:500,000 letter А–Г, a 1:200,000 number I–XXXVI nor a 1:100,000 number 1–144"},
+      {"M-36-Б-А", "a 1:50,000 letter follows a 1:100,000 number, not the 1:500,000 letter 'Б'"},
+      {"M-36-IV-А", "a 1:50,000 letter follows a 1:100,000 number, not the 1:200,000 number 'IV'"},
+      {"M-36-1-Д", "'Д' is not a 1:50,000 letter А–Г"},
+      {"M-36-1-Б-д", "'д' is not a 1:25,000 letter а–г"},
+      {"M-36-1-Б-а-5", "1:10,000 number 5 is out of range 1–4"},
+      {"M-36-1-Б-а-1-2", "nothing may follow the 1:10,000 number"},
+      {"M-36-1-(064)", "1:5,000 and larger scales are not part of this series"},
+      {"M-36--1", "an empty part between dashes"},
+      {"M-35,36", "sheets are joined only beyond 60° of latitude"},
+      {"M-36-1,3", "must follow each other from west to east"},
+      {"M-36-1,2-А", "different scales"},
+      {"M-36,", "an empty part between commas"},
+      {"M-36,M-37", "as long as a whole sheet name"},
+      {"P-35", "between 60° and 76° of latitude 1:1,000,000 sheets are issued in pairs: P-35 is part of P-35,36"},
+      {"P-36,37", "P-36 is part of P-35,36"},
+      {"P-47-9", "1:100,000 sheets are issued in pairs: P-47-9 is part of P-47-9,10"},
+      {"T-47-I,II", "between 76° and 88° of latitude 1:200,000 sheets are issued in threes: T-47-I is part of T-47-I,II,III"},
+      {"T-45,46", "1:1,000,000 sheets are issued in fours: T-45 is part of T-45,46,47,48"},
+      {"T-47-133-А,Б", "1:50,000 sheets are issued in fours: T-47-133-А is part of T-47-133-А,Б,134-А,Б"},
+      {"NM-36 (Ю.П.)", "marked both northern (N) and southern (Ю.П.)"},
+  };
+  for (const auto& c : cases) {
+    MapSheet sheet;
+    std::string reason;
+    EXPECT_FALSE(gis::ParseSheetName(c.name, &sheet, &reason)) << "'" << c.name << "' was read as " << sheet.name;
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << "'" << c.name << "': " << reason;
+  }
+}
+
+TEST(MapSheetsTest, ScalesAreReadInTheUsualSpellings) {
+  SheetScale s = SheetScale::k1000000;
+  EXPECT_TRUE(gis::ParseSheetScale("1:50000", &s));
+  EXPECT_EQ(s, SheetScale::k50000);
+  EXPECT_TRUE(gis::ParseSheetScale("1:1 000 000", &s));
+  EXPECT_EQ(s, SheetScale::k1000000);
+  EXPECT_TRUE(gis::ParseSheetScale("1:25,000", &s));
+  EXPECT_EQ(s, SheetScale::k25000);
+  EXPECT_TRUE(gis::ParseSheetScale("10000", &s));
+  EXPECT_EQ(s, SheetScale::k10000);
+  EXPECT_FALSE(gis::ParseSheetScale("1:300000", &s));
+  EXPECT_FALSE(gis::ParseSheetScale("1:5000", &s));
+  EXPECT_FALSE(gis::ParseSheetScale("fifty", &s));
+  EXPECT_EQ(gis::ScaleText(SheetScale::k200000), "1:200,000");
+}
+
+// Every sheet SheetAt gives holds its point, and its name reads back to the same sheet.
+TEST(MapSheetsTest, TheSheetOfAPointHoldsItAndItsNameReadsBack) {
+  std::mt19937 random(17);
+  std::uniform_real_distribution<double> lon(-180.0, 180.0), lat(-87.99, 87.99);
+  const SheetScale scales[] = {SheetScale::k1000000, SheetScale::k500000, SheetScale::k200000, SheetScale::k100000,
+                               SheetScale::k50000,   SheetScale::k25000,  SheetScale::k10000};
+  for (int i = 0; i < 3000; ++i) {
+    const double x = lon(random), y = lat(random);
+    for (SheetScale scale : scales) {
+      MapSheet at, back;
+      ASSERT_TRUE(gis::SheetAt(scale, x, y, &at)) << x << " " << y;
+      ASSERT_TRUE(at.corners.west <= x && x <= at.corners.east && at.corners.south <= y && y <= at.corners.north)
+          << at.name << " does not hold " << x << " " << y;
+      std::string reason;
+      ASSERT_TRUE(gis::ParseSheetName(at.name, &back, &reason)) << at.name << ": " << reason;
+      EXPECT_EQ(back.name, at.name);
+      EXPECT_EQ(back.scale, scale) << at.name;
+      EXPECT_DOUBLE_EQ(back.corners.west, at.corners.west) << at.name;
+      EXPECT_DOUBLE_EQ(back.corners.north, at.corners.north) << at.name;
+    }
+  }
+}
+
+TEST(MapSheetsTest, PointsOnEdgesBeyond88AndOn180) {
+  MapSheet sheet;
+  ASSERT_TRUE(gis::SheetAt(SheetScale::k1000000, 30.0, 52.0, &sheet));
+  EXPECT_EQ(sheet.name, "N-36");  // an edge belongs to the sheet north-east of it
+  ASSERT_TRUE(gis::SheetAt(SheetScale::k1000000, 30.0, -48.0, &sheet));
+  EXPECT_EQ(sheet.name, "L-36 (Ю.П.)");
+  ASSERT_TRUE(gis::SheetAt(SheetScale::k1000000, 30.0, 0.0, &sheet));
+  EXPECT_EQ(sheet.name, "A-36");
+  ASSERT_TRUE(gis::SheetAt(SheetScale::k1000000, 180.0, 10.0, &sheet));
+  EXPECT_EQ(sheet.name, "C-1");
+  ASSERT_TRUE(gis::SheetAt(SheetScale::k100000, dms(30, 30), dms(51, 40), &sheet));
+  EXPECT_EQ(sheet.name, "M-36-2");
+  EXPECT_FALSE(gis::SheetAt(SheetScale::k1000000, 30.0, 88.0, &sheet));
+  EXPECT_FALSE(gis::SheetAt(SheetScale::k1000000, 30.0, -89.0, &sheet));
+}
+
+std::vector<std::string> names(const std::vector<MapSheet>& sheets) {
+  std::vector<std::string> out;
+  for (const MapSheet& s : sheets) out.push_back(s.name);
+  return out;
+}
+
+TEST(MapSheetsTest, SheetsCoveringAnExtent) {
+  using V = std::vector<std::string>;
+  // Within one sheet, and an extent whose edges lie on sheet edges.
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {31, 49, 32, 50})), V{"M-36"});
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {30, 48, 36, 52})), V{"M-36"});
+  // Across the corners of four sheets: north to south, west to east.
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k50000, {dms(30, 10), dms(51, 45), dms(30, 20), dms(51, 55)})),
+            (V{"M-36-1-А", "M-36-1-Б", "M-36-1-В", "M-36-1-Г"}));
+  // Across 180°.
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {179, 10, -179, 11})), (V{"C-60", "C-1"}));
+  // Across the equator.
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {31, -1, 32, 1})), (V{"A-36", "A-36 (Ю.П.)"}));
+  // Joined sheets are listed once.
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {25, 61, 35, 62})), V{"P-35,36"});
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k200000, {96.5, 79.5, 97.5, 79.6})), V{"T-47-I,II,III"});
+  // Nothing beyond 88°.
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {0, 88.5, 1, 89})), V{});
+}
+
+// A 1:1,000,000 sheet framed in a Gauss-Kruger zone keeps exactly the points of a lon/lat
+// grid inside its graticule: the frame's parallels are curves there, and the grid comes
+// within 0.02° of every edge.
+class SheetFrameTest : public CoreTest {};
+
+TEST_F(SheetFrameTest, AFrameInGaussKrugerHoldsExactlyTheGridPointsInsideTheSheet) {
+  std::string error;
+  win32::ComPtr<ISpatialReference> pulkovo = gis::SpatialReferenceFromText("EPSG:4284", &error);
+  win32::ComPtr<ISpatialReference> zone6 = gis::SpatialReferenceFromText("EPSG:28406", &error);
+  ASSERT_TRUE(pulkovo && zone6) << error;
+  win32::ComPtr<ISpatialReference> geographic = gis::GeographicSystemOf(zone6.get(), &error);
+  ASSERT_TRUE(geographic) << error;
+
+  MapSheet sheet;
+  ASSERT_TRUE(gis::ParseSheetName("M-36", &sheet, &error)) << error;
+  win32::ComPtr<IGeometry> frame = gis::SheetPolygon(sheet, geographic.get(), zone6.get(), &error);
+  ASSERT_TRUE(frame) << error;
+
+  std::string points = "MULTIPOINT (";
+  std::set<std::pair<long, long>> inside;  // hundredths of a degree
+  int count = 0;
+  for (int i = 0; i <= 101; ++i) {
+    for (int j = 0; j <= 151; ++j) {
+      const long lat100 = 4798 + 4 * i, lon100 = 2998 + 4 * j;
+      points += (count++ ? ", " : "") + std::to_string(lon100 / 100.0) + " " + std::to_string(lat100 / 100.0);
+      if (lat100 > 4800 && lat100 < 5200 && lon100 > 3000 && lon100 < 3600) inside.insert({lon100, lat100});
+    }
+  }
+  points += ")";
+  win32::ComPtr<IGeometry> grid = core_test::wkt(points, pulkovo.get());
+  ASSERT_TRUE(grid);
+  ASSERT_EQ(grid->Project(zone6.get()), S_OK);
+
+  win32::ComPtr<IGeometry> kept;
+  ASSERT_EQ(frame.as<ITopologicalOperator>()->Intersect(grid.get(), esriGeometry0Dimension, kept.put()), S_OK);
+  ASSERT_TRUE(kept);
+  ASSERT_EQ(kept->Project(pulkovo.get()), S_OK);
+  // "MULTIPOINT ((x y), (x y), …)" or "MULTIPOINT (x y, x y, …)": every pair of numbers.
+  std::set<std::pair<long, long>> got;
+  std::string text = gis::GeometryToWkt(kept.get());
+  for (char& c : text)
+    if (c == '(' || c == ')' || c == ',') c = ' ';
+  std::istringstream numbers(text.substr(text.find(' ')));
+  double x = 0, y = 0;
+  while (numbers >> x >> y) got.insert({std::lround(x * 100), std::lround(y * 100)});
+  EXPECT_EQ(got.size(), inside.size());
+  std::vector<std::pair<long, long>> lost, extra;
+  for (const auto& p : inside)
+    if (!got.count(p)) lost.push_back(p);
+  for (const auto& p : got)
+    if (!inside.count(p)) extra.push_back(p);
+  EXPECT_TRUE(lost.empty()) << lost.size() << " grid points inside the sheet fall outside its frame, first "
+                            << (lost.empty() ? 0 : lost[0].first) << " " << (lost.empty() ? 0 : lost[0].second);
+  EXPECT_TRUE(extra.empty()) << extra.size() << " grid points outside the sheet fall inside its frame";
+}
+
+TEST_F(SheetFrameTest, TheGeographicSystemOfAProjectedMapIsItsDatums) {
+  std::string error;
+  win32::ComPtr<ISpatialReference> utm = gis::SpatialReferenceFromText("EPSG:32636", &error);
+  win32::ComPtr<ISpatialReference> geographic = gis::GeographicSystemOf(utm.get(), &error);
+  ASSERT_TRUE(geographic) << error;
+  win32::ComPtr<ISpatialReference> wgs84 = gis::SpatialReferenceFromText("EPSG:4326", &error);
+  VARIANT_BOOL same = VARIANT_FALSE;
+  ASSERT_EQ(geographic->IsSame(wgs84.get(), &same), S_OK);
+  EXPECT_EQ(same, VARIANT_TRUE) << gis::SpatialReferenceToText(geographic.get());
+  EXPECT_FALSE(gis::GeographicSystemOf(nullptr, &error));
+  EXPECT_NE(error.find("no coordinate system"), std::string::npos) << error;
+}
+
+}  // namespace
