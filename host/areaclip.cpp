@@ -17,6 +17,12 @@ const char kUsage[] =
     "usage:\n"
     "  areaclip cut DOC --layer NAME (--feature LABEL | --feature-id OID) --folder DIR\n"
     "                               cut the open map DOC to one polygon feature into DIR\n"
+    "  areaclip cut DOC --sheet NAME --folder DIR [--sheet-crs CRS]\n"
+    "                               cut it to a map sheet (\"M-36-1-Б\"), its frame kept as a layer\n"
+    "  areaclip cut DOC --all-sheets SCALE --folder DIR [--sheet-crs CRS]\n"
+    "                               cut it once per sheet of SCALE holding features, into DIR/<sheet>/\n"
+    "  areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS]\n"
+    "                               the sheets of SCALE (1:1000000 … 1:10000) holding the map's features\n"
     "  areaclip info DOC            layers, sources, feature counts, renderers, graphics\n"
     "  areaclip render DOC -o FILE [--width PIXELS] [--no-legend]\n"
     "                               map picture (.svg, or .png through rsvg-convert)\n"
@@ -32,6 +38,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"cut", host::cmd_cut},
+    {"sheets", host::cmd_sheets},
     {"info", host::cmd_info},
     {"render", host::cmd_render},
     {"register", host::cmd_register},

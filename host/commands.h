@@ -8,6 +8,7 @@
 namespace host {
 
 int cmd_cut(int argc, char** argv);
+int cmd_sheets(int argc, char** argv);
 int cmd_info(int argc, char** argv);
 int cmd_render(int argc, char** argv);
 int cmd_register(int argc, char** argv);

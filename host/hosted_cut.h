@@ -1,0 +1,54 @@
+// One cut as the host runs it: the document opened as the open document, the command found
+// through the registry and clicked, its dialog answered (cut_dialog_user.h), and the result
+// read back. Ctrl-C and SIGTERM cancel it.
+#pragma once
+
+#include <functional>
+#include <signal.h>
+#include <string>
+#include <vector>
+
+#include "arcobjects/arcobjects.h"
+#include "cut_dialog_user.h"
+
+namespace host {
+
+struct CutRequest {
+  std::string document;  // UTF-8 path
+  CutChoice choice;
+  std::string folder;  // the result folder, UTF-8; created when missing
+  // Called with the open map before the command is clicked (it may add a layer to cut
+  // with); false with *error set ends the cut with exit code 2.
+  std::function<bool(IMap* map, std::string* error)> prepare;
+  // Print each result layer's file and feature count, and the result document.
+  bool print_summary = true;
+};
+
+// A layer of the result document whose data lies in the result folder.
+struct ResultLayer {
+  std::string file;  // relative to the result folder
+  std::string name;  // the layer's name
+  long features = 0;
+};
+
+// Runs the cut. Returns the exit code (0, 1, 2, or 128 + the signal that cancelled it) and,
+// on success, the result's layers in *layers.
+int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers = nullptr);
+
+// While alive, SIGINT and SIGTERM cancel the work under way (the GIS fails its next call);
+// a second signal ends the program at once. Instances may nest.
+class CancelSignals {
+ public:
+  CancelSignals();
+  ~CancelSignals();
+  CancelSignals(const CancelSignals&) = delete;
+  CancelSignals& operator=(const CancelSignals&) = delete;
+
+  // The signal received since the program started, 0 for none.
+  static int received();
+
+ private:
+  struct sigaction old_int_ = {}, old_term_ = {};
+};
+
+}  // namespace host

@@ -1,0 +1,184 @@
+// Cuts by map sheet. The frame of each sheet goes into the open map as a layer of its own
+// (sheet_frame.h), and the cut runs through the extension's dialog exactly as a cut by a
+// polygon the user picked (hosted_cut.h).
+#include "sheet_cut.h"
+
+#include <signal.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include <gis/core.h>
+#include <gis/document.h>
+#include <gis/sheets.h>
+
+#include "hosted_cut.h"
+#include "sheet_frame.h"
+
+namespace host {
+
+namespace fs = std::filesystem;
+using win32::ComPtr;
+
+namespace {
+
+CutRequest sheet_request(const std::string& document, const gis::MapSheet& sheet, const std::string& folder,
+                         SheetFrameLayer* frame) {
+  CutRequest request;
+  request.document = document;
+  request.folder = folder;
+  request.choice.layer = sheet.name;
+  request.choice.by_id = true;
+  request.choice.feature_id = 0;
+  request.prepare = [frame](IMap* map, std::string* error) { return frame->add_to(map, error); };
+  return request;
+}
+
+struct SheetRow {
+  std::string sheet;
+  long features = -1;  // written, without the frame; -1 when the sheet was not cut
+  std::string result;
+};
+
+// Characters, not bytes: sheet names hold Cyrillic letters.
+size_t chars(const std::string& utf8) {
+  size_t n = 0;
+  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+void print_table(const std::vector<SheetRow>& rows) {
+  size_t width = 5;
+  for (const SheetRow& r : rows) width = std::max(width, chars(r.sheet));
+  std::printf("\n%-*s  %10s  %s\n", static_cast<int>(width), "sheet", "features", "result");
+  for (const SheetRow& r : rows) {
+    const std::string count = r.features < 0 ? "-" : std::to_string(r.features);
+    std::printf("%s%*s  %10s  %s\n", r.sheet.c_str(), static_cast<int>(width - chars(r.sheet)), "", count.c_str(),
+                r.result.c_str());
+  }
+}
+
+}  // namespace
+
+std::string degrees_text(double value, bool latitude) {
+  const char hemisphere = latitude ? (value < 0 ? 'S' : 'N') : (value < 0 ? 'W' : 'E');
+  long seconds = std::lround(std::fabs(value) * 3600.0);
+  char text[48];
+  if (seconds % 60)
+    std::snprintf(text, sizeof text, "%ld°%02ld'%02ld\" %c", seconds / 3600, seconds / 60 % 60, seconds % 60, hemisphere);
+  else
+    std::snprintf(text, sizeof text, "%ld°%02ld' %c", seconds / 3600, seconds / 60 % 60, hemisphere);
+  return text;
+}
+
+int cut_by_sheet(const std::string& document, const std::string& name, const std::string& folder,
+                 const std::string& sheet_crs) {
+  gis::MapSheet sheet;
+  std::string reason;
+  if (!gis::ParseSheetName(name, &sheet, &reason)) {
+    std::fprintf(stderr, "areaclip: '%s' is no map sheet: %s\n", name.c_str(), reason.c_str());
+    return 2;
+  }
+  std::printf("sheet %s (%s): %s – %s, %s – %s\n", sheet.name.c_str(), gis::ScaleText(sheet.scale).c_str(),
+              degrees_text(sheet.corners.south, true).c_str(), degrees_text(sheet.corners.north, true).c_str(),
+              degrees_text(sheet.corners.west, false).c_str(), degrees_text(sheet.corners.east, false).c_str());
+  SheetFrameLayer frame(sheet, sheet_crs);
+  return run_cut(sheet_request(document, sheet, folder, &frame));
+}
+
+int cut_all_sheets(const std::string& document, const std::string& scale_text, const std::string& folder,
+                   const std::string& sheet_crs) {
+  gis::SheetScale scale;
+  if (!gis::ParseSheetScale(scale_text, &scale)) {
+    std::fprintf(stderr, "areaclip: --all-sheets takes a scale of the series (1:1000000, 1:500000, 1:200000, "
+                         "1:100000, 1:50000, 1:25000, 1:10000), not '%s'\n", scale_text.c_str());
+    return 2;
+  }
+  CancelSignals cancel_signals;
+  std::vector<gis::MapSheet> sheets;
+  {
+    std::string error;
+    ComPtr<IMxDocument> doc = gis::LoadDocument(document, &error);
+    ComPtr<IMap> map;
+    if (doc) doc->get_FocusMap(map.put());
+    if (!map) {
+      std::fprintf(stderr, "areaclip: %s\n", doc ? (document + " has no map").c_str() : error.c_str());
+      return 2;
+    }
+    ComPtr<ISpatialReference> degrees = sheet_degrees_system(map.get(), sheet_crs, &error);
+    ComPtr<ISpatialReference> map_sr;
+    map->get_SpatialReference(map_sr.put());
+    std::vector<ComPtr<IFeatureClass>> owned = map_feature_classes(map.get());
+    std::vector<IFeatureClass*> classes;
+    for (const auto& c : owned) classes.push_back(c.get());
+    std::printf("finding the %s sheets that hold features of %s\n", gis::ScaleText(scale).c_str(), document.c_str());
+    std::fflush(stdout);
+    if (!degrees || !gis::SheetsWithFeatures(classes, scale, degrees.get(), map_sr.get(), &sheets, &error)) {
+      if (const int signal_number = CancelSignals::received()) {
+        std::fprintf(stderr, "areaclip: cancelled (%s) before any sheet was cut\n",
+                     signal_number == SIGTERM ? "SIGTERM" : "SIGINT");
+        return 128 + signal_number;
+      }
+      std::fprintf(stderr, "areaclip: %s\n", error.c_str());
+      return 2;
+    }
+  }
+  if (sheets.empty()) {
+    std::printf("no feature of the map lies on a %s sheet: nothing to cut\n", gis::ScaleText(scale).c_str());
+    return 0;
+  }
+  std::printf("%zu sheets: %s", sheets.size(), sheets.front().name.c_str());
+  for (size_t i = 1; i < sheets.size(); ++i) std::printf(", %s", sheets[i].name.c_str());
+  std::printf("\n");
+
+  const fs::path root = fs::absolute(folder).lexically_normal();
+  std::vector<SheetRow> rows;
+  int failed = 0;
+  for (size_t i = 0; i < sheets.size(); ++i) {
+    const gis::MapSheet& sheet = sheets[i];
+    if (CancelSignals::received()) {
+      rows.push_back({sheet.name, -1, "not cut (cancelled)"});
+      continue;
+    }
+    const fs::path into = root / sheet.name;
+    std::printf("\n[%zu/%zu] sheet %s -> %s\n", i + 1, sheets.size(), sheet.name.c_str(), into.string().c_str());
+    std::fflush(stdout);
+    SheetFrameLayer frame(sheet, sheet_crs);
+    CutRequest request = sheet_request(document, sheet, into.string(), &frame);
+    request.print_summary = false;
+    std::vector<ResultLayer> layers;
+    const int code = run_cut(request, &layers);
+    SheetRow row{sheet.name, -1, ""};
+    if (code == 0) {
+      row.features = 0;
+      for (const ResultLayer& l : layers)
+        if (l.name != sheet.name) row.features += l.features;
+      row.result = "ok: " + (into / "cross.mxd").string();
+      std::printf("[%zu/%zu] %s: %ld features written\n", i + 1, sheets.size(), sheet.name.c_str(), row.features);
+    } else if (code > 128) {
+      row.result = std::string("cancelled (") + (code - 128 == SIGTERM ? "SIGTERM" : "SIGINT") + "), nothing kept";
+    } else {
+      ++failed;
+      row.result = "failed (exit " + std::to_string(code) + ")";
+      std::fprintf(stderr, "areaclip: sheet %s failed; going on with the next one\n", sheet.name.c_str());
+    }
+    rows.push_back(row);
+    std::fflush(stdout);
+  }
+  print_table(rows);
+  if (const int signal_number = CancelSignals::received()) {
+    std::fprintf(stderr, "areaclip: cancelled (%s): the sheets cut before it are kept\n",
+                 signal_number == SIGTERM ? "SIGTERM" : "SIGINT");
+    return 128 + signal_number;
+  }
+  if (failed) {
+    std::fprintf(stderr, "areaclip: %d of %zu sheets failed\n", failed, sheets.size());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace host

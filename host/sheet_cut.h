@@ -1,0 +1,25 @@
+// Cuts by map sheet: one sheet named on the command line, or every sheet of a scale that
+// holds features of the map, each into a folder of its own.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+// `areaclip cut DOC --sheet NAME --folder DIR`: the sheet's frame is added to the open map
+// as a polygon layer named by the sheet and the cut runs with it as any cut does. Returns
+// the exit code.
+int cut_by_sheet(const std::string& document, const std::string& sheet, const std::string& folder,
+                 const std::string& sheet_crs);
+
+// `areaclip cut DOC --all-sheets SCALE --folder DIR`: one cut per sheet holding features,
+// into DIR/<sheet name>/, one after the other; a failed sheet is reported and the next one
+// cut; a signal stops after the sheet under way. Ends with a table of the sheets. Returns 0
+// when every sheet was cut, 1 when one failed, 2 for bad input, 128 + the signal.
+int cut_all_sheets(const std::string& document, const std::string& scale, const std::string& folder,
+                   const std::string& sheet_crs);
+
+// "51°57'30\" N" and the like for a sheet's corners.
+std::string degrees_text(double value, bool latitude);
+
+}  // namespace host

@@ -1,0 +1,134 @@
+// Sheet frames for the host: the degrees' system, the map's feature classes, and the frame
+// as a layer of the open map, made through the GIS object model as the application would.
+#include "sheet_frame.h"
+
+#include <stdlib.h>
+
+#include <system_error>
+
+#include <objbase.h>
+#include <gis/core.h>
+#include <gis/document.h>
+#include <win32/text.h>
+
+namespace host {
+
+namespace fs = std::filesystem;
+using win32::Bstr;
+using win32::ComPtr;
+
+namespace {
+
+template <class I>
+ComPtr<I> create(REFCLSID clsid) {
+  ComPtr<I> out;
+  CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(I), out.put_void());
+  return out;
+}
+
+// The frame's file name: the sheet's name with what a file name cannot hold made "_".
+std::string file_name_of(const std::string& sheet) {
+  std::string out;
+  for (char c : sheet) out += std::string("\\/:*?\"<>|").find(c) == std::string::npos ? c : '_';
+  return out;
+}
+
+// A hollow fill with a dark outline: the frame shows the sheet without hiding the map.
+ComPtr<IFeatureRenderer> frame_renderer() {
+  ComPtr<ISimpleLineSymbol> outline = create<ISimpleLineSymbol>(CLSID_SimpleLineSymbol);
+  ComPtr<IRgbColor> color = create<IRgbColor>(CLSID_RgbColor);
+  ComPtr<ISimpleFillSymbol> fill = create<ISimpleFillSymbol>(CLSID_SimpleFillSymbol);
+  ComPtr<ISimpleRenderer> renderer = create<ISimpleRenderer>(CLSID_SimpleRenderer);
+  if (!outline || !color || !fill || !renderer) return {};
+  color->put_Red(200);
+  color->put_Green(0);
+  color->put_Blue(0);
+  outline->put_Color(color.get());
+  outline->put_Width(1.5);
+  fill->put_Style(esriSFSHollow);
+  fill->put_Outline(outline.get());
+  renderer->putref_Symbol(fill.as<ISymbol>().get());
+  return renderer.as<IFeatureRenderer>();
+}
+
+}  // namespace
+
+ComPtr<ISpatialReference> sheet_degrees_system(IMap* map, const std::string& sheet_crs, std::string* error) {
+  ComPtr<ISpatialReference> sr;
+  if (!sheet_crs.empty()) {
+    std::string why;
+    sr = gis::SpatialReferenceFromText(sheet_crs, &why);
+    if (!sr) {
+      *error = "--sheet-crs " + sheet_crs + " names no coordinate system: " + why;
+      return {};
+    }
+  } else if (map) {
+    map->get_SpatialReference(sr.put());
+    if (!sr) {
+      *error = "the map has no coordinate system: give the sheets' one with --sheet-crs";
+      return {};
+    }
+  }
+  return gis::GeographicSystemOf(sr.get(), error);
+}
+
+std::vector<ComPtr<IFeatureClass>> map_feature_classes(IMap* map) {
+  std::vector<ComPtr<IFeatureClass>> out;
+  ComPtr<IEnumLayer> layers;
+  if (map) map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+  ComPtr<ILayer> layer;
+  while (layers && layers->Next(layer.put()) == S_OK && layer) {
+    ComPtr<IFeatureLayer> feature_layer = layer.as<IFeatureLayer>();
+    ComPtr<IFeatureClass> feature_class;
+    if (feature_layer) feature_layer->get_FeatureClass(feature_class.put());
+    if (feature_class) out.push_back(feature_class);
+  }
+  return out;
+}
+
+SheetFrameLayer::SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs)
+    : sheet_(std::move(sheet)), sheet_crs_(std::move(sheet_crs)) {}
+
+SheetFrameLayer::~SheetFrameLayer() {
+  std::error_code ec;
+  if (!folder_.empty()) fs::remove_all(folder_, ec);
+}
+
+bool SheetFrameLayer::add_to(IMap* map, std::string* error) {
+  ComPtr<ISpatialReference> map_sr;
+  map->get_SpatialReference(map_sr.put());
+  if (!map_sr) {
+    *error = "the map has no coordinate system to place the sheet " + sheet_.name + " in";
+    return false;
+  }
+  ComPtr<ISpatialReference> degrees = sheet_degrees_system(map, sheet_crs_, error);
+  if (!degrees) return false;
+  std::error_code ec;
+  std::string pattern = (fs::temp_directory_path(ec) / "areaclip-sheet-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) {
+    *error = "cannot make a temporary folder for the sheet's frame";
+    return false;
+  }
+  folder_ = pattern;
+  const fs::path file = folder_ / (file_name_of(sheet_.name) + ".shp");
+  if (!gis::WriteSheetLayer(file.string(), {sheet_}, degrees.get(), map_sr.get(), error)) return false;
+
+  ComPtr<IFeatureClass> feature_class = gis::OpenFeatureClass(file.string(), "", error);
+  ComPtr<IFeatureLayer> layer = create<IFeatureLayer>(CLSID_FeatureLayer);
+  ComPtr<IFeatureRenderer> renderer = frame_renderer();
+  if (!feature_class || !layer || !renderer) {
+    if (error->empty()) *error = "cannot make the layer of the sheet " + sheet_.name;
+    return false;
+  }
+  layer->putref_FeatureClass(feature_class.get());
+  layer->put_Name(Bstr::from_utf8(sheet_.name).get());
+  layer->put_DisplayField(Bstr::from_utf8("NAME").get());
+  if (ComPtr<IGeoFeatureLayer> geo = layer.as<IGeoFeatureLayer>()) geo->putref_Renderer(renderer.get());
+  if (FAILED(map->AddLayer(layer.get()))) {
+    *error = "cannot add the layer of the sheet " + sheet_.name + " to the map";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace host

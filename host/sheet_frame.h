@@ -1,0 +1,45 @@
+// Map sheets for the host: the geographic system a sheet's degrees are taken on, the feature
+// classes of a map, and a sheet's frame put into the open map as a polygon layer.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gis/sheets.h>
+#include <win32/com_ptr.h>
+
+#include "arcobjects/arcobjects.h"
+
+namespace host {
+
+// The system the sheets' degrees are taken on: the geographic system of `sheet_crs` when it
+// is given ("EPSG:n", WKT or .prj text), else that of the map's datum. Empty with *error set
+// when there is none.
+win32::ComPtr<ISpatialReference> sheet_degrees_system(IMap* map, const std::string& sheet_crs, std::string* error);
+
+// The feature classes of the map's feature layers (in groups too) whose data could be opened.
+std::vector<win32::ComPtr<IFeatureClass>> map_feature_classes(IMap* map);
+
+// One sheet's frame as a shapefile in a temporary folder of its own (never beside the
+// user's data), removed with this object, and as a layer named by the sheet. A cut of the
+// map then writes the frame into the result like any other layer.
+class SheetFrameLayer {
+ public:
+  SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs);
+  ~SheetFrameLayer();
+  SheetFrameLayer(const SheetFrameLayer&) = delete;
+  SheetFrameLayer& operator=(const SheetFrameLayer&) = delete;
+
+  // Writes the frame in the map's system and adds its layer at the bottom of the map.
+  bool add_to(IMap* map, std::string* error);
+  // The layer's name (the sheet's name); its one feature has object id 0.
+  const std::string& layer_name() const { return sheet_.name; }
+
+ private:
+  gis::MapSheet sheet_;
+  std::string sheet_crs_;
+  std::filesystem::path folder_;
+};
+
+}  // namespace host
