@@ -291,6 +291,27 @@ TEST(SheetCutTest, AllSheetsOfTheSampleMapKeepEveryFeatureAndCutThoseCrossingAnE
   EXPECT_GE(crossing, 1) << "no river was cut into two sheets";
 }
 
+// A sheet whose result document cannot be saved (a folder stands where cross.mxd goes)
+// fails alone: the others are cut, the table says which failed, the exit code is 1.
+TEST(SheetCutTest, OneSheetFailingDoesNotStopTheOthers) {
+  Sandbox box;
+  const fs::path out = box.root() / "all";
+  fs::create_directories(out / "M-36-40" / "cross.mxd");
+  CutResult run = box.cut("--all-sheets 1:100000", out, kSample / "map.mxd");
+  EXPECT_EQ(run.code, 1) << run.out << run.err;
+  EXPECT_NE(run.err.find("sheet M-36-40 failed; going on with the next one"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("1 of 10 sheets failed"), std::string::npos) << run.err;
+  bool failed_row = false;
+  for (const std::string& line : lines_of(run.out))
+    failed_row = failed_row || (line.rfind("M-36-40 ", 0) == 0 && line.find("failed (exit 1)") != std::string::npos);
+  EXPECT_TRUE(failed_row) << run.out;
+  for (const char* sheet : {"M-36-29", "M-36-39", "M-36-41", "M-36-54"})
+    EXPECT_TRUE(fs::is_regular_file(out / sheet / "cross.mxd")) << sheet;
+  // What the failed sheet made is gone; the folder that stood there stays.
+  EXPECT_TRUE(fs::is_directory(out / "M-36-40" / "cross.mxd"));
+  EXPECT_FALSE(fs::exists(out / "M-36-40" / "wells.shp"));
+}
+
 TEST(SheetCutTest, ASignalStopsAllSheetsAfterTheSheetUnderWayAndKeepsTheSheetsCut) {
   Sandbox box;
   copy_sample(box);
