@@ -178,6 +178,37 @@ TEST(MapSheetsTest, NamesThatAreNoSheetsAreRefusedWithTheReason) {
   }
 }
 
+// Any text, however broken (stray bytes, bits of names in any order), is either refused
+// with a reason or read as a sheet whose name as the series writes it reads back the same.
+TEST(MapSheetsTest, AnyTextIsRefusedWithAReasonOrReadsBackTheSame) {
+  const std::vector<std::string> tokens = {
+      "M", "P", "T", "V", "W", "N", "S", "m", "-", "-", "-", ",", " ", "36", "1", "2", "9", "60", "61", "144",
+      "145", "0", "А", "Б", "В", "Г", "Д", "а", "б", "в", "г", "A", "B", "a", "I", "IV", "XXXVI", "X", "(Ю.П.)",
+      "(ЮП)", "Ю.П.", "(", ")", "\xD0", "\xFF\xFE", "(064)", "–", "\xE2\x80", "99999999999999999999"};
+  std::mt19937 random(11);
+  int read = 0;
+  for (int i = 0; i < 20000; ++i) {
+    std::string name;
+    const int parts = static_cast<int>(random() % 9);
+    for (int k = 0; k < parts; ++k) name += tokens[random() % tokens.size()];
+    MapSheet sheet, back;
+    std::string reason;
+    if (!gis::ParseSheetName(name, &sheet, &reason)) {
+      EXPECT_FALSE(reason.empty()) << "'" << name << "' was refused without a reason";
+      continue;
+    }
+    ++read;
+    ASSERT_TRUE(gis::ParseSheetName(sheet.name, &back, &reason)) << "'" << name << "' -> " << sheet.name << ": " << reason;
+    EXPECT_EQ(back.name, sheet.name) << name;
+    EXPECT_EQ(back.scale, sheet.scale) << name;
+    EXPECT_DOUBLE_EQ(back.corners.south, sheet.corners.south) << name;
+    EXPECT_DOUBLE_EQ(back.corners.west, sheet.corners.west) << name;
+    EXPECT_LT(sheet.corners.west, sheet.corners.east) << name;
+    EXPECT_LT(sheet.corners.south, sheet.corners.north) << name;
+  }
+  EXPECT_GT(read, 0);
+}
+
 TEST(MapSheetsTest, ScalesAreReadInTheUsualSpellings) {
   SheetScale s = SheetScale::k1000000;
   EXPECT_TRUE(gis::ParseSheetScale("1:50000", &s));
