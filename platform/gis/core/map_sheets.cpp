@@ -452,6 +452,10 @@ bool ParseSheetName(std::string_view name, MapSheet* sheet, std::string* reason)
     south = south || text[0] == U'S';
     text.erase(0, 1);
   }
+  if (text.empty()) {
+    *reason = "the name has a hemisphere mark but no sheet";
+    return false;
+  }
   // Pieces between commas: the first is a whole sheet, each next one replaces as many
   // trailing parts of the sheet before it as it has.
   std::vector<std::vector<std::u32string>> members;

@@ -169,6 +169,7 @@ TEST(MapSheetsTest, NamesThatAreNoSheetsAreRefusedWithTheReason) {
       {"T-45,46", "1:1,000,000 sheets are issued in fours: T-45 is part of T-45,46,47,48"},
       {"T-47-133-А,Б", "1:50,000 sheets are issued in fours: T-47-133-А is part of T-47-133-А,Б,134-А,Б"},
       {"NM-36 (Ю.П.)", "marked both northern (N) and southern (Ю.П.)"},
+      {"(Ю.П.)", "a hemisphere mark but no sheet"},
   };
   for (const auto& c : cases) {
     MapSheet sheet;
