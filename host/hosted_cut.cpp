@@ -112,6 +112,8 @@ std::vector<host::ResultLayer> result_layers(const fs::path& folder, const fs::p
 
 namespace host {
 
+const char* signal_name(int signal_number) { return signal_number == SIGTERM ? "SIGTERM" : "SIGINT"; }
+
 CancelSignals::CancelSignals() {
   struct sigaction action = {};
   action.sa_handler = on_cancel_signal;
@@ -129,6 +131,9 @@ CancelSignals::~CancelSignals() {
 int CancelSignals::received() { return g_cancel_signal; }
 
 int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers) {
+  // From the start: a large document takes a while to open, and a signal then must not end
+  // the program between a folder made and its removal.
+  CancelSignals cancel_signals;
   std::string error;
   if (!gis::LoadDocument(request.document, &error)) {
     std::fprintf(stderr, "areaclip: %s\n", error.c_str());
@@ -165,8 +170,11 @@ int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers) {
     return 2;
   }
   warn_layers_not_cut(map.get());
+  if (const int signal_number = CancelSignals::received()) {
+    std::fprintf(stderr, "areaclip: cancelled (%s) before the cut began\n", signal_name(signal_number));
+    return 128 + signal_number;
+  }
 
-  CancelSignals cancel_signals;
   // The folder dialog shows existing folders only; the run would create the folder anyway.
   MadeFolders made_folders(folder);
   std::error_code ec;
@@ -216,7 +224,7 @@ int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers) {
   if (!succeeded && CancelSignals::received()) {
     const int signal_number = CancelSignals::received();
     std::fprintf(stderr, "areaclip: cancelled (%s): the files and folders of this cut were removed\n",
-                 signal_number == SIGTERM ? "SIGTERM" : "SIGINT");
+                 signal_name(signal_number));
     return 128 + signal_number;
   }
   if (FAILED(hr)) {

@@ -51,4 +51,7 @@ class CancelSignals {
   struct sigaction old_int_ = {}, old_term_ = {};
 };
 
+// "SIGINT" or "SIGTERM", for messages.
+const char* signal_name(int signal_number);
+
 }  // namespace host

@@ -119,7 +119,7 @@ int cut_all_sheets(const std::string& document, const std::string& scale_text, c
     if (!degrees || !gis::SheetsWithFeatures(classes, scale, degrees.get(), map_sr.get(), &sheets, &error)) {
       if (const int signal_number = CancelSignals::received()) {
         std::fprintf(stderr, "areaclip: cancelled (%s) before any sheet was cut\n",
-                     signal_number == SIGTERM ? "SIGTERM" : "SIGINT");
+                     signal_name(signal_number));
         return 128 + signal_number;
       }
       std::fprintf(stderr, "areaclip: %s\n", error.c_str());
@@ -159,7 +159,7 @@ int cut_all_sheets(const std::string& document, const std::string& scale_text, c
       row.result = "ok: " + (into / "cross.mxd").string();
       std::printf("[%zu/%zu] %s: %ld features written\n", i + 1, sheets.size(), sheet.name.c_str(), row.features);
     } else if (code > 128) {
-      row.result = std::string("cancelled (") + (code - 128 == SIGTERM ? "SIGTERM" : "SIGINT") + "), nothing kept";
+      row.result = std::string("cancelled (") + signal_name(code - 128) + "), nothing kept";
     } else {
       ++failed;
       row.result = "failed (exit " + std::to_string(code) + ")";
@@ -171,7 +171,7 @@ int cut_all_sheets(const std::string& document, const std::string& scale_text, c
   print_table(rows);
   if (const int signal_number = CancelSignals::received()) {
     std::fprintf(stderr, "areaclip: cancelled (%s): the sheets cut before it are kept\n",
-                 signal_number == SIGTERM ? "SIGTERM" : "SIGINT");
+                 signal_name(signal_number));
     return 128 + signal_number;
   }
   if (failed) {
