@@ -1,7 +1,10 @@
 // The form-text reader under libFuzzer: every text either builds the form or is refused
 // with an EReadError; any other exception, a crash, undefined behaviour or a leak is a fault.
-// The form binds the handlers and a few fields of the dialog's form text, as the dialog does,
-// so that the seed reads to the end.
+// A form that was built is laid out again at the smallest and the largest client size a form
+// text can give it; after every layout each control's rectangle must be well formed (no far
+// edge before its near one): the layout's sums saturate at the limits of int, an overflow is
+// undefined behaviour that UBSan reports. The form binds the handlers and a few fields of the
+// dialog's form text, as the dialog does, so that the seed reads to the end.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -27,6 +30,17 @@ class FuzzForm : public TForm {
   TTimer* f_timer = nullptr;
 };
 
+bool well_formed(const TRect& r) { return r.Left <= r.Right && r.Top <= r.Bottom; }
+
+void check_layout(const TWinControl& parent) {
+  for (int i = 0; i < parent.ControlCount(); ++i) {
+    const TControl* c = parent.Controls(i);
+    if (!well_formed(c->BoundsRect()) || !well_formed(c->FormRect()) || c->Width < 0 || c->Height < 0)
+      __builtin_trap();
+    if (auto* w = dynamic_cast<const TWinControl*>(c)) check_layout(*w);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -35,6 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     form.ReadFormText(text, "fuzz.dfm");
   } catch (const EReadError&) {
+    return 0;
+  }
+  check_layout(form);
+  for (int extent : {0, 32767}) {
+    form.ClientWidth = extent;
+    form.ClientHeight = extent;
+    check_layout(form);
   }
   return 0;
 }

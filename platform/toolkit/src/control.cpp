@@ -102,10 +102,10 @@ TRect TControl::FormRect() const {
   TRect r = BoundsRect();
   if (dynamic_cast<const TForm*>(this)) return Rect(0, 0, GetClientWidth(), GetClientHeight());
   for (const TWinControl* p = parent_; p && !dynamic_cast<const TForm*>(p); p = p->parent_) {
-    r.Left += p->left_;
-    r.Right += p->left_;
-    r.Top += p->top_;
-    r.Bottom += p->top_;
+    r.Left = toolkit::Saturate(static_cast<long long>(r.Left) + p->left_);
+    r.Right = toolkit::Saturate(static_cast<long long>(r.Right) + p->left_);
+    r.Top = toolkit::Saturate(static_cast<long long>(r.Top) + p->top_);
+    r.Bottom = toolkit::Saturate(static_cast<long long>(r.Bottom) + p->top_);
   }
   return r;
 }
@@ -199,34 +199,37 @@ void TWinControl::Realign() {
 }
 
 void TWinControl::place_aligned(TControl* c, TAlign kind, TRect& r) {
-  int ml = 0, mt = 0, mr = 0, mb = 0;
+  using toolkit::Saturate;
+  long long ml = 0, mt = 0, mr = 0, mb = 0;
   if (c->align_with_margins_) {
     ml = c->margins_.left_;
     mt = c->margins_.top_;
     mr = c->margins_.right_;
     mb = c->margins_.bottom_;
   }
-  const int w = c->width_, h = c->height_;
+  const long long w = c->width_, h = c->height_;
+  const long long left = r.Left, top = r.Top, right = r.Right, bottom = r.Bottom;
+  const long long width = right - left, height = bottom - top;
   TRect b;
   switch (kind) {
     case alTop:
-      b = Bounds(r.Left + ml, r.Top + mt, r.Width() - ml - mr, h);
-      r.Top += h + mt + mb;
+      b = Bounds(left + ml, top + mt, width - ml - mr, h);
+      r.Top = Saturate(top + h + mt + mb);
       break;
     case alBottom:
-      b = Bounds(r.Left + ml, r.Bottom - mb - h, r.Width() - ml - mr, h);
-      r.Bottom -= h + mt + mb;
+      b = Bounds(left + ml, bottom - mb - h, width - ml - mr, h);
+      r.Bottom = Saturate(bottom - (h + mt + mb));
       break;
     case alLeft:
-      b = Bounds(r.Left + ml, r.Top + mt, w, r.Height() - mt - mb);
-      r.Left += w + ml + mr;
+      b = Bounds(left + ml, top + mt, w, height - mt - mb);
+      r.Left = Saturate(left + w + ml + mr);
       break;
     case alRight:
-      b = Bounds(r.Right - mr - w, r.Top + mt, w, r.Height() - mt - mb);
-      r.Right -= w + ml + mr;
+      b = Bounds(right - mr - w, top + mt, w, height - mt - mb);
+      r.Right = Saturate(right - (w + ml + mr));
       break;
     default:
-      b = Bounds(r.Left + ml, r.Top + mt, r.Width() - ml - mr, r.Height() - mt - mb);
+      b = Bounds(left + ml, top + mt, width - ml - mr, height - mt - mb);
       break;
   }
   c->SetLayoutBounds(b);
@@ -234,20 +237,21 @@ void TWinControl::place_aligned(TControl* c, TAlign kind, TRect& r) {
 
 void TWinControl::place_anchored(TControl* c) {
   const TRect o = c->anchor_bounds_;
-  const int pw0 = c->anchor_parent_width_, ph0 = c->anchor_parent_height_;
-  const int pw = GetClientWidth(), ph = GetClientHeight();
-  auto axis = [](bool near, bool far, int pos0, int size0, int parent0, int parent, int& pos, int& size) {
+  const long long pw0 = c->anchor_parent_width_, ph0 = c->anchor_parent_height_;
+  const long long pw = GetClientWidth(), ph = GetClientHeight();
+  auto axis = [](bool near, bool far, long long pos0, long long size0, long long parent0, long long parent,
+                 long long& pos, long long& size) {
     pos = pos0;
     size = size0;
     if (far && near) {
-      size = std::max(0, size0 + parent - parent0);
+      size = std::max(0LL, size0 + parent - parent0);
     } else if (far) {
       pos = pos0 + parent - parent0;
     } else if (!near && parent0 > 0) {
-      pos = static_cast<int>(static_cast<long long>(pos0 + size0 / 2) * parent / parent0) - size0 / 2;
+      pos = (pos0 + size0 / 2) * parent / parent0 - size0 / 2;
     }
   };
-  int l, t, w, h;
+  long long l, t, w, h;
   axis(c->anchors_.Contains(akLeft), c->anchors_.Contains(akRight), o.Left, o.Width(), pw0, pw, l, w);
   axis(c->anchors_.Contains(akTop), c->anchors_.Contains(akBottom), o.Top, o.Height(), ph0, ph, t, h);
   c->SetLayoutBounds(Bounds(l, t, w, h));

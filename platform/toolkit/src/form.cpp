@@ -66,14 +66,17 @@ int TForm::CaptionHeight() const {
 
 int TForm::GetClientWidth() const { return std::max(0, Width - 2 * FrameWidth()); }
 int TForm::GetClientHeight() const { return std::max(0, Height - CaptionHeight() - 2 * FrameWidth()); }
-void TForm::SetClientWidth(int value) { Width = value + 2 * FrameWidth(); }
-void TForm::SetClientHeight(int value) { Height = value + CaptionHeight() + 2 * FrameWidth(); }
+void TForm::SetClientWidth(int value) { Width = toolkit::Saturate(static_cast<long long>(value) + 2 * FrameWidth()); }
+void TForm::SetClientHeight(int value) {
+  Height = toolkit::Saturate(static_cast<long long>(value) + CaptionHeight() + 2 * FrameWidth());
+}
 
 void TForm::SetBorderStyle(TFormBorderStyle v) {
   // The client area keeps its size; the frame grows or shrinks around it.
   const int cw = GetClientWidth(), ch = GetClientHeight();
   border_style_ = v;
-  SetBounds(Left, Top, cw + 2 * FrameWidth(), ch + CaptionHeight() + 2 * FrameWidth());
+  SetBounds(Left, Top, toolkit::Saturate(static_cast<long long>(cw) + 2 * FrameWidth()),
+            toolkit::Saturate(static_cast<long long>(ch) + CaptionHeight() + 2 * FrameWidth()));
 }
 
 void TForm::SetVisible(bool value) {

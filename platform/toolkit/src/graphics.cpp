@@ -63,11 +63,12 @@ void TFont::changed() {
 
 int TFont::TextHeight() const {
   // A negative height is the character height; the line adds the internal leading.
-  return height_ < 0 ? -height_ + 2 : height_;
+  return height_ < 0 ? toolkit::Saturate(2 - static_cast<long long>(height_)) : height_;
 }
 
 int TFont::TextWidth(const std::string& text) const {
-  int em = height_ < 0 ? -height_ : height_ * 4 / 5;
-  double per_char = em * (style_.Contains(fsBold) ? 0.62 : 0.55);
-  return static_cast<int>(std::lround(per_char * static_cast<double>(text.size())));
+  const long long em = height_ < 0 ? -static_cast<long long>(height_) : height_ * 4LL / 5;
+  const double per_char = static_cast<double>(em) * (style_.Contains(fsBold) ? 0.62 : 0.55);
+  const double width = per_char * static_cast<double>(text.size());
+  return width >= INT_MAX ? INT_MAX : static_cast<int>(std::lround(width));
 }

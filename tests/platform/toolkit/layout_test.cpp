@@ -2,7 +2,10 @@
 
 #include <toolkit/vcl.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -141,6 +144,68 @@ TEST(Layout, AnchorsKeepDistancesWhenTheParentResizes) {
     form.ClientWidth = 400;
     form.ClientHeight = 300;
     EXPECT_EQ(button->BoundsRect(), Bounds(100, 50, 40, 20)) << c.anchors;
+  }
+}
+
+// Coordinates whose exact values lie past the limits of int saturate at those limits instead
+// of wrapping round.
+TEST(Layout, AFormTextWhoseSumsPassTheLimitsOfIntSaturates) {
+  // Every value in range: one label, sized by its caption to just under INT_MAX, behind a
+  // 32767-pixel margin.
+  const std::string caption(119156, 'x');
+  TForm form(nullptr, "object f: TForm\n  BorderStyle = bsNone\n  ClientWidth = 100\n  ClientHeight = 50\n"
+                      "  object l: TLabel\n    Align = alLeft\n    AlignWithMargins = True\n"
+                      "    Margins.Left = 32767\n    Margins.Top = 0\n    Margins.Right = 32767\n"
+                      "    Margins.Bottom = 0\n    Font.Height = -32768\n    AutoSize = True\n"
+                      "    Caption = '" + caption + "'\n  end\n"
+                      "  object q: TPanel\n    Align = alClient\n  end\nend\n",
+             "wide-label.dfm");
+  auto* label = dynamic_cast<TLabel*>(form.FindComponent("l"));
+  ASSERT_NE(label, nullptr);
+  ASSERT_EQ(label->Font->TextWidth(caption), 2147477094);
+  EXPECT_EQ(label->BoundsRect(), Rect(32767, 0, INT_MAX, 50));
+  expect_rects(form, {{"q", Rect(INT_MAX, 0, INT_MAX, 50)}});  // pushed out, nothing left for it
+  EXPECT_EQ(label->FormRect(), Rect(32767, 0, INT_MAX, 50));
+}
+
+// The rectangle at exact coordinates, each held to the range of int.
+TRect clamped_bounds(long long left, long long top, long long width, long long height) {
+  auto clamp = [](long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); };
+  return TRect{clamp(left), clamp(top), clamp(left + width), clamp(top + height)};
+}
+
+TEST(Layout, PanelsStackedPastTheLimitsOfIntSaturate) {
+  // Along each side, panels a billion pixels long with a 32767-pixel margin before and after
+  // each: the third ends past the limit, the fourth begins past it.
+  struct Case {
+    TAlign align;
+    bool vertical;
+    bool from_far_side;
+  };
+  const int count = 4;
+  const long long length = 1000000000, margin = 32767, step = length + 2 * margin;
+  for (const Case& c : {Case{alTop, true, false}, Case{alBottom, true, true}, Case{alLeft, false, false},
+                        Case{alRight, false, true}}) {
+    SCOPED_TRACE(c.align);
+    TForm form(nullptr);
+    form.BorderStyle = bsNone;
+    form.ClientWidth = 400;
+    form.ClientHeight = 300;
+    for (int i = 0; i < count; ++i) {
+      auto* p = new TPanel(&form);
+      p->Parent = &form;
+      p->SetBounds(0, 0, c.vertical ? 10 : length, c.vertical ? length : 10);
+      p->Margins->SetBounds(c.vertical ? 0 : margin, c.vertical ? margin : 0, c.vertical ? 0 : margin,
+                            c.vertical ? margin : 0);
+      p->AlignWithMargins = true;
+      p->Align = c.align;
+    }
+    for (int i = 0; i < count; ++i) {
+      // Where the panel begins along the axis, counted exactly.
+      const long long at = c.from_far_side ? (c.vertical ? 300 : 400) - i * step - margin - length : i * step + margin;
+      const TRect expected = c.vertical ? clamped_bounds(0, at, 400, length) : clamped_bounds(at, 0, length, 300);
+      EXPECT_EQ(form.Controls(i)->BoundsRect(), expected) << "panel " << i;
+    }
   }
 }
 

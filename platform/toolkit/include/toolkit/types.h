@@ -2,6 +2,7 @@
 // actions, modal results, colours, rectangles and event signatures.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -62,20 +63,29 @@ class TSet {
 using TAnchors = TSet<TAnchorKind>;
 using TFontStyles = TSet<TFontStyle>;
 
+namespace toolkit {
+// Layout arithmetic saturates at the limits of int instead of overflowing: a form text may
+// hold any number of controls, and their extents and margins, each in range, can add up past
+// them. Sums are taken in long long and brought back with Saturate.
+constexpr int Saturate(long long value) {
+  return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+}
+}  // namespace toolkit
+
 struct TPoint {
   int X = 0;
   int Y = 0;
   friend bool operator==(const TPoint&, const TPoint&) = default;
 };
 
-// A rectangle in pixels; Right and Bottom lie just outside it.
+// A rectangle in pixels; Right and Bottom lie just outside it. Width and height saturate.
 struct TRect {
   int Left = 0;
   int Top = 0;
   int Right = 0;
   int Bottom = 0;
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
+  int Width() const { return toolkit::Saturate(static_cast<long long>(Right) - Left); }
+  int Height() const { return toolkit::Saturate(static_cast<long long>(Bottom) - Top); }
   friend bool operator==(const TRect&, const TRect&) = default;
   friend std::ostream& operator<<(std::ostream& os, const TRect& r) {
     return os << "(" << r.Left << ", " << r.Top << ", " << r.Right << ", " << r.Bottom << ")";
@@ -83,8 +93,10 @@ struct TRect {
 };
 
 inline TRect Rect(int left, int top, int right, int bottom) { return TRect{left, top, right, bottom}; }
-inline TRect Bounds(int left, int top, int width, int height) {
-  return TRect{left, top, left + width, top + height};
+// The far edges saturate: a rectangle reaching past the limits of int ends at them.
+inline TRect Bounds(long long left, long long top, long long width, long long height) {
+  using toolkit::Saturate;
+  return TRect{Saturate(left), Saturate(top), Saturate(left + width), Saturate(top + height)};
 }
 
 // Modal results: what ShowModal returns, and what a button with a ModalResult sets.
