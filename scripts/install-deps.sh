@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libgdal-dev libgeos-dev libproj-dev nlohmann-json3-dev
+  libgdal-dev libgeos-dev libproj-dev nlohmann-json3-dev libxml2-dev
   gdal-bin librsvg2-bin
   clang libclang-rt-14-dev
 )

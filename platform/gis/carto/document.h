@@ -13,6 +13,7 @@
 #include "arcobjects/arcobjects.h"
 #include "document_json.h"
 #include "map.h"
+#include "qgis/qgis_project.h"
 
 namespace gis::carto {
 
@@ -40,6 +41,10 @@ class Document : public win32::ComObject<Document, IDocument, IMxDocument> {
   size_t focus = 0;
   std::string path;                   // UTF-8; empty for a document never read or saved
   IApplication* parent = nullptr;     // not owned; the application clears it when it lets go
+  // The QGIS project the document was read from (empty for other documents), and what of it
+  // the document does not model.
+  QgisOrigin qgis;
+  std::vector<std::string> notes;
 
  private:
   Json json_ = Json::object();
@@ -47,10 +52,12 @@ class Document : public win32::ComObject<Document, IDocument, IMxDocument> {
 
 inline Document* document_impl(IUnknown* document) { return dynamic_cast<Document*>(document); }
 
-// Reads the document at path (UTF-8); throws DocumentError with a message naming the file.
+// Reads the document at path (UTF-8): a QGIS project when the name ends in .qgs or .qgz,
+// else the JSON form; throws DocumentError with a message naming the file.
 win32::ComPtr<Document> read_document(const std::string& path);
-// Writes the document at path atomically; throws std::runtime_error, leaving an existing
-// file whole. Sources inside the new file's folder are written relative to it.
+// Writes the document at path atomically, as a QGIS project when the name ends in .qgs or
+// .qgz; throws std::runtime_error, leaving an existing file whole. Sources inside the new
+// file's folder are written relative to it.
 void write_document(const Document& document, const std::string& path);
 // The document's text as saved at path.
 std::string document_text(const Document& document, const std::string& path);

@@ -109,6 +109,17 @@ void check_format(const Json& json) {
                         "; this program reads version " + std::to_string(kDocumentVersion) + " and older)");
 }
 
+// The document a JSON value describes; every error message begins with `name`.
+win32::ComPtr<Document> document_from_json(const Json& json, const std::string& name, const DocumentPlace& place) {
+  try {
+    return Document::make(json, place);
+  } catch (const DocumentError& e) {
+    throw DocumentError(name + "is not valid: " + e.what());
+  } catch (const Json::exception& e) {
+    throw DocumentError(name + "is not valid: " + e.what());
+  }
+}
+
 // The document a text holds; every error message begins with `name`.
 win32::ComPtr<Document> document_from_text(const std::string& text, const std::string& name,
                                            const DocumentPlace& place) {
@@ -119,19 +130,26 @@ win32::ComPtr<Document> document_from_text(const std::string& text, const std::s
   } catch (const DocumentError& e) {
     throw DocumentError(name + e.what());
   }
-  try {
-    return Document::make(json, place);
-  } catch (const DocumentError& e) {
-    throw DocumentError(name + "is not valid: " + e.what());
-  } catch (const Json::exception& e) {
-    throw DocumentError(name + "is not valid: " + e.what());
-  }
+  return document_from_json(json, name, place);
 }
 
 }  // namespace
 
 win32::ComPtr<Document> read_document(const std::string& path) {
   const std::string name = "map document \"" + path + "\" ";
+  if (is_qgis_path(path)) {
+    QgisRead project;
+    try {
+      project = read_qgis_project(path, place_of(path));
+    } catch (const DocumentError& e) {
+      throw DocumentError(name + e.what());
+    }
+    auto document = document_from_json(project.document, name, place_of(path));
+    document->qgis = std::move(project.origin);
+    document->notes = std::move(project.notes);
+    document->path = fs::absolute(fs::path(path)).lexically_normal().string();
+    return document;
+  }
   std::string text;
   try {
     text = read_file(path);
@@ -145,10 +163,15 @@ win32::ComPtr<Document> read_document(const std::string& path) {
 
 std::string document_text(const Document& document, const std::string& path) {
   Json json = document.to_json(place_of(path));
+  if (is_qgis_path(path)) return qgis_project_text(json, document.qgis, place_of(path));
   return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 void write_document(const Document& document, const std::string& path) {
+  if (is_qgis_path(path)) {
+    write_qgis_project(document.to_json(place_of(path)), document.qgis, place_of(path), path);
+    return;
+  }
   write_file_atomically(path, document_text(document, path));
 }
 
@@ -190,6 +213,11 @@ bool SaveDocument(IUnknown* document, const std::string& path, std::string* erro
     if (error) *error = e.what();
     return false;
   }
+}
+
+std::vector<std::string> DocumentNotes(IUnknown* document) {
+  carto::Document* impl = carto::document_impl(document);
+  return impl ? impl->notes : std::vector<std::string>();
 }
 
 std::string DocumentPath(IUnknown* document) {

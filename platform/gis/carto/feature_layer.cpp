@@ -18,7 +18,9 @@ FeatureLayer::FeatureLayer(const Json& json, const std::string& where, const Doc
   }
   if (auto it = json.find("renderer"); it != json.end()) renderer = renderer_from_json(*it, where + ".renderer");
   if (source_path.empty()) {
-    open_error = "the layer names no source";
+    std::string provider = member_string(source_json_, "provider", where + ".source");
+    open_error = provider.empty() ? "the layer names no source"
+                                  : "its data comes through the QGIS provider \"" + provider + "\", which is not read";
     return;
   }
   std::string error;

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <win32/com_ptr.h>
 
@@ -11,7 +12,7 @@
 
 namespace gis {
 
-// Reads the map document at path (UTF-8). On failure: empty result and *error set to one
+// Reads the map document at path (UTF-8): a QGIS project (.qgs, .qgz) or the JSON form. On failure: empty result and *error set to one
 // line naming the file and the reason (missing, not JSON, another format, a newer version,
 // cut short, or the place in the document that is wrong).
 win32::ComPtr<IMxDocument> LoadDocument(const std::string& path, std::string* error = nullptr);
@@ -21,9 +22,14 @@ win32::ComPtr<IMxDocument> LoadDocument(const std::string& path, std::string* er
 win32::ComPtr<IMxDocument> LoadDocumentText(std::string_view text, const std::string& folder,
                                             std::string* error = nullptr);
 
-// Writes a document of this stand-in under path, atomically: on failure an existing file
+// Writes a document of this stand-in under path, atomically, as a QGIS project when path
+// ends in .qgs or .qgz: on failure an existing file
 // stays whole and *error says why. Sources inside the file's folder are written relative.
 bool SaveDocument(IUnknown* document, const std::string& path, std::string* error = nullptr);
+
+// What a document read from a QGIS project does not model (kept in the project and written
+// back), one line each; empty for other documents.
+std::vector<std::string> DocumentNotes(IUnknown* document);
 
 // The file a document was read from or last saved to (absolute, UTF-8); "" for a new one.
 std::string DocumentPath(IUnknown* document);

@@ -1,0 +1,299 @@
+// QGIS projects as documents: projects QGIS wrote (tests/data/qgis, made by make_projects.py)
+// read with their layer tree, systems, renderers and annotations; written back with only what
+// the document changed; new projects from JSON documents; .qgz archives; bad projects refused.
+#include <regex>
+
+#include "carto_test.h"
+#include "gis/core.h"
+
+namespace carto_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kFixtures = fs::path(AREACLIP_SOURCE_DIR) / "tests/data/qgis";
+
+class QgisProjectTest : public CartoTest {
+ protected:
+  // The fixture projects and their data copied into the test's folder.
+  void SetUp() override {
+    CartoTest::SetUp();
+    fs::copy(kFixtures / "data", path("data"), fs::copy_options::recursive);
+    fs::copy_file(kFixtures / "project.qgs", path("project.qgs"));
+    fs::copy_file(kFixtures / "project.qgz", path("project.qgz"));
+  }
+
+  ComPtr<IMxDocument> open(const fs::path& file) {
+    std::string error;
+    auto doc = gis::LoadDocument(file.string(), &error);
+    EXPECT_TRUE(doc) << error;
+    return doc;
+  }
+
+  void save(IMxDocument* doc, const fs::path& file) {
+    std::string error;
+    fs::create_directories(file.parent_path());
+    ASSERT_TRUE(gis::SaveDocument(doc, file.string(), &error)) << error;
+  }
+
+  // name -> "type visible renderer-kind source-state" for every layer, groups as "group".
+  std::map<std::string, std::string> layer_summary(IMxDocument* doc) {
+    std::map<std::string, std::string> out;
+    ComPtr<IMap> map = focus_map(doc);
+    ComPtr<IEnumLayer> layers;
+    map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+    ComPtr<ILayer> layer;
+    while (layers && layers->Next(layer.put()) == S_OK && layer) {
+      VARIANT_BOOL visible = VARIANT_FALSE, valid = VARIANT_FALSE;
+      layer->get_Visible(&visible);
+      layer->get_Valid(&valid);
+      std::string entry = gis::LayerType(layer.get()) + (visible ? " shown" : " hidden");
+      if (auto geo = win32::query<IGeoFeatureLayer>(layer.get())) {
+        ComPtr<IFeatureRenderer> renderer;
+        geo->get_Renderer(renderer.put());
+        entry += win32::query<IUniqueValueRenderer>(renderer.get())    ? " unique"
+                 : win32::query<IClassBreaksRenderer>(renderer.get()) ? " breaks"
+                 : win32::query<ISimpleRenderer>(renderer.get())      ? " simple"
+                                                                       : " other";
+        entry += valid ? " valid" : " invalid";
+      }
+      out[name_of(layer.get())] = entry;
+    }
+    return out;
+  }
+
+  std::vector<std::string> element_texts(IMxDocument* doc) {
+    std::vector<std::string> out;
+    ComPtr<IGraphicsLayer> graphics;
+    focus_map(doc)->get_BasicGraphicsLayer(graphics.put());
+    auto container = win32::query<IGraphicsContainer>(graphics.get());
+    container->Reset();
+    ComPtr<IElement> element;
+    while (container->Next(element.put()) == S_OK && element)
+      if (auto text = win32::query<ITextElement>(element.get())) {
+        win32::Bstr b;
+        text->get_Text(b.put());
+        out.push_back(b.utf8());
+      }
+    std::sort(out.begin(), out.end());  // QGIS writes its annotation items in no fixed order
+    return out;
+  }
+
+  ComPtr<ILayer> find_layer(IMxDocument* doc, const std::string& name) {
+    ComPtr<IEnumLayer> layers;
+    focus_map(doc)->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+    ComPtr<ILayer> layer;
+    while (layers && layers->Next(layer.put()) == S_OK && layer)
+      if (name_of(layer.get()) == name) return layer;
+    ADD_FAILURE() << "no layer " << name;
+    return nullptr;
+  }
+
+  // The datasource QGIS stores for the layer named name.
+  static std::string datasource(const std::string& project, const std::string& name) {
+    std::smatch m;
+    std::regex re("<datasource>([^<]*)</datasource>\\s*(?:<[^>]*>\\s*)*?<layername>" + name + "</layername>");
+    if (!std::regex_search(project, m, re)) return "(none)";
+    return m[1];
+  }
+
+  const std::map<std::string, std::string> kFixtureLayers = {
+      {"Parcels", "feature shown unique valid"}, {"Geology", "group shown"},
+      {"Roads", "feature shown simple valid"},   {"Wells", "feature hidden breaks valid"},
+      {"Springs", "feature shown simple valid"}, {"Scratch", "feature shown simple invalid"}};
+};
+
+TEST_F(QgisProjectTest, ProjectsQgisWroteReadWithTreeRenderersSystemsAndAnnotations) {
+  for (const char* name : {"project.qgs", "project.qgz"}) {
+    SCOPED_TRACE(name);
+    auto doc = open(path(name));
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(layer_summary(doc.get()), kFixtureLayers);
+    ComPtr<ISpatialReference> sr;
+    focus_map(doc.get())->get_SpatialReference(sr.put());
+    ASSERT_TRUE(sr);
+    LONG code = 0;
+    sr->get_FactoryCode(&code);
+    EXPECT_EQ(code, 32636);
+    EXPECT_EQ(element_texts(doc.get()), (std::vector<std::string>{"inside", "outside"}));
+
+    auto parcels = win32::query<IGeoFeatureLayer>(find_layer(doc.get(), "Parcels").get());
+    win32::Bstr display;
+    parcels->get_DisplayField(display.put());
+    EXPECT_EQ(display.utf8(), "NAME");
+    ComPtr<IFeatureRenderer> renderer;
+    parcels->get_Renderer(renderer.put());
+    auto unique = win32::query<IUniqueValueRenderer>(renderer.get());
+    ASSERT_TRUE(unique);
+    win32::Bstr field;
+    unique->get_Field(0, field.put());
+    EXPECT_EQ(field.utf8(), "KIND");
+    LONG values = 0;
+    unique->get_ValueCount(&values);
+    EXPECT_EQ(values, 2);
+
+    gis::LayerSource source;
+    ASSERT_TRUE(gis::GetLayerSource(find_layer(doc.get(), "Roads").get(), &source));
+    EXPECT_EQ(source.path, path("data/network.gpkg").lexically_normal().string());
+    EXPECT_EQ(source.layer, "roads");
+
+    std::vector<std::string> notes = gis::DocumentNotes(doc.get());
+    ASSERT_EQ(notes.size(), 1u) << testing::PrintToString(notes);
+    EXPECT_NE(notes[0].find("\"Scratch\""), std::string::npos) << notes[0];
+    EXPECT_NE(notes[0].find("memory"), std::string::npos) << notes[0];
+  }
+}
+
+TEST_F(QgisProjectTest, AbsoluteSourcesAndDashedLinesAreRead) {
+  std::string text = read_file(path("project.qgs"));
+  std::string absolute = path("data/springs.geojson").lexically_normal().string();
+  text = std::regex_replace(text, std::regex("\\./data/springs\\.geojson"), absolute);
+  write_file(path("absolute.qgs"), text);
+  auto doc = open(path("absolute.qgs"));
+  ASSERT_TRUE(doc);
+  EXPECT_EQ(layer_summary(doc.get()).at("Springs"), "feature shown simple valid");
+
+  auto roads = win32::query<IGeoFeatureLayer>(find_layer(doc.get(), "Roads").get());
+  ComPtr<IFeatureRenderer> renderer;
+  roads->get_Renderer(renderer.put());
+  ComPtr<ISymbol> symbol;
+  win32::query<ISimpleRenderer>(renderer.get())->get_Symbol(symbol.put());
+  auto line = win32::query<ISimpleLineSymbol>(symbol.get());
+  ASSERT_TRUE(line);
+  esriSimpleLineStyle style = esriSLSSolid;
+  line->get_Style(&style);
+  EXPECT_EQ(style, esriSLSDash);
+  double width = 0;
+  line->get_Width(&width);
+  EXPECT_NEAR(width, 0.8 * 72 / 25.4, 1e-9);
+}
+
+TEST_F(QgisProjectTest, UnchangedProjectWrittenBackKeepsEveryElementAndUnknownXml) {
+  std::string text = read_file(path("project.qgs"));
+  text = std::regex_replace(text, std::regex("<projectlayers>"), "<x-extension keep=\"yes\"><y/></x-extension>\n  <projectlayers>");
+  write_file(path("extra.qgs"), text);
+  auto doc = open(path("extra.qgs"));
+  ASSERT_TRUE(doc);
+  save(doc.get(), path("copy.qgs"));
+  std::string copy = read_file(path("copy.qgs"));
+  EXPECT_NE(copy.find("<x-extension keep=\"yes\">"), std::string::npos);
+  for (const char* name : {"Parcels", "Roads", "Wells", "Springs", "Scratch"})
+    EXPECT_EQ(datasource(copy, name), datasource(text, name)) << name;
+  // Element for element the same tree: count the element starts.
+  auto count = [](const std::string& s) {
+    std::regex start("<[A-Za-z]");
+    return std::distance(std::sregex_iterator(s.begin(), s.end(), start), std::sregex_iterator());
+  };
+  EXPECT_EQ(count(copy), count(text));
+  auto again = open(path("copy.qgs"));
+  ASSERT_TRUE(again);
+  EXPECT_EQ(layer_summary(again.get()), kFixtureLayers);
+}
+
+TEST_F(QgisProjectTest, RepointedLayerAndDeletedAnnotationWrittenIntoAnotherFolder) {
+  auto doc = open(path("project.qgs"));
+  ASSERT_TRUE(doc);
+  // Re-point Springs at a copy in the result folder, as a cut does.
+  fs::create_directories(path("out"));
+  for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg"})
+    fs::copy_file(path(std::string("data/parcels") + ext), path(std::string("out/result") + ext));
+  std::string error;
+  auto result = gis::OpenFeatureClass(path("out/result.shp").string(), "", &error);
+  ASSERT_TRUE(result) << error;
+  auto springs = win32::query<IFeatureLayer>(find_layer(doc.get(), "Springs").get());
+  ASSERT_EQ(springs->putref_FeatureClass(result.get()), S_OK);
+  // Delete the annotation "outside".
+  ComPtr<IGraphicsLayer> graphics;
+  focus_map(doc.get())->get_BasicGraphicsLayer(graphics.put());
+  auto container = win32::query<IGraphicsContainer>(graphics.get());
+  container->Reset();
+  ComPtr<IElement> first;
+  ASSERT_EQ(container->Next(first.put()), S_OK);
+  ASSERT_EQ(container->DeleteElement(first.get()), S_OK);
+  first.reset();
+  result.reset();
+  springs.reset();
+  graphics.reset();
+  container.reset();
+
+  save(doc.get(), path("out/cross.qgs"));
+  std::string cross = read_file(path("out/cross.qgs"));
+  EXPECT_EQ(datasource(cross, "Springs"), "./result.shp|layername=result");
+  EXPECT_EQ(datasource(cross, "Parcels"), path("data/parcels.shp").lexically_normal().string());
+  EXPECT_EQ(datasource(cross, "Scratch"), datasource(read_file(path("project.qgs")), "Scratch"));
+  EXPECT_EQ(cross.find("text=\"outside\""), std::string::npos);
+  EXPECT_NE(cross.find("text=\"inside\""), std::string::npos);
+
+  auto back = open(path("out/cross.qgs"));
+  ASSERT_TRUE(back);
+  auto summary = layer_summary(back.get());
+  EXPECT_EQ(summary, kFixtureLayers);
+  EXPECT_EQ(element_texts(back.get()), std::vector<std::string>{"inside"});
+  gis::LayerSource source;
+  ASSERT_TRUE(gis::GetLayerSource(find_layer(back.get(), "Springs").get(), &source));
+  EXPECT_EQ(source.path, path("out/result.shp").lexically_normal().string());
+}
+
+struct ConvertCase {
+  const char* from;
+  const char* middle;
+  const char* to;
+};
+
+class QgisConvertTest : public QgisProjectTest, public testing::WithParamInterface<ConvertCase> {};
+
+// A round trip through the other format keeps the layers, their kinds, visibility, renderer
+// kinds and sources, the system and the annotations.
+TEST_P(QgisConvertTest, RoundTripKeepsWhatBothFormatsHold) {
+  const ConvertCase& c = GetParam();
+  auto doc = open(path(c.from));
+  ASSERT_TRUE(doc);
+  save(doc.get(), path(c.middle));
+  doc.reset();
+  auto middle = open(path(c.middle));
+  ASSERT_TRUE(middle);
+  save(middle.get(), path(c.to));
+  middle.reset();
+  auto back = open(path(c.to));
+  ASSERT_TRUE(back);
+  auto summary = layer_summary(back.get());
+  // A layer whose data no file holds cannot be named in a new project.
+  auto expected = kFixtureLayers;
+  if (fs::path(c.from).extension() == ".mxd" || fs::path(c.middle).extension() == ".mxd") expected.erase("Scratch");
+  EXPECT_EQ(summary, expected);
+  EXPECT_EQ(element_texts(back.get()), (std::vector<std::string>{"inside", "outside"}));
+  ComPtr<ISpatialReference> sr;
+  focus_map(back.get())->get_SpatialReference(sr.put());
+  LONG code = 0;
+  if (sr) sr->get_FactoryCode(&code);
+  EXPECT_EQ(code, 32636);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, QgisConvertTest,
+                         testing::Values(ConvertCase{"project.qgs", "map.mxd", "new.qgs"},
+                                         ConvertCase{"project.qgz", "map.mxd", "new.qgz"},
+                                         ConvertCase{"project.qgs", "copy.qgz", "copy.mxd"}));
+
+TEST_F(QgisProjectTest, BadProjectsAreRefusedWithTheReason) {
+  struct Case {
+    const char* name;
+    std::string content;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"empty.qgs", "", "is empty"},
+      {"broken.qgs", "<qgis><projectlayers></qgis>", "is not valid XML"},
+      {"other.qgs", "<project/>", "is not a QGIS project"},
+      {"notzip.qgz", "plain text", "is not a QGIS project archive"},
+  };
+  for (const Case& c : cases) {
+    write_file(path(c.name), c.content);
+    std::string error;
+    EXPECT_FALSE(gis::LoadDocument(path(c.name).string(), &error)) << c.name;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
+    EXPECT_NE(error.find(c.name), std::string::npos) << error;
+  }
+}
+
+}  // namespace
+}  // namespace carto_test
