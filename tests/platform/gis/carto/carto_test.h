@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 
@@ -56,16 +57,31 @@ inline Json feature_layer(const std::string& name, const std::string& path) {
   return {{"type", "feature"}, {"name", name}, {"visible", true}, {"source", {{"path", path}, {"layer", nullptr}}}};
 }
 
+// A braced list of values, always a JSON array. (A Json parameter initialised from {x}
+// would be x itself under clang and the array [x] under g++.)
+inline Json json_list(std::initializer_list<Json> items) {
+  Json list = Json::array();
+  for (const Json& item : items) list.push_back(item);
+  return list;
+}
+
 inline Json group_layer(const std::string& name, Json layers) {
   return {{"type", "group"}, {"name", name}, {"layers", std::move(layers)}};
+}
+inline Json group_layer(const std::string& name, std::initializer_list<Json> layers) {
+  return group_layer(name, json_list(layers));
 }
 
 inline Json document_json(Json maps) {
   return {{"format", "areaclip-map"}, {"version", 1}, {"focus_map", 0}, {"maps", std::move(maps)}};
 }
+inline Json document_json(std::initializer_list<Json> maps) { return document_json(json_list(maps)); }
 
 inline Json map_json(const std::string& name, Json layers, Json graphics = Json::object()) {
   return {{"name", name}, {"spatial_reference", nullptr}, {"layers", std::move(layers)}, {"graphics", std::move(graphics)}};
+}
+inline Json map_json(const std::string& name, std::initializer_list<Json> layers, Json graphics = Json::object()) {
+  return map_json(name, json_list(layers), std::move(graphics));
 }
 
 inline Json text_element(const std::string& text, double x, double y) {
