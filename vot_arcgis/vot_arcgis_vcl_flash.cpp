@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr LONG kWhite = 0xFFFFFF;
 constexpr int kFlashDrawings = 6;
 constexpr DWORD kFlashWaitMs = 500;
 

@@ -151,7 +151,8 @@ TEST(TComInterface, CopyAddsAndDestroyReleasesExactlyOnce) {
     TComInterface<IUnknown> c = std::move(b);
     EXPECT_EQ(ref_count(raw), 3u);
     EXPECT_FALSE(b.IsBound());
-    a = a;  // self-assignment keeps the one reference
+    TComInterface<IUnknown>& same = a;
+    a = same;  // self-assignment keeps the one reference
     EXPECT_EQ(ref_count(raw), 3u);
     c = nullptr;
     EXPECT_EQ(ref_count(raw), 2u);
