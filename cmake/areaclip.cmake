@@ -11,8 +11,12 @@ endif()
 # binary, and only arcobjects/ and the platform headers are visible to it.
 function(areaclip_system_target target)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    set_target_properties(${target} PROPERTIES CXX_COMPILER_LAUNCHER ${CMAKE_BINARY_DIR}/tools/areaclip_cp1251_cc)
+    set(launcher ${CMAKE_BINARY_DIR}/tools/areaclip_cp1251_cc)
+    set_target_properties(${target} PROPERTIES CXX_COMPILER_LAUNCHER ${launcher})
     add_dependencies(${target} areaclip_cp1251_cc)
+    # A changed launcher compiles the target's sources again.
+    get_target_property(sources ${target} SOURCES)
+    set_source_files_properties(${sources} TARGET_DIRECTORY ${target} PROPERTIES OBJECT_DEPENDS ${launcher})
   else()
     target_compile_options(${target} PRIVATE -fexec-charset=CP1251)
   endif()
