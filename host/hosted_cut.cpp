@@ -243,11 +243,20 @@ int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers) {
   }
   if (!succeeded) return 1;
   const fs::path result_document = folder / "cross.mxd";
+  // A QGIS project also gets its result as a project: the document as the run left it,
+  // written back into the project it was read from.
+  const fs::path result_project = folder / "cross.qgs";
+  const bool qgis = gis::ReadFromQgisProject(mx.get());
+  if (qgis && !gis::SaveDocument(mx.get(), result_project.string(), &error)) {
+    std::fprintf(stderr, "areaclip: the result project cannot be written: %s\n", error.c_str());
+    return 1;
+  }
   std::vector<ResultLayer> written = result_layers(folder, result_document);
   if (request.print_summary) {
     for (const ResultLayer& l : written)
       std::printf("  %-40s %8ld features  (%s)\n", l.file.c_str(), l.features, l.name.c_str());
     std::printf("result document: %s\n", result_document.string().c_str());
+    if (qgis) std::printf("result project: %s\n", result_project.string().c_str());
   }
   if (layers) *layers = std::move(written);
   return 0;

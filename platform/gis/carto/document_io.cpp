@@ -109,10 +109,25 @@ void check_format(const Json& json) {
                         "; this program reads version " + std::to_string(kDocumentVersion) + " and older)");
 }
 
+// What the layers of a document name but cannot use, "layer \"name\": …" each.
+std::vector<std::string> layer_warnings(const Document& document) {
+  std::vector<std::string> out;
+  for (const auto& map : document.maps) {
+    std::vector<win32::ComPtr<ILayer>> layers;
+    collect_layers(map->layers, nullptr, true, &layers);
+    for (const auto& layer : layers)
+      if (auto* f = dynamic_cast<FeatureLayer*>(layer_node(layer.get())))
+        for (const std::string& w : f->warnings) out.push_back("layer \"" + f->name + "\": " + w);
+  }
+  return out;
+}
+
 // The document a JSON value describes; every error message begins with `name`.
 win32::ComPtr<Document> document_from_json(const Json& json, const std::string& name, const DocumentPlace& place) {
   try {
-    return Document::make(json, place);
+    auto document = Document::make(json, place);
+    document->notes = layer_warnings(*document);
+    return document;
   } catch (const DocumentError& e) {
     throw DocumentError(name + "is not valid: " + e.what());
   } catch (const Json::exception& e) {
@@ -146,7 +161,7 @@ win32::ComPtr<Document> read_document(const std::string& path) {
     }
     auto document = document_from_json(project.document, name, place_of(path));
     document->qgis = std::move(project.origin);
-    document->notes = std::move(project.notes);
+    document->notes.insert(document->notes.begin(), project.notes.begin(), project.notes.end());
     document->path = fs::absolute(fs::path(path)).lexically_normal().string();
     return document;
   }
@@ -218,6 +233,11 @@ bool SaveDocument(IUnknown* document, const std::string& path, std::string* erro
 std::vector<std::string> DocumentNotes(IUnknown* document) {
   carto::Document* impl = carto::document_impl(document);
   return impl ? impl->notes : std::vector<std::string>();
+}
+
+bool ReadFromQgisProject(IUnknown* document) {
+  carto::Document* impl = carto::document_impl(document);
+  return impl && impl->qgis.xml;
 }
 
 std::string DocumentPath(IUnknown* document) {

@@ -1,6 +1,7 @@
 #include "feature_layer.h"
 
 #include <cctype>
+#include <filesystem>
 
 #include "gis/core.h"
 #include "renderers.h"
@@ -29,11 +30,32 @@ FeatureLayer::FeatureLayer(const Json& json, const std::string& where, const Doc
     open_error = error.empty() ? "cannot be opened" : error;
     return;
   }
+  check_fields();
   std::string opened_path;
   if (!FeatureClassSource(feature_class.get(), &opened_path, &opened_layer_)) return;
+  std::error_code ec;
+  if (std::filesystem::is_directory(source_path, ec))
+    warnings.push_back("its source is a folder: the layer reads its " +
+                       (opened_layer_.empty() ? std::string("first data set") : "data set \"" + opened_layer_ + "\""));
   document_source_path_ = opened_path;
   document_source_layer_ = source_layer;
   document_has_source_layer_ = has_source_layer;
+}
+
+void FeatureLayer::check_fields() {
+  auto has_field = [&](const std::string& name) {
+    LONG index = -1;
+    win32::Bstr b = win32::Bstr::from_utf8(name);
+    return SUCCEEDED(feature_class->FindField(b.get(), &index)) && index >= 0;
+  };
+  if (!display_field.empty() && !has_field(display_field))
+    warnings.push_back("the display field " + display_field + " is not a field of its data");
+  std::vector<std::string> fields;
+  if (auto* unique = dynamic_cast<UniqueValueRenderer*>(renderer.get())) fields = unique->fields;
+  if (auto* breaks = dynamic_cast<ClassBreaksRenderer*>(renderer.get()); breaks && !breaks->field.empty())
+    fields.push_back(breaks->field);
+  for (const std::string& f : fields)
+    if (!has_field(f)) warnings.push_back("the renderer's field " + f + " is not a field of its data");
 }
 
 HRESULT FeatureLayer::get_FeatureClass(IFeatureClass** out) { return out_ref(out, feature_class); }

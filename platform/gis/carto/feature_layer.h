@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "layer_object.h"
 
@@ -38,8 +39,13 @@ class FeatureLayer : public LayerObject<FeatureLayer, IGeoFeatureLayer> {
   bool has_source_layer = false;  // "layer" named a layer (not null)
   // Why the source could not be opened (empty when it was opened or never named).
   std::string open_error;
+  // What the layer names but cannot use: a display or renderer field the data does not
+  // have, a folder as its source. One line each.
+  std::vector<std::string> warnings;
 
  private:
+  void check_fields();
+
   Json source_json_ = Json::object();
   // The source as the document named it, and the layer that opening it gave: a class of
   // that same source put back restores the document's own naming (a null "layer" stays null).

@@ -352,8 +352,10 @@ XmlDocument new_project(const Json& document, const Json& map) {
   xml_add(canvas, "rotation", "0");
   add_qgis_crs(xml_add(canvas, "destinationsrs"), crs);
   xml_add(root, "projectlayers");
-  xmlNode* paths = xml_add(xml_add(xml_add(root, "properties"), "Paths"), "Absolute", "false");
-  xml_set_attr(paths, "type", "bool");
+  xmlNode* properties = xml_add(root, "properties");
+  xml_set_attr(xml_add(xml_add(properties, "Paths"), "Absolute", "false"), "type", "bool");
+  // QGIS reads <projectCrs> only with this set.
+  xml_set_attr(xml_add(xml_add(properties, "SpatialRefSys"), "ProjectionsEnabled", "1"), "type", "int");
   return xml;
 }
 

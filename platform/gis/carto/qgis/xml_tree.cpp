@@ -51,7 +51,9 @@ XmlDocument XmlDocument::copy() const {
 std::string XmlDocument::text() const {
   xmlChar* buffer = nullptr;
   int size = 0;
-  xmlDocDumpFormatMemoryEnc(doc_.get(), &buffer, &size, "UTF-8", 0);
+  // Indented where the document has no whitespace of its own (new elements); text nodes read
+  // with the document keep its own layout.
+  xmlDocDumpFormatMemoryEnc(doc_.get(), &buffer, &size, "UTF-8", 1);
   std::string out(reinterpret_cast<const char*>(buffer), buffer ? static_cast<size_t>(size) : 0);
   xmlFree(buffer);
   return out;

@@ -27,12 +27,40 @@ win32::ComPtr<IMxDocument> LoadDocumentText(std::string_view text, const std::st
 // stays whole and *error says why. Sources inside the file's folder are written relative.
 bool SaveDocument(IUnknown* document, const std::string& path, std::string* error = nullptr);
 
-// What a document read from a QGIS project does not model (kept in the project and written
-// back), one line each; empty for other documents.
+// What a document holds but does not model or cannot use, one line each: parts of a QGIS
+// project kept in the project and written back, display and renderer fields its layers'
+// data lack, sources that are folders.
 std::vector<std::string> DocumentNotes(IUnknown* document);
+
+// True for a document read from a QGIS project (saving it as .qgs or .qgz writes that
+// project back with the document's changes).
+bool ReadFromQgisProject(IUnknown* document);
 
 // The file a document was read from or last saved to (absolute, UTF-8); "" for a new one.
 std::string DocumentPath(IUnknown* document);
+
+// --- documents from data files ---
+// One vector layer of a data file named on a command line.
+struct DataLayer {
+  std::string path;           // absolute, UTF-8
+  std::string layer;          // the layer inside a multi-layer file; "" for a single-layer file
+  std::string name;           // the layer's name in the document
+  std::string geometry;       // "polygon", "line" or "point"
+  std::string display_field;  // a text field to label features with; "" when there is none
+  std::string crs;            // "EPSG:n", WKT, or "" when the data names no system
+};
+// The layers a data argument names: "file" (every vector layer of a multi-layer file such
+// as a GeoPackage), or "file.gpkg:layer". False and *error set (naming the argument and why)
+// when it cannot be opened, names no layer of the file, or holds none.
+bool FindDataLayers(const std::string& argument, std::vector<DataLayer>* layers, std::string* error = nullptr);
+// A new document with one empty map; crs "EPSG:n", WKT or "" (the first layer added gives it).
+win32::ComPtr<IMxDocument> NewMapDocument(const std::string& title, const std::string& crs,
+                                          std::string* error = nullptr);
+// Appends a feature layer for each data layer to the focus map, into the top-level group
+// named group (made when missing) unless group is empty; a simple renderer by geometry and
+// the display field each. A map without a system takes the first layer's.
+bool AddDataLayers(IUnknown* document, const std::vector<DataLayer>& layers, const std::string& group,
+                   std::string* error = nullptr);
 
 // Where a layer takes its data. For a feature layer whose source could not be opened,
 // open_error says why (the layer then has no feature class).

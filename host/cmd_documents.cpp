@@ -1,0 +1,148 @@
+// areaclip new / add / convert: map documents made from data files, layers added to one,
+// and a document written in the other format (a QGIS project or the program's JSON form).
+// A command writes its document only when everything it was given could be used, and
+// replaces the file atomically.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <win32/com_ptr.h>
+
+#include "commands.h"
+#include "gis/document.h"
+#include "gis/gis.h"
+
+namespace host {
+
+const char kNewUsage[] =
+    "usage: areaclip new DOC DATA... [--crs CRS] [--title TEXT]\n"
+    "  writes the map document DOC (.mxd, or a QGIS project .qgs/.qgz) with one feature layer per\n"
+    "  data set, in the order given: a shapefile, GeoJSON, any vector file GDAL reads, every layer\n"
+    "  of a GeoPackage, or one of them as file.gpkg:layer. The map's coordinate system is CRS\n"
+    "  (EPSG:n or WKT), else the first layer's. Nothing is written when a data set cannot be used.\n";
+const char kAddUsage[] =
+    "usage: areaclip add DOC DATA... [--group NAME]\n"
+    "  appends a feature layer per data set (as for areaclip new) to the map document DOC, inside\n"
+    "  the group NAME (made when missing); DOC is replaced atomically, and not at all when a data\n"
+    "  set cannot be used.\n";
+const char kConvertUsage[] =
+    "usage: areaclip convert IN OUT\n"
+    "  writes the map document IN as OUT: a QGIS project (.qgs, .qgz) or the program's JSON\n"
+    "  document (.mxd), by OUT's name. A project written from a project keeps what the program\n"
+    "  does not model.\n";
+
+namespace {
+
+namespace fs = std::filesystem;
+using win32::ComPtr;
+
+struct DataArguments {
+  std::string document, crs, title, group;
+  std::vector<std::string> data;
+};
+
+// DOC DATA... with the options named in allowed ("--crs", "--title", "--group").
+bool parse(int argc, char** argv, const std::vector<std::string>& allowed, DataArguments* a, std::string* error) {
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    bool known = false;
+    for (const std::string& option : allowed) known = known || arg == option;
+    if (known) {
+      if (i + 1 >= argc) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      std::string value = argv[++i];
+      (arg == "--crs" ? a->crs : arg == "--title" ? a->title : a->group) = value;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option '" + arg + "'";
+      return false;
+    } else if (a->document.empty()) {
+      a->document = arg;
+    } else {
+      a->data.push_back(arg);
+    }
+  }
+  if (a->document.empty()) *error = "the map document is missing";
+  else if (a->data.empty()) *error = "name at least one data file";
+  return error->empty();
+}
+
+// Every layer the data arguments name; false (after printing why) when one cannot be used.
+bool find_all(const std::vector<std::string>& arguments, std::vector<gis::DataLayer>* layers) {
+  bool ok = true;
+  for (const std::string& argument : arguments) {
+    std::vector<gis::DataLayer> found;
+    std::string error;
+    if (!gis::FindDataLayers(argument, &found, &error)) {
+      std::fprintf(stderr, "areaclip: %s\n", error.c_str());
+      ok = false;
+      continue;
+    }
+    layers->insert(layers->end(), found.begin(), found.end());
+  }
+  return ok;
+}
+
+int save(IUnknown* document, const std::string& path, const std::vector<gis::DataLayer>& added) {
+  std::string error;
+  if (!gis::SaveDocument(document, path, &error)) {
+    std::fprintf(stderr, "areaclip: %s\n", error.c_str());
+    return 1;
+  }
+  for (const gis::DataLayer& l : added)
+    std::printf("  + %-30s %s%s%s\n", l.name.c_str(), l.path.c_str(), l.layer.empty() ? "" : ":", l.layer.c_str());
+  std::printf("wrote %s\n", path.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int cmd_new(int argc, char** argv) {
+  DataArguments a;
+  std::string error;
+  if (!parse(argc, argv, {"--crs", "--title"}, &a, &error)) return usage_error("%s\n%s", error.c_str(), kNewUsage);
+  std::error_code ec;
+  if (fs::exists(a.document, ec))
+    return usage_error("%s exists already (areaclip add adds layers to it)", a.document.c_str());
+  gis::RegisterClasses();
+  std::vector<gis::DataLayer> layers;
+  if (!find_all(a.data, &layers)) return usage_error("nothing was written");
+  ComPtr<IMxDocument> document = gis::NewMapDocument(a.title, a.crs, &error);
+  if (!document) return usage_error("%s", error.c_str());
+  if (!gis::AddDataLayers(document.get(), layers, "", &error)) return usage_error("%s", error.c_str());
+  return save(document.get(), a.document, layers);
+}
+
+int cmd_add(int argc, char** argv) {
+  DataArguments a;
+  std::string error;
+  if (!parse(argc, argv, {"--group"}, &a, &error)) return usage_error("%s\n%s", error.c_str(), kAddUsage);
+  gis::RegisterClasses();
+  ComPtr<IMxDocument> document = gis::LoadDocument(a.document, &error);
+  if (!document) return usage_error("%s", error.c_str());
+  std::vector<gis::DataLayer> layers;
+  if (!find_all(a.data, &layers)) return usage_error("nothing was written");
+  if (!gis::AddDataLayers(document.get(), layers, a.group, &error)) return usage_error("%s", error.c_str());
+  return save(document.get(), a.document, layers);
+}
+
+int cmd_convert(int argc, char** argv) {
+  if (argc != 2 || argv[0][0] == '-' || argv[1][0] == '-') return usage_error("%s", kConvertUsage);
+  gis::RegisterClasses();
+  std::string error;
+  ComPtr<IMxDocument> document = gis::LoadDocument(argv[0], &error);
+  if (!document) return usage_error("%s", error.c_str());
+  std::error_code ec;
+  if (fs::exists(argv[1], ec) && fs::equivalent(argv[0], argv[1], ec))
+    return usage_error("%s is the document being converted: name another file", argv[1]);
+  for (const std::string& note : gis::DocumentNotes(document.get()))
+    std::fprintf(stderr, "areaclip: note: %s\n", note.c_str());
+  const std::string ext = fs::path(argv[1]).extension().string();
+  if (gis::ReadFromQgisProject(document.get()) && ext != ".qgs" && ext != ".qgz" && !gis::DocumentNotes(document.get()).empty())
+    std::fprintf(stderr, "areaclip: note: what the project holds beyond the map document stays in %s only\n", argv[0]);
+  return save(document.get(), argv[1], {});
+}
+
+}  // namespace host
