@@ -1,9 +1,11 @@
 // areaclip info DOC: what a map document holds — maps, the layer tree with sources and
-// whether they open, feature counts, renderers and graphics. Read through the object
+// whether they open, the data's systems, fields and feature counts, renderers, graphics, and
+// what the document holds but the program does not model or cannot use. Read through the object
 // model's interfaces, as a command of the extension would see the document.
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <win32/com_ptr.h>
 #include <win32/text.h>
@@ -146,6 +148,47 @@ std::string shown_path(const std::string& path, const std::filesystem::path& fol
   return path;
 }
 
+const char* field_type_name(esriFieldType type) {
+  switch (type) {
+    case esriFieldTypeSmallInteger:
+    case esriFieldTypeInteger: return "integer";
+    case esriFieldTypeSingle:
+    case esriFieldTypeDouble: return "real";
+    case esriFieldTypeString: return "text";
+    case esriFieldTypeDate: return "date";
+    case esriFieldTypeOID: return "object id";
+    default: return "other";
+  }
+}
+
+// The data's coordinate system and its fields: name (type width).
+void print_fields(IFeatureClass* feature_class, const std::string& in) {
+  ComPtr<IFields> fields;
+  LONG n = 0;
+  if (FAILED(feature_class->get_Fields(fields.put())) || !fields || FAILED(fields->get_FieldCount(&n))) return;
+  std::string list, system = "none";
+  for (LONG i = 0; i < n; ++i) {
+    ComPtr<IField> field;
+    if (FAILED(fields->get_Field(i, field.put())) || !field) continue;
+    esriFieldType type = esriFieldTypeString;
+    LONG width = 0;
+    field->get_Type(&type);
+    field->get_Length(&width);
+    if (type == esriFieldTypeGeometry) {
+      ComPtr<IGeometryDef> def;
+      ComPtr<ISpatialReference> sr;
+      if (SUCCEEDED(field->get_GeometryDef(def.put())) && def && SUCCEEDED(def->get_SpatialReference(sr.put())) && sr) {
+        system = gis::SpatialReferenceToText(sr.get());
+        if (system.size() > 60) system = system.substr(0, 57) + "...";
+      }
+      continue;
+    }
+    list += (list.empty() ? "" : ", ") + read_text(field.get(), &IField::get_Name) + " (" + field_type_name(type);
+    list += (type == esriFieldTypeString && width > 0 ? " " + std::to_string(width) : std::string()) + ")";
+  }
+  std::printf("%ssystem: %s\n%sfields: %s\n", in.c_str(), system.c_str(), in.c_str(), list.empty() ? "none" : list.c_str());
+}
+
 void print_layer(ILayer* layer, const std::string& indent, const std::filesystem::path& folder) {
   std::string name = read_text(layer, &ILayer::get_Name);
   VARIANT_BOOL visible = VARIANT_TRUE;
@@ -170,6 +213,7 @@ void print_layer(ILayer* layer, const std::string& indent, const std::filesystem
       fc->FeatureCount(nullptr, &count);
       fc->get_ShapeType(&shape);
       std::printf("%sdata: %ld %s\n", in.c_str(), long(count), shape_name(shape));
+      print_fields(fc.get(), in);
     }
     std::string field = read_text(feature_layer.get(), &IFeatureLayer::get_DisplayField);
     if (!field.empty()) std::printf("%sdisplay field: %s\n", in.c_str(), field.c_str());
@@ -284,6 +328,11 @@ int cmd_info(int argc, char** argv) {
   for (LONG i = 0; i < n; ++i) {
     ComPtr<IMap> map;
     if (SUCCEEDED(maps->get_Item(i, map.put())) && map) print_map(map.get(), i, map == focus, folder);
+  }
+  std::vector<std::string> notes = gis::DocumentNotes(document.get());
+  if (!notes.empty()) {
+    std::printf("\nnot modelled or not usable (kept as read):\n");
+    for (const std::string& note : notes) std::printf("  - %s\n", note.c_str());
   }
   return 0;
 }

@@ -205,6 +205,21 @@ CutResult Sandbox::cut(const std::string& options, const fs::path& folder, const
   return run;
 }
 
+CutResult Sandbox::run(const std::string& arguments) const {
+  testing_support::TempDir logs;
+  const fs::path err = logs.path() / "stderr.txt";
+  const std::string command = "cd " + quoted(root().string()) + " && AREACLIP_REGISTRY=" + quoted(registry().string()) +
+                              " timeout -s KILL 60 " + kProgram + " " + arguments + " 2>" + quoted(err.string());
+  CutResult result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) throw std::runtime_error("cannot run " + command);
+  result.out = read_all(pipe);
+  const int status = pclose(pipe);
+  result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.err = fixture::read_file(err);
+  return result;
+}
+
 CutResult Sandbox::cut_interrupted(const std::vector<std::string>& args, const fs::path& folder, int signal_number,
                                    const std::string& after_output) const {
   testing_support::TempDir logs;

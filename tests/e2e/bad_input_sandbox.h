@@ -81,6 +81,8 @@ class Sandbox {
   // (shell commands such as limits). Killed after a minute: a hang shows as a failed code.
   CutResult cut(const std::string& options = "--layer 'Листы' --feature A", const fs::path& folder = {},
           const fs::path& document = {}, const std::string& shell_prefix = "") const;
+  // `areaclip ARGUMENTS` (shell words) in the sandbox folder; killed after a minute.
+  CutResult run(const std::string& arguments) const;
   // `areaclip cut DOC ARGS... --folder FOLDER` run directly (no shell), sent `signal_number`
   // once its standard output holds `after_output`. code is minus the signal's number when
   // the program died of a signal rather than exiting; killed after a minute.

@@ -1,0 +1,230 @@
+// Bringing one's own map: documents made from data files (areaclip new / add), QGIS projects
+// cut as documents (cross.qgs beside cross.mxd), documents converted between the formats, and
+// the command line's help, version and option forms. The program runs as a subprocess.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <regex>
+
+#include "bad_input_sandbox.h"
+
+namespace {
+
+using namespace bad_input;
+
+const fs::path kFixtures = fs::path(AREACLIP_SOURCE_DIR) / "tests/data/qgis";
+
+// The sandbox with the QGIS fixture projects and their data.
+void copy_fixtures(const Sandbox& s) {
+  fs::copy(kFixtures / "data", s.root() / "data", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  fs::copy_file(kFixtures / "project.qgs", s.root() / "project.qgs");
+  fs::copy_file(kFixtures / "project.qgz", s.root() / "project.qgz");
+}
+
+// What a result shapefile holds, for comparing two cuts: count, geometries and rows.
+std::string digest(const fs::path& shapefile) {
+  fixture::LayerContents c = fixture::read_layer(shapefile);
+  if (!c.exists) return "(missing)";
+  std::vector<std::string> rows;
+  for (size_t i = 0; i < c.rows.size(); ++i) {
+    std::string row = i < c.wkt.size() ? c.wkt[i] : "";
+    for (const auto& [k, v] : c.rows[i]) row += " " + k + "=" + v;
+    rows.push_back(row);
+  }
+  std::sort(rows.begin(), rows.end());
+  std::string out = std::to_string(c.count);
+  for (const std::string& r : rows) out += "\n" + r;
+  return out;
+}
+
+std::vector<std::string> shapefiles(const fs::path& folder) {
+  std::vector<std::string> out;
+  for (const auto& [name, content] : files_under(folder))
+    if (fs::path(name).extension() == ".shp") out.push_back(name);
+  return out;
+}
+
+int count_of(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(QgisCut, AgreesWithTheCutOfTheSameLayersAsADocumentAndWritesAProjectOfTheResult) {
+  Sandbox s;
+  copy_fixtures(s);
+  CutResult converted = s.run("convert project.qgz converted.mxd");
+  ASSERT_EQ(converted.code, 0) << converted.err;
+
+  const std::string choice = "--layer Parcels --feature North";
+  CutResult from_project = s.cut(choice, s.root() / "out_qgis", s.root() / "project.qgz");
+  ASSERT_EQ(from_project.code, 0) << from_project.err;
+  CutResult from_document = s.cut(choice, s.root() / "out_json", s.root() / "converted.mxd");
+  ASSERT_EQ(from_document.code, 0) << from_document.err;
+
+  std::vector<std::string> written = shapefiles(s.root() / "out_qgis");
+  ASSERT_EQ(written, (std::vector<std::string>{"parcels.shp", "roads.shp", "springs.shp", "wells.shp"}));
+  EXPECT_EQ(shapefiles(s.root() / "out_json"), written);
+  for (const std::string& name : written)
+    EXPECT_EQ(digest(s.root() / "out_qgis" / name), digest(s.root() / "out_json" / name)) << name;
+  EXPECT_NE(from_project.err.find("\"Scratch\" is not cut"), std::string::npos) << from_project.err;
+
+  // The result project: every cut layer reads its result inside the folder and draws with
+  // the renderer it had; the annotation outside the polygon is gone.
+  const fs::path cross = s.root() / "out_qgis" / "cross.qgs";
+  ASSERT_TRUE(fs::exists(cross));
+  EXPECT_FALSE(fs::exists(s.root() / "out_json" / "cross.qgs"));
+  EXPECT_NE(from_project.out.find("result project: " + cross.string()), std::string::npos) << from_project.out;
+  std::string project = fixture::read_file(cross);
+  for (const char* source : {"./parcels.shp", "./roads.shp", "./wells.shp", "./springs.shp"})
+    EXPECT_EQ(count_of(project, std::string("<datasource>") + source), 1) << source;
+  for (const char* renderer : {"categorizedSymbol", "graduatedSymbol"})
+    EXPECT_EQ(count_of(project, renderer), count_of(fixture::read_file(kFixtures / "project.qgs"), renderer)) << renderer;
+  EXPECT_EQ(project.find("text=\"outside\""), std::string::npos);
+  EXPECT_NE(project.find("text=\"inside\""), std::string::npos);
+
+  CutResult info = s.run("info out_qgis/cross.qgs");
+  ASSERT_EQ(info.code, 0) << info.err;
+  EXPECT_EQ(count_of(info.out, "NOT AVAILABLE"), 1) << info.out;  // the memory layer only
+  EXPECT_NE(info.out.find("renderer: unique values by KIND"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("renderer: class breaks on DEPTH"), std::string::npos) << info.out;
+  for (const char* source : {"source: parcels.shp", "source: roads.shp", "source: wells.shp", "source: springs.shp"})
+    EXPECT_NE(info.out.find(source), std::string::npos) << source << "\n" << info.out;
+}
+
+TEST(DocumentsFromData, NewFromThreeDataSetsCutsAsOgr2ogrClips) {
+  Sandbox s;
+  copy_fixtures(s);
+  CutResult made = s.run("new mine.mxd data/parcels.shp data/network.gpkg data/springs.geojson --title=Mine");
+  ASSERT_EQ(made.code, 0) << made.err;
+  CutResult info = s.run("info mine.mxd");
+  ASSERT_EQ(info.code, 0) << info.err;
+  for (const char* line : {"- feature \"parcels\"", "- feature \"roads\"", "- feature \"wells\"", "- feature \"springs\"",
+                           "spatial reference: EPSG:32636", "title: Mine", "fields: FID (object id), NAME (text 40)"})
+    EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
+
+  CutResult cut = s.cut("--layer parcels --feature North", s.out(), s.root() / "mine.mxd");
+  ASSERT_EQ(cut.code, 0) << cut.err;
+  // The same layers clipped by ogr2ogr to the same square (the data are in the map's system).
+  const std::string clip = "POLYGON((500000 6000000,501000 6000000,501000 6001000,500000 6001000,500000 6000000))";
+  for (const char* layer : {"roads", "wells"}) {
+    const fs::path reference = s.root() / "ogr" / (std::string(layer) + ".shp");
+    fs::create_directories(reference.parent_path());
+    std::string command = "ogr2ogr -q -clipsrc '" + clip + "' " + quoted(reference.string()) + " " +
+                          quoted((s.data() / "network.gpkg").string()) + " " + layer;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    fixture::LayerContents ours = fixture::read_layer(s.out() / (std::string(layer) + ".shp"));
+    fixture::LayerContents theirs = fixture::read_layer(reference);
+    EXPECT_EQ(ours.count, theirs.count) << layer;
+    EXPECT_NEAR(ours.total_length, theirs.total_length, 1e-6) << layer;
+  }
+}
+
+TEST(DocumentsFromData, AddPutsLayersIntoAGroupAndRefusedDataLeavesTheDocumentAsItWas) {
+  Sandbox s;
+  copy_fixtures(s);
+  ASSERT_EQ(s.run("new mine.mxd data/parcels.shp").code, 0);
+  CutResult added = s.run("add mine.mxd data/network.gpkg:roads data/springs.geojson --group Extra");
+  ASSERT_EQ(added.code, 0) << added.err;
+  CutResult info = s.run("info mine.mxd");
+  EXPECT_NE(info.out.find("- group \"Extra\"\n        - feature \"roads\"\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("        - feature \"springs\""), std::string::npos) << info.out;
+
+  const std::string before = fixture::read_file(s.root() / "mine.mxd");
+  struct Refused {
+    std::string arguments, message;
+  };
+  const Refused cases[] = {
+      {"add mine.mxd data/wells.shp", "data/wells.shp: no such file"},
+      {"add mine.mxd data/network.gpkg:lakes", "has no layer \"lakes\" (it has: roads, wells)"},
+      {"add mine.mxd data/springs.geojson data", "data: is a folder"},
+      {"add mine.mxd data/parcels.dbf.none data/parcels.shp", "no such file"},
+      {"new mine.mxd data/parcels.shp", "exists already"},
+      {"new other.mxd data/parcels.prj", "not vector data"},
+  };
+  for (const Refused& c : cases) {
+    CutResult r = s.run(c.arguments);
+    EXPECT_EQ(r.code, 2) << c.arguments << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << "\n" << r.err;
+    EXPECT_EQ(fixture::read_file(s.root() / "mine.mxd"), before) << c.arguments;
+  }
+  EXPECT_FALSE(fs::exists(s.root() / "other.mxd"));
+}
+
+TEST(DocumentsFromData, ReaderWarnsOfFieldsTheDataLacksAndOfAFolderSource) {
+  Sandbox s;
+  copy_fixtures(s);
+  ASSERT_EQ(s.run("new mine.mxd data/parcels.shp").code, 0);
+  std::string text = fixture::read_file(s.root() / "mine.mxd");
+  text = std::regex_replace(text, std::regex("\"display_field\": \"NAME\""), "\"display_field\": \"TITLE\"");
+  text = std::regex_replace(text, std::regex("\"renderer\": \\{"),
+                            "\"renderer\": {\"type\": \"unique_value\", \"fields\": [\"COLOUR\"], \"values\": []}, \"x\": {");
+  text = std::regex_replace(text, std::regex("data/parcels.shp"), "data");
+  std::ofstream(s.root() / "odd.mxd", std::ios::binary) << text;
+  CutResult info = s.run("info odd.mxd");
+  ASSERT_EQ(info.code, 0) << info.err;
+  for (const char* warning : {"the display field TITLE is not a field of its data",
+                              "the renderer's field COLOUR is not a field of its data", "its source is a folder"})
+    EXPECT_EQ(count_of(info.out, warning), 1) << warning << "\n" << info.out;
+}
+
+TEST(DocumentsConvert, QgisProjectToJsonAndBackKeepsLayersRenderersAndAnnotations) {
+  Sandbox s;
+  copy_fixtures(s);
+  ASSERT_EQ(s.run("convert project.qgs middle.mxd").code, 0);
+  CutResult back = s.run("convert middle.mxd back.qgz");
+  ASSERT_EQ(back.code, 0) << back.err;
+  auto listing = [&](const std::string& doc) {
+    std::string out = s.run("info " + doc).out;
+    // Layer lines and renderer lines, without the sources (they differ by format).
+    std::string kept;
+    std::regex line("^\\s*(- (feature|group).*|renderer: .*|- text .*)$");
+    std::istringstream in(out);
+    for (std::string l; std::getline(in, l);)
+      if (std::regex_match(l, line)) kept += l + "\n";
+    return kept;
+  };
+  std::string original = listing("project.qgs");
+  EXPECT_NE(original.find("unique values by KIND"), std::string::npos) << original;
+  // The memory layer has no file to name in a new project: it is the one difference.
+  std::string expected = std::regex_replace(original, std::regex("    - feature \"Scratch\"\n.*\n"), "");
+  EXPECT_EQ(listing("back.qgz"), expected);
+  EXPECT_EQ(s.run("convert project.qgs project.qgs").code, 2);
+}
+
+TEST(CommandLine, HelpVersionOptionFormsAndUnknownCommands) {
+  Sandbox s;
+  s.write_sheets();
+  s.write_document({});
+  struct Case {
+    std::string arguments;
+    int code;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {"cut --help", 0, "usage: areaclip cut DOC", ""},
+      {"sheets --help", 0, "usage: areaclip sheets", ""},
+      {"info -h", 0, "usage: areaclip info DOC", ""},
+      {"new --help", 0, "usage: areaclip new DOC DATA...", ""},
+      {"add --help", 0, "usage: areaclip add DOC DATA...", ""},
+      {"convert --help", 0, "usage: areaclip convert IN OUT", ""},
+      {"render --help", 0, "usage: areaclip render DOC", ""},
+      {"register --help", 0, "usage: areaclip register", ""},
+      {"unregister --help", 0, "usage: areaclip unregister", ""},
+      {"--version", 0, "areaclip ", ""},
+      {"--help", 0, "areaclip convert IN OUT", ""},
+      {"frob map.mxd", 2, "", "areaclip: unknown command 'frob'"},
+      {"info", 2, "", "usage: areaclip info DOC"},
+      {"cut map.mxd --layer=Листы --feature=A --folder=out", 0, "result document:", ""},
+  };
+  for (const Case& c : cases) {
+    CutResult r = s.run(c.arguments);
+    EXPECT_EQ(r.code, c.code) << c.arguments << "\n" << r.err;
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << c.arguments << "\n" << r.out;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << c.arguments << "\n" << r.err;
+  }
+}
+
+}  // namespace
