@@ -25,6 +25,8 @@ const char kUsage[] =
     "  areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS]\n"
     "                               the sheets of SCALE (1:1000000 … 1:10000) holding the map's features\n"
     "  areaclip info DOC            layers, sources, feature counts, renderers, graphics\n"
+    "  areaclip features DOC --layer NAME\n"
+    "                               ids, labels, areas and extents of a polygon layer's features\n"
     "  areaclip new DOC DATA... [--crs CRS] [--title TEXT]\n"
     "                               a map document (.mxd, .qgs, .qgz) with a layer per data set\n"
     "  areaclip add DOC DATA... [--group NAME]\n"
@@ -64,6 +66,7 @@ const Command kCommands[] = {
      "usage: areaclip info DOC\n"
      "  what the map document DOC holds: layers, sources, systems, fields, counts, renderers,\n"
      "  graphics, and what the program does not model\n"},
+    {"features", host::cmd_features, host::kFeaturesUsage},
     {"new", host::cmd_new, host::kNewUsage},
     {"add", host::cmd_add, host::kAddUsage},
     {"convert", host::cmd_convert, host::kConvertUsage},

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "commands.h"
 #include "hosted_cut.h"
+#include "polygon_features.h"
 #include "sheet_cut.h"
 
 namespace {
@@ -101,6 +103,24 @@ int cmd_cut(int argc, char** argv) {
   request.document = args.document;
   request.folder = args.folder;
   request.choice = CutChoice{args.layer, args.feature, args.feature_id, args.by_id};
+  // A label names the feature to cut by only when exactly one feature has it. A layer or
+  // label that is not there is left to the pickers to report, after the labels that match
+  // but for letter case and surrounding space.
+  if (!args.by_id)
+    request.prepare = [&args](IMap* map, std::string* why) {
+      std::vector<PolygonFeature> features;
+      if (!list_polygon_features(map, args.layer, &features, why)) {
+        why->clear();
+        return true;
+      }
+      LabelCheck check = check_label(features, args.layer, args.feature);
+      if (check.duplicates) {
+        *why = check.message;
+        return false;
+      }
+      if (!check.message.empty()) std::fprintf(stderr, "areaclip: %s\n", check.message.c_str());
+      return true;
+    };
   return run_cut(request);
 }
 

@@ -13,11 +13,13 @@ int cmd_info(int argc, char** argv);
 int cmd_new(int argc, char** argv);
 int cmd_add(int argc, char** argv);
 int cmd_convert(int argc, char** argv);
+int cmd_features(int argc, char** argv);
 
 // The usage texts of the commands that print them themselves.
 extern const char kNewUsage[];
 extern const char kAddUsage[];
 extern const char kConvertUsage[];
+extern const char kFeaturesUsage[];
 int cmd_render(int argc, char** argv);
 int cmd_register(int argc, char** argv);
 int cmd_unregister(int argc, char** argv);

@@ -210,6 +210,7 @@ TEST(CommandLine, HelpVersionOptionFormsAndUnknownCommands) {
       {"new --help", 0, "usage: areaclip new DOC DATA...", ""},
       {"add --help", 0, "usage: areaclip add DOC DATA...", ""},
       {"convert --help", 0, "usage: areaclip convert IN OUT", ""},
+      {"features --help", 0, "usage: areaclip features DOC --layer NAME", ""},
       {"render --help", 0, "usage: areaclip render DOC", ""},
       {"register --help", 0, "usage: areaclip register", ""},
       {"unregister --help", 0, "usage: areaclip unregister", ""},
@@ -225,6 +226,56 @@ TEST(CommandLine, HelpVersionOptionFormsAndUnknownCommands) {
     EXPECT_NE(r.out.find(c.out), std::string::npos) << c.arguments << "\n" << r.out;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << c.arguments << "\n" << r.err;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A map whose polygon layer "Plots" has two features labelled "dup" and one "Lake".
+void write_plots(Sandbox& s) {
+  s.write_sheets();
+  LayerSchema plots;
+  plots.fields = {{"NAME", OFTString, 20}};
+  write_wkt(s.data() / "plots.shp", plots,
+            {{square(0, 0, 1000, 1000), {"dup"}}, {square(0, 0, 500, 500), {"dup"}}, {square(0, 0, 200, 100), {"Lake"}}});
+  s.write_document({feature_layer("Plots", "data/plots.shp", "NAME")});
+}
+
+TEST(FeatureChoice, ALabelCutsOnlyWhenOneFeatureHasIt) {
+  Sandbox s;
+  write_plots(s);
+  CutResult listed = s.run("features map.mxd --layer Plots");
+  ASSERT_EQ(listed.code, 0) << listed.err;
+  for (const char* line : {"       0  \"dup\"  area 1000000.00  extent 500000.00 6000000.00 – 501000.00 6001000.00",
+                           "       1  \"dup\"  area 250000.00", "       2  \"Lake\"  area 20000.00"})
+    EXPECT_NE(listed.out.find(line), std::string::npos) << line << "\n" << listed.out;
+
+  struct Case {
+    std::string options;
+    int code;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {"--layer Plots --feature dup", 2,
+       {"2 features of layer 'Plots' have the label 'dup'; choose one with --feature-id ID:", "       0  \"dup\"  area 1000000.00",
+        "       1  \"dup\"  area 250000.00"}},
+      {"--layer Plots --feature ' lake'", 2,
+       {"no feature of layer 'Plots' has the label ' lake' exactly; did you mean:\n       2  \"Lake\"",
+        "the feature picker lists:"}},
+      {"--layer Plots --feature-id 1", 0, {}},
+      {"--layer Plots --feature Lake", 0, {}},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(s.out());
+    CutResult r = s.cut(c.options);
+    EXPECT_EQ(r.code, c.code) << c.options << "\n" << r.err;
+    for (const std::string& m : c.messages) EXPECT_NE(r.err.find(m), std::string::npos) << c.options << "\n" << r.err;
+    if (c.code == 2) {
+      EXPECT_FALSE(fs::exists(s.out())) << c.options;
+    }
+  }
+  EXPECT_EQ(s.run("features map.mxd --layer Roads").code, 2);
 }
 
 }  // namespace
