@@ -91,8 +91,8 @@ class Tvo_enum_connections final : public Tvo_single_interface_object<Tvo_enum_c
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumConnections** ppEnum) override {
     if (!ppEnum) return E_POINTER;
-    *ppEnum = new Tvo_enum_connections(m_items, m_position);
-    return S_OK;
+    *ppEnum = new (std::nothrow) Tvo_enum_connections(m_items, m_position);
+    return *ppEnum ? S_OK : E_OUTOFMEMORY;
   }
 
  private:
@@ -135,8 +135,8 @@ class Tvo_enum_connection_points final
   }
   HRESULT STDMETHODCALLTYPE Clone(IEnumConnectionPoints** ppEnum) override {
     if (!ppEnum) return E_POINTER;
-    *ppEnum = new Tvo_enum_connection_points(m_point, m_position);
-    return S_OK;
+    *ppEnum = new (std::nothrow) Tvo_enum_connection_points(m_point, m_position);
+    return *ppEnum ? S_OK : E_OUTOFMEMORY;
   }
 
  private:
@@ -225,7 +225,8 @@ void module_stop() {
     e->class_hook(false);
   }
   set_areaclip_form_loader(nullptr);
-  // The lookup handed back was made here: it is destroyed while the module is still mapped.
+  // The module's own lookup comes back from this call and is destroyed here, while the code
+  // that made it is still mapped.
   toolkit::SetResourceLookup(std::move(g_previous_resource_lookup));
   g_previous_resource_lookup = nullptr;
   DeleteCriticalSection(&g_object_section);
