@@ -211,6 +211,7 @@ int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers) {
     return 2;
   }
 
+  gis::TakeDataChanges();  // what reading the document changed is not the cut's
   CutDialogUser user(request.choice, folder_ansi, map.get());
   hr = user.click(command.command.get());
   command.command->OnCreate(nullptr);
@@ -252,9 +253,15 @@ int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers) {
     return 1;
   }
   std::vector<ResultLayer> written = result_layers(folder, result_document);
+  const std::vector<gis::DataChange> changes = gis::TakeDataChanges();
   if (request.print_summary) {
-    for (const ResultLayer& l : written)
+    for (const ResultLayer& l : written) {
       std::printf("  %-40s %8ld features  (%s)\n", l.file.c_str(), l.features, l.name.c_str());
+      // Every change the GIS made to this layer's data on the way.
+      for (const gis::DataChange& c : changes)
+        if (c.file == (folder / l.file).lexically_normal().string())
+          std::printf("      warning: %s (%ld)\n", c.message.c_str(), c.count);
+    }
     std::printf("result document: %s\n", result_document.string().c_str());
     if (qgis) std::printf("result project: %s\n", result_project.string().c_str());
   }

@@ -327,13 +327,19 @@ TEST_F(CutRun, MapWithoutSpatialReferenceIsNotProjected) {
 
 namespace {
 
-TEST_F(CutRun, FeatureTheShapefileCannotHoldFailsTheRun) {
-  // A GeoPackage text of 300 characters has no place in a shapefile's 254-byte column.
+TEST_F(CutRun, ATextLongerThanItsFieldIsCutAtACharacterBoundary) {
+  // A GeoPackage text of 301 bytes ("n" and 150 two-byte letters) in a shapefile's 254-byte
+  // column: byte 254 is inside a letter, so 253 bytes are kept.
+  std::string text = "n";
+  for (int i = 0; i < 150; ++i) text += "я";
+  ASSERT_EQ(text.size(), 301u);
   fixture::write_layer(data_ / "notes.gpkg", wkbPoint, 32636, {{"NOTE", OFTString}},
-                       {{"POINT (" + at(500, 500) + ")", {std::string(300, 'n')}}});
+                       {{"POINT (" + at(500, 500) + ")", {text}}});
   write_document(feature_layer("sheets", "data/sheets.shp") + "," + feature_layer("notes", "data/notes.gpkg"));
-  EXPECT_EQ(cut("sheets", 0, out()), 1);
-  EXPECT_FALSE(fs::exists(out() / "cross.mxd")) << "a failed run saves no result document";
+  ASSERT_EQ(cut("sheets", 0, out()), 0);
+  fixture::LayerContents notes = fixture::read_layer(out() / "notes.shp");
+  ASSERT_EQ(notes.count, 1);
+  EXPECT_EQ(notes.rows[0]["NOTE"], text.substr(0, 253));
 }
 
 }  // namespace

@@ -279,3 +279,66 @@ TEST(FeatureChoice, ALabelCutsOnlyWhenOneFeatureHasIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// One layer per change the cut makes to data, each made so that the change happens once.
+TEST(CutWarnings, EachChangeToTheDataIsReportedOnceUnderItsLayer) {
+  Sandbox s;
+  s.write_sheets();
+  LayerSchema no_system;
+  no_system.type = wkbPoint;
+  no_system.epsg = 0;
+  no_system.fields = {{"NAME", OFTString, 10}};
+  write_wkt(s.data() / "bare.shp", no_system, {{"POINT (" + at(500, 500) + ")", {"x"}}});
+
+  LayerSchema mixed;
+  mixed.type = wkbUnknown;
+  mixed.fields = {{"NAME", OFTString, 10}};
+  write_wkt(s.data() / "mixed.geojson", mixed,
+            {{"POINT (" + at(100, 100) + ")", {"p"}}, {line({{100, 100}, {900, 900}}), {"l"}}});
+
+  double lon = 0, lat = 0;
+  fixture::utm36_to_lonlat(500500, 6000500, &lon, &lat);
+  LayerSchema geographic;
+  geographic.type = wkbPoint;
+  geographic.epsg = 4326;
+  geographic.fields = {{"NAME", OFTString, 10}};
+  write_wkt(s.data() / "wgs.shp", geographic,
+            {{"POINT (" + std::to_string(lon) + " " + std::to_string(lat) + ")", {"in"}}, {"POINT (33 95)", {"pole"}}});
+
+  LayerSchema long_names;
+  long_names.type = wkbPoint;
+  long_names.fields = {{"GEOLOGY_KIND_CODE", OFTString, 10}, {"NOTE", OFTString, 0}};
+  std::string text = "n";
+  for (int i = 0; i < 150; ++i) text += "я";
+  write_wkt(s.data() / "notes.gpkg", long_names, {{"POINT (" + at(300, 300) + ")", {"k", text}}});
+
+  s.write_document({feature_layer("Bare", "data/bare.shp"), feature_layer("Mixed", "data/mixed.geojson"),
+                    feature_layer("Wgs", "data/wgs.shp"), feature_layer("Notes", "data/notes.gpkg")});
+  CutResult r = s.cut();
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::pair<const char*, const char*> expected[] = {
+      {"bare.shp", "features without a coordinate system taken in the map's (1)"},
+      {"mixed.shp", "features whose shape is a line in a layer of points left out (1)"},
+      {"wgs.shp", "features that cannot be projected into the map's coordinate system left out (1)"},
+      {"notes.shp", "field name GEOLOGY_KIND_CODE shortened to GEOLOGY_KI (1)"},
+      {"notes.shp", "texts of field NOTE longer than its 254 bytes cut at a character boundary (1)"},
+  };
+  for (const auto& [file, warning] : expected) {
+    // The warning follows its layer's line, before the next layer's.
+    size_t layer = r.out.find("  " + std::string(file));
+    ASSERT_NE(layer, std::string::npos) << file << "\n" << r.out;
+    size_t next = r.out.find("\n  ", r.out.find('\n', layer) + 1);
+    while (next != std::string::npos && r.out.compare(next + 3, 4, "    ") == 0) next = r.out.find("\n  ", next + 1);
+    std::string block = r.out.substr(layer, next == std::string::npos ? std::string::npos : next - layer);
+    EXPECT_EQ(count_of(block, std::string("warning: ") + warning), 1) << file << "\n" << r.out;
+    EXPECT_EQ(count_of(r.out, warning), 1) << warning << "\n" << r.out;
+  }
+  EXPECT_EQ(count_of(r.out, "warning:"), 5) << r.out;
+  EXPECT_EQ(fixture::read_layer(s.out() / "notes.shp").rows.at(0).at("NOTE"), text.substr(0, 253));
+  EXPECT_EQ(fixture::read_layer(s.out() / "mixed.shp").count, 1);
+  EXPECT_EQ(fixture::read_layer(s.out() / "wgs.shp").count, 1);
+}
+
+}  // namespace

@@ -14,6 +14,7 @@
 #include "feature_cursor.h"
 #include "geometry.h"
 #include "geometry_ogr.h"
+#include "diagnostics.h"
 #include "spatial_reference.h"
 #include "system_objects.h"
 
@@ -39,6 +40,17 @@ std::string utf8_prefix(const std::string& s, size_t bytes) {
   size_t n = bytes;
   while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
   return s.substr(0, n);
+}
+
+// "a point" / "points", … for the changes channel.
+std::string shape_kind(esriGeometryType type, bool plural = false) {
+  switch (type) {
+    case esriGeometryPoint: return plural ? "points" : "a point";
+    case esriGeometryMultipoint: return plural ? "multipoints" : "a multipoint";
+    case esriGeometryPolyline: return plural ? "lines" : "a line";
+    case esriGeometryPolygon: return plural ? "polygons" : "a polygon";
+    default: return plural ? "other shapes" : "another shape";
+  }
 }
 
 const char* const kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"};
@@ -212,6 +224,7 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
   }
   OGRwkbGeometryType ogr_type = ogr_type_of(type, has_z, has_m);
   std::string path = (fs::path(folder) / (base + ".shp")).string();
+  set_change_subject(fs::absolute(path).lexically_normal().string());
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
   if (!driver) win32::throw_hr(E_FAIL, "GDAL has no shapefile driver");
 
@@ -293,6 +306,7 @@ void FeatureClass::add_attribute(const FieldSpec& desc) {
     std::string suffix = std::to_string(n);
     name = utf8_prefix(desc.name, kDbfMaxName - suffix.size()) + suffix;
   }
+  if (name != desc.name) report_change("field name " + desc.name + " shortened to " + name);
 
   GdalErrorScope errors;
   OGRFieldDefn defn(name.c_str(), ogr_type);
@@ -328,6 +342,9 @@ win32::ComPtr<IFeature> FeatureClass::make_feature(OGRFeature& f) {
     GeomPtr geos_shape = geos_shape_of(*g);
     esriGeometryType type = esri_type_of(g->getGeometryType());
     if (type == esriGeometryNull) type = shape_type_;
+    if (type != shape_type_ && shape_type_ != esriGeometryNull && !g->IsEmpty())
+      report_change(std::string("features whose shape is ") + shape_kind(type) + " in a layer of " +
+                    shape_kind(shape_type_, true) + " left out");
     if (type != esriGeometryNull && type != esriGeometryMultiPatch) {
       shape = make_geometry(type, std::move(geos_shape), sr_.get());
     }

@@ -8,6 +8,8 @@
 #include <win32/com_error.h>
 #include <win32/text.h>
 
+#include "diagnostics.h"
+
 namespace gis::core {
 
 namespace {
@@ -206,9 +208,14 @@ void write_value(OGRFeature& f, const Column& c, const VARIANT& v, bool fixed_wi
       if (FAILED(VariantChangeType(&b, &v, 0, VT_BSTR))) win32::throw_hr(DISP_E_TYPEMISMATCH, "field " + c.name + ": not text");
       std::string text = win32::bstr_to_utf8(b.bstrVal);
       VariantClear(&b);
-      if (fixed_width && width > 0 && static_cast<int>(text.size()) > width)
-        win32::throw_hr(E_FAIL, "the text of field " + c.name + " is " + std::to_string(text.size()) +
-                                    " bytes long, the field holds " + std::to_string(width));
+      if (fixed_width && width > 0 && static_cast<int>(text.size()) > width) {
+        // Cut where a character ends, so the value stays valid UTF-8.
+        size_t n = static_cast<size_t>(width);
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+        text.resize(n);
+        report_change("texts of field " + c.name + " longer than its " + std::to_string(width) +
+                      " bytes cut at a character boundary");
+      }
       f.SetField(i, text.c_str());
       break;
     }

@@ -5,6 +5,7 @@
 
 #include <win32/com_error.h>
 
+#include "diagnostics.h"
 #include "gdal_support.h"
 #include "geometry_object.h"
 #include "spatial_reference.h"
@@ -64,6 +65,7 @@ void project_state(GeometryState& g, ISpatialReference* sr) {
   ICoreSpatialReference* to = core_sr(sr);
   if (!to) win32::throw_hr(E_INVALIDARG, "Project: the spatial reference was not made by this library");
   ICoreSpatialReference* from = core_sr(g.sr());
+  if (!from && !g.is_empty()) report_change("features without a coordinate system taken in the map's");
   if (!from || from->system_id() == to->system_id() || g.type() == esriGeometryMultiPatch || g.is_empty()) {
     g.set_sr(sr);
     return;
@@ -74,6 +76,11 @@ void project_state(GeometryState& g, ISpatialReference* sr) {
     GEOSGeometry* moved = GEOSGeom_transformXY_r(geos(), g.geom(), transform_xy, &call);
     if (!moved || call.failed) {
       if (moved) GEOSGeom_destroy_r(geos(), moved);
+      // Left in the old system the shape would be compared with shapes of the new one:
+      // it becomes empty, in the new system, and so is left out.
+      report_change("features that cannot be projected into the map's coordinate system left out");
+      g.set_empty();
+      g.set_sr(sr);
       errors.fail(E_FAIL, "Project: coordinates cannot be transformed");
     }
     g.set(GeomPtr(moved));

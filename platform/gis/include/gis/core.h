@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <win32/com_ptr.h>
 
@@ -41,6 +42,19 @@ win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std
 // Where a feature class made by the core reads its data from (UTF-8 path, layer name);
 // false for feature classes of other origin.
 bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::string* layer);
+
+// --- changes made to the user's data ---
+// What the stand-in changed on the way (a layer without a coordinate system taken in the
+// map's, features whose shape is of another class than their layer's or that cannot be
+// projected left out, field names shortened, texts cut to their field's width), gathered for
+// the shapefile being written when it happened; file is "" for changes made before any.
+struct DataChange {
+  std::string file;     // absolute path of the output shapefile
+  std::string message;  // one line, naming the field or the kind of shape
+  long count = 0;       // how many times it happened
+};
+// The changes gathered on this thread since the last call, in the order first seen.
+std::vector<DataChange> TakeDataChanges();
 
 // --- cancelling ---
 // Asks the work under way to stop: from then on reading a feature, storing one and saving

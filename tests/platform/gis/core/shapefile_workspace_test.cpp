@@ -1,12 +1,14 @@
 // The shapefile workspace: creating a shapefile through the factory as the system does,
 // filling it, releasing it, and reading it back with GDAL directly.
 #include <cpl_conv.h>
+#include <gdal.h>
 #include <ogr_api.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "core_test.h"
@@ -255,10 +257,51 @@ TEST_F(ShapefileWorkspaceTest, ValueThatCannotBeStoredFailsTheStore) {
   Bstr description;
   info->GetDescription(description.put());
   EXPECT_NE(description.utf8().find("SMALL"), std::string::npos) << description.utf8();
-  EXPECT_TRUE(FAILED(store(1, "abcde")));
   LONG n = 0;
   fc->FeatureCount(nullptr, &n);
-  EXPECT_EQ(n, 2);  // nothing of the refused features was written
+  EXPECT_EQ(n, 2);  // nothing of the refused feature was written
+}
+
+TEST_F(ShapefileWorkspaceTest, TextLongerThanItsFieldIsCutAtACharacterBoundaryAndReported) {
+  gis::TakeDataChanges();
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  ComPtr<IFeatureClass> fc;
+  ASSERT_EQ(create_class(ws.get(), "pts.shp", esriGeometryPoint, nullptr, &fc), S_OK);
+  ASSERT_EQ(fc->AddField(field("LONG_LABEL_NAME", esriFieldTypeString, 2).get()), S_OK);  // 4 bytes
+  struct Case {
+    std::string stored, read;
+  };
+  const Case cases[] = {{"abcd", "abcd"}, {"abcж", "abc"}, {"abжж", "abж"}, {"жжж", "жж"}};
+  for (const Case& c : cases) {
+    ComPtr<IFeature> f;
+    ASSERT_EQ(fc->CreateFeature(f.put()), S_OK);
+    f->putref_Shape(wkt("POINT(1 2)").get());
+    VARIANT v = bstr_variant(c.stored);
+    f->put_Value(find(fc.get(), "LONG_LABEL"), v);
+    VariantClear(&v);
+    ASSERT_EQ(f->Store(), S_OK) << c.stored;
+  }
+  fc.reset();
+  ws.reset();
+  std::vector<gis::DataChange> changes = gis::TakeDataChanges();
+  ASSERT_EQ(changes.size(), 2u);
+  const std::string file = (dir_.path() / "pts.shp").lexically_normal().string();
+  EXPECT_EQ(changes[0].file, file);
+  EXPECT_EQ(changes[0].message, "field name LONG_LABEL_NAME shortened to LONG_LABEL");
+  EXPECT_EQ(changes[0].count, 1);
+  EXPECT_EQ(changes[1].message, "texts of field LONG_LABEL longer than its 4 bytes cut at a character boundary");
+  EXPECT_EQ(changes[1].count, 3);
+  GDALDatasetH ds = GDALOpenEx((dir_.path() / "pts.shp").c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(ds);
+  OGRLayerH layer = GDALDatasetGetLayer(ds, 0);
+  size_t i = 0;
+  for (OGRFeatureH f; (f = OGR_L_GetNextFeature(layer)) != nullptr; ++i) {
+    ASSERT_LT(i, std::size(cases));
+    EXPECT_EQ(OGR_F_GetFieldAsString(f, 0), cases[i].read);
+    OGR_F_Destroy(f);
+  }
+  EXPECT_EQ(i, std::size(cases));
+  GDALClose(ds);
 }
 
 TEST_F(ShapefileWorkspaceTest, RefusesExistingFilesAndBadFolders) {
