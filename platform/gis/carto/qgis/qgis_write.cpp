@@ -53,8 +53,10 @@ std::string id_text(const std::string& name, size_t n) {
   std::string base;
   for (char c : name) base += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   if (base.empty()) base = "layer";
+  // QGIS takes an id of 10 characters or fewer for none and gives the layer a new one, which
+  // the layer tree then does not find.
   char suffix[32];
-  std::snprintf(suffix, sizeof suffix, "_%08zx", n);
+  std::snprintf(suffix, sizeof suffix, "_%016zx", n);
   return base + suffix;
 }
 

@@ -274,6 +274,22 @@ INSTANTIATE_TEST_SUITE_P(Formats, QgisConvertTest,
                                          ConvertCase{"project.qgz", "map.mxd", "new.qgz"},
                                          ConvertCase{"project.qgs", "copy.qgz", "copy.mxd"}));
 
+// QGIS gives a layer whose id has 10 characters or fewer a new id, which the layer tree then
+// does not find: every id written is longer, whatever the layer's name.
+TEST_F(QgisProjectTest, NewLayersGetIdsQgisKeeps) {
+  Json layers = Json::array();
+  for (const char* name : {"d", "", "Слой", "a layer"}) layers.push_back(feature_layer(name, "data/springs.geojson"));
+  auto doc = load(document_json(Json::array({map_json("Layers", layers)})));
+  ASSERT_TRUE(doc);
+  save(doc.get(), path("new.qgs"));
+  std::string text = read_file(path("new.qgs"));
+  std::regex id("<id>([^<]*)</id>");
+  int ids = 0;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), id); it != std::sregex_iterator(); ++it, ++ids)
+    EXPECT_GT((*it)[1].length(), 10) << (*it)[1];
+  EXPECT_EQ(ids, 4);
+}
+
 TEST_F(QgisProjectTest, BadProjectsAreRefusedWithTheReason) {
   struct Case {
     const char* name;
