@@ -91,6 +91,37 @@ OGREnvelope envelope_in_degrees(const fs::path& layer, int epsg) {
   return all;
 }
 
+// The sample's layer "Листы карты" holds the real frames of six 1:50,000 sheets: each feature
+// is, vertex for vertex, the frame `areaclip sheets` computes for its name, and together they
+// make the block 51°40'–52°00' N, 30°00'–30°45' E.
+TEST(SheetCutTest, TheSampleMapsSheetsAreTheFramesComputedFromTheirNames) {
+  Sandbox box;
+  CutResult run = areaclip("sheets " + quoted((kSample / "map.mxd").string()) + " --scale 1:50000 -o frames.shp",
+                           box.root());
+  ASSERT_EQ(run.code, 0) << run.out;
+  fixture::LayerContents frames = fixture::read_layer(box.root() / "frames.shp");
+  ASSERT_EQ(frames.count, static_cast<long>(frames.wkt.size()));
+  std::map<std::string, std::string> frame_of;
+  for (long i = 0; i < frames.count; ++i) frame_of[frames.rows[i]["NAME"]] = frames.wkt[i];
+
+  fixture::LayerContents sample = fixture::read_layer(kSample / "data" / "sheets.shp");
+  ASSERT_EQ(sample.count, 6);
+  std::vector<std::string> names;
+  for (long i = 0; i < sample.count; ++i) {
+    const std::string name = sample.rows[i]["NOMENCL"];
+    names.push_back(name);
+    ASSERT_TRUE(frame_of.count(name)) << name << " is not among the sheets holding the map's features\n" << run.out;
+    EXPECT_EQ(sample.wkt[i], frame_of[name]) << name;
+  }
+  const std::vector<std::string> expected = {"M-36-1-А", "M-36-1-Б", "M-36-2-А", "M-36-1-В", "M-36-1-Г", "M-36-2-В"};
+  EXPECT_EQ(names, expected);
+  const OGREnvelope e = envelope_in_degrees(kSample / "data" / "sheets.shp", 4326);
+  EXPECT_NEAR(e.MinX, 30.0, 1e-7);
+  EXPECT_NEAR(e.MaxX, 30.75, 1e-7);
+  EXPECT_NEAR(e.MinY, 51.0 + 40.0 / 60, 1e-7);
+  EXPECT_NEAR(e.MaxY, 52.0, 1e-7);
+}
+
 TEST(SheetCutTest, TheSampleMapIsCutToASheetComputedFromItsName) {
   Sandbox box;
   const std::map<std::string, std::string> sample_before = bad_input::files_under(kSample);
@@ -111,6 +142,30 @@ TEST(SheetCutTest, TheSampleMapIsCutToASheetComputedFromItsName) {
   EXPECT_NEAR(e.MinX, 30.25, 1e-7);
   EXPECT_NEAR(e.MaxX, 30.5, 1e-7);
   EXPECT_NE(fixture::read_file(out / "cross.mxd").find("\"M-36-1-Б\""), std::string::npos);
+
+  // Every layer holds what the cut by the sample's own feature M-36-1-Б of "Листы карты"
+  // holds, that feature being the same frame.
+  const fs::path by_feature = box.root() / "by-feature";
+  CutResult picked = box.cut("--layer 'Листы карты' --feature M-36-1-Б", by_feature, kSample / "map.mxd");
+  ASSERT_EQ(picked.code, 0) << picked.out << picked.err;
+  const std::vector<std::pair<std::string, long>> layers = {
+      {"settlements_wgs84.shp", 1}, {"wells.shp", 3},          {"sheets.shp", 1},           {"rivers.shp", 2},
+      {"roads.shp", 2},             {"TECT/TECT_faults.shp", 2}, {"BASE/BASE_geology.shp", 4}};
+  for (const auto& [layer, count] : layers) {
+    fixture::LayerContents by_sheet = fixture::read_layer(out / layer);
+    fixture::LayerContents by_layer = fixture::read_layer(by_feature / layer);
+    ASSERT_TRUE(by_sheet.exists) << layer << "\n" << run.out;
+    ASSERT_TRUE(by_layer.exists) << layer << "\n" << picked.out;
+    EXPECT_EQ(by_sheet.count, count) << layer;
+    EXPECT_EQ(by_sheet.count, by_layer.count) << layer;
+    EXPECT_EQ(by_sheet.rows, by_layer.rows) << layer;
+    EXPECT_NEAR(by_sheet.total_length, by_layer.total_length, 1e-6 * by_layer.total_length + 1e-6) << layer;
+    EXPECT_NEAR(by_sheet.total_area, by_layer.total_area, 1e-6 * by_layer.total_area + 1e-6) << layer;
+  }
+  // Of the sample's sheets only M-36-1-Б is kept: its neighbours share its edges, nothing more.
+  fixture::LayerContents sheets = fixture::read_layer(out / "sheets.shp");
+  ASSERT_EQ(sheets.count, 1);
+  EXPECT_EQ(sheets.rows[0]["NOMENCL"], "M-36-1-Б");
 
   // Nothing was written beside the sample's data or into its document.
   EXPECT_EQ(bad_input::files_under(kSample), sample_before);
@@ -202,8 +257,8 @@ TEST(SheetCutTest, TheSheetsHoldingTheSampleMapsFeaturesAreListedAndWritten) {
                            box.root());
   ASSERT_EQ(run.code, 0) << run.out;
   const std::vector<std::string> names = listed_sheets(run);
-  const std::vector<std::string> expected = {"M-36-29", "M-36-30", "M-36-39", "M-36-40", "M-36-41",
-                                             "M-36-42", "M-36-51", "M-36-52", "M-36-53", "M-36-54"};
+  const std::vector<std::string> expected = {"N-35-144", "N-36-133", "N-36-134", "M-35-12", "M-36-1",
+                                             "M-36-2",   "M-35-24",  "M-36-13",  "M-36-14"};
   EXPECT_EQ(names, expected) << run.out;
   fixture::LayerContents written = fixture::read_layer(box.root() / "sheets.shp");
   ASSERT_EQ(written.count, static_cast<long>(expected.size()));
@@ -211,12 +266,12 @@ TEST(SheetCutTest, TheSheetsHoldingTheSampleMapsFeaturesAreListedAndWritten) {
     EXPECT_EQ(written.rows[i]["NAME"], expected[i]);
     EXPECT_EQ(written.rows[i]["SCALE"], "100000");
   }
-  // The frames tile the map's data: their areas add up to the rectangle of ten sheets.
+  // The frames tile the map's data: three rows of three sheets across 52° N and 30° E.
   const OGREnvelope e = envelope_in_degrees(box.root() / "sheets.shp", 4326);
-  EXPECT_NEAR(e.MinX, 31.0, 1e-7);
-  EXPECT_NEAR(e.MaxX, 33.0, 1e-7);
-  EXPECT_NEAR(e.MinY, 50.0 + 20.0 / 60, 1e-7);
-  EXPECT_NEAR(e.MaxY, 51.0 + 20.0 / 60, 1e-7);
+  EXPECT_NEAR(e.MinX, 29.5, 1e-7);
+  EXPECT_NEAR(e.MaxX, 31.0, 1e-7);
+  EXPECT_NEAR(e.MinY, 51.0 + 20.0 / 60, 1e-7);
+  EXPECT_NEAR(e.MaxY, 52.0 + 20.0 / 60, 1e-7);
 
   // An existing file is never replaced.
   run = areaclip("sheets " + quoted((kSample / "map.mxd").string()) + " --scale 1:100000 -o sheets.shp", box.root());
@@ -230,15 +285,19 @@ struct Totals {
   double length = 0, area = 0;
 };
 
-TEST(SheetCutTest, AllSheetsOfTheSampleMapKeepEveryFeatureAndCutThoseCrossingAnEdgeIntoBoth) {
+// The sample map cut into all sheets of a scale (the scale of its own sheets, and the one above).
+class SampleAllSheetsTest : public testing::TestWithParam<std::string> {};
+
+TEST_P(SampleAllSheetsTest, KeepEveryFeatureAndCutThoseCrossingAnEdgeIntoBoth) {
+  const std::string scale = GetParam();
   Sandbox box;
   const fs::path out = box.root() / "all";
-  CutResult listing = areaclip("sheets " + quoted((kSample / "map.mxd").string()) + " --scale 1:100000", box.root());
+  CutResult listing = areaclip("sheets " + quoted((kSample / "map.mxd").string()) + " --scale " + scale, box.root());
   ASSERT_EQ(listing.code, 0) << listing.out;
   const std::vector<std::string> sheets = listed_sheets(listing);
   ASSERT_FALSE(sheets.empty());
 
-  CutResult run = box.cut("--all-sheets 1:100000", out, kSample / "map.mxd");
+  CutResult run = box.cut("--all-sheets " + scale, out, kSample / "map.mxd");
   ASSERT_EQ(run.code, 0) << run.out << run.err;
 
   // One folder per covering sheet, each a whole result, and a table row per sheet.
@@ -256,6 +315,7 @@ TEST(SheetCutTest, AllSheetsOfTheSampleMapKeepEveryFeatureAndCutThoseCrossingAnE
 
   const std::vector<std::string> layers = {"wells.shp", "settlements_wgs84.shp", "rivers.shp", "roads.shp",
                                            "TECT/TECT_faults.shp", "BASE/BASE_geology.shp"};
+  std::map<std::string, long> features_of_sheet;
   for (const std::string& layer : layers) {
     fixture::LayerContents input = fixture::read_layer(kSample / "data" / fs::path(layer).filename());
     ASSERT_TRUE(input.exists) << layer;
@@ -266,6 +326,7 @@ TEST(SheetCutTest, AllSheetsOfTheSampleMapKeepEveryFeatureAndCutThoseCrossingAnE
       totals.count += part.count;
       totals.length += part.total_length;
       totals.area += part.total_area;
+      features_of_sheet[sheet] += part.count;
     }
     if (input.type == wkbPoint) {
       // A point lies on one sheet.
@@ -289,40 +350,52 @@ TEST(SheetCutTest, AllSheetsOfTheSampleMapKeepEveryFeatureAndCutThoseCrossingAnE
     crossing += sheets_of_river[r["NAME"]] >= 2;
   }
   EXPECT_GE(crossing, 1) << "no river was cut into two sheets";
+
+  // Every sheet cut holds features; the sample's own sheets are among them at their scale.
+  for (const std::string& sheet : sheets) EXPECT_GT(features_of_sheet[sheet], 0) << sheet;
+  if (scale == "1:50000") {
+    for (auto& row : fixture::read_layer(kSample / "data" / "sheets.shp").rows)
+      EXPECT_TRUE(folders.count(row["NOMENCL"])) << row["NOMENCL"] << " was not cut";
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Scales, SampleAllSheetsTest, testing::Values("1:100000", "1:50000"),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           return "Scale" + info.param.substr(info.param.find(':') + 1);
+                         });
 
 // A sheet whose result document cannot be saved (a folder stands where cross.mxd goes)
 // fails alone: the others are cut, the table says which failed, the exit code is 1.
 TEST(SheetCutTest, OneSheetFailingDoesNotStopTheOthers) {
   Sandbox box;
   const fs::path out = box.root() / "all";
-  fs::create_directories(out / "M-36-40" / "cross.mxd");
+  fs::create_directories(out / "M-36-1" / "cross.mxd");
   CutResult run = box.cut("--all-sheets 1:100000", out, kSample / "map.mxd");
   EXPECT_EQ(run.code, 1) << run.out << run.err;
-  EXPECT_NE(run.err.find("sheet M-36-40 failed; going on with the next one"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("1 of 10 sheets failed"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("sheet M-36-1 failed; going on with the next one"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("1 of 9 sheets failed"), std::string::npos) << run.err;
   bool failed_row = false;
   for (const std::string& line : lines_of(run.out))
-    failed_row = failed_row || (line.rfind("M-36-40 ", 0) == 0 && line.find("failed (exit 1)") != std::string::npos);
+    failed_row = failed_row || (line.rfind("M-36-1 ", 0) == 0 && line.find("failed (exit 1)") != std::string::npos);
   EXPECT_TRUE(failed_row) << run.out;
-  for (const char* sheet : {"M-36-29", "M-36-39", "M-36-41", "M-36-54"})
+  for (const char* sheet : {"N-35-144", "M-35-12", "M-36-2", "M-36-14"})
     EXPECT_TRUE(fs::is_regular_file(out / sheet / "cross.mxd")) << sheet;
   // What the failed sheet made is gone; the folder that stood there stays.
-  EXPECT_TRUE(fs::is_directory(out / "M-36-40" / "cross.mxd"));
-  EXPECT_FALSE(fs::exists(out / "M-36-40" / "wells.shp"));
+  EXPECT_TRUE(fs::is_directory(out / "M-36-1" / "cross.mxd"));
+  EXPECT_FALSE(fs::exists(out / "M-36-1" / "wells.shp"));
 }
 
 TEST(SheetCutTest, ASignalStopsAllSheetsAfterTheSheetUnderWayAndKeepsTheSheetsCut) {
   Sandbox box;
   copy_sample(box);
   const fs::path out = box.root() / "all";
-  CutResult run = box.cut_interrupted({"--all-sheets", "1:100000"}, out, SIGINT, "[3/10]");
+  CutResult run = box.cut_interrupted({"--all-sheets", "1:100000"}, out, SIGINT, "[3/9]");
   EXPECT_EQ(run.code, 130) << run.out << run.err;
   EXPECT_NE(run.out.find("not cut (cancelled)"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("cancelled (SIGINT)"), std::string::npos) << run.err;
   // The first two sheets are whole; the third is whole or gone; nothing after it was begun.
-  ASSERT_TRUE(fs::exists(out / "M-36-29" / "cross.mxd")) << run.out;
-  ASSERT_TRUE(fs::exists(out / "M-36-30" / "cross.mxd")) << run.out;
+  ASSERT_TRUE(fs::exists(out / "N-35-144" / "cross.mxd")) << run.out;
+  ASSERT_TRUE(fs::exists(out / "N-36-133" / "cross.mxd")) << run.out;
   int folders = 0;
   for (const auto& entry : fs::directory_iterator(out)) {
     ++folders;
