@@ -270,7 +270,9 @@ TEST(BadInputFolder, EveryCaseEndsAsExpected) {
     // A cut that does not succeed leaves nothing behind: no file, no folder it made.
     if (c.code != 0) {
       for (const auto& [name, content] : after) EXPECT_TRUE(before.count(name)) << name << " was left behind";
-      if (!folder_existed) EXPECT_FALSE(fs::exists(folder, ec)) << folder << " was left behind";
+      if (!folder_existed) {
+        EXPECT_FALSE(fs::exists(folder, ec)) << folder << " was left behind";
+      }
     }
     if (c.code != 0 && folder.string().rfind(s.root().string(), 0) == 0 && fs::is_directory(folder, ec)) {
       EXPECT_FALSE(fs::exists(folder / "cross.mxd") && !before.count(fs::relative(folder / "cross.mxd", s.root())));
