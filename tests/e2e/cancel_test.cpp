@@ -42,7 +42,7 @@ TEST(CancelledCut, StopsMidwayAndLeavesEverythingAsItWas) {
   for (const CancelCase& c : cases) {
     SCOPED_TRACE(c.name);
     Sandbox s;
-    large_map(s, 200000);
+    large_map(s, 50000);
     const fs::path folder = s.root() / "result" / "sheet A";
     if (c.earlier_result) {
       const CutResult first = s.cut("--layer 'Листы' --feature A", folder);
