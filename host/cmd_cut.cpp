@@ -25,19 +25,9 @@ struct Arguments {
 
 bool parse(int argc, char** argv, Arguments* a, std::string* error) {
   for (int i = 0; i < argc; ++i) {
+    // "--name=value" reaches the command as "--name" "value".
     std::string arg = argv[i];
-    std::string inline_value;
-    bool has_inline = false;
-    if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
-      inline_value = arg.substr(arg.find('=') + 1);
-      arg = arg.substr(0, arg.find('='));
-      has_inline = true;
-    }
     auto value = [&](std::string* out) {
-      if (has_inline) {
-        *out = inline_value;
-        return true;
-      }
       if (i + 1 >= argc) {
         *error = arg + " needs a value";
         return false;
@@ -67,7 +57,7 @@ bool parse(int argc, char** argv, Arguments* a, std::string* error) {
       if (!value(&a->all_sheets)) return false;
     } else if (arg == "--sheet-crs") {
       if (!value(&a->sheet_crs)) return false;
-    } else if (a->document.empty() && !has_inline && !arg.empty() && arg[0] != '-') {
+    } else if (a->document.empty() && !arg.empty() && arg[0] != '-') {
       a->document = arg;
     } else {
       *error = "unexpected argument '" + std::string(argv[i]) + "'";

@@ -25,16 +25,6 @@ DocumentPlace place_of(const std::string& path) {
   return DocumentPlace{fs::absolute(fs::path(path)).lexically_normal().parent_path()};
 }
 
-std::string read_file(const std::string& path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) throw DocumentError("is a folder, not a map document");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw DocumentError(std::string("cannot be read: ") + std::strerror(errno));
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw DocumentError(std::string("cannot be read: ") + std::strerror(errno));
-  return text.str();
-}
 
 // Line and column (1-based) of a byte offset.
 std::string position_of(const std::string& text, size_t offset) {
@@ -150,6 +140,17 @@ win32::ComPtr<Document> document_from_text(const std::string& text, const std::s
 
 }  // namespace
 
+std::string read_document_bytes(const std::string& path) {
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) throw DocumentError("is a folder, not a map document");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw DocumentError(std::string("cannot be read: ") + std::strerror(errno));
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw DocumentError(std::string("cannot be read: ") + std::strerror(errno));
+  return text.str();
+}
+
 win32::ComPtr<Document> read_document(const std::string& path) {
   const std::string name = "map document \"" + path + "\" ";
   if (is_qgis_path(path)) {
@@ -167,7 +168,7 @@ win32::ComPtr<Document> read_document(const std::string& path) {
   }
   std::string text;
   try {
-    text = read_file(path);
+    text = read_document_bytes(path);
   } catch (const DocumentError& e) {
     throw DocumentError(name + e.what());
   }

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "../document.h"
 #include "qgis_gdal.h"
 #include "qgis_project.h"
 #include "qgis_symbols.h"
@@ -22,16 +23,6 @@ namespace {
 std::string lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
-}
-
-std::string read_bytes(const std::string& path) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) throw DocumentError("is a folder, not a map document");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw DocumentError(std::string("cannot be read: ") + std::strerror(errno));
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 class ProjectReader {
@@ -192,8 +183,8 @@ bool is_qgis_path(const std::string& path) {
 }
 
 QgisRead read_qgis_project(const std::string& path, const DocumentPlace& place) {
-  std::string text = lower(fs::path(path).extension().string()) == ".qgz" ? (read_bytes(path), read_qgz(path))
-                                                                            : read_bytes(path);
+  std::string text = lower(fs::path(path).extension().string()) == ".qgz" ? (read_document_bytes(path), read_qgz(path))
+                                                                            : read_document_bytes(path);
   if (text.find_first_not_of(" \t\r\n") == std::string::npos) throw DocumentError("is empty");
   auto xml = std::make_shared<XmlDocument>(XmlDocument::parse(text));
   const xmlNode* root = xml->root();
