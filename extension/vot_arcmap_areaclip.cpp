@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include <win32/resources.h>
+#include <olectl.h>
 #include <toolkit/resources.h>
 
 #include "extension/vot_arcmap_areaclip_atl.h"
@@ -198,8 +198,20 @@ Tvo_class_entry g_class_table[] = {
 
 // ---- start-up and shut-down ----
 
+// The bytes of a resource of the module, through FindResource, LoadResource and LockResource.
+// type is "BITMAP", "RCDATA" (the predefined types) or a type name; name is a name or "#<id>".
+std::optional<std::string> find_module_resource(HINSTANCE module, const std::string& type, const std::string& name) {
+  LPCSTR type_id = type == "BITMAP" ? RT_BITMAP : type == "RCDATA" ? RT_RCDATA : type.c_str();
+  HRSRC found = FindResourceA(module, name.c_str(), type_id);
+  if (!found) return std::nullopt;
+  HGLOBAL loaded = LoadResource(module, found);
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  if (!data) return std::nullopt;
+  return std::string(static_cast<const char*>(data), SizeofResource(module, found));
+}
+
 std::string load_form_resource() {
-  std::optional<std::string> text = win32::FindResourceBytes(g_instance, "RCDATA", "VO_ARCMAP_AREACLIP_FORM");
+  std::optional<std::string> text = find_module_resource(g_instance, "RCDATA", "VO_ARCMAP_AREACLIP_FORM");
   if (!text) throw Exception("Нет ресурса формы диалога.");
   return *text;
 }
@@ -211,7 +223,7 @@ void module_start(HINSTANCE instance) {
   InitializeCriticalSection(&g_module_section);
   InitializeCriticalSection(&g_object_section);
   for (Tvo_class_entry* e = g_class_table; e->clsid; ++e) e->class_hook(true);
-  g_previous_resource_lookup = toolkit::SetResourceLookup(&win32::FindResourceBytes);
+  g_previous_resource_lookup = toolkit::SetResourceLookup(&find_module_resource);
   set_areaclip_form_loader(&load_form_resource);
   DisableThreadLibraryCalls(instance);
 }

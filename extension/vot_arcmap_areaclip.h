@@ -7,8 +7,9 @@
 // DISP_E_EXCEPTION.
 #pragma once
 
-#include <objbase.h>
 #include <windows.h>
+#include <objbase.h>
+#include <ocidl.h>
 
 #include <exception>
 #include <string>

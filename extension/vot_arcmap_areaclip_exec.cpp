@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "extension/vot_arcmap_areaclip_progress_cast.h"
 
@@ -254,14 +255,14 @@ std::string Tvo_arcmap_areaclip_execute::unique_file_name(const std::string& pat
 std::string ansi_lower_case(const std::string& text) {
   if (text.empty()) return text;
   int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::u16string wide(static_cast<size_t>(n), u'\0');
+  std::vector<WCHAR> wide(static_cast<size_t>(n));
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  for (char16_t& c : wide) {
-    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9) ||
+  for (WCHAR& c : wide) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9) ||
         (c >= 0x410 && c <= 0x42F))
-      c = static_cast<char16_t>(c + 0x20);
+      c = static_cast<WCHAR>(c + 0x20);
     else if (c >= 0x400 && c <= 0x40F)
-      c = static_cast<char16_t>(c + 0x50);
+      c = static_cast<WCHAR>(c + 0x50);
     else if (c == 0x490)
       c = 0x491;
   }

@@ -91,7 +91,8 @@ HRESULT Tvo_arcmap_command_areaclipImpl::get_HelpContextID(LONG* helpID) {
 HRESULT Tvo_arcmap_command_areaclipImpl::get_Bitmap(OLE_HANDLE* bitmap) {
   if (!bitmap) return E_POINTER;
   return guarded([&] {
-    *bitmap = reinterpret_cast<OLE_HANDLE>(f_bitmap->Handle());
+    // OLE_HANDLE is 32 bits wide on Windows; GDI handles fit in it.
+    *bitmap = static_cast<OLE_HANDLE>(reinterpret_cast<UINT_PTR>(f_bitmap->Handle()));
     return S_OK;
   });
 }

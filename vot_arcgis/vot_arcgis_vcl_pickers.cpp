@@ -1,4 +1,5 @@
 // The layer picker and the feature picker.
+#include <windows.h>
 #include <oleauto.h>
 
 #include "vot_arcgis_params.h"
@@ -36,7 +37,8 @@ std::string value_label(const VARIANT& value) {
   VARIANT text;
   VariantInit(&text);
   std::string label;
-  if (SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR))) label = bstr_to_ansi(text.bstrVal);
+  // MinGW-w64 declares the source without const; it is only read.
+  if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR))) label = bstr_to_ansi(text.bstrVal);
   VariantClear(&text);
   return label;
 }

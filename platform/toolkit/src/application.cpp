@@ -1,5 +1,7 @@
 #include "toolkit/application.h"
 
+#include <win32/message_box.h>
+
 #include <unistd.h>
 
 #include <algorithm>

@@ -112,12 +112,19 @@ template <class T> struct uuid_traits;
 template <class T> constexpr const IID& uuidof() { return uuid_traits<T>::iid; }
 #define __uuidof(T) uuidof<T>()
 
-#define DEFINE_IID(name, iid_name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
-  inline constexpr IID iid_name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}};
+// As in the Windows headers, a use ends with its own semicolon.
 #define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
-  inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}};
-// Declares interface I (defined later) with its IID_I constant and uuidof<I>().
-#define DECLARE_INTERFACE_IID(I, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
+  inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+// MinGW-w64's way of telling __uuidof(type) its identifier (at global scope, no semicolon).
+#define __CRT_UUID_DECL(type, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
+  template <> struct uuid_traits<type> {                                 \
+    static constexpr IID iid = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}; \
+  };
+// The stand-in's own headers: declares interface I (defined later) with its IID_I constant
+// and uuidof<I>(). Named apart from the Windows headers' DECLARE_INTERFACE_IID.
+#define WIN32_STANDIN_INTERFACE_IID(I, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
   struct I;                                                                  \
   inline constexpr IID IID_##I = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}; \
   template <> struct uuid_traits<I> { static constexpr const IID& iid = IID_##I; };
+// Still used by the GIS stand-in's internal interfaces.
+#define DECLARE_INTERFACE_IID WIN32_STANDIN_INTERFACE_IID

@@ -1,6 +1,8 @@
 // The module's class objects, lock count, aggregation and connection points.
 #include <vector>
 
+#include <olectl.h>
+
 #include "tests/extension/module/module_fixture.h"
 
 namespace {

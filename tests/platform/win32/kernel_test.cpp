@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include <olectl.h>
 #include <windows.h>
 
 #include "support/com_test.h"

@@ -24,10 +24,12 @@
 #include <string>
 #include <vector>
 
-#include <win32/message_box.h>
-
 #include "toolkit/component.h"
 #include "toolkit/user_agent.h"
+
+namespace win32 {
+struct MessageBoxRequest;
+}
 
 class TForm;
 class TTimer;
@@ -136,7 +138,8 @@ class TApplication : public TComponent {
   TClock* clock_ = nullptr;
   TUserAgent* agent_ = nullptr;
   std::unique_ptr<TUserAgent> terminal_agent_;
-  win32::MessageBoxHandler saved_box_handler_;
+  // The message-box handler of the Windows stand-in that was there before (win32::MessageBoxHandler).
+  std::function<int(const win32::MessageBoxRequest&)> saved_box_handler_;
   bool box_handler_installed_ = false;
   bool terminated_ = false;
 
