@@ -3,11 +3,13 @@
 # make demo   install what is missing, build, run the main job on examples/
 # make bench  the cut against ogr2ogr -clipsrc on large generated layers (minutes)
 # make fuzz   build the libFuzzer targets into build-fuzz (clang) and run each FUZZ_SECONDS
+# make windows-check  install MinGW-w64 and Wine if missing, build the system's code for
+#                     Windows into build-mingw against the real Windows headers
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps test demo bench fuzz clean
+.PHONY: all deps test demo bench fuzz windows-deps windows-check clean
 
 all: $(BUILD)/build.ninja
 	cmake --build $(BUILD)
@@ -32,6 +34,12 @@ bench: deps
 
 fuzz: deps
 	scripts/fuzz.sh $(FUZZ_SECONDS)
+
+windows-deps:
+	@scripts/windows-check.sh --install-only
+
+windows-check:
+	scripts/windows-check.sh
 
 clean:
 	rm -rf $(BUILD)
