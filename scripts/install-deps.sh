@@ -8,6 +8,7 @@ packages=(
   libgdal-dev libgeos-dev libproj-dev nlohmann-json3-dev libxml2-dev
   gdal-bin librsvg2-bin
   clang libclang-rt-14-dev
+  qt6-base-dev qt6-svg-dev xvfb xauth
 )
 
 missing=()

@@ -1,0 +1,77 @@
+// TScreenAgent: the toolkit on screen. While installed, every shown form has a Qt widget per
+// control (see peers.h) placed at the rectangle the toolkit's layout computed, and a person
+// is the user: clicks, combo choices, typing, opening folders and the close box are posted
+// to the toolkit as the user agent's actions are (TApplication::PostClick, PostChoose, …),
+// message boxes are QMessageBox with the system's texts and buttons.
+//
+// Modal loops: when a modal form waits, the agent brings the widgets up to date and runs the
+// Qt event loop until the person's input is posted, or a short while has passed so the
+// toolkit's timers can tick. Message processing during a run (ProcessMessages) asks the
+// toolkit's clock for the time; the agent's clock pumps the window system there (at most
+// every few milliseconds), so the window repaints, the progress bar moves and the close box
+// is taken as a close request, which the toolkit defers until the running handler returns.
+//
+// Needs a QApplication. Installs itself as the application's user agent and clock for its
+// lifetime and puts the previous ones back. Peers never own the controls; a control
+// destroyed takes its widget with it at the next update.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/user_agent.h"
+
+class QTimer;
+class QWidget;
+class TClock;
+class TControl;
+class TForm;
+
+namespace toolkit_qt {
+
+class Peers;
+
+class TScreenAgent : public TUserAgent {
+ public:
+  TScreenAgent();
+  ~TScreenAgent() override;
+  TScreenAgent(const TScreenAgent&) = delete;
+  TScreenAgent& operator=(const TScreenAgent&) = delete;
+
+  int AnswerMessageBox(const TMessageBoxInfo& box) override;
+  TUserAction NextAction(TForm& form) override;
+  // A refused action is dropped: the person tries again.
+  void Refused(const TUserAction& action, const Exception& error) override;
+
+  // Brings the widgets of every shown form up to date with their controls.
+  void Update();
+  // Update, then handles the window system's pending events.
+  void Pump();
+  // The widget showing `control` (after the last Update), or null.
+  QWidget* PeerOf(const TControl* control) const;
+
+  // The message boxes shown, in UTF-8 (for the host's log and tests).
+  struct ShownBox {
+    std::string caption, text;
+    int answer = 0;
+  };
+  const std::vector<ShownBox>& Boxes() const { return boxes_; }
+
+ private:
+  class PumpingClock;
+  std::unique_ptr<Peers> peers_;
+  std::unique_ptr<PumpingClock> clock_;
+  std::unique_ptr<QTimer> updates_;
+  std::vector<ShownBox> boxes_;
+  TUserAgent* previous_agent_ = nullptr;
+  TClock* previous_clock_ = nullptr;
+  bool pumping_ = false;
+};
+
+// The message box as a person sees it: a QMessageBox with the caption and text in UTF-8,
+// the box's icon and buttons (the default one focused). Returns the button pressed (IDOK,
+// IDNO, …); closing the box answers IDCANCEL when there is such a button, else the default.
+int ShowMessageBox(const TMessageBoxInfo& box, QWidget* parent);
+
+}  // namespace toolkit_qt
