@@ -59,11 +59,23 @@ BSTR ansi_to_bstr(const std::string& text) {
   return out;
 }
 
-std::string bstr_to_ansi(BSTR text) {
-  UINT length = SysStringLen(text);
+namespace {
+
+std::string wide_to_ansi(const OLECHAR* text, UINT length) {
   if (length == 0) return std::string();
   int n = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
   return out;
+}
+
+}  // namespace
+
+std::string bstr_to_ansi(BSTR text) { return wide_to_ansi(text, SysStringLen(text)); }
+
+std::string olestr_to_ansi(LPCOLESTR text) {
+  UINT length = 0;
+  if (text)
+    while (text[length]) ++length;
+  return wide_to_ansi(text, length);
 }

@@ -1,6 +1,7 @@
 // COM support shared by all of the system's COM-using code: the check of failed interface
 // queries (check_hresult), the exception it raises when the user stops (com_call_error),
-// and the counted interface reference TComInterface.
+// the counted interface reference TComInterface, and the conversion between ANSI and wide
+// text with the BSTR holder Tvo_bstr.
 #pragma once
 
 #include <objbase.h>
@@ -142,10 +143,15 @@ class TComInterface {
   T* intf = nullptr;
 };
 
+// The extension's one conversion between narrow (ANSI code page) and wide text; characters
+// the ANSI code page lacks become its default character.
 // Narrow (ANSI) text to a new BSTR through MultiByteToWideChar(CP_ACP); the caller frees it.
 BSTR ansi_to_bstr(const std::string& text);
 // A BSTR's text in the ANSI code page (WideCharToMultiByte(CP_ACP)); null reads as empty.
 std::string bstr_to_ansi(BSTR text);
+// A zero-terminated wide text that is no BSTR (from CoTaskMemAlloc, say) in the ANSI code
+// page; null reads as empty.
+std::string olestr_to_ansi(LPCOLESTR text);
 
 // Owns one BSTR and frees it with SysFreeString.
 class Tvo_bstr {

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "extension/vot_arcmap_areaclip_progress_cast.h"
 
@@ -254,22 +253,19 @@ std::string Tvo_arcmap_areaclip_execute::unique_file_name(const std::string& pat
 
 std::string ansi_lower_case(const std::string& text) {
   if (text.empty()) return text;
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::vector<WCHAR> wide(static_cast<size_t>(n));
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  for (WCHAR& c : wide) {
+  Tvo_bstr wide(text);
+  OLECHAR* chars = wide.get();
+  for (UINT i = 0, n = SysStringLen(chars); i < n; ++i) {
+    OLECHAR& c = chars[i];
     if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9) ||
         (c >= 0x410 && c <= 0x42F))
-      c = static_cast<WCHAR>(c + 0x20);
+      c = static_cast<OLECHAR>(c + 0x20);
     else if (c >= 0x400 && c <= 0x40F)
-      c = static_cast<WCHAR>(c + 0x50);
+      c = static_cast<OLECHAR>(c + 0x50);
     else if (c == 0x490)
       c = 0x491;
   }
-  int m = WideCharToMultiByte(CP_ACP, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(m), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
-  return out;
+  return wide.ansi();
 }
 
 // ---- progress ----

@@ -11,9 +11,7 @@ namespace {
 std::string guid_text(const GUID& guid) {
   LPOLESTR text = nullptr;
   if (FAILED(StringFromCLSID(guid, &text))) return {};
-  // Braces, hexadecimal digits and hyphens: ASCII, the same in every code page.
-  std::string ansi;
-  for (const OLECHAR* c = text; *c; ++c) ansi += static_cast<char>(*c);
+  std::string ansi = olestr_to_ansi(text);
   CoTaskMemFree(text);
   return ansi;
 }

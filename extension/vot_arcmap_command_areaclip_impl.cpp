@@ -1,6 +1,7 @@
 #include "extension/vot_arcmap_command_areaclip_impl.h"
 
 #include "extension/vot_arcmap_areaclip_form.h"
+#include "extension/vot_arcmap_areaclip_module.h"
 #include "vot_arcgis/vot_arcgis_vcl.h"
 
 namespace {

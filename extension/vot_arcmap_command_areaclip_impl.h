@@ -4,12 +4,15 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include <toolkit/bitmap.h>
 
 #include "arcobjects/arcobjects.h"
-#include "extension/vot_arcmap_areaclip.h"
 #include "extension/vot_arcmap_areaclip_atl.h"
+#include "extension/vot_arcmap_areaclip_connection_point.h"
+#include "extension/vot_arcmap_areaclip_error_info.h"
+#include "extension/vot_arcmap_areaclip_object_root.h"
 #include "extension/vot_arcmap_areaclip_tlb.h"
 
 // The command's connection point, for Ivo_arcmap_command_areaclipEvents.

@@ -1,4 +1,4 @@
-// The failed-call check and the counted interface reference.
+// The failed-call check, the counted interface reference and the ANSI and wide text conversion.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -239,6 +239,57 @@ TEST(TComInterface, FailedConversionAnsweredYesRaises) {
   EXPECT_THROW(target = src, com_call_error);
   EXPECT_FALSE(target.IsBound());
   EXPECT_EQ(ref_count(obj.get()), 2u);
+}
+
+// "Карта Ё" in Windows-1251 and in UTF-16.
+const char kCyrillicAnsi[] = "\xCA\xE0\xF0\xF2\xE0 \xA8";
+const OLECHAR kCyrillicWide[] = {0x041A, 0x0430, 0x0440, 0x0442, 0x0430, 0x0020, 0x0401, 0};
+
+TEST(AnsiText, CyrillicRoundTripsThroughABstr) {
+  BSTR wide = ansi_to_bstr(kCyrillicAnsi);
+  ASSERT_NE(wide, nullptr);
+  ASSERT_EQ(SysStringLen(wide), 7u);
+  for (UINT i = 0; i < 7; ++i) EXPECT_EQ(wide[i], kCyrillicWide[i]) << "at " << i;
+  EXPECT_EQ(bstr_to_ansi(wide), kCyrillicAnsi);
+  SysFreeString(wide);
+}
+
+TEST(AnsiText, EmptyTextIsAnEmptyBstr) {
+  BSTR wide = ansi_to_bstr("");
+  ASSERT_NE(wide, nullptr);
+  EXPECT_EQ(SysStringLen(wide), 0u);
+  EXPECT_EQ(bstr_to_ansi(wide), "");
+  SysFreeString(wide);
+}
+
+TEST(AnsiText, NullReadsAsEmpty) {
+  EXPECT_EQ(bstr_to_ansi(nullptr), "");
+  EXPECT_EQ(olestr_to_ansi(nullptr), "");
+  Tvo_bstr empty;
+  EXPECT_EQ(empty.get(), nullptr);
+  EXPECT_EQ(empty.ansi(), "");
+}
+
+TEST(AnsiText, ZeroTerminatedWideTextThatIsNoBstr) {
+  EXPECT_EQ(olestr_to_ansi(kCyrillicWide), kCyrillicAnsi);
+  const OLECHAR guid[] = {'{', '0', '-', 'a', 'F', '}', 0};
+  EXPECT_EQ(olestr_to_ansi(guid), "{0-aF}");
+}
+
+TEST(AnsiText, CharactersTheCodePageLacksBecomeTheDefault) {
+  const OLECHAR wide[] = {0x041A, 0x4E2D, 'x', 0};
+  EXPECT_EQ(olestr_to_ansi(wide), "\xCA?x");
+}
+
+TEST(AnsiText, HolderConvertsBothWays) {
+  Tvo_bstr text{std::string(kCyrillicAnsi)};
+  ASSERT_NE(text.get(), nullptr);
+  EXPECT_EQ(SysStringLen(text.get()), 7u);
+  EXPECT_EQ(text.ansi(), kCyrillicAnsi);
+  // The out-parameter slot frees what was held.
+  BSTR* slot = &text;
+  EXPECT_EQ(*slot, nullptr);
+  EXPECT_EQ(text.ansi(), "");
 }
 
 }  // namespace
