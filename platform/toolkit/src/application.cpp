@@ -95,7 +95,7 @@ TUserAgent* TApplication::SetUserAgent(TUserAgent* agent) {
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
-  return MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags);
+  return ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), flags);
 }
 
 void TApplication::ShowException(const std::exception& e) {

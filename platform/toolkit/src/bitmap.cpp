@@ -6,6 +6,8 @@
 #include <mutex>
 #include <set>
 
+#include <windows.h>
+
 #include <win32/paths.h>
 
 #include "toolkit/exception.h"
@@ -28,6 +30,23 @@ uint16_t u16(std::string_view d, size_t at) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
+// A GDI bitmap holding a copy of width x height 0xRRGGBB pixels (top row first).
+HBITMAP new_handle(int width, int height, const uint32_t* pixels) {
+  if (width <= 0 || height <= 0) return nullptr;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  // 0x00RRGGBB in memory is blue, green, red, 0: a 32-bit DIB's pixel as it is.
+  if (bitmap && bits) std::memcpy(bits, pixels, static_cast<size_t>(width) * height * sizeof(uint32_t));
+  return bitmap;
+}
+
 }  // namespace
 
 TBitmap::TBitmap() {
@@ -38,12 +57,21 @@ TBitmap::TBitmap() {
 TBitmap::~TBitmap() {
   std::lock_guard<std::mutex> g(g_lock);
   g_live.erase(this);
+  if (handle_) DeleteObject(handle_);
+}
+
+HBITMAP TBitmap::Handle() const {
+  std::lock_guard<std::mutex> g(g_lock);
+  if (!handle_) handle_ = new_handle(width_, height_, pixels_.data());
+  return handle_;
 }
 
 const TBitmap* TBitmap::FromHandle(HBITMAP handle) {
-  const auto* bitmap = reinterpret_cast<const TBitmap*>(handle);
+  if (!handle) return nullptr;
   std::lock_guard<std::mutex> g(g_lock);
-  return g_live.count(bitmap) ? bitmap : nullptr;
+  for (const TBitmap* bitmap : g_live)
+    if (bitmap->handle_ == handle) return bitmap;
+  return nullptr;
 }
 
 void TBitmap::LoadFromBytes(std::string_view data) {
@@ -98,6 +126,9 @@ void TBitmap::LoadFromBytes(std::string_view data) {
       pixels[static_cast<size_t>(y) * width + x] = rgb;
     }
   }
+  std::lock_guard<std::mutex> g(g_lock);
+  if (handle_) DeleteObject(handle_);
+  handle_ = nullptr;
   width_ = width;
   height_ = height;
   bits_ = bits;

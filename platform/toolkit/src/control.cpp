@@ -239,15 +239,15 @@ void TWinControl::place_anchored(TControl* c) {
   const TRect o = c->anchor_bounds_;
   const long long pw0 = c->anchor_parent_width_, ph0 = c->anchor_parent_height_;
   const long long pw = GetClientWidth(), ph = GetClientHeight();
-  auto axis = [](bool near, bool far, long long pos0, long long size0, long long parent0, long long parent,
+  auto axis = [](bool near_edge, bool far_edge, long long pos0, long long size0, long long parent0, long long parent,
                  long long& pos, long long& size) {
     pos = pos0;
     size = size0;
-    if (far && near) {
+    if (far_edge && near_edge) {
       size = std::max(0LL, size0 + parent - parent0);
-    } else if (far) {
+    } else if (far_edge) {
       pos = pos0 + parent - parent0;
-    } else if (!near && parent0 > 0) {
+    } else if (!near_edge && parent0 > 0) {
       pos = (pos0 + size0 / 2) * parent / parent0 - size0 / 2;
     }
   };

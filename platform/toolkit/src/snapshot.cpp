@@ -1,10 +1,5 @@
 #include "toolkit/snapshot.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -20,8 +15,6 @@
 #include "toolkit/label.h"
 #include "toolkit/panel.h"
 #include "toolkit/progress_bar.h"
-
-extern char** environ;
 
 namespace toolkit {
 
@@ -263,22 +256,6 @@ void SaveSvg(const TControl& root, const std::string& path) {
   out << RenderSvg(root);
   out.close();
   if (!out) throw Exception("Cannot write the picture " + path);
-}
-
-void SavePng(const TControl& root, const std::string& path) {
-  const std::string svg = path + ".svg";
-  SaveSvg(root, svg);
-  std::string f = "png", o = path;
-  char* argv[] = {const_cast<char*>("rsvg-convert"), const_cast<char*>("-f"), f.data(),
-                  const_cast<char*>("-o"), o.data(), const_cast<char*>(svg.c_str()), nullptr};
-  pid_t pid = 0;
-  int rc = posix_spawnp(&pid, "rsvg-convert", nullptr, nullptr, argv, environ);
-  int status = 0;
-  if (rc == 0) waitpid(pid, &status, 0);
-  std::remove(svg.c_str());
-  if (rc != 0) throw Exception("Cannot run rsvg-convert (install the package librsvg2-bin)");
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw Exception("rsvg-convert could not convert the picture " + path);
 }
 
 std::string DescribeControls(const TControl& root) {

@@ -10,6 +10,7 @@
 #define STDAPI extern "C" HRESULT
 #define STDAPI_(type) extern "C" type
 #define STDMETHODCALLTYPE
+#define STDAPICALLTYPE
 #define CALLBACK
 #define interface struct
 

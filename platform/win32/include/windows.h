@@ -6,6 +6,7 @@
 #include "winbase.h"
 #include "winnls.h"
 #include "winuser.h"
+#include "wingdi.h"
 #include "winreg.h"
 #include "libloaderapi.h"
 #include "fileapi.h"

@@ -63,36 +63,6 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
   return handler;
 }
 
-std::vector<int> MessageBoxButtons(UINT type) {
-  switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
-    default: return {IDOK};
-  }
-}
-
-int MessageBoxDefaultButton(UINT type) {
-  auto buttons = MessageBoxButtons(type);
-  size_t index = (type & MB_DEFMASK) >> 8;
-  return index < buttons.size() ? buttons[index] : buttons.front();
-}
-
-const char* MessageBoxButtonName(int id) {
-  switch (id) {
-    case IDOK: return "OK";
-    case IDCANCEL: return "Cancel";
-    case IDABORT: return "Abort";
-    case IDRETRY: return "Retry";
-    case IDIGNORE: return "Ignore";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "?";
-  }
-}
-
 }  // namespace win32
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <toolkit/resources.h>
 #include <toolkit/vcl.h>
 #include <win32/paths.h>
@@ -141,6 +143,25 @@ TEST(Bitmap, LoadsBmpFilesAndPackedDibs) {
   EXPECT_EQ(file.Pixel(0, 1), 0x0000FFu);
   EXPECT_EQ(file.Pixel(1, 1), 0x00FF00u);
   EXPECT_EQ(TBitmap::FromHandle(file.Handle()), &file);
+  EXPECT_EQ(file.Handle(), file.Handle());
+  BITMAP gdi = {};
+  ASSERT_EQ(GetObjectA(file.Handle(), sizeof gdi, &gdi), static_cast<int>(sizeof gdi));
+  EXPECT_EQ(gdi.bmWidth, 2);
+  EXPECT_EQ(gdi.bmHeight, 2);
+  // Another picture: the old handle is given back, a new one names the new picture.
+  HBITMAP before = file.Handle();
+  file.LoadFromBytes(bmp24());
+  EXPECT_EQ(GetObjectA(before, sizeof gdi, &gdi), 0);
+  EXPECT_EQ(TBitmap::FromHandle(file.Handle()), &file);
+  HBITMAP last = nullptr;
+  {
+    TBitmap gone;
+    gone.LoadFromBytes(bmp24());
+    last = gone.Handle();
+  }
+  EXPECT_EQ(GetObjectA(last, sizeof gdi, &gdi), 0);  // given back with the bitmap
+  EXPECT_EQ(TBitmap::FromHandle(last), nullptr);
+  EXPECT_EQ(TBitmap().Handle(), nullptr);  // no picture, no handle
 
   TBitmap dib;
   dib.LoadFromBytes(bmp24().substr(14));

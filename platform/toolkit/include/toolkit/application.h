@@ -24,6 +24,10 @@
 #include <string>
 #include <vector>
 
+// Before MessageBox below: where <windows.h> maps MessageBox to MessageBoxA, it does so for
+// every user of this header alike.
+#include <windows.h>
+
 #include "toolkit/component.h"
 #include "toolkit/user_agent.h"
 

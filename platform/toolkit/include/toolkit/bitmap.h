@@ -33,11 +33,13 @@ class TBitmap : public TObject {
   void LoadFromResourceID(HINSTANCE instance, int id);
   void LoadFromResourceName(HINSTANCE instance, const std::string& name);
 
-  // A handle naming this bitmap (valid while it lives); FromHandle finds it again.
-  HBITMAP Handle() const { return reinterpret_cast<HBITMAP>(const_cast<TBitmap*>(this)); }
+  // A handle naming this bitmap, valid while it lives and until it loads another picture:
+  // a GDI bitmap of its pixels where there is GDI. FromHandle finds the bitmap again.
+  HBITMAP Handle() const;
   static const TBitmap* FromHandle(HBITMAP handle);
 
  private:
   int width_ = 0, height_ = 0, bits_ = 0;
   std::vector<uint32_t> pixels_;
+  mutable HBITMAP handle_ = nullptr;
 };
