@@ -48,7 +48,9 @@ class TypeLib : public win32::ComObject<TypeLib, ITypeLib> {
   HRESULT STDMETHODCALLTYPE GetLibAttr(TLIBATTR** out) override {
     return win32::com_guard([&] {
       if (!out) return E_INVALIDARG;
-      *out = new TLIBATTR{lib_->guid, lib_->lcid, SYS_WIN32, lib_->major, lib_->minor,
+      // A type library of a 64-bit module describes 64-bit code, as MIDL /env win64 and widl --win64 make it.
+      const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+      *out = new TLIBATTR{lib_->guid, lib_->lcid, kind, lib_->major, lib_->minor,
                           static_cast<WORD>(lib_->flags | LIBFLAG_FHASDISKIMAGE)};
       return S_OK;
     });

@@ -25,6 +25,16 @@ std::string hex(unsigned v) {
   return buf;
 }
 
+// The key of the module's path under TypeLib\{libid}\version\lcid.
+const char* platform_key(SYSKIND kind) {
+  switch (kind) {
+    case SYS_WIN16: return "win16";
+    case SYS_MAC: return "mac";
+    case SYS_WIN64: return "win64";
+    default: return "win32";
+  }
+}
+
 std::string version_key(const TLIBATTR& a) {
   return "TypeLib\\" + win32::guid_to_string(a.guid) + "\\" + hex(a.wMajorVerNum) + "." + hex(a.wMinorVerNum);
 }
@@ -93,7 +103,7 @@ HRESULT RegisterTypeLib(ITypeLib* lib, LPCOLESTR full_path, LPCOLESTR help_dir) 
     std::string version = hex(a.wMajorVerNum) + "." + hex(a.wMinorVerNum);
     write(key, "", doc.utf8().empty() ? name.utf8() : doc.utf8());
     write(key + "\\FLAGS", "", std::to_string(a.wLibFlags & ~LIBFLAG_FHASDISKIMAGE));
-    write(key + "\\" + hex(a.lcid) + "\\win32", "", win32::utf16_to_utf8(full_path));
+    write(key + "\\" + hex(a.lcid) + "\\" + platform_key(a.syskind), "", win32::utf16_to_utf8(full_path));
     write(key + "\\HELPDIR", "", help_dir ? win32::utf16_to_utf8(help_dir) : std::string());
     for (const Registered& r : automation_interfaces(lib)) {
       std::string ikey = "Interface\\" + win32::guid_to_string(r.iid);
@@ -107,12 +117,12 @@ HRESULT RegisterTypeLib(ITypeLib* lib, LPCOLESTR full_path, LPCOLESTR help_dir) 
   });
 }
 
-HRESULT UnRegisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND) {
+HRESULT UnRegisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind) {
   return win32::com_guard([&]() -> HRESULT {
-    TLIBATTR a{libid, lcid, SYS_WIN32, major, minor, 0};
+    TLIBATTR a{libid, lcid, syskind, major, minor, 0};
     std::string key = version_key(a);
     std::string libid_text = win32::guid_to_string(libid);
-    auto path = win32::ReadClassesRootString(key + "\\" + hex(lcid) + "\\win32");
+    auto path = win32::ReadClassesRootString(key + "\\" + hex(lcid) + "\\" + platform_key(syskind));
     if (!path) return TYPE_E_REGISTRYACCESS;
     // The interface keys are found through the library itself, as Windows does.
     ComPtr<ITypeLib> lib;

@@ -154,10 +154,15 @@ void check_registered_keys(const std::string& module_path) {
   }
   const std::string lib = std::string("TypeLib\\") + kLibId + "\\1.0";
   registry_expect(lib, "", "vot_arcmap_areaclip Library");
-  const std::string win64 = registry_value(lib + "\\409\\win64"), win32 = registry_value(lib + "\\409\\win32");
-  const bool module_lib = same_path(win64, module_path) || same_path(win32, module_path);
-  observe("HKCR\\" + lib + "\\409\\win32|win64", module_lib ? "(the module)" : win32 + " | " + win64);
-  expect(module_lib, lib + "\\409", "wanted the module's path");
+  // A 64-bit module's type library is registered for win64.
+  const std::string win64 = registry_value(lib + "\\409\\win64");
+  observe("HKCR\\" + lib + "\\409\\win64", same_path(win64, module_path) ? "(the module)" : win64);
+  expect(same_path(win64, module_path), lib + "\\409\\win64", "wanted the module's path");
+  registry_expect(lib + "\\409\\win32", "", "(no key)");
+  // FLAGS: the library's flags; whether the disk-image flag (8) shows differs between runtimes.
+  const std::string flags = registry_value(lib + "\\FLAGS");
+  observe("HKCR\\" + lib + "\\FLAGS without the disk-image flag",
+          flags.empty() || flags[0] == '(' ? flags : std::to_string(std::stoul(flags) & ~8ul));
   const std::string help = registry_value(lib + "\\HELPDIR");
   observe("HKCR\\" + lib + "\\HELPDIR", same_path(help, folder_of(module_path)) ? "(the module's folder)" : help);
   for (const char* events : {"{6D19C0B6-4F5E-43DC-AB39-B4273BC3085F}", "{BB292A6C-281C-41D6-828A-B757116FC450}"}) {

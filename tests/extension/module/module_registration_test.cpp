@@ -49,7 +49,7 @@ TEST_F(ModuleTest, RegistrationWritesBothClassesAndTheTypeLibrary) {
   expect_class_keys(kCommand, "vo_arcmap_command_areaclip", vot_arcmap_areaclip_command_progid,
                     module_test::kModulePath);
   // The module-level registration comes last: the module file, with its folder as help folder.
-  EXPECT_EQ(ReadClassesRootString(kTypeLibKey + "\\409\\win32"), module_test::kModulePath);
+  EXPECT_EQ(ReadClassesRootString(kTypeLibKey + "\\409\\win64"), module_test::kModulePath);
   EXPECT_EQ(ReadClassesRootString(kTypeLibKey + "\\HELPDIR"), std::string(AREACLIP_BIN_DIR) + "/");
   EXPECT_EQ(dll_.can_unload_now(), S_OK);  // registration creates no object
 }
@@ -205,7 +205,7 @@ TEST(ModuleRegistration, TheTypeLibraryBesideTheModuleIsRegisteredWithItsFolder)
       EXPECT_FALSE(key_exists(kTypeLibKey));
       continue;
     }
-    EXPECT_EQ(ReadClassesRootString(kTypeLibKey + "\\409\\win32"), base + c.registered);
+    EXPECT_EQ(ReadClassesRootString(kTypeLibKey + "\\409\\win64"), base + c.registered);
     EXPECT_EQ(ReadClassesRootString(kTypeLibKey + "\\HELPDIR"), base + c.help_dir);
   }
 }

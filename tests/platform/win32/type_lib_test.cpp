@@ -117,7 +117,7 @@ TEST_F(TypeLibrary, RegisterWritesTheTypeLibAndInterfaceKeys) {
   const std::string key = "TypeLib\\{B1532AF0-85A1-491B-96F8-EEF899C3B9CC}\\1.0";
   using win32::ReadClassesRootString;
   EXPECT_EQ(ReadClassesRootString(key), std::optional<std::string>("vot_arcmap_areaclip Library"));
-  EXPECT_EQ(ReadClassesRootString(key + "\\409\\win32"), std::optional<std::string>("C:\\mods\\vot_arcmap_areaclip.dll"));
+  EXPECT_EQ(ReadClassesRootString(key + "\\409\\win64"), std::optional<std::string>("C:\\mods\\vot_arcmap_areaclip.dll"));
   EXPECT_EQ(ReadClassesRootString(key + "\\FLAGS"), std::optional<std::string>("0"));
   EXPECT_EQ(ReadClassesRootString(key + "\\HELPDIR"), std::optional<std::string>("C:\\mods\\"));
   const std::string events = "Interface\\{BB292A6C-281C-41D6-828A-B757116FC450}";
@@ -134,10 +134,10 @@ TEST_F(TypeLibrary, RegisterWritesTheTypeLibAndInterfaceKeys) {
 TEST_F(TypeLibrary, UnregisterRemovesWhatRegisterWrote) {
   ComPtr<ITypeLib> lib = load(WIN32_TEST_SERVER);
   ASSERT_EQ(RegisterTypeLib(lib.get(), win32::utf8_to_utf16(WIN32_TEST_SERVER).c_str(), nullptr), S_OK);
-  ASSERT_EQ(UnRegisterTypeLib(kLibId, 1, 0, 0x409, SYS_WIN32), S_OK);
+  ASSERT_EQ(UnRegisterTypeLib(kLibId, 1, 0, 0x409, SYS_WIN64), S_OK);
   EXPECT_FALSE(win32::ReadClassesRootString("TypeLib\\{B1532AF0-85A1-491B-96F8-EEF899C3B9CC}"));
   EXPECT_FALSE(win32::ReadClassesRootString("Interface\\{BB292A6C-281C-41D6-828A-B757116FC450}"));
-  EXPECT_EQ(UnRegisterTypeLib(kLibId, 1, 0, 0x409, SYS_WIN32), TYPE_E_REGISTRYACCESS);
+  EXPECT_EQ(UnRegisterTypeLib(kLibId, 1, 0, 0x409, SYS_WIN64), TYPE_E_REGISTRYACCESS);
 }
 
 }  // namespace
