@@ -11,7 +11,7 @@
 #include <thread>
 
 #include <windows.h>
-#include <win32/text.h>
+#include <win32/text_conversions.h>
 
 #include "toolkit/combo_box.h"
 #include "toolkit/control.h"

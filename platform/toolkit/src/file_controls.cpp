@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include <win32/paths.h>
-#include <win32/text.h>
+#include <win32/text_conversions.h>
 
 #include "toolkit/exception.h"
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <memory>
 
-#include <win32/text.h>
+#include <win32/text_conversions.h>
 
 #include "toolkit/control.h"
 #include "toolkit/exception.h"

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include <win32/text.h>
+#include <win32/text_conversions.h>
 
 #include "toolkit/button.h"
 #include "toolkit/combo_box.h"

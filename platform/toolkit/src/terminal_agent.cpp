@@ -6,7 +6,7 @@
 
 #include <windows.h>
 #include <win32/message_box.h>
-#include <win32/text.h>
+#include <win32/text_conversions.h>
 
 #include "toolkit/exception.h"
 #include "toolkit/form.h"

@@ -1,6 +1,6 @@
 #include "toolkit/user_agent.h"
 
-#include <win32/text.h>
+#include <win32/text_conversions.h>
 
 #include "toolkit/exception.h"
 #include "toolkit/form.h"

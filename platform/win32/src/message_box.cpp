@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdio>
 #include <iostream>
-#include <mutex>
 #include <string>
 
 #include "../include/windows.h"
@@ -14,9 +13,6 @@
 namespace win32 {
 
 namespace {
-
-std::mutex g_lock;
-MessageBoxHandler g_handler;
 
 void print_box(std::FILE* out, const MessageBoxRequest& box) {
   std::fprintf(out, "[%s] %s\n", ansi_to_utf8(box.caption).c_str(), ansi_to_utf8(box.text).c_str());
@@ -57,20 +53,11 @@ int default_handler(const MessageBoxRequest& box) {
 
 }  // namespace
 
-MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
-  std::lock_guard<std::mutex> g(g_lock);
-  std::swap(g_handler, handler);
-  return handler;
-}
 
 }  // namespace win32
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   win32::MessageBoxRequest box{owner, text ? text : "", caption ? caption : "Error", type};
-  win32::MessageBoxHandler handler;
-  {
-    std::lock_guard<std::mutex> g(win32::g_lock);
-    handler = win32::g_handler;
-  }
+  win32::MessageBoxHandler handler = win32::CurrentMessageBoxHandler();
   return handler ? handler(box) : win32::default_handler(box);
 }

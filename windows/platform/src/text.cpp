@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include <win32/text.h>
+#include <win32/text_conversions.h>
 
 namespace win32 {
 

@@ -3,12 +3,11 @@
 // error and answers with the box's default button, so nothing ever hangs.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <string>
-
 #include <vector>
-
-#include "../windef.h"
 
 namespace win32 {
 
@@ -23,6 +22,8 @@ using MessageBoxHandler = std::function<int(const MessageBoxRequest&)>;
 
 // Installs a handler and returns the previous one; an empty handler restores the default.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+// The handler set now (empty: none).
+MessageBoxHandler CurrentMessageBoxHandler();
 
 // The buttons a box of this type offers (IDOK, IDYES, ...), in display order.
 std::vector<int> MessageBoxButtons(UINT type);

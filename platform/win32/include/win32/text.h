@@ -6,15 +6,10 @@
 #include <string_view>
 
 #include "../oleauto.h"
+#include "text_conversions.h"
 
 namespace win32 {
 
-std::u16string utf8_to_utf16(std::string_view s);
-std::string utf16_to_utf8(std::u16string_view s);
-std::u16string ansi_to_utf16(std::string_view s);
-std::string utf16_to_ansi(std::u16string_view s);
-std::string ansi_to_utf8(std::string_view s);
-std::string utf8_to_ansi(std::string_view s);
 
 // A new BSTR (caller frees) from UTF-8 text.
 BSTR bstr_from_utf8(std::string_view s);

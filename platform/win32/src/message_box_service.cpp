@@ -1,10 +1,27 @@
-// The buttons of a message box by its MB_ flags: plain functions of the flags, the same on
-// every platform.
-#include <windows.h>
+// The message-box handler and the buttons of a box by its MB_ flags, the same on every
+// platform. On Windows, MessageBoxA is the system's own and shows a real box: a handler set
+// there is kept but no box reaches it.
+#include <mutex>
 
 #include <win32/message_box.h>
 
 namespace win32 {
+
+namespace {
+std::mutex g_lock;
+MessageBoxHandler g_handler;
+}  // namespace
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+  std::lock_guard<std::mutex> g(g_lock);
+  std::swap(g_handler, handler);
+  return handler;
+}
+
+MessageBoxHandler CurrentMessageBoxHandler() {
+  std::lock_guard<std::mutex> g(g_lock);
+  return g_handler;
+}
 
 std::vector<int> MessageBoxButtons(UINT type) {
   switch (type & MB_TYPEMASK) {

@@ -1,6 +1,6 @@
-// Text conversions of the widget toolkit on Windows: UTF-8, UTF-16 and the process's ANSI
-// code page, through MultiByteToWideChar and WideCharToMultiByte. The same declarations as
-// on Linux, where the Windows stand-in provides them.
+// Text conversions between UTF-8 (what GDAL, JSON and terminals speak), the process ANSI
+// code page and UTF-16. Declarations only C++ needs, the same on every platform: the Linux
+// stand-in and the Windows build (windows/platform/src/text.cpp) each implement them.
 #pragma once
 
 #include <string>
