@@ -24,6 +24,7 @@ const char kUsage[] =
     "                               cut it once per sheet of SCALE holding features, into DIR/<sheet>/\n"
     "  areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS]\n"
     "                               the sheets of SCALE (1:1000000 … 1:10000) holding the map's features\n"
+    "  areaclip open [DOC]          the application window: the map, its layers, the extension's toolbar\n"
     "  areaclip info DOC            layers, sources, feature counts, renderers, graphics\n"
     "  areaclip features DOC --layer NAME\n"
     "                               ids, labels, areas and extents of a polygon layer's features\n"
@@ -62,6 +63,10 @@ const Command kCommands[] = {
     {"sheets", host::cmd_sheets,
      "usage: areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS]\n"
      "  the map sheets of SCALE (1:1000000 … 1:10000) holding the map's features\n"},
+    {"open", host::cmd_open,
+     "usage: areaclip open [DOC] [--screenshot FILE]\n"
+     "  the application window with DOC open (a new document when none): the map, its layers and\n"
+     "  the extension's toolbar. --screenshot writes the window as shown to FILE (.png) and ends.\n"},
     {"info", host::cmd_info,
      "usage: areaclip info DOC\n"
      "  what the map document DOC holds: layers, sources, systems, fields, counts, renderers,\n"

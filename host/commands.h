@@ -14,6 +14,7 @@ int cmd_new(int argc, char** argv);
 int cmd_add(int argc, char** argv);
 int cmd_convert(int argc, char** argv);
 int cmd_features(int argc, char** argv);
+int cmd_open(int argc, char** argv);
 
 // The usage texts of the commands that print them themselves.
 extern const char kNewUsage[];

@@ -2,13 +2,17 @@
 // through the screen agent): steps run in order, each once its condition holds, from a timer
 // of whatever Qt event loop is running (a modal form's wait, message processing during a
 // run, a message box). A step that never becomes ready fails the test and cancels the modal
-// form, so a broken window ends the test instead of hanging it.
+// form, so a broken window ends the test instead of hanging it; so does a message box shown
+// after the last step.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
+
+#include <cstdlib>
 
 #include <deque>
 #include <functional>
@@ -20,8 +24,10 @@
 
 namespace test {
 
-// The one QApplication of a test program (Qt's offscreen platform in the tests' environment).
+// The one QApplication of a test program, on Qt's offscreen platform unless the environment
+// names another one (the tests' environment names it too; a test run by hand needs no display).
 inline QApplication& qt_application() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
   static int argc = 1;
   static char name[] = "areaclip-test";
   static char* argv[] = {name, nullptr};
@@ -64,7 +70,13 @@ class QtDriver {
     if (running_) return;
     running_ = true;
     if (watcher_) watcher_();
-    if (!steps_.empty()) {
+    if (steps_.empty()) {
+      // A message box nobody expected would wait for a person for ever.
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        ADD_FAILURE() << "unexpected message box: " << box->text().toStdString();
+        box->reject();
+      }
+    } else {
       if (steps_.front().ready()) {
         Step step = std::move(steps_.front());
         steps_.pop_front();
@@ -73,6 +85,7 @@ class QtDriver {
       } else if (++waited_ > kGiveUpTicks) {
         ADD_FAILURE() << "the window never got to: " << steps_.front().what;
         steps_.clear();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->reject();
         if (TForm* modal = Application->ModalForm()) modal->ModalResult = mrCancel;
       }
     }

@@ -88,6 +88,7 @@ HRESULT Display::StartDrawing(OLE_HANDLE hDC, SHORT cacheID) {
   call.cache_id = cacheID;
   record(call);
   drawing_ = true;
+  if (painter_) painter_->StartDrawing();
   return S_OK;
 }
 
@@ -96,6 +97,7 @@ HRESULT Display::FinishDrawing() {
   call.kind = DisplayCall::FinishDrawing;
   record(call);
   drawing_ = false;
+  if (painter_) painter_->FinishDrawing();
   return S_OK;
 }
 
@@ -105,6 +107,7 @@ HRESULT Display::SetSymbol(ISymbol* symbol) {
     DisplayCall call;
     call.kind = DisplayCall::SetSymbol;
     call.symbol = describe_symbol(symbol);
+    symbol_ = call.symbol;
     record(call);
     return S_OK;
   });
@@ -125,7 +128,9 @@ HRESULT Display::draw(DisplayCall::Kind kind, IGeometry* geometry, BSTR text) {
     }
     if (text) call.text = win32::bstr_to_utf8(text);
     record(call);
-    return drawing_ ? S_OK : E_FAIL;
+    if (!drawing_) return E_FAIL;
+    if (painter_) painter_->Draw(call, symbol_, GeometryParts(geometry));
+    return S_OK;
   });
 }
 
@@ -143,6 +148,12 @@ namespace gis {
 std::vector<DisplayCall> DisplayCalls(IUnknown* display) {
   auto* impl = dynamic_cast<carto::Display*>(display);
   return impl ? impl->calls() : std::vector<DisplayCall>();
+}
+
+DisplayPainter::~DisplayPainter() = default;
+
+void SetDisplayPainter(IUnknown* display, DisplayPainter* painter) {
+  if (auto* impl = dynamic_cast<carto::Display*>(display)) impl->set_painter(painter);
 }
 
 void ClearDisplayCalls(IUnknown* display) {

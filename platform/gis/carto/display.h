@@ -1,6 +1,7 @@
-// Display: the application's screen display (IAppDisplay, IDisplay). There is no screen:
-// every call is recorded with what it was given (see gis/display.h). Drawing outside
-// StartDrawing … FinishDrawing is refused with E_FAIL, as a display without a device is.
+// Display: the application's screen display (IAppDisplay, IDisplay). Every call is recorded
+// with what it was given (see gis/display.h) and, when a painter is set, drawn by it.
+// Drawing outside StartDrawing … FinishDrawing is refused with E_FAIL, as a display without
+// a device is.
 #pragma once
 
 #include <mutex>
@@ -27,6 +28,7 @@ class Display : public win32::ComObject<Display, IAppDisplay> {
 
   std::vector<DisplayCall> calls() const;
   void clear();
+  void set_painter(DisplayPainter* painter) { painter_ = painter; }
 
  private:
   HRESULT draw(DisplayCall::Kind kind, IGeometry* geometry, BSTR text = nullptr);
@@ -35,6 +37,8 @@ class Display : public win32::ComObject<Display, IAppDisplay> {
   mutable std::mutex mutex_;
   std::vector<DisplayCall> calls_;
   bool drawing_ = false;
+  DisplayPainter* painter_ = nullptr;
+  DrawnSymbol symbol_;
 };
 
 // A snapshot of a symbol's settings (kind "" for null or an unknown symbol).

@@ -11,6 +11,7 @@
 #include "feature_layer.h"
 #include "gis/core.h"
 #include "gis/render.h"
+#include "gis/display.h"
 #include "group_layer.h"
 #include "renderers.h"
 #include "svg_style.h"
@@ -336,6 +337,68 @@ const char kFont[] = "font-family=\"DejaVu Sans, Arial, sans-serif\"";
 
 }  // namespace
 
+namespace {
+
+// The drawing's items as SVG elements, the view's top-left corner at (fx, fy), `scale`
+// pixels a map unit.
+std::string draw_items(const MapDrawing& drawing, const Bounds& view, double fx, double fy, double scale,
+                       SvgStyles& styles) {
+  std::string body;
+  auto px = [&](const Point& p) { return svg_number(fx + (p.x - view.xmin) * scale) + "," + svg_number(fy + (view.ymax - p.y) * scale); };
+  for (const Item& item : drawing.items) {
+    const Shape& s = item.shape;
+    if (item.is_text) {
+      Bounds b;
+      for (const auto& part : s.parts)
+        for (const Point& p : part) b.add(p);
+      if (b.empty()) continue;
+      Point c{(b.xmin + b.xmax) / 2, (b.ymin + b.ymax) / 2};
+      std::string at = px(c);
+      auto comma = at.find(',');
+      body += "<text x=\"" + at.substr(0, comma) + "\" y=\"" + at.substr(comma + 1) + "\" " + kFont +
+              " font-size=\"14\" text-anchor=\"middle\" dominant-baseline=\"central\" fill=\"" +
+              svg_color(item.look.has_fill && item.look.fill != 0xC8C8C8 ? item.look.fill : 0) +
+              "\" stroke=\"#ffffff\" stroke-width=\"3\" paint-order=\"stroke\">" + svg_escape(item.text) + "</text>\n";
+      continue;
+    }
+    if (s.dimension == 0) {
+      for (const auto& part : s.parts)
+        for (const Point& p : part)
+          body += styles.marker(item.look, fx + (p.x - view.xmin) * scale, fy + (view.ymax - p.y) * scale) + "\n";
+      continue;
+    }
+    std::string d;
+    for (const auto& part : s.parts) {
+      if (part.empty()) continue;
+      d += "M" + px(part[0]);
+      for (size_t i = 1; i < part.size(); ++i) d += "L" + px(part[i]);
+      if (s.dimension == 2) d += "Z";
+    }
+    if (d.empty()) continue;
+    body += "<path d=\"" + d + "\" " + (s.dimension == 2 ? styles.area(item.look) : styles.line(item.look)) + "/>\n";
+  }
+  return body;
+}
+
+// The view of a map: its extent, else its data's bounds with a margin; never empty.
+Bounds view_of(const Map& map, const MapDrawing& drawing) {
+  Bounds view;
+  if (map.extent) {
+    const auto& e = *map.extent;
+    view = {e[0], e[1], e[2], e[3]};
+  } else {
+    view = drawing.bounds;
+    if (!view.empty()) {
+      double dx = std::max(view.xmax - view.xmin, 1e-9) * 0.04, dy = std::max(view.ymax - view.ymin, 1e-9) * 0.04;
+      view = {view.xmin - dx, view.ymin - dy, view.xmax + dx, view.ymax + dy};
+    }
+  }
+  if (view.empty()) view = {0, 0, 1, 1};
+  return view;
+}
+
+}  // namespace
+
 std::string render_document_svg(Document& document, const RenderOptions& options, std::vector<std::string>* warnings) {
   const double margin = 20, header = 30, legend_width = options.legend ? 300 : 0;
   const double width = std::max(options.map_width, 100);
@@ -351,18 +414,7 @@ std::string render_document_svg(Document& document, const RenderOptions& options
   for (const auto& map : document.maps) {
     MapDrawing drawing(*map, warnings);
     drawing.collect();
-    Bounds view;
-    if (map->extent) {
-      const auto& e = *map->extent;
-      view = {e[0], e[1], e[2], e[3]};
-    } else {
-      view = drawing.bounds;
-      if (!view.empty()) {
-        double dx = std::max(view.xmax - view.xmin, 1e-9) * 0.04, dy = std::max(view.ymax - view.ymin, 1e-9) * 0.04;
-        view = {view.xmin - dx, view.ymin - dy, view.xmax + dx, view.ymax + dy};
-      }
-    }
-    if (view.empty()) view = {0, 0, 1, 1};
+    const Bounds view = view_of(*map, drawing);
     double dx = std::max(view.xmax - view.xmin, 1e-9), dy = std::max(view.ymax - view.ymin, 1e-9);
     double scale = width / dx;
     if (dy * scale > width * 1.5) scale = width * 1.5 / dy;
@@ -376,7 +428,6 @@ std::string render_document_svg(Document& document, const RenderOptions& options
             " font-size=\"15\" font-weight=\"bold\">" + svg_escape(title) + "</text>\n";
     y += header;
     double fx = margin, fy = y;
-    auto px = [&](const Point& p) { return svg_number(fx + (p.x - view.xmin) * scale) + "," + svg_number(fy + (view.ymax - p.y) * scale); };
 
     std::string clip = "clip" + std::to_string(index);
     body += "<clipPath id=\"" + clip + "\"><rect x=\"" + svg_number(fx) + "\" y=\"" + svg_number(fy) + "\" width=\"" +
@@ -384,38 +435,7 @@ std::string render_document_svg(Document& document, const RenderOptions& options
     body += "<rect x=\"" + svg_number(fx) + "\" y=\"" + svg_number(fy) + "\" width=\"" + svg_number(w) +
             "\" height=\"" + svg_number(h) + "\" fill=\"#ffffff\"/>\n";
     body += "<g clip-path=\"url(#" + clip + ")\">\n";
-    for (const Item& item : drawing.items) {
-      const Shape& s = item.shape;
-      if (item.is_text) {
-        Bounds b;
-        for (const auto& part : s.parts)
-          for (const Point& p : part) b.add(p);
-        if (b.empty()) continue;
-        Point c{(b.xmin + b.xmax) / 2, (b.ymin + b.ymax) / 2};
-        std::string at = px(c);
-        auto comma = at.find(',');
-        body += "<text x=\"" + at.substr(0, comma) + "\" y=\"" + at.substr(comma + 1) + "\" " + kFont +
-                " font-size=\"14\" text-anchor=\"middle\" dominant-baseline=\"central\" fill=\"" +
-                svg_color(item.look.has_fill && item.look.fill != 0xC8C8C8 ? item.look.fill : 0) +
-                "\" stroke=\"#ffffff\" stroke-width=\"3\" paint-order=\"stroke\">" + svg_escape(item.text) + "</text>\n";
-        continue;
-      }
-      if (s.dimension == 0) {
-        for (const auto& part : s.parts)
-          for (const Point& p : part)
-            body += styles.marker(item.look, fx + (p.x - view.xmin) * scale, fy + (view.ymax - p.y) * scale) + "\n";
-        continue;
-      }
-      std::string d;
-      for (const auto& part : s.parts) {
-        if (part.empty()) continue;
-        d += "M" + px(part[0]);
-        for (size_t i = 1; i < part.size(); ++i) d += "L" + px(part[i]);
-        if (s.dimension == 2) d += "Z";
-      }
-      if (d.empty()) continue;
-      body += "<path d=\"" + d + "\" " + (s.dimension == 2 ? styles.area(item.look) : styles.line(item.look)) + "/>\n";
-    }
+    body += draw_items(drawing, view, fx, fy, scale, styles);
     body += "</g>\n";
     body += "<rect x=\"" + svg_number(fx) + "\" y=\"" + svg_number(fy) + "\" width=\"" + svg_number(w) +
             "\" height=\"" + svg_number(h) + "\" fill=\"none\" stroke=\"#333333\" stroke-width=\"1\"/>\n";
@@ -462,9 +482,65 @@ std::string render_document_svg(Document& document, const RenderOptions& options
   return svg;
 }
 
+namespace {
+
+std::string render_map_view_svg(Map& map, const MapView& view_in, std::vector<std::string>* warnings) {
+  MapDrawing drawing(map, warnings);
+  drawing.collect();
+  const double width = std::max(view_in.width, 1), height = std::max(view_in.height, 1);
+  Bounds view{view_in.xmin, view_in.ymin, view_in.xmax, view_in.ymax};
+  if (view.empty() || view.xmax - view.xmin <= 0) view = view_of(map, drawing);
+  SvgStyles styles;
+  const double scale = width / std::max(view.xmax - view.xmin, 1e-12);
+  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                    svg_number(width) + "\" height=\"" + svg_number(height) + "\" viewBox=\"0 0 " + svg_number(width) +
+                    " " + svg_number(height) + "\">\n";
+  svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+  std::string body = draw_items(drawing, view, 0, 0, scale, styles);
+  svg += styles.defs();
+  svg += body;
+  svg += "</svg>\n";
+  return svg;
+}
+
+}  // namespace
+
 }  // namespace gis::carto
 
 namespace gis {
+
+std::string RenderFocusMapSvg(IMxDocument* document, const MapView& view, std::vector<std::string>* warnings) {
+  carto::Document* impl = carto::document_impl(document);
+  if (!impl || impl->maps.empty()) {
+    if (warnings) warnings->push_back(impl ? "the document has no maps" : "not a map document of this program");
+    return "";
+  }
+  return carto::render_map_view_svg(*impl->maps[std::min(impl->focus, impl->maps.size() - 1)], view, warnings);
+}
+
+std::vector<DrawnPart> GeometryParts(IGeometry* geometry) {
+  std::vector<DrawnPart> out;
+  for (const carto::Shape& shape : carto::shapes_of(geometry))
+    for (const auto& part : shape.parts) {
+      DrawnPart drawn;
+      drawn.dimension = shape.dimension;
+      for (const carto::Point& p : part) drawn.points.emplace_back(p.x, p.y);
+      out.push_back(std::move(drawn));
+    }
+  return out;
+}
+
+bool FocusMapBounds(IMxDocument* document, MapView* view) {
+  carto::Document* impl = carto::document_impl(document);
+  if (!impl || impl->maps.empty()) return false;
+  carto::Map& map = *impl->maps[std::min(impl->focus, impl->maps.size() - 1)];
+  carto::MapDrawing drawing(map, nullptr);
+  drawing.collect();
+  if (drawing.bounds.empty()) return false;
+  view->xmin = drawing.bounds.xmin, view->ymin = drawing.bounds.ymin;
+  view->xmax = drawing.bounds.xmax, view->ymax = drawing.bounds.ymax;
+  return true;
+}
 
 std::string RenderDocumentSvg(IMxDocument* document, const RenderOptions& options, std::vector<std::string>* warnings) {
   carto::Document* impl = carto::document_impl(document);

@@ -17,9 +17,12 @@ namespace toolkit_qt {
 namespace {
 
 // How long a waiting modal loop leaves the window system alone before it lets the toolkit's
-// timers tick, and how often message processing during a run pumps the window system.
+// timers tick; how often message processing during a run pumps the window system (a run
+// processes messages after each change of its progress, so every change gets on screen);
+// how often the widgets follow their controls outside the toolkit's loops.
 constexpr int kWaitSliceMs = 20;
-constexpr int64_t kPumpEveryMs = 15;
+constexpr int64_t kPumpEveryMs = 2;
+constexpr int kUpdateEveryMs = 15;
 
 int64_t steady_ms() {
   using namespace std::chrono;
@@ -57,12 +60,16 @@ TScreenAgent::TScreenAgent()
     : peers_(std::make_unique<Peers>()), clock_(std::make_unique<PumpingClock>(this)), updates_(std::make_unique<QTimer>()) {
   previous_agent_ = Application->SetUserAgent(this);
   previous_clock_ = Application->SetClock(clock_.get());
-  // Outside the toolkit's loops (the host's own window loop) forms shown or hidden by code
-  // appear or go too.
+  // Outside the toolkit's loops (the host's own window loop) the toolkit's messages are
+  // processed here, and forms shown or hidden by code appear or go.
   QObject::connect(updates_.get(), &QTimer::timeout, [this] {
-    if (!pumping_) Update();
+    if (pumping_ || !Application) return;
+    pumping_ = true;
+    if (!Application->ModalForm()) Application->ProcessMessages();
+    pumping_ = false;
+    Update();
   });
-  updates_->start(kPumpEveryMs);
+  updates_->start(kUpdateEveryMs);
 }
 
 TScreenAgent::~TScreenAgent() {

@@ -1,5 +1,6 @@
 // What the application's display was asked to draw, for tests and the host program. The
-// display (IMxApplication::Display) draws nothing on a screen: it records every call.
+// display (IMxApplication::Display) records every call; with a painter set (the host's map
+// canvas) it also draws them on a screen.
 #pragma once
 
 #include <string>
@@ -34,6 +35,26 @@ struct DisplayCall {
   double xmin = 0, ymin = 0, xmax = 0, ymax = 0;      // Draw*: its envelope
   std::string text;                         // DrawText, UTF-8
 };
+
+// A screen under a display: Draw gets each drawing call between StartDrawing and
+// FinishDrawing with the symbol set last and the geometry's parts in map units (points for
+// dimension 0, paths for 1, rings for 2).
+struct DrawnPart {
+  int dimension = 0;
+  std::vector<std::pair<double, double>> points;
+};
+class DisplayPainter {
+ public:
+  virtual ~DisplayPainter();
+  virtual void StartDrawing() {}
+  virtual void Draw(const DisplayCall& call, const DrawnSymbol& symbol, const std::vector<DrawnPart>& parts) = 0;
+  virtual void FinishDrawing() {}
+};
+// Sets the painter of a display of this stand-in (null: none); the caller keeps it alive
+// while it is set.
+void SetDisplayPainter(IUnknown* display, DisplayPainter* painter);
+// The parts of a geometry in its own units, as the painter gets them.
+std::vector<DrawnPart> GeometryParts(IGeometry* geometry);
 
 // The calls made on a display of this stand-in (an object from IMxApplication::Display),
 // oldest first; empty for any other object.

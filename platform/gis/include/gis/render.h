@@ -20,4 +20,19 @@ struct RenderOptions {
 std::string RenderDocumentSvg(IMxDocument* document, const RenderOptions& options = {},
                               std::vector<std::string>* warnings = nullptr);
 
+// A view of a map on a screen: the map units shown and the pixels they fill (the width's
+// scale is used for both directions).
+struct MapView {
+  double xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+  int width = 0, height = 0;
+};
+
+// The focus map alone, as the display shows it: its visible layers and graphics drawn as
+// RenderDocumentSvg draws them, `view` filling view.width × view.height pixels (an empty
+// view shows the map's extent). "" when the document is not one of this program's.
+std::string RenderFocusMapSvg(IMxDocument* document, const MapView& view,
+                              std::vector<std::string>* warnings = nullptr);
+// The bounds of everything the focus map draws (its data and graphics); false when none.
+bool FocusMapBounds(IMxDocument* document, MapView* view);
+
 }  // namespace gis

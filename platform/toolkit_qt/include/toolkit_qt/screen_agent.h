@@ -10,6 +10,8 @@
 // toolkit's clock for the time; the agent's clock pumps the window system there (at most
 // every few milliseconds), so the window repaints, the progress bar moves and the close box
 // is taken as a close request, which the toolkit defers until the running handler returns.
+// Outside the toolkit's loops (the host's own Qt event loop) a timer of the agent processes
+// the toolkit's messages and updates the widgets.
 //
 // Needs a QApplication. Installs itself as the application's user agent and clock for its
 // lifetime and puts the previous ones back. Peers never own the controls; a control

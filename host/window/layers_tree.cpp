@@ -1,0 +1,84 @@
+#include "layers_tree.h"
+
+#include <QHeaderView>
+
+#include <win32/text.h>
+
+namespace host {
+
+namespace {
+
+constexpr int kLayerRole = Qt::UserRole + 1;
+
+QString name_of(ILayer* layer) {
+  win32::Bstr name;
+  layer->get_Name(name.put());
+  return QString::fromStdString(name.utf8());
+}
+
+}  // namespace
+
+LayersTree::LayersTree(QWidget* parent) : QTreeWidget(parent) {
+  setHeaderHidden(true);
+  setColumnCount(1);
+  connect(this, &QTreeWidget::itemChanged, [this](QTreeWidgetItem* item, int) {
+    if (filling_) return;
+    const QVariant index = item->data(0, kLayerRole);
+    if (!index.isValid()) return;
+    ILayer* layer = layers_.at(index.toUInt()).get();
+    layer->put_Visible(item->checkState(0) == Qt::Checked ? VARIANT_TRUE : VARIANT_FALSE);
+    if (on_visibility_changed) on_visibility_changed();
+  });
+}
+
+void LayersTree::add_layer(QTreeWidgetItem* parent, ILayer* layer) {
+  auto* item = new QTreeWidgetItem(parent, {name_of(layer)});
+  VARIANT_BOOL visible = VARIANT_FALSE;
+  layer->get_Visible(&visible);
+  item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+  item->setCheckState(0, visible != VARIANT_FALSE ? Qt::Checked : Qt::Unchecked);
+  item->setData(0, kLayerRole, static_cast<unsigned>(layers_.size()));
+  layers_.emplace_back(layer);
+  if (auto group = win32::query<ICompositeLayer>(layer)) {
+    LONG count = 0;
+    group->get_Count(&count);
+    for (LONG i = 0; i < count; ++i) {
+      win32::ComPtr<ILayer> child;
+      if (SUCCEEDED(group->get_Layer(i, child.put())) && child) add_layer(item, child.get());
+    }
+  }
+}
+
+void LayersTree::set_document(IMxDocument* document) {
+  filling_ = true;
+  clear();
+  layers_.clear();
+  win32::ComPtr<IMaps> maps;
+  win32::ComPtr<IMap> focus;
+  if (document) {
+    document->get_Maps(maps.put());
+    document->get_FocusMap(focus.put());
+  }
+  LONG count = 0;
+  if (maps) maps->get_Count(&count);
+  for (LONG m = 0; m < count; ++m) {
+    win32::ComPtr<IMap> map;
+    if (FAILED(maps->get_Item(m, map.put())) || !map) continue;
+    win32::Bstr name;
+    map->get_Name(name.put());
+    auto* frame = new QTreeWidgetItem(this, {QString::fromStdString(name.utf8())});
+    QFont font = frame->font(0);
+    font.setBold(map.get() == focus.get());
+    frame->setFont(0, font);
+    LONG layer_count = 0;
+    map->get_LayerCount(&layer_count);
+    for (LONG i = 0; i < layer_count; ++i) {
+      win32::ComPtr<ILayer> layer;
+      if (SUCCEEDED(map->get_Layer(i, layer.put())) && layer) add_layer(frame, layer.get());
+    }
+  }
+  expandAll();
+  filling_ = false;
+}
+
+}  // namespace host

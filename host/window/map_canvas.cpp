@@ -1,0 +1,208 @@
+#include "map_canvas.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSvgRenderer>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace host {
+
+namespace {
+
+QColor color_of(LONG rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
+
+QPainter::CompositionMode mode_of(esriRasterOpCode rop) {
+  return rop == esriROPXOrPen ? QPainter::RasterOp_SourceXorDestination : QPainter::CompositionMode_SourceOver;
+}
+
+}  // namespace
+
+MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
+  setMouseTracking(true);
+  setMinimumSize(200, 150);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+MapCanvas::~MapCanvas() = default;
+
+bool MapCanvas::map_extent(double e[4]) const {
+  if (!document_) return false;
+  win32::ComPtr<IMap> map;
+  document_->get_FocusMap(map.put());
+  auto view = map ? map.as<IActiveView>() : win32::ComPtr<IActiveView>();
+  win32::ComPtr<IEnvelope> envelope;
+  if (!view || FAILED(view->get_Extent(envelope.put())) || !envelope) return false;
+  VARIANT_BOOL empty = VARIANT_TRUE;
+  envelope->get_IsEmpty(&empty);
+  if (empty != VARIANT_FALSE) return false;
+  envelope->get_XMin(&e[0]);
+  envelope->get_YMin(&e[1]);
+  envelope->get_XMax(&e[2]);
+  envelope->get_YMax(&e[3]);
+  return e[2] > e[0] || e[3] > e[1];
+}
+
+void MapCanvas::set_document(IMxDocument* document) {
+  document_ = win32::ComPtr<IMxDocument>(document);
+  has_seen_extent_ = map_extent(seen_extent_);
+  if (has_seen_extent_)
+    show_extent(seen_extent_[0], seen_extent_[1], seen_extent_[2], seen_extent_[3]);
+  else
+    whole_map();
+}
+
+bool MapCanvas::follow_map_extent() {
+  double e[4];
+  const bool has = map_extent(e);
+  if (has == has_seen_extent_ && (!has || std::equal(e, e + 4, seen_extent_))) return false;
+  has_seen_extent_ = has;
+  std::copy(e, e + 4, seen_extent_);
+  if (has) show_extent(e[0], e[1], e[2], e[3]);
+  return has;
+}
+
+void MapCanvas::whole_map() {
+  gis::MapView bounds;
+  if (!document_ || !gis::FocusMapBounds(document_.get(), &bounds)) {
+    show_extent(0, 0, 1, 1);
+    return;
+  }
+  const double dx = std::max(bounds.xmax - bounds.xmin, 1e-9) * 0.04;
+  const double dy = std::max(bounds.ymax - bounds.ymin, 1e-9) * 0.04;
+  show_extent(bounds.xmin - dx, bounds.ymin - dy, bounds.xmax + dx, bounds.ymax + dy);
+}
+
+void MapCanvas::show_extent(double xmin, double ymin, double xmax, double ymax) {
+  center_x_ = (xmin + xmax) / 2;
+  center_y_ = (ymin + ymax) / 2;
+  const double w = std::max(xmax - xmin, 1e-9), h = std::max(ymax - ymin, 1e-9);
+  scale_ = std::min(std::max(width(), 1) / w, std::max(height(), 1) / h);
+  redraw();
+}
+
+gis::MapView MapCanvas::view() const {
+  gis::MapView v;
+  v.width = std::max(width(), 1);
+  v.height = std::max(height(), 1);
+  v.xmin = center_x_ - v.width / 2.0 / scale_;
+  v.xmax = center_x_ + v.width / 2.0 / scale_;
+  v.ymin = center_y_ - v.height / 2.0 / scale_;
+  v.ymax = center_y_ + v.height / 2.0 / scale_;
+  return v;
+}
+
+QPointF MapCanvas::to_map(QPointF pixel) const {
+  const gis::MapView v = view();
+  return {v.xmin + pixel.x() / scale_, v.ymax - pixel.y() / scale_};
+}
+
+QPointF MapCanvas::to_pixel(double x, double y) const {
+  const gis::MapView v = view();
+  return {(x - v.xmin) * scale_, (v.ymax - y) * scale_};
+}
+
+void MapCanvas::redraw() {
+  render();
+  update();
+}
+
+void MapCanvas::render() {
+  picture_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+  picture_.fill(Qt::white);
+  if (!document_) return;
+  const std::string svg = gis::RenderFocusMapSvg(document_.get(), view());
+  QSvgRenderer renderer(QByteArray::fromStdString(svg));
+  QPainter painter(&picture_);
+  renderer.render(&painter, QRectF(0, 0, picture_.width(), picture_.height()));
+}
+
+void MapCanvas::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.drawImage(0, 0, picture_);
+}
+
+void MapCanvas::resizeEvent(QResizeEvent*) { redraw(); }
+
+void MapCanvas::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  dragging_ = true;
+  drag_from_ = event->position().toPoint();
+  drag_center_ = {center_x_, center_y_};
+}
+
+void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
+  const QPointF at = event->position();
+  if (dragging_) {
+    const QPointF moved = at - QPointF(drag_from_);
+    center_x_ = drag_center_.x() - moved.x() / scale_;
+    center_y_ = drag_center_.y() + moved.y() / scale_;
+    redraw();
+  }
+  if (on_cursor) {
+    const QPointF p = to_map(at);
+    on_cursor(p.x(), p.y());
+  }
+}
+
+void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) dragging_ = false;
+}
+
+void MapCanvas::wheelEvent(QWheelEvent* event) {
+  const double steps = event->angleDelta().y() / 120.0;
+  if (steps == 0) return;
+  // The map point under the cursor stays under it.
+  const QPointF at = event->position();
+  const QPointF fixed = to_map(at);
+  scale_ *= std::pow(1.25, steps);
+  const gis::MapView v = view();
+  const QPointF now = {v.xmin + at.x() / scale_, v.ymax - at.y() / scale_};
+  center_x_ += fixed.x() - now.x();
+  center_y_ += fixed.y() - now.y();
+  redraw();
+}
+
+void MapCanvas::StartDrawing() {}
+
+void MapCanvas::Draw(const gis::DisplayCall&, const gis::DrawnSymbol& symbol, const std::vector<gis::DrawnPart>& parts) {
+  QPainter painter(&picture_);
+  painter.setCompositionMode(mode_of(symbol.rop2));
+  const QColor color = color_of(symbol.rgb);
+  QPainterPath area;
+  for (const gis::DrawnPart& part : parts) {
+    if (part.points.empty()) continue;
+    if (part.dimension == 0) {
+      const double r = std::max(symbol.size, 2.0) / 2;
+      for (const auto& [x, y] : part.points) painter.fillRect(QRectF(to_pixel(x, y) - QPointF(r, r), QSizeF(2 * r, 2 * r)), color);
+      continue;
+    }
+    QPolygonF line;
+    for (const auto& [x, y] : part.points) line << to_pixel(x, y);
+    if (part.dimension == 2) {
+      area.addPolygon(line);
+      area.closeSubpath();
+    } else {
+      painter.setPen(QPen(color, std::max(symbol.width, 1.0)));
+      painter.drawPolyline(line);
+    }
+  }
+  // Rings fill as one path (holes stay holes), so XOR touches each pixel once.
+  if (!area.isEmpty()) {
+    area.setFillRule(Qt::OddEvenFill);
+    painter.fillPath(area, color);
+  }
+  painter.end();
+  repaint();
+  if (on_display_drawn) on_display_drawn();
+}
+
+void MapCanvas::FinishDrawing() {
+  repaint();
+  if (on_display_drawn) on_display_drawn();
+}
+
+}  // namespace host

@@ -1,0 +1,176 @@
+#include "map_window.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <filesystem>
+
+#include <gis/document.h>
+#include <win32/text.h>
+
+#include "../extension.h"
+#include "command_bar.h"
+#include "layers_tree.h"
+#include "map_canvas.h"
+
+namespace host {
+
+namespace {
+
+// How often the window looks at the application's document and the map's extent.
+constexpr int kFollowMs = 50;
+
+}  // namespace
+
+MapWindow::MapWindow(IApplication* application, const std::string& module_path)
+    : application_(application) {
+  setObjectName("map_window");
+  canvas_ = new MapCanvas(this);
+  setCentralWidget(canvas_);
+  layers_ = new LayersTree(this);
+  auto* dock = new QDockWidget("Layers", this);
+  dock->setObjectName("layers_dock");
+  dock->setWidget(layers_);
+  dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+  addDockWidget(Qt::LeftDockWidgetArea, dock);
+  layers_->on_visibility_changed = [this] { canvas_->redraw(); };
+
+  QMenu* file = menuBar()->addMenu("&File");
+  file->addAction("&New", QKeySequence::New, [this] { new_document(); });
+  file->addAction("&Open…", QKeySequence::Open, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, "Open a map document", {},
+                                                      "Map documents (*.mxd *.qgs *.qgz);;All files (*)");
+    if (!path.isEmpty()) open_document(path);
+  });
+  file->addAction("&Add data…", [this] {
+    const QString path = QFileDialog::getOpenFileName(this, "Add data", {},
+                                                      "Vector data (*.shp *.gpkg *.geojson *.json *.kml *.gml);;All files (*)");
+    if (!path.isEmpty()) add_data(path);
+  });
+  file->addSeparator();
+  file->addAction("&Save", QKeySequence::Save, [this] { save_document({}); });
+  file->addAction("Save &As…", QKeySequence::SaveAs, [this] {
+    const QString path = QFileDialog::getSaveFileName(this, "Save the map document as", {},
+                                                      "Map documents (*.mxd *.qgs *.qgz)");
+    if (!path.isEmpty()) save_document(path);
+  });
+  file->addSeparator();
+  file->addAction("&Quit", QKeySequence::Quit, [this] { close(); });
+  QMenu* view = menuBar()->addMenu("&View");
+  QAction* whole = view->addAction("&Whole map", [this] { canvas_->whole_map(); });
+  whole->setObjectName("whole_map");
+
+  auto* navigation = addToolBar("Navigation");
+  navigation->setObjectName("navigation_toolbar");
+  navigation->addAction(whole);
+
+  commands_ = new CommandBar(application, module_path, this);
+  addToolBar(commands_);
+  commands_->on_command_done = [this] { follow_application(); };
+
+  cursor_ = new QLabel(this);
+  statusBar()->addPermanentWidget(cursor_);
+  canvas_->on_cursor = [this](double x, double y) {
+    cursor_->setText(QString("X %1   Y %2").arg(x, 0, 'f', 2).arg(y, 0, 'f', 2));
+  };
+
+  win32::ComPtr<IMxApplication> mx = win32::query<IMxApplication>(application);
+  win32::ComPtr<IAppDisplay> display;
+  if (mx) mx->get_Display(display.put());
+  display_ = display.as<IUnknown>();
+  gis::SetDisplayPainter(display_.get(), canvas_);
+
+  follow_ = new QTimer(this);
+  connect(follow_, &QTimer::timeout, [this] {
+    follow_application();
+    commands_->update_states();
+  });
+  follow_->start(kFollowMs);
+  resize(1100, 750);
+  follow_application();
+  if (!commands_->error().empty())
+    statusBar()->showMessage(QString::fromStdString("The extension's toolbar is missing: " + commands_->error()));
+}
+
+MapWindow::~MapWindow() {
+  gis::SetDisplayPainter(display_.get(), nullptr);
+  follow_->stop();
+}
+
+void MapWindow::follow_application() {
+  win32::ComPtr<IDocument> document;
+  application_->get_Document(document.put());
+  if (document.get() != shown_.get()) {
+    shown_ = document;
+    show_document(document.as<IMxDocument>().get());
+    return;
+  }
+  canvas_->follow_map_extent();
+}
+
+void MapWindow::show_document(IMxDocument* document) {
+  canvas_->set_document(document);
+  layers_->set_document(document);
+  update_title();
+}
+
+void MapWindow::update_title() {
+  const std::string path = gis::DocumentPath(shown_.get());
+  setWindowTitle(QString::fromStdString((path.empty() ? std::string("Untitled") : std::filesystem::path(path).filename().string()) +
+                                        " — areaclip"));
+}
+
+void MapWindow::failed(const QString& what, const std::string& why) {
+  QMessageBox::warning(this, "areaclip", what + (why.empty() ? QString(".") : ": " + QString::fromStdString(why)));
+}
+
+void MapWindow::new_document() {
+  if (FAILED(application_->NewDocument(VARIANT_FALSE, nullptr))) failed("No new document", take_error_description());
+  follow_application();
+}
+
+bool MapWindow::open_document(const QString& path) {
+  win32::Bstr wide = win32::Bstr::from_utf8(QFileInfo(path).absoluteFilePath().toStdString());
+  if (FAILED(application_->OpenDocument(wide.get()))) {
+    failed("Cannot open " + path, take_error_description());
+    return false;
+  }
+  follow_application();
+  return true;
+}
+
+bool MapWindow::add_data(const QString& path) {
+  std::vector<gis::DataLayer> found;
+  std::string error;
+  if (!gis::FindDataLayers(path.toStdString(), &found, &error) ||
+      !gis::AddDataLayers(shown_.get(), found, "", &error)) {
+    failed("Cannot add " + path, error);
+    return false;
+  }
+  show_document(shown_.as<IMxDocument>().get());
+  return true;
+}
+
+bool MapWindow::save_document(const QString& path) {
+  win32::Bstr target;
+  if (!path.isEmpty()) target = win32::Bstr::from_utf8(QFileInfo(path).absoluteFilePath().toStdString());
+  if (path.isEmpty() && gis::DocumentPath(shown_.get()).empty()) {
+    const QString chosen = QFileDialog::getSaveFileName(this, "Save the map document as", {}, "Map documents (*.mxd)");
+    return !chosen.isEmpty() && save_document(chosen);
+  }
+  if (FAILED(application_->SaveDocument(target.get()))) {
+    failed("Cannot save the document", take_error_description());
+    return false;
+  }
+  update_title();
+  return true;
+}
+
+}  // namespace host

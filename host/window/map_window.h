@@ -1,0 +1,60 @@
+// MapWindow: the application's main window. The map canvas in the middle, the table of
+// contents on the left, the extension's toolbar, the cursor's map coordinates in the status
+// bar, and the File menu: New (from the first template), Open, Add data, Save, Save As.
+// The window follows the application: when its document changes (a command opened another
+// one) or the focus map's extent changes (a bookmark's zoom), the window shows it. The
+// canvas is the screen under the application's display while the window lives.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <QMainWindow>
+
+#include <win32/com_ptr.h>
+
+#include "arcobjects/arcobjects.h"
+
+class QAction;
+class QLabel;
+class QTimer;
+
+namespace host {
+
+class CommandBar;
+class LayersTree;
+class MapCanvas;
+
+class MapWindow : public QMainWindow {
+ public:
+  MapWindow(IApplication* application, const std::string& module_path);
+  ~MapWindow() override;
+
+  MapCanvas* canvas() const { return canvas_; }
+  LayersTree* layers() const { return layers_; }
+  CommandBar* commands() const { return commands_; }
+  // Shows the application's document again when it is another one than shown.
+  void follow_application();
+
+  // The File menu's actions, for the keyboard and tests.
+  void new_document();
+  bool open_document(const QString& path);
+  bool add_data(const QString& path);
+  bool save_document(const QString& path);  // empty: where it was read from
+
+ private:
+  void show_document(IMxDocument* document);
+  void update_title();
+  void failed(const QString& what, const std::string& why);
+
+  win32::ComPtr<IApplication> application_;
+  win32::ComPtr<IUnknown> display_;
+  win32::ComPtr<IDocument> shown_;
+  MapCanvas* canvas_ = nullptr;
+  LayersTree* layers_ = nullptr;
+  CommandBar* commands_ = nullptr;
+  QLabel* cursor_ = nullptr;
+  QTimer* follow_ = nullptr;
+};
+
+}  // namespace host

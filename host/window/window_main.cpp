@@ -1,0 +1,81 @@
+// The window's entry point, loaded by `areaclip open` from beside the program so that the
+// program's other commands never load the window system.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <QApplication>
+#include <QImage>
+#include <QScreen>
+#include <QTimer>
+
+#include <toolkit/application.h>
+#include <toolkit_qt/screen_agent.h>
+#include <gis/application.h>
+#include <win32/text.h>
+
+#include "../extension.h"
+#include "map_window.h"
+
+namespace {
+
+const char kUsage[] = "usage: areaclip open [DOC] [--screenshot FILE]";
+
+}  // namespace
+
+// argv: the arguments after "open". Returns the exit code.
+extern "C" __attribute__((visibility("default"))) int areaclip_window_main(int argc, char** argv,
+                                                                            const char* module_path) {
+  std::string document, screenshot;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--screenshot" && i + 1 < argc) {
+      screenshot = argv[++i];
+    } else if (!a.empty() && a[0] != '-' && document.empty()) {
+      document = a;
+    } else {
+      std::fprintf(stderr, "areaclip: unexpected argument \"%s\"\n%s\n", a.c_str(), kUsage);
+      return 2;
+    }
+  }
+  int qt_argc = 1;
+  char name[] = "areaclip";
+  char* qt_argv[] = {name, nullptr};
+  QApplication qt(qt_argc, qt_argv);
+  QApplication::setApplicationName("areaclip");
+
+  int code = 0;
+  {
+    win32::ComPtr<IApplication> application = gis::CreateApplication();
+    if (!document.empty()) {
+      win32::Bstr path = win32::Bstr::from_utf8(std::filesystem::absolute(document).string());
+      if (FAILED(application->OpenDocument(path.get()))) {
+        const std::string why = host::take_error_description();
+        std::fprintf(stderr, "areaclip: cannot open %s%s%s\n", document.c_str(), why.empty() ? "" : ": ", why.c_str());
+        return 2;
+      }
+    }
+    Application->Title = "areaclip";
+    toolkit_qt::TScreenAgent agent;
+    host::MapWindow window(application.get(), module_path);
+    window.show();
+    if (!screenshot.empty()) {
+      // The window as the window system shows it, once it has been drawn; then the program ends.
+      QTimer::singleShot(500, [&] {
+        QImage picture = window.screen()->grabWindow(window.winId()).toImage();
+        if (picture.isNull() || picture.width() <= 1) picture = window.grab().toImage();
+        if (!picture.save(QString::fromStdString(screenshot))) {
+          std::fprintf(stderr, "areaclip: cannot write %s\n", screenshot.c_str());
+          code = 1;
+        }
+        std::printf("window: %s\n", window.windowTitle().toStdString().c_str());
+        std::fflush(stdout);
+        QApplication::quit();
+      });
+    }
+    const int result = qt.exec();
+    if (code == 0) code = result;
+  }
+  return code;
+}

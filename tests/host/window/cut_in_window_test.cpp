@@ -1,0 +1,241 @@
+// A person cuts the sample map in the window: clicks the command on the toolbar, picks the
+// sheet in the dialog, highlights it and zooms to it on the canvas, tries the folder dialog
+// and cancels it, chooses the folder, applies, presses the close box while the run goes on,
+// and gets the result map on screen; the files are those `areaclip cut` writes.
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <gis/display.h>
+#include <gis/document.h>
+#include <toolkit/vcl.h>
+
+#include "window/command_bar.h"
+#include "window/layers_tree.h"
+#include "window/map_canvas.h"
+#include "window_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kDialog[] = "vo_arcmap_areaclip_form";
+const char kLayer[] = "Листы карты";
+const char kSheet[] = "M-36-1-Б";
+
+std::string bytes_of(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The data files of a result folder, by their path inside it.
+std::map<std::string, std::string> data_files(const fs::path& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file() && entry.path().extension() != ".mxd")
+      out[fs::relative(entry.path(), folder).string()] = bytes_of(entry.path());
+  return out;
+}
+
+TForm* modal(const char* name) {
+  TForm* form = Application->ModalForm();
+  return form && (name == nullptr || form->Name == name) ? form : nullptr;
+}
+
+TControl* control(TForm* form, const char* name) { return form ? toolkit::FindControl(form, name) : nullptr; }
+
+// Presses the arrow keys on a combo box until it shows `text` (each step is the person's
+// choice, as with the keyboard on a closed combo box).
+void choose(QComboBox* box, const QString& text) {
+  const int target = box->findText(text);
+  ASSERT_GE(target, 0) << text.toStdString();
+  box->setFocus();
+  while (box->currentIndex() != target) QTest::keyClick(box, target > box->currentIndex() ? Qt::Key_Down : Qt::Key_Up);
+}
+
+void double_click(QListWidget* list, const QString& text) {
+  auto items = list->findItems(text, Qt::MatchExactly);
+  ASSERT_EQ(items.size(), 1) << text.toStdString();
+  list->scrollToItem(items[0]);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items[0]).center());
+}
+
+TEST(CutInWindow, APersonCutsTheSampleToASheet) {
+  test::WindowFixture f("cut");
+  toolkit_qt::TScreenAgent& agent = *f.agent;
+  host::MapCanvas* canvas = f.window->canvas();
+  const fs::path result = f.folder / "результат";
+  fs::create_directories(result);
+  auto widget = [&](const char* name, TForm* form = nullptr) {
+    return agent.PeerOf(control(form ? form : modal(nullptr), name));
+  };
+  auto shown = [&](const char* name) {
+    TForm* form = modal(name);
+    return form && agent.PeerOf(form) && agent.PeerOf(form)->isVisible();
+  };
+
+  test::QtDriver driver;
+  // Highlight: the canvas after each drawing call of the display.
+  QImage before_flash;
+  std::vector<QImage> flashes;
+  QPoint inside;  // a pixel inside the sheet
+  double sheet[4] = {0, 0, 0, 0};  // its envelope in map units
+  // Progress seen on screen during the run.
+  std::vector<int> progress;
+  bool closed_during_run = false;
+  driver.watch([&] {
+    TForm* dialog = modal(kDialog);
+    auto* bar = qobject_cast<QProgressBar*>(dialog ? widget("f_progress_bar", dialog) : nullptr);
+    if (bar && bar->isVisible() && (progress.empty() || progress.back() != bar->value())) progress.push_back(bar->value());
+  });
+
+  driver
+      .when("the cut dialog", [&] { return shown(kDialog) && widget("f_layers_combo"); },
+            [&] {
+              test::window_picture("window_main", f.window.get());
+              EXPECT_TRUE(agent.PeerOf(modal(kDialog))->isModal());
+              EXPECT_FALSE(f.window->isActiveWindow() && QApplication::activeModalWidget() == nullptr);
+              choose(qobject_cast<QComboBox*>(widget("f_layers_combo")), QString::fromUtf8(kLayer));
+            })
+      .when("the sheets listed in the feature picker",
+            [&] { return qobject_cast<QComboBox*>(widget("f_objects_combo"))->findText(kSheet) >= 0; },
+            [&] {
+              // Choosing the layer filled the feature picker with its features.
+              auto* features = qobject_cast<QComboBox*>(widget("f_objects_combo"));
+              EXPECT_GE(features->count(), 6);
+              choose(features, kSheet);
+            })
+      .when("highlight enabled", [&] { return widget("f_highlight_button")->isEnabled(); },
+            [&] {
+              before_flash = canvas->picture();
+              canvas->on_display_drawn = [&] {
+                flashes.push_back(canvas->picture());
+                if (flashes.size() == 1) test::window_picture("window_highlight", f.window.get(), agent.PeerOf(modal(kDialog)));
+              };
+              QTest::mouseClick(widget("f_highlight_button"), Qt::LeftButton);
+            })
+      .when("the flashes drawn", [&] { return flashes.size() >= 2 && modal(kDialog) && Application->PendingMessages() == 0; },
+            [&] {
+              canvas->on_display_drawn = nullptr;
+              // The feature's envelope, from what the display was asked to draw.
+              std::vector<gis::DisplayCall> calls;
+              win32::ComPtr<IMxApplication> mx = win32::query<IMxApplication>(f.application.get());
+              win32::ComPtr<IAppDisplay> display;
+              mx->get_Display(display.put());
+              for (const auto& call : gis::DisplayCalls(display.get()))
+                if (call.kind == gis::DisplayCall::DrawPolygon) calls.push_back(call);
+              ASSERT_FALSE(calls.empty());
+              sheet[0] = calls[0].xmin, sheet[1] = calls[0].ymin, sheet[2] = calls[0].xmax, sheet[3] = calls[0].ymax;
+              inside = canvas->to_pixel((calls[0].xmin + calls[0].xmax) / 2, (calls[0].ymin + calls[0].ymax) / 2).toPoint();
+              ASSERT_TRUE(before_flash.rect().contains(inside));
+              // Odd drawings show the sheet in XOR over the map, even ones put the map back.
+              EXPECT_NE(flashes[0].pixel(inside), before_flash.pixel(inside));
+              EXPECT_EQ(flashes[1].pixel(inside), before_flash.pixel(inside));
+              EXPECT_TRUE(flashes.back() == before_flash) << "the highlight left pixels changed";
+              gis::ClearDisplayCalls(display.get());
+              QTest::mouseClick(widget("f_focus_button"), Qt::LeftButton);
+            })
+      .when("the canvas zoomed to the sheet",
+            [&] { return canvas->view().xmax - canvas->view().xmin < 2 * (sheet[2] - sheet[0]); },
+            [&] {
+              // The sheet lies wholly inside the canvas and fills it in one direction.
+              const gis::MapView v = canvas->view();
+              const double tolerance = (sheet[2] - sheet[0]) * 1e-6;
+              EXPECT_LE(v.xmin, sheet[0] + tolerance);
+              EXPECT_LE(v.ymin, sheet[1] + tolerance);
+              EXPECT_GE(v.xmax, sheet[2] - tolerance);
+              EXPECT_GE(v.ymax, sheet[3] - tolerance);
+              const bool fills_width = std::abs((v.xmax - v.xmin) - (sheet[2] - sheet[0])) < tolerance * 10;
+              const bool fills_height = std::abs((v.ymax - v.ymin) - (sheet[3] - sheet[1])) < tolerance * 10;
+              EXPECT_TRUE(fills_width || fills_height);
+              EXPECT_FALSE(canvas->picture() == before_flash);
+              QTest::mouseClick(widget("f_choose_button"), Qt::LeftButton);
+            })
+      .when("the folder dialog", [&] { return modal(nullptr) && modal(nullptr)->Name != kDialog && widget("f_directory_list") && agent.PeerOf(modal(nullptr))->isVisible(); },
+            [&] { QTest::mouseClick(widget("f_cancel_button"), Qt::LeftButton); })
+      .when("back in the cut dialog", [&] { return shown(kDialog); },
+            [&] {
+              EXPECT_EQ(qobject_cast<QLineEdit*>(widget("f_path_edit"))->text(), "");  // Cancel kept the path
+              QTest::mouseClick(widget("f_choose_button"), Qt::LeftButton);
+            })
+      .when("the folder dialog again", [&] { return modal(nullptr) && modal(nullptr)->Name != kDialog && widget("f_directory_list") && agent.PeerOf(modal(nullptr))->isVisible(); },
+            [&] {
+              test::window_picture("window_folder_dialog", f.window.get(), agent.PeerOf(modal(nullptr)));
+              choose(qobject_cast<QComboBox*>(widget("f_drive_combo")), "/");
+            });
+  // Down the result folder's path from the root, one double click a folder.
+  fs::path walked = "/";
+  for (const auto& part : fs::relative(result, "/")) {
+    const fs::path here = walked;
+    driver.when("the list at " + here.string(),
+                [&, here, part] {
+                  auto* list = qobject_cast<QListWidget*>(widget("f_directory_list"));
+                  auto* dir = dynamic_cast<TDirectoryListBox*>(control(modal(nullptr), "f_directory_list"));
+                  return list && dir && win32::ansi_to_utf8(dir->Directory()) == here.string() &&
+                         list->findItems(QString::fromStdString(part.string()), Qt::MatchExactly).size() == 1;
+                },
+                [&, part] { double_click(qobject_cast<QListWidget*>(widget("f_directory_list")), QString::fromStdString(part.string())); });
+    walked /= part;
+  }
+  driver
+      .when("the result folder opened",
+            [&] {
+              auto* dir = dynamic_cast<TDirectoryListBox*>(control(modal(nullptr), "f_directory_list"));
+              return dir && win32::ansi_to_utf8(dir->Directory()) == result.string();
+            },
+            [&] { QTest::mouseClick(widget("f_ok_button"), Qt::LeftButton); })
+      .when("the folder in the dialog",
+            [&] { return shown(kDialog) && qobject_cast<QLineEdit*>(widget("f_path_edit"))->text().toStdString() == result.string(); },
+            [&] { QTest::mouseClick(widget("f_apply_button"), Qt::LeftButton); })
+      .when("the run under way", [&] { return progress.size() >= 2 && progress.back() > 0; },
+            [&] {
+              EXPECT_FALSE(widget("f_apply_button")->isEnabled());
+              test::window_picture("window_run", f.window.get(), agent.PeerOf(modal(kDialog)));
+              closed_during_run = true;
+              agent.PeerOf(modal(kDialog))->close();
+            });
+
+  f.window->commands()->action(0)->trigger();
+  EXPECT_TRUE(driver.done()) << driver.pending();
+  EXPECT_TRUE(closed_during_run);
+  EXPECT_EQ(Application->ModalForm(), nullptr);
+
+  // The bar was seen rising.
+  ASSERT_GE(progress.size(), 3u);
+  int rises = 0;
+  for (size_t i = 1; i < progress.size(); ++i) rises += progress[i] > progress[i - 1];
+  EXPECT_GE(rises, 2);
+
+  // The window shows the result document.
+  f.window->follow_application();
+  EXPECT_NE(f.window->windowTitle().indexOf("cross.mxd"), -1) << f.window->windowTitle().toStdString();
+  ASSERT_TRUE(fs::exists(result / "cross.mxd"));
+  QApplication::processEvents();
+  test::window_picture("window_result", f.window.get());
+
+  // The files are those of `areaclip cut` with the same choices.
+  const fs::path by_command = f.folder / "by_command";
+  const std::string command = std::string(AREACLIP_BIN_DIR) + "/areaclip cut '" + test::sample_map() + "' --layer '" +
+                              kLayer + "' --feature '" + kSheet + "' --folder '" + by_command.string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  const auto mine = data_files(result), theirs = data_files(by_command);
+  ASSERT_FALSE(mine.empty());
+  EXPECT_EQ(mine.size(), theirs.size());
+  for (const auto& [name, bytes] : theirs) {
+    auto it = mine.find(name);
+    ASSERT_NE(it, mine.end()) << name;
+    EXPECT_TRUE(it->second == bytes) << name << " differs";
+  }
+}
+
+}  // namespace

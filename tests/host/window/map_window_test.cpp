@@ -1,0 +1,159 @@
+// The main window on the sample map: what it shows (layers, the map, the toolbar), how a
+// person moves the map, and the File menu.
+#include <QAction>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include <fstream>
+#include <sstream>
+
+#include <gis/document.h>
+
+#include "window/command_bar.h"
+#include "window/layers_tree.h"
+#include "window/map_canvas.h"
+#include "window_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string bytes_of(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+QTreeWidgetItem* find_item(QTreeWidget* tree, const char* text) {
+  auto found = tree->findItems(QString::fromUtf8(text), Qt::MatchExactly | Qt::MatchRecursive);
+  return found.isEmpty() ? nullptr : found.front();
+}
+
+// Pixels that differ between two pictures of the same size.
+int changed_pixels(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return a.width() * a.height();
+  int n = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
+  return n;
+}
+
+TEST(MapWindow, ShowsTheLayersTheMapAndTheExtensionsToolbar) {
+  test::WindowFixture f("shows");
+  host::LayersTree* tree = f.window->layers();
+  ASSERT_NE(find_item(tree, "Геологическая карта"), nullptr);
+  EXPECT_TRUE(find_item(tree, "Геологическая карта")->font(0).bold());  // the focus map
+  QTreeWidgetItem* geology = find_item(tree, "Геология");
+  ASSERT_NE(geology, nullptr);
+  EXPECT_GT(geology->childCount(), 0);  // a group with its layers
+  EXPECT_EQ(find_item(tree, "Реки")->checkState(0), Qt::Checked);
+  EXPECT_NE(f.window->windowTitle().indexOf("map.mxd"), -1);
+
+  // The map is drawn; switching a layer off draws it again without the layer.
+  const QImage drawn = f.window->canvas()->picture();
+  QImage blank(drawn.size(), drawn.format());
+  blank.fill(Qt::white);
+  EXPECT_GT(changed_pixels(drawn, blank), drawn.width() * drawn.height() / 50);
+  find_item(tree, "Реки")->setCheckState(0, Qt::Unchecked);
+  EXPECT_GT(changed_pixels(drawn, f.window->canvas()->picture()), 0);
+  find_item(tree, "Реки")->setCheckState(0, Qt::Checked);
+  EXPECT_EQ(changed_pixels(drawn, f.window->canvas()->picture()), 0);
+
+  // The toolbar found through the registry: the command's bitmap, caption, tooltip, state.
+  host::CommandBar* bar = f.window->commands();
+  EXPECT_EQ(bar->error(), "");
+  ASSERT_EQ(bar->count(), 1);
+  QAction* command = bar->action(0);
+  EXPECT_FALSE(command->icon().isNull());
+  EXPECT_EQ(command->icon().pixmap(16, 16).toImage().size(), QSize(16, 16));
+  EXPECT_FALSE(command->text().isEmpty());
+  EXPECT_FALSE(command->toolTip().isEmpty());
+  EXPECT_TRUE(command->isEnabled());
+}
+
+TEST(MapWindow, WheelZoomsAboutTheCursorDragPansWholeMapShowsAll) {
+  test::WindowFixture f("moves");
+  host::MapCanvas* canvas = f.window->canvas();
+  const gis::MapView whole = canvas->view();
+  const QPoint at(canvas->width() / 4, canvas->height() / 3);
+  const QPointF under = canvas->to_map(at);
+
+  QWheelEvent wheel(at, canvas->mapToGlobal(at), {}, QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                    false);
+  QApplication::sendEvent(canvas, &wheel);
+  const gis::MapView zoomed = canvas->view();
+  EXPECT_LT(zoomed.xmax - zoomed.xmin, (whole.xmax - whole.xmin) * 0.7);
+  EXPECT_NEAR(canvas->to_map(at).x(), under.x(), (whole.xmax - whole.xmin) * 1e-6);
+  EXPECT_NEAR(canvas->to_map(at).y(), under.y(), (whole.xmax - whole.xmin) * 1e-6);
+
+  // A drag of 100 pixels to the right shows what lay 100 pixels to the left.
+  const QPointF left_point = canvas->to_map(at - QPoint(100, 0));
+  QTest::mousePress(canvas, Qt::LeftButton, {}, at - QPoint(100, 0));
+  QTest::mouseMove(canvas, at);
+  QTest::mouseRelease(canvas, Qt::LeftButton, {}, at);
+  EXPECT_NEAR(canvas->to_map(at).x(), left_point.x(), (whole.xmax - whole.xmin) * 1e-6);
+
+  // The status bar follows the cursor in map units.
+  const QPointF cursor = canvas->to_map(at);
+  auto labels = f.window->statusBar()->findChildren<QLabel*>();
+  bool shown = false;
+  for (QLabel* label : labels) shown |= label->text().contains(QString::number(cursor.x(), 'f', 2));
+  EXPECT_TRUE(shown);
+
+  // Whole map: every feature and graphic of the map in view again.
+  f.window->findChild<QAction*>("whole_map")->trigger();
+  gis::MapView data;
+  win32::ComPtr<IDocument> document;
+  f.application->get_Document(document.put());
+  ASSERT_TRUE(gis::FocusMapBounds(document.as<IMxDocument>().get(), &data));
+  const gis::MapView all = canvas->view();
+  EXPECT_LT(all.xmin, data.xmin);
+  EXPECT_LT(all.ymin, data.ymin);
+  EXPECT_GT(all.xmax, data.xmax);
+  EXPECT_GT(all.ymax, data.ymax);
+}
+
+TEST(MapWindow, FileMenuNewOpenAddDataSaveAs) {
+  test::WindowFixture f("files");
+  const std::string original = bytes_of(test::sample_map());
+
+  // A file that is no map document: a clear message, the shown document stays.
+  const fs::path junk = f.folder / "junk.mxd";
+  std::ofstream(junk) << "not a map";
+  test::QtDriver driver;
+  QString message;
+  driver.when("the message", [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; },
+              [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                message = box->text();
+                box->accept();
+              });
+  EXPECT_FALSE(f.window->open_document(QString::fromStdString(junk.string())));
+  EXPECT_TRUE(message.contains("junk.mxd")) << message.toStdString();
+  EXPECT_NE(f.window->windowTitle().indexOf("map.mxd"), -1);
+
+  // New: the first template's empty map.
+  f.window->new_document();
+  EXPECT_NE(f.window->windowTitle().indexOf("Untitled"), -1);
+  EXPECT_EQ(find_item(f.window->layers(), "Реки"), nullptr);
+
+  // Add data: a layer for the data set; Save As writes the new document only.
+  ASSERT_TRUE(f.window->add_data(QString::fromStdString(std::string(AREACLIP_SOURCE_DIR) + "/examples/data/rivers.shp")));
+  ASSERT_EQ(f.window->layers()->topLevelItem(0)->childCount(), 1);
+  const fs::path saved = f.folder / "mine.mxd";
+  ASSERT_TRUE(f.window->save_document(QString::fromStdString(saved.string())));
+  EXPECT_TRUE(fs::exists(saved));
+  EXPECT_NE(f.window->windowTitle().indexOf("mine.mxd"), -1);
+
+  // Open brings the sample back, which was never written.
+  ASSERT_TRUE(f.window->open_document(QString::fromStdString(test::sample_map())));
+  EXPECT_NE(find_item(f.window->layers(), "Реки"), nullptr);
+  EXPECT_EQ(bytes_of(test::sample_map()), original);
+}
+
+}  // namespace
