@@ -1,11 +1,13 @@
-// A person cuts the sample map in the window: clicks the command on the toolbar, picks the
-// sheet in the dialog, highlights it and zooms to it on the canvas, tries the folder dialog
-// and cancels it, chooses the folder, applies, presses the close box while the run goes on,
-// and gets the result map on screen; the files are those `areaclip cut` writes.
+// A person cuts the sample map in the window: clicks the command on the toolbar, presses
+// Apply with nothing chosen (refused with both boxes), picks the sheet in the dialog,
+// highlights it and zooms to it on the canvas, tries the folder dialog and cancels it,
+// chooses the folder, applies, presses the close box while the run goes on, and gets the
+// result map on screen; the files are those `areaclip cut` writes.
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -93,6 +95,7 @@ TEST(CutInWindow, APersonCutsTheSampleToASheet) {
   // Progress seen on screen during the run.
   std::vector<int> progress;
   bool closed_during_run = false;
+  std::vector<std::string> refusals;  // the boxes of a refused Apply
   driver.watch([&] {
     TForm* dialog = modal(kDialog);
     auto* bar = qobject_cast<QProgressBar*>(dialog ? widget("f_progress_bar", dialog) : nullptr);
@@ -104,7 +107,28 @@ TEST(CutInWindow, APersonCutsTheSampleToASheet) {
             [&] {
               test::window_picture("window_main", f.window.get());
               EXPECT_TRUE(agent.PeerOf(modal(kDialog))->isModal());
-              EXPECT_FALSE(f.window->isActiveWindow() && QApplication::activeModalWidget() == nullptr);
+              // Apply with nothing chosen is refused with both boxes, one after the other.
+              QTest::mouseClick(widget("f_apply_button"), Qt::LeftButton);
+            })
+      .when("the first refusal", [&] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; },
+            [&] {
+              auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+              refusals.push_back(box->text().toStdString());
+              box->button(QMessageBox::Ok)->click();
+            })
+      .when("the second refusal",
+            [&] {
+              auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+              return box && box->text().toStdString() != refusals.front();
+            },
+            [&] {
+              auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+              refusals.push_back(box->text().toStdString());
+              box->button(QMessageBox::Ok)->click();
+            })
+      .when("the dialog again", [&] { return QApplication::activeModalWidget() == nullptr || !qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+            [&] {
+              EXPECT_EQ(refusals, (std::vector<std::string>{"Не задан полигон для вырезания.", "Ошибка при задании параметров."}));
               choose(qobject_cast<QComboBox*>(widget("f_layers_combo")), QString::fromUtf8(kLayer));
             })
       .when("the sheets listed in the feature picker",
