@@ -1,6 +1,7 @@
 // The window's entry point, loaded by `areaclip open` from beside the program so that the
 // program's other commands never load the window system.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@
 #include <toolkit/application.h>
 #include <toolkit_qt/screen_agent.h>
 #include <gis/application.h>
+#include <gis/gis.h>
 #include <win32/text.h>
 
 #include "../extension.h"
@@ -39,23 +41,29 @@ extern "C" __attribute__((visibility("default"))) int areaclip_window_main(int a
       return 2;
     }
   }
+  int code = 0;
+  gis::RegisterClasses();
+  win32::ComPtr<IApplication> application = gis::CreateApplication();
+  if (!document.empty()) {
+    win32::Bstr path = win32::Bstr::from_utf8(std::filesystem::absolute(document).string());
+    if (FAILED(application->OpenDocument(path.get()))) {
+      const std::string why = host::take_error_description();
+      std::fprintf(stderr, "areaclip: cannot open %s%s%s\n", document.c_str(), why.empty() ? "" : ": ", why.c_str());
+      return 2;
+    }
+  }
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if ((!platform || !*platform) && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+    std::fprintf(stderr, "areaclip: open needs a display (DISPLAY or WAYLAND_DISPLAY is not set; "
+                         "QT_QPA_PLATFORM=offscreen draws without one)\n");
+    return 2;
+  }
   int qt_argc = 1;
   char name[] = "areaclip";
   char* qt_argv[] = {name, nullptr};
   QApplication qt(qt_argc, qt_argv);
   QApplication::setApplicationName("areaclip");
-
-  int code = 0;
   {
-    win32::ComPtr<IApplication> application = gis::CreateApplication();
-    if (!document.empty()) {
-      win32::Bstr path = win32::Bstr::from_utf8(std::filesystem::absolute(document).string());
-      if (FAILED(application->OpenDocument(path.get()))) {
-        const std::string why = host::take_error_description();
-        std::fprintf(stderr, "areaclip: cannot open %s%s%s\n", document.c_str(), why.empty() ? "" : ": ", why.c_str());
-        return 2;
-      }
-    }
     Application->Title = "areaclip";
     toolkit_qt::TScreenAgent agent;
     host::MapWindow window(application.get(), module_path);
@@ -77,5 +85,6 @@ extern "C" __attribute__((visibility("default"))) int areaclip_window_main(int a
     const int result = qt.exec();
     if (code == 0) code = result;
   }
+  application.reset();
   return code;
 }
