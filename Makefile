@@ -3,8 +3,9 @@
 # make demo   install what is missing, build, run the main job on examples/
 # make bench  the cut against ogr2ogr -clipsrc on large generated layers (minutes)
 # make fuzz   build the libFuzzer targets into build-fuzz (clang) and run each FUZZ_SECONDS
-# make windows-check  install MinGW-w64 and Wine if missing, build the system's code for
-#                     Windows into build-mingw against the real Windows headers
+# make windows-check  install MinGW-w64 and Wine if missing, build the module as a Windows
+#                     DLL into build-mingw, register and check it under Wine and compare
+#                     with the same checks on the stand-in
 BUILD ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 FUZZ_SECONDS ?= 20
