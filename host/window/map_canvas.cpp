@@ -122,7 +122,8 @@ void MapCanvas::render() {
 
 void MapCanvas::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.drawImage(0, 0, picture_);
+  if (!drag_offset_.isNull()) painter.fillRect(rect(), Qt::white);
+  painter.drawImage(drag_offset_, picture_);
 }
 
 void MapCanvas::resizeEvent(QResizeEvent*) { redraw(); }
@@ -137,19 +138,25 @@ void MapCanvas::mousePressEvent(QMouseEvent* event) {
 void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
   const QPointF at = event->position();
   if (dragging_) {
-    const QPointF moved = at - QPointF(drag_from_);
-    center_x_ = drag_center_.x() - moved.x() / scale_;
-    center_y_ = drag_center_.y() + moved.y() / scale_;
-    redraw();
+    // The picture follows the mouse; the map is drawn again where the drag ends.
+    drag_offset_ = at.toPoint() - drag_from_;
+    update();
   }
   if (on_cursor) {
-    const QPointF p = to_map(at);
+    // During a drag the point under the cursor is where the shifted picture shows it.
+    const QPointF p = to_map(at - QPointF(drag_offset_));
     on_cursor(p.x(), p.y());
   }
 }
 
 void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) dragging_ = false;
+  if (event->button() != Qt::LeftButton || !dragging_) return;
+  dragging_ = false;
+  const QPointF moved = event->position() - QPointF(drag_from_);
+  drag_offset_ = {};
+  center_x_ = drag_center_.x() - moved.x() / scale_;
+  center_y_ = drag_center_.y() + moved.y() / scale_;
+  redraw();
 }
 
 void MapCanvas::wheelEvent(QWheelEvent* event) {

@@ -1,5 +1,6 @@
 // MapCanvas: the focus map on screen. It draws the map as `areaclip render` draws it (the
-// same SVG, rendered for the canvas's size and view), pans with the left mouse button, zooms
+// same SVG, rendered for the canvas's size and view), pans with the left mouse button (the
+// picture follows the mouse and the map is drawn again where the drag ends), zooms
 // with the wheel about the cursor, and is the screen under the application's display: the
 // display's drawing calls paint over the map picture with the symbol's colour and raster
 // operation (XOR drawn twice leaves every pixel as it was). A change of the map's extent by
@@ -71,6 +72,7 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   bool has_seen_extent_ = false;
   QImage picture_;
   QPoint drag_from_;
+  QPoint drag_offset_;  // where the picture is shown while a drag goes on
   QPointF drag_center_;
   bool dragging_ = false;
 };
