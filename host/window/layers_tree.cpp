@@ -1,6 +1,12 @@
 #include "layers_tree.h"
 
 #include <QHeaderView>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+
+#include <gis/render.h>
 
 #include <win32/text.h>
 
@@ -9,6 +15,16 @@ namespace host {
 namespace {
 
 constexpr int kLayerRole = Qt::UserRole + 1;
+
+// A legend entry's symbol as an icon, drawn from its SVG as the canvas draws the map.
+QIcon icon_of(const std::string& svg) {
+  QSvgRenderer renderer(QByteArray::fromStdString(svg));
+  QPixmap picture(24, 16);
+  picture.fill(Qt::transparent);
+  QPainter painter(&picture);
+  renderer.render(&painter);
+  return QIcon(picture);
+}
 
 QString name_of(ILayer* layer) {
   win32::Bstr name;
@@ -39,6 +55,18 @@ void LayersTree::add_layer(QTreeWidgetItem* parent, ILayer* layer) {
   item->setCheckState(0, visible != VARIANT_FALSE ? Qt::Checked : Qt::Unchecked);
   item->setData(0, kLayerRole, static_cast<unsigned>(layers_.size()));
   layers_.emplace_back(layer);
+  // The legend: a layer of one symbol shows it beside its name, a classified layer lists its
+  // classes under it.
+  const std::vector<gis::LegendSwatch> legend = gis::LayerLegend(layer);
+  if (legend.size() == 1 && legend[0].label == name_of(layer).toStdString()) {
+    item->setIcon(0, icon_of(legend[0].svg));
+  } else {
+    for (const gis::LegendSwatch& entry : legend) {
+      auto* swatch = new QTreeWidgetItem(item, {QString::fromStdString(entry.label)});
+      swatch->setIcon(0, icon_of(entry.svg));
+      swatch->setFlags(Qt::ItemIsEnabled);
+    }
+  }
   if (auto group = win32::query<ICompositeLayer>(layer)) {
     LONG count = 0;
     group->get_Count(&count);

@@ -1,6 +1,7 @@
 // LayersTree: the table of contents. The document's maps (data frames, the focus map in
-// bold), their group layers and layers, each layer with a box that switches its visibility;
-// a switch calls on_visibility_changed so the canvas draws again.
+// bold), their group layers and layers, each layer with a box that switches its visibility
+// and its legend (its symbol, or its classes under it); a switch calls on_visibility_changed
+// so the canvas draws again.
 #pragma once
 
 #include <functional>

@@ -188,6 +188,52 @@ class SymbolChooser {
   std::vector<LONG> fields_;
 };
 
+// The legend entries of a layer (a group: a heading and its layers' entries), as the map
+// picture lists them; layers switched off are left out when only_visible.
+void legend_of(ILayer* layer, int depth, bool only_visible, std::vector<LegendEntry>& legend) {
+  LayerNode* node = layer_node(layer);
+  if (!node || (only_visible && !node->visible)) return;
+  if (auto* group = dynamic_cast<GroupLayer*>(node)) {
+    legend.push_back({depth, node->name, true, -1, {}});
+    for (const auto& child : group->layers) legend_of(child.get(), depth + 1, only_visible, legend);
+    return;
+  }
+  auto* f = dynamic_cast<FeatureLayer*>(node);
+  if (!f) {
+    legend.push_back({depth, node->name + " (not drawn)", true, -1, {}});
+    return;
+  }
+  int dimension = 2;
+  esriGeometryType type = esriGeometryPolygon;
+  if (f->feature_class && SUCCEEDED(f->feature_class->get_ShapeType(&type))) dimension = dimension_of(type);
+  IFeatureRenderer* r = f->renderer.get();
+  if (auto* u = dynamic_cast<UniqueValueRenderer*>(r)) {
+    legend.push_back({depth, node->name, true, -1, {}});
+    for (const auto& v : u->values) legend.push_back({depth + 1, v.label, false, dimension, look_of(v.symbol.get(), dimension)});
+    if (u->default_symbol)
+      legend.push_back({depth + 1, "<other values>", false, dimension, look_of(u->default_symbol.get(), dimension)});
+  } else if (auto* b = dynamic_cast<ClassBreaksRenderer*>(r)) {
+    legend.push_back({depth, node->name + " (" + b->field + ")", true, -1, {}});
+    for (const auto& c : b->breaks)
+      legend.push_back({depth + 1, c.label.empty() ? "≤ " + svg_number(c.max) : c.label, false, dimension,
+                        look_of(c.symbol.get(), dimension)});
+  } else {
+    auto* s = dynamic_cast<SimpleRenderer*>(r);
+    legend.push_back({depth, node->name, false, dimension, look_of(s ? s->symbol.get() : nullptr, dimension)});
+  }
+}
+
+// The symbol of a legend entry as SVG, in the 22 x 16 box whose top left is (x, y).
+std::string swatch_svg(const LegendEntry& e, double x, double y, SvgStyles& styles) {
+  if (e.dimension == 2)
+    return "<rect x=\"" + svg_number(x) + "\" y=\"" + svg_number(y + 2) + "\" width=\"22\" height=\"12\" " +
+           styles.area(e.look) + "/>\n";
+  if (e.dimension == 1)
+    return "<path d=\"M" + svg_number(x) + "," + svg_number(y + 8) + "L" + svg_number(x + 22) + "," + svg_number(y + 8) +
+           "\" " + styles.line(e.look) + "/>\n";
+  return styles.marker(e.look, x + 11, y + 8) + "\n";
+}
+
 class MapDrawing {
  public:
   MapDrawing(Map& map, std::vector<std::string>* warnings) : map_(map), warnings_(warnings) {}
@@ -198,7 +244,7 @@ class MapDrawing {
     draw_graphics(*map_.graphics, map_.graphics->elements.items());
     for (const auto& sub : map_.graphics->layers)
       if (sub->visible) draw_graphics(*sub, sub->elements.items());
-    for (const auto& layer : map_.layers) legend_for(layer.get(), 0);
+    for (const auto& layer : map_.layers) legend_of(layer.get(), 0, true, legend);
   }
 
   std::vector<Item> items;
@@ -293,39 +339,6 @@ class MapDrawing {
         item.shape = std::move(s);
         add_item(std::move(item));
       }
-    }
-  }
-
-  void legend_for(ILayer* layer, int depth) {
-    LayerNode* node = layer_node(layer);
-    if (!node || !node->visible) return;
-    if (auto* group = dynamic_cast<GroupLayer*>(node)) {
-      legend.push_back({depth, node->name, true, -1, {}});
-      for (const auto& child : group->layers) legend_for(child.get(), depth + 1);
-      return;
-    }
-    auto* f = dynamic_cast<FeatureLayer*>(node);
-    if (!f) {
-      legend.push_back({depth, node->name + " (not drawn)", true, -1, {}});
-      return;
-    }
-    int dimension = 2;
-    esriGeometryType type = esriGeometryPolygon;
-    if (f->feature_class && SUCCEEDED(f->feature_class->get_ShapeType(&type))) dimension = dimension_of(type);
-    IFeatureRenderer* r = f->renderer.get();
-    if (auto* u = dynamic_cast<UniqueValueRenderer*>(r)) {
-      legend.push_back({depth, node->name, true, -1, {}});
-      for (const auto& v : u->values) legend.push_back({depth + 1, v.label, false, dimension, look_of(v.symbol.get(), dimension)});
-      if (u->default_symbol)
-        legend.push_back({depth + 1, "<other values>", false, dimension, look_of(u->default_symbol.get(), dimension)});
-    } else if (auto* b = dynamic_cast<ClassBreaksRenderer*>(r)) {
-      legend.push_back({depth, node->name + " (" + b->field + ")", true, -1, {}});
-      for (const auto& c : b->breaks)
-        legend.push_back({depth + 1, c.label.empty() ? "≤ " + svg_number(c.max) : c.label, false, dimension,
-                          look_of(c.symbol.get(), dimension)});
-    } else {
-      auto* s = dynamic_cast<SimpleRenderer*>(r);
-      legend.push_back({depth, node->name, false, dimension, look_of(s ? s->symbol.get() : nullptr, dimension)});
     }
   }
 
@@ -446,15 +459,7 @@ std::string render_document_svg(Document& document, const RenderOptions& options
       for (const LegendEntry& e : drawing.legend) {
         double x = lx + e.depth * 16;
         if (e.dimension >= 0) {
-          Look look = e.look;
-          if (e.dimension == 2)
-            body += "<rect x=\"" + svg_number(x) + "\" y=\"" + svg_number(ly + 2) + "\" width=\"22\" height=\"12\" " +
-                    styles.area(look) + "/>\n";
-          else if (e.dimension == 1)
-            body += "<path d=\"M" + svg_number(x) + "," + svg_number(ly + 8) + "L" + svg_number(x + 22) + "," +
-                    svg_number(ly + 8) + "\" " + styles.line(look) + "/>\n";
-          else
-            body += styles.marker(look, x + 11, ly + 8) + "\n";
+          body += swatch_svg(e, x, ly, styles);
           x += 30;
         }
         body += "<text x=\"" + svg_number(x) + "\" y=\"" + svg_number(ly + 13) + "\" " + kFont + " font-size=\"12\"" +
@@ -501,6 +506,22 @@ std::string render_map_view_svg(Map& map, const MapView& view_in, std::vector<st
   svg += body;
   svg += "</svg>\n";
   return svg;
+}
+
+// A layer's own legend for a table of contents: a group has none (its layers have theirs), a
+// layer of one symbol one entry under its own name, a classified layer one per class.
+std::vector<LegendSwatch> layer_legend(ILayer* layer) {
+  std::vector<LegendEntry> entries;
+  if (!dynamic_cast<GroupLayer*>(layer_node(layer))) legend_of(layer, 0, false, entries);
+  std::vector<LegendSwatch> out;
+  for (const LegendEntry& e : entries) {
+    if (e.heading) continue;
+    SvgStyles styles;
+    std::string body = e.dimension >= 0 ? swatch_svg(e, 1, 0, styles) : std::string();
+    out.push_back({e.label, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"24\" height=\"16\" viewBox=\"0 0 24 16\">\n" +
+                                styles.defs() + body + "</svg>\n"});
+  }
+  return out;
 }
 
 }  // namespace
@@ -550,5 +571,7 @@ std::string RenderDocumentSvg(IMxDocument* document, const RenderOptions& option
   }
   return carto::render_document_svg(*impl, options, warnings);
 }
+
+std::vector<LegendSwatch> LayerLegend(ILayer* layer) { return carto::layer_legend(layer); }
 
 }  // namespace gis

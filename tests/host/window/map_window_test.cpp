@@ -157,3 +157,45 @@ TEST(MapWindow, FileMenuNewOpenAddDataSaveAs) {
 }
 
 }  // namespace
+
+// Pixels of an icon's 24 x 16 picture that are drawn (not transparent).
+int drawn_pixels(const QIcon& icon) {
+  const QImage picture = icon.pixmap(24, 16).toImage();
+  int n = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) n += picture.pixelColor(x, y).alpha() > 0;
+  return n;
+}
+
+// The table of contents shows each layer's legend: the symbol of a one-symbol layer beside
+// its name, the classes of a classified layer under it, drawn as the map draws them.
+TEST(MapWindow, LayersShowTheirLegend) {
+  test::WindowFixture f("legend");
+  host::LayersTree* tree = f.window->layers();
+  QTreeWidgetItem* wells = find_item(tree, "Скважины");  // class breaks on DEPTH, 3 classes
+  ASSERT_NE(wells, nullptr);
+  ASSERT_EQ(wells->childCount(), 3);
+  for (int i = 0; i < 3; ++i) {
+    QTreeWidgetItem* entry = wells->child(i);
+    EXPECT_FALSE(entry->text(0).isEmpty());
+    EXPECT_GT(drawn_pixels(entry->icon(0)), 10) << "class " << i << " has no symbol drawn";
+    EXPECT_FALSE(entry->flags() & Qt::ItemIsUserCheckable);  // no visibility box of its own
+  }
+
+  QTreeWidgetItem* rivers = find_item(tree, "Реки");  // one line symbol, #2060D0
+  ASSERT_NE(rivers, nullptr);
+  EXPECT_EQ(rivers->childCount(), 0);
+  const QImage swatch = rivers->icon(0).pixmap(24, 16).toImage();
+  bool river_blue = false;
+  for (int y = 0; y < swatch.height(); ++y)
+    for (int x = 0; x < swatch.width(); ++x) {
+      const QColor c = swatch.pixelColor(x, y);
+      river_blue |= c.alpha() > 200 && std::abs(c.red() - 0x20) < 24 && std::abs(c.green() - 0x60) < 24 &&
+                    std::abs(c.blue() - 0xD0) < 24;
+    }
+  EXPECT_TRUE(river_blue) << "the rivers' swatch is not drawn in their colour";
+  // A group has no legend of its own: its children are its layers.
+  QTreeWidgetItem* geology = find_item(tree, "Геология");
+  ASSERT_NE(geology, nullptr);
+  EXPECT_TRUE(geology->icon(0).isNull());
+}

@@ -35,4 +35,16 @@ std::string RenderFocusMapSvg(IMxDocument* document, const MapView& view,
 // The bounds of everything the focus map draws (its data and graphics); false when none.
 bool FocusMapBounds(IMxDocument* document, MapView* view);
 
+// One entry of a layer's legend: its label and its symbol as a 24 x 16 SVG picture.
+struct LegendSwatch {
+  std::string label;
+  std::string svg;
+};
+// The legend of one layer of a document of this program, drawn as the map picture draws it:
+// none for a group layer (its layers have theirs) or a layer of another program; one entry
+// named after the layer for a layer drawn with one symbol; one per class for a classified
+// layer (unique values with "<other values>", class breaks). Whether the layer is switched
+// on does not matter.
+std::vector<LegendSwatch> LayerLegend(ILayer* layer);
+
 }  // namespace gis
