@@ -238,6 +238,13 @@ class MapDrawing {
  public:
   MapDrawing(Map& map, std::vector<std::string>* warnings) : map_(map), warnings_(warnings) {}
 
+  // Reads only the features that may lie in this rectangle of the map (a view of it).
+  void limit_to(const Bounds& within) {
+    within_ = true;
+    within_box_[0] = within.xmin, within_box_[1] = within.ymin;
+    within_box_[2] = within.xmax, within_box_[3] = within.ymax;
+  }
+
   void collect() {
     // The first layer of the list is drawn last, on top.
     for (auto it = map_.layers.rbegin(); it != map_.layers.rend(); ++it) draw_layer(it->get());
@@ -278,7 +285,10 @@ class MapDrawing {
     IFeatureClass* fc = feature_layer->feature_class.get();
     SymbolChooser chooser(feature_layer->renderer.get(), fc);
     ComPtr<IFeatureCursor> cursor;
-    if (FAILED(fc->Search(nullptr, VARIANT_FALSE, cursor.put())) || !cursor) {
+    const HRESULT searched =
+        within_ ? SearchFeaturesWithin(fc, within_box_, map_.spatial_reference.get(), cursor.put())
+                : fc->Search(nullptr, VARIANT_FALSE, cursor.put());
+    if (FAILED(searched) || !cursor) {
       warn("layer \"" + node->name + "\" is not drawn: its features cannot be read");
       return;
     }
@@ -344,6 +354,8 @@ class MapDrawing {
 
   Map& map_;
   std::vector<std::string>* warnings_;
+  bool within_ = false;
+  double within_box_[4] = {};
 };
 
 const char kFont[] = "font-family=\"DejaVu Sans, Arial, sans-serif\"";
@@ -491,10 +503,19 @@ namespace {
 
 std::string render_map_view_svg(Map& map, const MapView& view_in, std::vector<std::string>* warnings) {
   MapDrawing drawing(map, warnings);
-  drawing.collect();
   const double width = std::max(view_in.width, 1), height = std::max(view_in.height, 1);
   Bounds view{view_in.xmin, view_in.ymin, view_in.xmax, view_in.ymax};
-  if (view.empty() || view.xmax - view.xmin <= 0) view = view_of(map, drawing);
+  const bool given = !view.empty() && view.xmax - view.xmin > 0;
+  if (given) {
+    // What the view shows (its width's scale both ways, from the top left), with a margin
+    // for symbols and texts reaching in from outside.
+    const double s = width / (view.xmax - view.xmin);
+    const double top = view.ymax, bottom = view.ymax - height / s;
+    const double mx = (view.xmax - view.xmin) * 0.1, my = (top - bottom) * 0.1;
+    drawing.limit_to({view.xmin - mx, bottom - my, view.xmax + mx, top + my});
+  }
+  drawing.collect();
+  if (!given) view = view_of(map, drawing);
   SvgStyles styles;
   const double scale = width / std::max(view.xmax - view.xmin, 1e-12);
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +

@@ -54,9 +54,10 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
 
 }  // namespace
 
-win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const std::string& where) {
+win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const std::string& where,
+                                          const SearchBox* within) {
   if (cls->writable()) cls->flush();
-  if (where.empty()) {
+  if (where.empty() && !within) {
     if (OGRLayer* layer = cls->lend_layer()) return FeatureCursor::make(std::move(cls), nullptr, layer);
   }
   DatasetPtr dataset = open_vector(cls->path(), false);
@@ -65,6 +66,7 @@ win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const
   if (!layer) errors.fail(E_FAIL, "layer " + cls->layer_name() + " is missing from " + cls->path());
   if (!where.empty() && layer->SetAttributeFilter(where.c_str()) != OGRERR_NONE)
     errors.fail(E_INVALIDARG, "bad where clause \"" + where + "\"");
+  if (within) layer->SetSpatialFilterRect(within->xmin, within->ymin, within->xmax, within->ymax);
   layer->ResetReading();
   return FeatureCursor::make(std::move(cls), std::move(dataset), layer);
 }

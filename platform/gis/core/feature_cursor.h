@@ -8,7 +8,14 @@
 
 namespace gis::core {
 
-// A cursor over the features of cls matching where (all when empty); throws ComError.
-win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const std::string& where);
+// A rectangle in a layer's coordinates.
+struct SearchBox {
+  double xmin, ymin, xmax, ymax;
+};
+// A cursor over the features of cls matching where (all when empty) and, when within is
+// given, whose shapes' envelopes meet that rectangle (the source's spatial index decides, so
+// a few more may come); throws ComError.
+win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const std::string& where,
+                                          const SearchBox* within = nullptr);
 
 }  // namespace gis::core

@@ -15,6 +15,10 @@ namespace gis::core {
 
 // Transforms the shape of g into sr in place (spatial_reference.cpp).
 void project_state(GeometryState& g, ISpatialReference* sr);
+// The envelope in the system `to` of the rectangle box {xmin, ymin, xmax, ymax} given in
+// `from`, its edges followed so that a curved image is covered; false when either system is
+// not this library's or there is no transformation between them (box unchanged).
+bool project_box(ISpatialReference* from, ISpatialReference* to, double box[4]);
 // The parts of other inside the area of cutter, of the given dimension (clip.cpp).
 HRESULT intersect(const GeometryState& cutter, IGeometry* other, esriGeometryDimension dimension,
                   IGeometry** result);

@@ -1,6 +1,7 @@
 // IGeometry::Project: coordinates are transformed in place through a transformation
 // taken from a per-thread cache keyed by the pair of systems, so a layer's features share
 // one transformation instead of building one each.
+#include <algorithm>
 #include <unordered_map>
 
 #include <win32/com_error.h>
@@ -59,6 +60,22 @@ int transform_xy(double* x, double* y, void* userdata) {
 }
 
 }  // namespace
+
+bool project_box(ISpatialReference* from_sr, ISpatialReference* to_sr, double box[4]) {
+  ICoreSpatialReference* from = core_sr(from_sr);
+  ICoreSpatialReference* to = core_sr(to_sr);
+  if (!from || !to) return false;
+  try {
+    OGRCoordinateTransformation* t = transformation(from, to);
+    if (!t) return true;
+    double out[4];
+    if (!t->TransformBounds(box[0], box[1], box[2], box[3], &out[0], &out[1], &out[2], &out[3], 21)) return false;
+    std::copy(out, out + 4, box);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
 
 void project_state(GeometryState& g, ISpatialReference* sr) {
   if (!sr) win32::throw_hr(E_INVALIDARG, "Project: no spatial reference given");

@@ -7,6 +7,8 @@
 #include <win32/com_error.h>
 
 #include "feature_class.h"
+#include "feature_cursor.h"
+#include "geometry_object.h"
 #include "fields.h"
 #include "geometry.h"
 #include "shapefile_workspace.h"
@@ -39,6 +41,21 @@ bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::st
   if (path) *path = fc->path();
   if (layer) *layer = fc->layer_name();
   return true;
+}
+
+HRESULT SearchFeaturesWithin(IFeatureClass* feature_class, const double box[4], ISpatialReference* in,
+                             IFeatureCursor** cursor) {
+  if (!feature_class || !cursor) return E_POINTER;
+  *cursor = nullptr;
+  core::FeatureClass* fc = core::feature_class_of(feature_class);
+  double within[4] = {box[0], box[1], box[2], box[3]};
+  if (!fc || (in && fc->spatial_reference() && !core::project_box(in, fc->spatial_reference(), within)))
+    return feature_class->Search(nullptr, VARIANT_FALSE, cursor);
+  return win32::com_guard([&] {
+    const core::SearchBox search{within[0], within[1], within[2], within[3]};
+    *cursor = core::open_cursor(win32::ComPtr<core::FeatureClass>(fc), "", &search).detach();
+    return S_OK;
+  });
 }
 
 }  // namespace gis

@@ -42,6 +42,12 @@ win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std
 // Where a feature class made by the core reads its data from (UTF-8 path, layer name);
 // false for feature classes of other origin.
 bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::string* layer);
+// The features of a feature class that may lie in the rectangle {xmin, ymin, xmax, ymax}
+// given in the system `in` (null: the class's own): the source's spatial index narrows the
+// reading, so a small rectangle reads few features, a few outside may come too. The whole
+// class when it is of other origin or the rectangle cannot be taken into its system.
+HRESULT SearchFeaturesWithin(IFeatureClass* feature_class, const double box[4], ISpatialReference* in,
+                             IFeatureCursor** cursor);
 
 // --- changes made to the user's data ---
 // What the stand-in changed on the way (a layer without a coordinate system taken in the

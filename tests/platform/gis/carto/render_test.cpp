@@ -1,4 +1,6 @@
 // Map pictures: what the SVG of a document shows.
+#include <cmath>
+
 #include "carto_test.h"
 #include "gis/render.h"
 
@@ -47,6 +49,34 @@ TEST_F(RenderTest, DocumentWithoutMapsStillGivesAPicture) {
   ASSERT_TRUE(doc);
   std::string svg = gis::RenderDocumentSvg(doc.get());
   EXPECT_NE(svg.find("no maps"), std::string::npos);
+}
+
+
+// A view of the focus map reads only the features that may lie in it: the picture of a
+// corner of a long diagonal of points holds the points there and not the rest, in the data's
+// own system and in a map projected from it.
+TEST_F(RenderTest, AViewReadsOnlyWhatItShows) {
+  std::vector<std::string> names(80, "p");
+  write_points(path("diagonal.geojson"), names);  // (i, i) degrees, i = 0..79
+  for (const char* system : {"", "EPSG:3857"}) {
+    SCOPED_TRACE(system);
+    Json layer = feature_layer("Точки", "diagonal.geojson");
+    layer["renderer"] = {{"type", "simple"}, {"symbol", {{"type", "marker"}, {"color", "#123456"}}}};
+    Json map = map_json("Карта", {layer});
+    if (*system) map["spatial_reference"] = system;
+    auto doc = load(document_json({map}));
+    ASSERT_TRUE(doc);
+    // The whole map: every point.
+    EXPECT_EQ(count_of(gis::RenderFocusMapSvg(doc.get(), {0, 0, 0, 0, 400, 400}), "#123456"), 80u);
+    // The square from (0, 0) to (10, 10) degrees, 100 x 100 pixels: the 11 points in it and a
+    // margin's worth around it, nothing from the far end of the diagonal.
+    double corner[2] = {10, 10};
+    if (*system) corner[0] = corner[1] = 10 * 6378137.0 * M_PI / 180;  // x of 10° east
+    gis::MapView view{0, 0, corner[0], corner[0], 100, 100};
+    const size_t drawn = count_of(gis::RenderFocusMapSvg(doc.get(), view), "#123456");
+    EXPECT_GE(drawn, 11u);
+    EXPECT_LE(drawn, 14u);
+  }
 }
 
 }  // namespace
