@@ -15,6 +15,7 @@
 #include <olectl.h>
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
