@@ -1,9 +1,10 @@
 #include "map_canvas.h"
 
+#include "map_painter.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSvgRenderer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -77,11 +78,17 @@ void MapCanvas::whole_map() {
 }
 
 void MapCanvas::show_extent(double xmin, double ymin, double xmax, double ymax) {
-  center_x_ = (xmin + xmax) / 2;
-  center_y_ = (ymin + ymax) / 2;
-  const double w = std::max(xmax - xmin, 1e-9), h = std::max(ymax - ymin, 1e-9);
-  scale_ = std::min(std::max(width(), 1) / w, std::max(height(), 1) / h);
+  fit_[0] = xmin, fit_[1] = ymin, fit_[2] = xmax, fit_[3] = ymax;
+  fitted_ = true;
+  fit(fit_);
   redraw();
+}
+
+void MapCanvas::fit(const double e[4]) {
+  center_x_ = (e[0] + e[2]) / 2;
+  center_y_ = (e[1] + e[3]) / 2;
+  const double w = std::max(e[2] - e[0], 1e-9), h = std::max(e[3] - e[1], 1e-9);
+  scale_ = std::min(std::max(width(), 1) / w, std::max(height(), 1) / h);
 }
 
 gis::MapView MapCanvas::view() const {
@@ -106,31 +113,39 @@ QPointF MapCanvas::to_pixel(double x, double y) const {
 }
 
 void MapCanvas::redraw() {
-  render();
+  stale_ = true;
   update();
 }
 
+const QImage& MapCanvas::picture() {
+  if (stale_) render();
+  return picture_;
+}
+
 void MapCanvas::render() {
+  stale_ = false;
   picture_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
   picture_.fill(Qt::white);
   if (!document_) return;
-  const std::string svg = gis::RenderFocusMapSvg(document_.get(), view());
-  QSvgRenderer renderer(QByteArray::fromStdString(svg));
-  QPainter painter(&picture_);
-  renderer.render(&painter, QRectF(0, 0, picture_.width(), picture_.height()));
+  DrawMapView(document_.get(), view(), picture_);
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {
+  if (stale_) render();
   QPainter painter(this);
   if (!drag_offset_.isNull()) painter.fillRect(rect(), Qt::white);
   painter.drawImage(drag_offset_, picture_);
 }
 
-void MapCanvas::resizeEvent(QResizeEvent*) { redraw(); }
+void MapCanvas::resizeEvent(QResizeEvent*) {
+  if (fitted_) fit(fit_);
+  redraw();
+}
 
 void MapCanvas::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   dragging_ = true;
+  fitted_ = false;
   drag_from_ = event->position().toPoint();
   drag_center_ = {center_x_, center_y_};
 }
@@ -165,6 +180,7 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
   // The map point under the cursor stays under it.
   const QPointF at = event->position();
   const QPointF fixed = to_map(at);
+  fitted_ = false;
   scale_ *= std::pow(1.25, steps);
   const gis::MapView v = view();
   const QPointF now = {v.xmin + at.x() / scale_, v.ymax - at.y() / scale_};
@@ -176,6 +192,7 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
 void MapCanvas::StartDrawing() {}
 
 void MapCanvas::Draw(const gis::DisplayCall&, const gis::DrawnSymbol& symbol, const std::vector<gis::DrawnPart>& parts) {
+  if (stale_) render();  // the display draws over the map as it is now
   QPainter painter(&picture_);
   painter.setCompositionMode(mode_of(symbol.rop2));
   const QColor color = color_of(symbol.rgb);

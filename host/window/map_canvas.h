@@ -1,5 +1,7 @@
 // MapCanvas: the focus map on screen. It draws the map as `areaclip render` draws it (the
-// same SVG, rendered for the canvas's size and view), pans with the left mouse button (the
+// same drawing, painted straight onto the canvas's picture while the features of the view
+// are read), when it is shown and only then; a rectangle asked for stays whole in the
+// canvas when it is resized, until the view is moved. It pans with the left mouse button (the
 // picture follows the mouse and the map is drawn again where the drag ends), zooms
 // with the wheel about the cursor, and is the screen under the application's display: the
 // display's drawing calls paint over the map picture with the symbol's colour and raster
@@ -38,8 +40,9 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   // The map point under a canvas pixel, and back.
   QPointF to_map(QPointF pixel) const;
   QPointF to_pixel(double x, double y) const;
-  // What the canvas shows now, display drawings included.
-  const QImage& picture() const { return picture_; }
+  // What the canvas shows now, display drawings included (drawn first when the map was
+  // changed since).
+  const QImage& picture();
   // Adopts a change of the map's extent made by someone else; true when there was one.
   bool follow_map_extent();
 
@@ -64,6 +67,7 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
 
  private:
   bool map_extent(double e[4]) const;
+  void fit(const double e[4]);
   void render();
 
   win32::ComPtr<IMxDocument> document_;
@@ -71,6 +75,9 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   double seen_extent_[4] = {0, 0, 0, 0};
   bool has_seen_extent_ = false;
   QImage picture_;
+  bool stale_ = true;   // the map changed since picture_ was drawn
+  bool fitted_ = false;  // fit_ is kept whole until the view is moved
+  double fit_[4] = {0, 0, 1, 1};
   QPoint drag_from_;
   QPoint drag_offset_;  // where the picture is shown while a drag goes on
   QPointF drag_center_;

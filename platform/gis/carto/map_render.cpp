@@ -1,4 +1,5 @@
-// RenderDocumentSvg: the maps of a document drawn as one SVG picture.
+// The maps of a document drawn: as one SVG picture (RenderDocumentSvg), and a view of the
+// focus map onto any painter (DrawFocusMap) while its features are read.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -17,38 +18,36 @@
 #include "svg_style.h"
 #include "symbols.h"
 
+namespace gis {
+
+MapPainter::~MapPainter() = default;
+
+}  // namespace gis
+
 namespace gis::carto {
 
 namespace {
 
 using win32::ComPtr;
 
-struct Point {
-  double x, y;
-};
-
-// A geometry as drawable parts: points (dimension 0), paths (1) or rings (2).
-struct Shape {
-  int dimension = -1;
-  std::vector<std::vector<Point>> parts;
-};
-
 struct Bounds {
   double xmin = std::numeric_limits<double>::infinity(), ymin = xmin;
   double xmax = -xmin, ymax = -xmin;
   bool empty() const { return !(xmin <= xmax && ymin <= ymax); }
-  void add(const Point& p) {
-    xmin = std::min(xmin, p.x), ymin = std::min(ymin, p.y);
-    xmax = std::max(xmax, p.x), ymax = std::max(ymax, p.y);
+  void add(double x, double y) {
+    xmin = std::min(xmin, x), ymin = std::min(ymin, y);
+    xmax = std::max(xmax, x), ymax = std::max(ymax, y);
+  }
+  void add(const Bounds& b) {
+    if (!b.empty()) add(b.xmin, b.ymin), add(b.xmax, b.ymax);
   }
 };
 
-struct Item {
-  Shape shape;
-  Look look;
-  bool is_text = false;
-  std::string text;
-};
+Bounds bounds_of(const ShapeParts& s) {
+  Bounds b;
+  for (size_t i = 0; i + 1 < s.xy.size(); i += 2) b.add(s.xy[i], s.xy[i + 1]);
+  return b;
+}
 
 struct LegendEntry {
   int depth = 0;
@@ -57,61 +56,6 @@ struct LegendEntry {
   int dimension = -1;
   Look look;
 };
-
-bool read_point(const Json& c, Point* p) {
-  if (!c.is_array() || c.size() < 2 || !c[0].is_number() || !c[1].is_number()) return false;
-  *p = {c[0].get<double>(), c[1].get<double>()};
-  return true;
-}
-
-std::vector<Point> read_points(const Json& list) {
-  std::vector<Point> out;
-  if (!list.is_array()) return out;
-  Point p;
-  for (const Json& c : list)
-    if (read_point(c, &p)) out.push_back(p);
-  return out;
-}
-
-void read_geojson(const Json& g, std::vector<Shape>* out) {
-  if (!g.is_object()) return;
-  std::string type = g.value("type", "");
-  const Json coords = g.contains("coordinates") ? g["coordinates"] : Json();
-  Shape s;
-  if (type == "Point") {
-    Point p;
-    if (read_point(coords, &p)) s.parts.push_back({p});
-    s.dimension = 0;
-  } else if (type == "MultiPoint") {
-    s.parts.push_back(read_points(coords));
-    s.dimension = 0;
-  } else if (type == "LineString") {
-    s.parts.push_back(read_points(coords));
-    s.dimension = 1;
-  } else if (type == "MultiLineString" || type == "Polygon") {
-    if (coords.is_array())
-      for (const Json& part : coords) s.parts.push_back(read_points(part));
-    s.dimension = type == "Polygon" ? 2 : 1;
-  } else if (type == "MultiPolygon") {
-    if (coords.is_array())
-      for (const Json& polygon : coords)
-        if (polygon.is_array())
-          for (const Json& ring : polygon) s.parts.push_back(read_points(ring));
-    s.dimension = 2;
-  } else if (type == "GeometryCollection" && g.contains("geometries") && g["geometries"].is_array()) {
-    for (const Json& part : g["geometries"]) read_geojson(part, out);
-    return;
-  }
-  if (s.dimension >= 0) out->push_back(std::move(s));
-}
-
-std::vector<Shape> shapes_of(IGeometry* geometry) {
-  std::vector<Shape> shapes;
-  if (!geometry) return shapes;
-  Json g = Json::parse(GeometryToGeoJson(geometry), nullptr, false);
-  if (!g.is_discarded()) read_geojson(g, &shapes);
-  return shapes;
-}
 
 int dimension_of(esriGeometryType type) {
   switch (type) {
@@ -123,23 +67,6 @@ int dimension_of(esriGeometryType type) {
   }
 }
 
-std::string field_text(IFeature* feature, LONG index) {
-  if (index < 0) return "";
-  VARIANT v, s;
-  VariantInit(&v);
-  VariantInit(&s);
-  std::string out;
-  if (SUCCEEDED(feature->get_Value(index, &v))) {
-    if (v.vt == VT_BSTR)
-      out = win32::bstr_to_utf8(v.bstrVal);
-    else if (SUCCEEDED(VariantChangeType(&s, &v, 0, VT_BSTR)))
-      out = win32::bstr_to_utf8(s.bstrVal);
-  }
-  VariantClear(&v);
-  VariantClear(&s);
-  return out;
-}
-
 LONG find_field(IFeatureClass* fc, const std::string& name) {
   LONG index = -1;
   win32::Bstr b = win32::Bstr::from_utf8(name);
@@ -147,7 +74,8 @@ LONG find_field(IFeatureClass* fc, const std::string& name) {
   return index;
 }
 
-// Chooses the symbol of each feature by the layer's renderer.
+// Chooses the symbol of each feature by the layer's renderer, from the texts of the fields
+// it names (in the order of fields()).
 class SymbolChooser {
  public:
   SymbolChooser(IFeatureRenderer* renderer, IFeatureClass* fc) {
@@ -159,19 +87,22 @@ class SymbolChooser {
       fields_.push_back(find_field(fc, breaks_->field));
     }
   }
-  // The symbol for a feature; *drawn false when the renderer leaves the feature out.
-  ISymbol* choose(IFeature* feature, bool* drawn) const {
+  // The fields whose values choose the symbol.
+  const std::vector<LONG>& fields() const { return fields_; }
+  // The symbol for a feature with these field texts; *drawn false when the renderer leaves
+  // the feature out.
+  ISymbol* choose(const std::vector<std::string>& values, bool* drawn) const {
     *drawn = true;
     if (unique_) {
       std::string key;
-      for (size_t i = 0; i < fields_.size(); ++i) key += (i ? unique_->delimiter : "") + field_text(feature, fields_[i]);
+      for (size_t i = 0; i < values.size(); ++i) key += (i ? unique_->delimiter : "") + values[i];
       const auto* entry = unique_->find(key);
       if (entry) return entry->symbol.get();
       *drawn = static_cast<bool>(unique_->default_symbol);
       return unique_->default_symbol.get();
     }
     if (breaks_) {
-      std::string text = field_text(feature, fields_[0]);
+      const std::string& text = values[0];
       char* end = nullptr;
       double v = std::strtod(text.c_str(), &end);
       const auto* b = (end && end != text.c_str()) ? breaks_->find(v) : nullptr;
@@ -234,6 +165,17 @@ std::string swatch_svg(const LegendEntry& e, double x, double y, SvgStyles& styl
   return styles.marker(e.look, x + 11, y + 8) + "\n";
 }
 
+// What a map's drawing hands on: its shapes in map units, in drawing order.
+class ShapeSink {
+ public:
+  virtual ~ShapeSink() = default;
+  virtual void shape(const Look& look, const ShapeParts& s) = 0;
+  // A graphic text, placed at the middle of its shape.
+  virtual void text(const Look& look, const ShapeParts& s, const std::string& text) = 0;
+};
+
+// Walks a map's visible layers (the first of the list drawn last, on top) and then its
+// graphics, handing each shape to a sink as it is read.
 class MapDrawing {
  public:
   MapDrawing(Map& map, std::vector<std::string>* warnings) : map_(map), warnings_(warnings) {}
@@ -245,77 +187,98 @@ class MapDrawing {
     within_box_[2] = within.xmax, within_box_[3] = within.ymax;
   }
 
-  void collect() {
-    // The first layer of the list is drawn last, on top.
-    for (auto it = map_.layers.rbegin(); it != map_.layers.rend(); ++it) draw_layer(it->get());
-    draw_graphics(*map_.graphics, map_.graphics->elements.items());
-    for (const auto& sub : map_.graphics->layers)
-      if (sub->visible) draw_graphics(*sub, sub->elements.items());
-    for (const auto& layer : map_.layers) legend_of(layer.get(), 0, true, legend);
+  void draw(ShapeSink& sink) {
+    for (FeatureLayer* layer : layers()) draw_layer(layer, sink);
+    draw_graphics(sink);
   }
 
-  std::vector<Item> items;
-  std::vector<LegendEntry> legend;
-  Bounds bounds;
+  // The visible feature layers in drawing order: the last of the list first.
+  std::vector<FeatureLayer*> layers() const {
+    std::vector<FeatureLayer*> out;
+    for (auto it = map_.layers.rbegin(); it != map_.layers.rend(); ++it) visible_layers(it->get(), out);
+    return out;
+  }
+
+  void draw_layer(FeatureLayer* layer, ShapeSink& sink) {
+    if (!layer->feature_class) {
+      warn("layer \"" + layer->name + "\" is not drawn: its source " + layer->open_error);
+      return;
+    }
+    IFeatureClass* fc = layer->feature_class.get();
+    SymbolChooser chooser(layer->renderer.get(), fc);
+    // The look of the symbol chosen last, for each dimension.
+    ISymbol* last_symbol[3] = {};
+    Look last_look[3] = {look_of(nullptr, 0), look_of(nullptr, 1), look_of(nullptr, 2)};
+    long left_out = 0;
+    const HRESULT read = ReadShapes(
+        fc, within_ ? within_box_ : nullptr, map_.spatial_reference.get(), chooser.fields(),
+        [&](const std::vector<ShapeParts>& shapes, const std::vector<std::string>& values) {
+          bool drawn = true;
+          ISymbol* symbol = chooser.choose(values, &drawn);
+          if (!drawn) return;
+          for (const ShapeParts& s : shapes) {
+            const int d = std::clamp(s.dimension, 0, 2);
+            if (symbol != last_symbol[d]) {
+              last_symbol[d] = symbol;
+              last_look[d] = look_of(symbol, d);
+            }
+            sink.shape(last_look[d], s);
+          }
+        },
+        &left_out);
+    if (FAILED(read)) warn("layer \"" + layer->name + "\" is not drawn whole: its features cannot be read");
+    if (left_out) warn("layer \"" + layer->name + "\": " + std::to_string(left_out) + " features could not be drawn");
+  }
+
+  // The map's graphics and those of its visible graphics layers.
+  void draw_graphics(ShapeSink& sink) {
+    draw_elements(map_.graphics->elements.items(), sink);
+    for (const auto& sub : map_.graphics->layers)
+      if (sub->visible) draw_elements(sub->elements.items(), sink);
+  }
+
+  // The bounds of the map's data as its sources record them and of its graphics.
+  Bounds bounds() {
+    struct Collect : ShapeSink {
+      Bounds bounds;
+      void shape(const Look&, const ShapeParts& s) override { bounds.add(bounds_of(s)); }
+      void text(const Look&, const ShapeParts& s, const std::string&) override { bounds.add(bounds_of(s)); }
+    } collect;
+    for (FeatureLayer* layer : layers()) layer_bounds(layer, collect);
+    draw_graphics(collect);
+    return collect.bounds;
+  }
 
  private:
   void warn(const std::string& text) {
     if (warnings_) warnings_->push_back("map \"" + map_.name + "\": " + text);
   }
 
-  void add_item(Item item) {
-    for (const auto& part : item.shape.parts)
-      for (const Point& p : part) bounds.add(p);
-    items.push_back(std::move(item));
-  }
-
-  void draw_layer(ILayer* layer) {
+  void visible_layers(ILayer* layer, std::vector<FeatureLayer*>& out) const {
     LayerNode* node = layer_node(layer);
     if (!node || !node->visible) return;
     if (auto* group = dynamic_cast<GroupLayer*>(node)) {
-      for (auto it = group->layers.rbegin(); it != group->layers.rend(); ++it) draw_layer(it->get());
-      return;
+      for (auto it = group->layers.rbegin(); it != group->layers.rend(); ++it) visible_layers(it->get(), out);
+    } else if (auto* feature_layer = dynamic_cast<FeatureLayer*>(node)) {
+      out.push_back(feature_layer);
     }
-    auto* feature_layer = dynamic_cast<FeatureLayer*>(node);
-    if (!feature_layer) return;
-    if (!feature_layer->feature_class) {
-      warn("layer \"" + node->name + "\" is not drawn: its source " + feature_layer->open_error);
-      return;
-    }
-    IFeatureClass* fc = feature_layer->feature_class.get();
-    SymbolChooser chooser(feature_layer->renderer.get(), fc);
-    ComPtr<IFeatureCursor> cursor;
-    const HRESULT searched =
-        within_ ? SearchFeaturesWithin(fc, within_box_, map_.spatial_reference.get(), cursor.put())
-                : fc->Search(nullptr, VARIANT_FALSE, cursor.put());
-    if (FAILED(searched) || !cursor) {
-      warn("layer \"" + node->name + "\" is not drawn: its features cannot be read");
-      return;
-    }
-    long skipped = 0;
-    ComPtr<IFeature> feature;
-    while (cursor->NextFeature(feature.put()) == S_OK && feature) {
-      ComPtr<IGeometry> shape;
-      if (FAILED(feature->get_ShapeCopy(shape.put())) || !shape) continue;
-      if (map_.spatial_reference && FAILED(shape->Project(map_.spatial_reference.get()))) {
-        ++skipped;
-        continue;
-      }
-      bool drawn = true;
-      ISymbol* symbol = chooser.choose(feature.get(), &drawn);
-      if (!drawn) continue;
-      for (Shape& s : shapes_of(shape.get())) {
-        Item item;
-        item.look = look_of(symbol, s.dimension);
-        item.shape = std::move(s);
-        add_item(std::move(item));
-      }
-    }
-    if (skipped) warn("layer \"" + node->name + "\": " + std::to_string(skipped) + " features could not be projected");
   }
 
-  template <class Layer>
-  void draw_graphics(Layer&, const std::vector<ComPtr<IElement>>& elements) {
+  void layer_bounds(FeatureLayer* layer, ShapeSink& collect) {
+    if (!layer->feature_class) return;
+    double e[4];
+    if (FeatureClassBounds(layer->feature_class.get(), map_.spatial_reference.get(), e)) {
+      ShapeParts corners;
+      corners.dimension = 0;
+      corners.xy = {e[0], e[1], e[2], e[3]};
+      corners.part_ends = {2};
+      collect.shape(Look(), corners);
+    } else {
+      draw_layer(layer, collect);  // a source that records no extent is read
+    }
+  }
+
+  void draw_elements(const std::vector<ComPtr<IElement>>& elements, ShapeSink& sink) {
     for (const auto& element : elements) {
       ElementNode* node = element_node(element.get());
       if (!node || !node->geometry) continue;
@@ -326,12 +289,8 @@ class MapDrawing {
         } catch (const std::exception&) {
         }
       }
-      for (Shape& s : shapes_of(node->geometry.get())) {
-        Item item;
-        if (auto* text = dynamic_cast<TextElement*>(node)) {
-          item.is_text = true;
-          item.text = text->text;
-        }
+      auto* text = dynamic_cast<TextElement*>(node);
+      for (const ShapeParts& s : GeometryShapes(node->geometry.get())) {
         Look look = look_of(symbol.get(), s.dimension);
         if (!symbol && s.dimension == 2) {
           look.has_fill = false;
@@ -345,9 +304,10 @@ class MapDrawing {
           look.marker_style = esriSMSDiamond;
           look.marker_size = 8;
         }
-        item.look = look;
-        item.shape = std::move(s);
-        add_item(std::move(item));
+        if (text)
+          sink.text(look, s, text->text);
+        else
+          sink.shape(look, s);
       }
     }
   }
@@ -358,61 +318,105 @@ class MapDrawing {
   double within_box_[4] = {};
 };
 
+// Takes the shapes of a view into its pixels for a painter: `scale` pixels a map unit, the
+// view's top left corner (xmin, ymax) at pixel (x0, y0). Vertices less than a pixel away
+// from the one kept before them are dropped (the first and last of a part stay), and markers
+// far outside the view are not drawn.
+class ViewSink final : public ShapeSink {
+ public:
+  ViewSink(MapPainter& painter, const Bounds& view, double scale, double x0, double y0, double width, double height)
+      : painter_(painter), view_(view), scale_(scale), x0_(x0), y0_(y0), width_(width), height_(height) {}
+
+  void shape(const Look& look, const ShapeParts& s) override {
+    if (s.dimension == 0) {
+      for (size_t i = 0; i + 1 < s.xy.size(); i += 2) {
+        const double x = px(s.xy[i]), y = py(s.xy[i + 1]);
+        if (x > x0_ - kReach && y > y0_ - kReach && x < x0_ + width_ + kReach && y < y0_ + height_ + kReach)
+          painter_.Marker(look, x, y);
+      }
+      return;
+    }
+    xy_.clear();
+    ends_.clear();
+    int begin = 0;
+    for (int end : s.part_ends) {
+      const size_t first = xy_.size();
+      for (int i = begin; i < end; ++i) {
+        const double x = px(s.xy[2 * i]), y = py(s.xy[2 * i + 1]);
+        const size_t n = xy_.size();
+        if (n > first && i != end - 1 && std::abs(x - xy_[n - 2]) < 1 && std::abs(y - xy_[n - 1]) < 1) continue;
+        xy_.push_back(x);
+        xy_.push_back(y);
+      }
+      begin = end;
+      if (xy_.size() > first) ends_.push_back(static_cast<int>(xy_.size() / 2));
+    }
+    if (!ends_.empty()) painter_.Shape(look, s.dimension, xy_, ends_);
+  }
+
+  void text(const Look& look, const ShapeParts& s, const std::string& text) override {
+    const Bounds b = bounds_of(s);
+    if (b.empty()) return;
+    // A text without a colour of its own (or the default area grey) is black.
+    Look colour = look;
+    if (!colour.has_fill || colour.fill == 0xC8C8C8) colour.fill = 0;
+    colour.has_fill = true;
+    painter_.Text(colour, px((b.xmin + b.xmax) / 2), py((b.ymin + b.ymax) / 2), text);
+  }
+
+ private:
+  static constexpr double kReach = 64;  // pixels a marker may reach into the view from
+  double px(double x) const { return x0_ + (x - view_.xmin) * scale_; }
+  double py(double y) const { return y0_ + (view_.ymax - y) * scale_; }
+
+  MapPainter& painter_;
+  Bounds view_;
+  double scale_, x0_, y0_, width_, height_;
+  std::vector<double> xy_;
+  std::vector<int> ends_;
+};
+
 const char kFont[] = "font-family=\"DejaVu Sans, Arial, sans-serif\"";
 
-}  // namespace
+// Writes what it is given as SVG elements.
+class SvgPainter final : public MapPainter {
+ public:
+  explicit SvgPainter(SvgStyles& styles) : styles_(styles) {}
 
-namespace {
-
-// The drawing's items as SVG elements, the view's top-left corner at (fx, fy), `scale`
-// pixels a map unit.
-std::string draw_items(const MapDrawing& drawing, const Bounds& view, double fx, double fy, double scale,
-                       SvgStyles& styles) {
-  std::string body;
-  auto px = [&](const Point& p) { return svg_number(fx + (p.x - view.xmin) * scale) + "," + svg_number(fy + (view.ymax - p.y) * scale); };
-  for (const Item& item : drawing.items) {
-    const Shape& s = item.shape;
-    if (item.is_text) {
-      Bounds b;
-      for (const auto& part : s.parts)
-        for (const Point& p : part) b.add(p);
-      if (b.empty()) continue;
-      Point c{(b.xmin + b.xmax) / 2, (b.ymin + b.ymax) / 2};
-      std::string at = px(c);
-      auto comma = at.find(',');
-      body += "<text x=\"" + at.substr(0, comma) + "\" y=\"" + at.substr(comma + 1) + "\" " + kFont +
-              " font-size=\"14\" text-anchor=\"middle\" dominant-baseline=\"central\" fill=\"" +
-              svg_color(item.look.has_fill && item.look.fill != 0xC8C8C8 ? item.look.fill : 0) +
-              "\" stroke=\"#ffffff\" stroke-width=\"3\" paint-order=\"stroke\">" + svg_escape(item.text) + "</text>\n";
-      continue;
-    }
-    if (s.dimension == 0) {
-      for (const auto& part : s.parts)
-        for (const Point& p : part)
-          body += styles.marker(item.look, fx + (p.x - view.xmin) * scale, fy + (view.ymax - p.y) * scale) + "\n";
-      continue;
-    }
+  void Shape(const Look& look, int dimension, const std::vector<double>& xy, const std::vector<int>& part_ends) override {
     std::string d;
-    for (const auto& part : s.parts) {
-      if (part.empty()) continue;
-      d += "M" + px(part[0]);
-      for (size_t i = 1; i < part.size(); ++i) d += "L" + px(part[i]);
-      if (s.dimension == 2) d += "Z";
+    int begin = 0;
+    for (int end : part_ends) {
+      for (int i = begin; i < end; ++i)
+        d += (i == begin ? "M" : "L") + svg_number(xy[2 * i]) + "," + svg_number(xy[2 * i + 1]);
+      if (dimension == 2 && end > begin) d += "Z";
+      begin = end;
     }
-    if (d.empty()) continue;
-    body += "<path d=\"" + d + "\" " + (s.dimension == 2 ? styles.area(item.look) : styles.line(item.look)) + "/>\n";
+    if (d.empty()) return;
+    body += "<path d=\"" + d + "\" " + (dimension == 2 ? styles_.area(look) : styles_.line(look)) + "/>\n";
   }
-  return body;
-}
+  void Marker(const Look& look, double x, double y) override { body += styles_.marker(look, x, y) + "\n"; }
+  void Text(const Look& look, double x, double y, const std::string& text) override {
+    body += "<text x=\"" + svg_number(x) + "\" y=\"" + svg_number(y) + "\" " + kFont +
+            " font-size=\"14\" text-anchor=\"middle\" dominant-baseline=\"central\" fill=\"" +
+            svg_color(look.fill) +
+            "\" stroke=\"#ffffff\" stroke-width=\"3\" paint-order=\"stroke\">" + svg_escape(text) + "</text>\n";
+  }
+
+  std::string body;
+
+ private:
+  SvgStyles& styles_;
+};
 
 // The view of a map: its extent, else its data's bounds with a margin; never empty.
-Bounds view_of(const Map& map, const MapDrawing& drawing) {
+Bounds view_of(Map& map) {
   Bounds view;
   if (map.extent) {
     const auto& e = *map.extent;
     view = {e[0], e[1], e[2], e[3]};
   } else {
-    view = drawing.bounds;
+    view = MapDrawing(map, nullptr).bounds();
     if (!view.empty()) {
       double dx = std::max(view.xmax - view.xmin, 1e-9) * 0.04, dy = std::max(view.ymax - view.ymin, 1e-9) * 0.04;
       view = {view.xmin - dx, view.ymin - dy, view.xmax + dx, view.ymax + dy};
@@ -438,8 +442,7 @@ std::string render_document_svg(Document& document, const RenderOptions& options
   int index = 0;
   for (const auto& map : document.maps) {
     MapDrawing drawing(*map, warnings);
-    drawing.collect();
-    const Bounds view = view_of(*map, drawing);
+    const Bounds view = view_of(*map);
     double dx = std::max(view.xmax - view.xmin, 1e-9), dy = std::max(view.ymax - view.ymin, 1e-9);
     double scale = width / dx;
     if (dy * scale > width * 1.5) scale = width * 1.5 / dy;
@@ -460,7 +463,10 @@ std::string render_document_svg(Document& document, const RenderOptions& options
     body += "<rect x=\"" + svg_number(fx) + "\" y=\"" + svg_number(fy) + "\" width=\"" + svg_number(w) +
             "\" height=\"" + svg_number(h) + "\" fill=\"#ffffff\"/>\n";
     body += "<g clip-path=\"url(#" + clip + ")\">\n";
-    body += draw_items(drawing, view, fx, fy, scale, styles);
+    SvgPainter painter(styles);
+    ViewSink sink(painter, view, scale, fx, fy, w, h);
+    drawing.draw(sink);
+    body += painter.body;
     body += "</g>\n";
     body += "<rect x=\"" + svg_number(fx) + "\" y=\"" + svg_number(fy) + "\" width=\"" + svg_number(w) +
             "\" height=\"" + svg_number(h) + "\" fill=\"none\" stroke=\"#333333\" stroke-width=\"1\"/>\n";
@@ -468,7 +474,9 @@ std::string render_document_svg(Document& document, const RenderOptions& options
     double ly = fy + 4;
     if (options.legend) {
       double lx = fx + w + 20;
-      for (const LegendEntry& e : drawing.legend) {
+      std::vector<LegendEntry> legend;
+      for (const auto& layer : map->layers) legend_of(layer.get(), 0, true, legend);
+      for (const LegendEntry& e : legend) {
         double x = lx + e.depth * 16;
         if (e.dimension >= 0) {
           body += swatch_svg(e, x, ly, styles);
@@ -501,32 +509,36 @@ std::string render_document_svg(Document& document, const RenderOptions& options
 
 namespace {
 
-std::string render_map_view_svg(Map& map, const MapView& view_in, std::vector<std::string>* warnings) {
-  MapDrawing drawing(map, warnings);
-  const double width = std::max(view_in.width, 1), height = std::max(view_in.height, 1);
-  Bounds view{view_in.xmin, view_in.ymin, view_in.xmax, view_in.ymax};
-  const bool given = !view.empty() && view.xmax - view.xmin > 0;
-  if (given) {
+// How a view of a map is drawn: the map units shown and their scale, and the rectangle
+// whose features are read.
+struct ViewSetup {
+  Bounds view;
+  double scale = 1, width = 1, height = 1;
+  bool limited = false;
+  Bounds limit;
+};
+
+ViewSetup setup_view(Map& map, const MapView& in) {
+  ViewSetup v;
+  v.width = std::max(in.width, 1), v.height = std::max(in.height, 1);
+  v.view = {in.xmin, in.ymin, in.xmax, in.ymax};
+  if (!v.view.empty() && v.view.xmax - v.view.xmin > 0) {
     // What the view shows (its width's scale both ways, from the top left), with a margin
     // for symbols and texts reaching in from outside.
-    const double s = width / (view.xmax - view.xmin);
-    const double top = view.ymax, bottom = view.ymax - height / s;
-    const double mx = (view.xmax - view.xmin) * 0.1, my = (top - bottom) * 0.1;
-    drawing.limit_to({view.xmin - mx, bottom - my, view.xmax + mx, top + my});
+    const double s = v.width / (v.view.xmax - v.view.xmin);
+    const double top = v.view.ymax, bottom = v.view.ymax - v.height / s;
+    const double mx = (v.view.xmax - v.view.xmin) * 0.1, my = (top - bottom) * 0.1;
+    v.limited = true;
+    v.limit = {v.view.xmin - mx, bottom - my, v.view.xmax + mx, top + my};
+  } else {
+    // The map's extent, whole and centred.
+    const Bounds e = view_of(map);
+    const double s = std::min(v.width / std::max(e.xmax - e.xmin, 1e-12), v.height / std::max(e.ymax - e.ymin, 1e-12));
+    const double cx = (e.xmin + e.xmax) / 2, cy = (e.ymin + e.ymax) / 2;
+    v.view = {cx - v.width / 2 / s, cy - v.height / 2 / s, cx + v.width / 2 / s, cy + v.height / 2 / s};
   }
-  drawing.collect();
-  if (!given) view = view_of(map, drawing);
-  SvgStyles styles;
-  const double scale = width / std::max(view.xmax - view.xmin, 1e-12);
-  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                    svg_number(width) + "\" height=\"" + svg_number(height) + "\" viewBox=\"0 0 " + svg_number(width) +
-                    " " + svg_number(height) + "\">\n";
-  svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-  std::string body = draw_items(drawing, view, 0, 0, scale, styles);
-  svg += styles.defs();
-  svg += body;
-  svg += "</svg>\n";
-  return svg;
+  v.scale = v.width / std::max(v.view.xmax - v.view.xmin, 1e-12);
+  return v;
 }
 
 // A layer's own legend for a table of contents: a group has none (its layers have theirs), a
@@ -551,36 +563,90 @@ std::vector<LegendSwatch> layer_legend(ILayer* layer) {
 
 namespace gis {
 
-std::string RenderFocusMapSvg(IMxDocument* document, const MapView& view, std::vector<std::string>* warnings) {
+namespace {
+
+carto::Map* focus_map(IMxDocument* document, std::vector<std::string>* warnings) {
   carto::Document* impl = carto::document_impl(document);
   if (!impl || impl->maps.empty()) {
     if (warnings) warnings->push_back(impl ? "the document has no maps" : "not a map document of this program");
-    return "";
+    return nullptr;
   }
-  return carto::render_map_view_svg(*impl->maps[std::min(impl->focus, impl->maps.size() - 1)], view, warnings);
+  return impl->maps[std::min(impl->focus, impl->maps.size() - 1)].get();
+}
+
+}  // namespace
+
+struct MapViewDrawing::Impl {
+  win32::ComPtr<IMxDocument> document;  // keeps the map alive
+  carto::Map* map = nullptr;
+  carto::ViewSetup setup;
+  std::vector<carto::FeatureLayer*> layers;
+};
+
+MapViewDrawing::MapViewDrawing(IMxDocument* document, const MapView& view) : impl_(std::make_unique<Impl>()) {
+  impl_->document = win32::ComPtr<IMxDocument>(document);
+  impl_->map = focus_map(document, nullptr);
+  if (!impl_->map) return;
+  impl_->setup = carto::setup_view(*impl_->map, view);
+  impl_->layers = carto::MapDrawing(*impl_->map, nullptr).layers();
+}
+
+MapViewDrawing::~MapViewDrawing() = default;
+
+size_t MapViewDrawing::steps() const { return impl_->map ? impl_->layers.size() + 1 : 0; }
+
+void MapViewDrawing::Draw(size_t step, MapPainter& painter, std::vector<std::string>* warnings) const {
+  if (step >= steps()) return;
+  const carto::ViewSetup& v = impl_->setup;
+  carto::MapDrawing drawing(*impl_->map, warnings);
+  if (v.limited) drawing.limit_to(v.limit);
+  carto::ViewSink sink(painter, v.view, v.scale, 0, 0, v.width, v.height);
+  if (step < impl_->layers.size())
+    drawing.draw_layer(impl_->layers[step], sink);
+  else
+    drawing.draw_graphics(sink);
+}
+
+bool DrawFocusMap(IMxDocument* document, const MapView& view, MapPainter& painter, std::vector<std::string>* warnings) {
+  if (!focus_map(document, warnings)) return false;
+  const MapViewDrawing drawing(document, view);
+  for (size_t step = 0; step < drawing.steps(); ++step) drawing.Draw(step, painter, warnings);
+  return true;
+}
+
+std::string RenderFocusMapSvg(IMxDocument* document, const MapView& view, std::vector<std::string>* warnings) {
+  carto::SvgStyles styles;
+  carto::SvgPainter painter(styles);
+  if (!DrawFocusMap(document, view, painter, warnings)) return "";
+  const double width = std::max(view.width, 1), height = std::max(view.height, 1);
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+         carto::svg_number(width) + "\" height=\"" + carto::svg_number(height) + "\" viewBox=\"0 0 " +
+         carto::svg_number(width) + " " + carto::svg_number(height) +
+         "\">\n<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n" + styles.defs() + painter.body + "</svg>\n";
 }
 
 std::vector<DrawnPart> GeometryParts(IGeometry* geometry) {
   std::vector<DrawnPart> out;
-  for (const carto::Shape& shape : carto::shapes_of(geometry))
-    for (const auto& part : shape.parts) {
+  for (const ShapeParts& shape : GeometryShapes(geometry)) {
+    int begin = 0;
+    for (int end : shape.part_ends) {
       DrawnPart drawn;
       drawn.dimension = shape.dimension;
-      for (const carto::Point& p : part) drawn.points.emplace_back(p.x, p.y);
+      for (int i = begin; i < end; ++i) drawn.points.emplace_back(shape.xy[2 * i], shape.xy[2 * i + 1]);
       out.push_back(std::move(drawn));
+      begin = end;
     }
+  }
   return out;
 }
 
 bool FocusMapBounds(IMxDocument* document, MapView* view) {
-  carto::Document* impl = carto::document_impl(document);
-  if (!impl || impl->maps.empty()) return false;
-  carto::Map& map = *impl->maps[std::min(impl->focus, impl->maps.size() - 1)];
-  carto::MapDrawing drawing(map, nullptr);
-  drawing.collect();
-  if (drawing.bounds.empty()) return false;
-  view->xmin = drawing.bounds.xmin, view->ymin = drawing.bounds.ymin;
-  view->xmax = drawing.bounds.xmax, view->ymax = drawing.bounds.ymax;
+  carto::Map* map = focus_map(document, nullptr);
+  if (!map) return false;
+  const carto::Bounds bounds = carto::MapDrawing(*map, nullptr).bounds();
+  if (bounds.empty()) return false;
+  view->xmin = bounds.xmin, view->ymin = bounds.ymin;
+  view->xmax = bounds.xmax, view->ymax = bounds.ymax;
   return true;
 }
 

@@ -8,20 +8,11 @@
 #include <string>
 
 #include "arcobjects/arcobjects.h"
+#include "gis/render.h"
 
 namespace gis::carto {
 
-struct Look {
-  bool has_fill = false;
-  LONG fill = 0;
-  esriSimpleFillStyle fill_style = esriSFSSolid;
-  bool has_stroke = true;
-  LONG stroke = 0;
-  double stroke_width = 1;  // points
-  esriSimpleLineStyle line_style = esriSLSSolid;
-  double marker_size = 6;  // points
-  esriSimpleMarkerStyle marker_style = esriSMSCircle;
-};
+using gis::Look;
 
 // The look of a symbol for shapes of dimension 0 (points), 1 (lines) or 2 (areas); the
 // default look of that dimension when symbol is null.
@@ -44,7 +35,5 @@ std::string svg_color(LONG rgb);
 std::string svg_escape(const std::string& text);
 std::string svg_number(double v);
 
-// Points to pixels.
-inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
 }  // namespace gis::carto

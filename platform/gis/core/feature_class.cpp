@@ -494,6 +494,15 @@ void FeatureClass::return_layer() {
   lent_ = false;
 }
 
+bool FeatureClass::extent(double box[4]) {
+  if (writable_) flush();
+  GdalErrorScope errors;
+  OGREnvelope e;
+  if (layer_->GetExtent(&e, TRUE) != OGRERR_NONE || !e.IsInit() || e.MinX > e.MaxX || e.MinY > e.MaxY) return false;
+  box[0] = e.MinX, box[1] = e.MinY, box[2] = e.MaxX, box[3] = e.MaxY;
+  return true;
+}
+
 HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
   if (!count) return E_POINTER;
   *count = 0;

@@ -66,6 +66,9 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   // when it is in use or cannot be lent. Handed back with return_layer().
   OGRLayer* lend_layer();
   void return_layer();
+  // The envelope of the data as the source records it (computed when it records none);
+  // false when there is none.
+  bool extent(double box[4]);
 
   // IClass
   HRESULT STDMETHODCALLTYPE FindField(BSTR name, LONG* index) override;

@@ -25,7 +25,8 @@ struct CachedTransform {
   TransformPtr transform;
 };
 
-// The transformation between two systems; null when no coordinate changes.
+}  // namespace
+
 OGRCoordinateTransformation* transformation(ICoreSpatialReference* from, ICoreSpatialReference* to) {
   thread_local std::unordered_map<uint64_t, CachedTransform> cache;
   uint64_t key = (uint64_t(uint32_t(from->system_id())) << 32) | uint32_t(to->system_id());
@@ -44,6 +45,8 @@ OGRCoordinateTransformation* transformation(ICoreSpatialReference* from, ICoreSp
   }
   return it->second.identity ? nullptr : it->second.transform.get();
 }
+
+namespace {
 
 struct TransformCall {
   OGRCoordinateTransformation* transform;

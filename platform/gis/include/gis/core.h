@@ -4,6 +4,7 @@
 // the host program and tests.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,34 @@ bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::st
 // class when it is of other origin or the rectangle cannot be taken into its system.
 HRESULT SearchFeaturesWithin(IFeatureClass* feature_class, const double box[4], ISpatialReference* in,
                              IFeatureCursor** cursor);
+
+// --- drawing ---
+// A shape as drawable parts: points (dimension 0), paths (1) or the rings of one area (2),
+// coordinates as x, y pairs one after the other.
+struct ShapeParts {
+  int dimension = -1;
+  std::vector<double> xy;
+  std::vector<int> part_ends;  // where each part ends, counted in points
+};
+// The parts of a geometry: one ShapeParts for a point, multipoint, polyline or polygon, one
+// for each member of a collection. Empty for null, empty or foreign geometries.
+std::vector<ShapeParts> GeometryShapes(IGeometry* geometry);
+// The text of a field value as a table shows it ("" for null and empty).
+std::string ValueText(const VARIANT& value);
+// Called for each feature ReadShapes reads: its shapes and the texts of the fields asked for.
+using ShapeVisitor = std::function<void(const std::vector<ShapeParts>& shapes, const std::vector<std::string>& values)>;
+// Reads the features of a class for drawing, one at a time, holding none: those that may
+// lie in box {xmin, ymin, xmax, ymax} (null: all) given in the system `in`, their shapes taken
+// into `in` (null: left in the class's); of the attributes only the fields asked for (by
+// index in the class's fields) are read. Features whose shapes cannot be taken into `in` or
+// whose coordinates are not finite are left out and counted in *left_out; so are shapes of
+// another kind than the class's. A class of other origin is read through its own cursor.
+// S_OK, or the failure of opening the source (E_ABORT when cancelled).
+HRESULT ReadShapes(IFeatureClass* feature_class, const double* box, ISpatialReference* in,
+                   const std::vector<LONG>& fields, const ShapeVisitor& each, long* left_out = nullptr);
+// The envelope {xmin, ymin, xmax, ymax} of a class's data in the system `in` (null: its
+// own), as its source records it; false when it has none or it cannot be taken into `in`.
+bool FeatureClassBounds(IFeatureClass* feature_class, ISpatialReference* in, double box[4]);
 
 // --- changes made to the user's data ---
 // What the stand-in changed on the way (a layer without a coordinate system taken in the

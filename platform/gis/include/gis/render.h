@@ -1,12 +1,31 @@
 // Map pictures: a document's maps drawn as SVG, as the display would show them.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "arcobjects/arcobjects.h"
 
 namespace gis {
+
+// How a shape is drawn, from its symbol: an area's fill and outline, a line, a marker.
+struct Look {
+  bool has_fill = false;
+  LONG fill = 0;  // colours are 0x00BBGGRR
+  esriSimpleFillStyle fill_style = esriSFSSolid;
+  bool has_stroke = true;
+  LONG stroke = 0;
+  double stroke_width = 1;  // points
+  esriSimpleLineStyle line_style = esriSLSSolid;
+  double marker_size = 6;  // points
+  esriSimpleMarkerStyle marker_style = esriSMSCircle;
+
+  bool operator==(const Look&) const = default;
+};
+
+// Points to pixels.
+inline constexpr double kPixelsPerPoint = 96.0 / 72.0;
 
 struct RenderOptions {
   int map_width = 900;  // pixels of each map frame's width
@@ -29,11 +48,54 @@ struct MapView {
 
 // The focus map alone, as the display shows it: its visible layers and graphics drawn as
 // RenderDocumentSvg draws them, `view` filling view.width × view.height pixels (an empty
-// view shows the map's extent). "" when the document is not one of this program's.
+// view shows the map's extent, whole and centred). "" when the document is not one of this
+// program's.
 std::string RenderFocusMapSvg(IMxDocument* document, const MapView& view,
                               std::vector<std::string>* warnings = nullptr);
-// The bounds of everything the focus map draws (its data and graphics); false when none.
+// The bounds of everything the focus map draws (its data, as the sources record it, and its
+// graphics); false when none.
 bool FocusMapBounds(IMxDocument* document, MapView* view);
+
+// A surface a view of a map is drawn on while the data is read: shapes come in drawing order
+// (the lowest layer first, graphics last) in the view's pixels (origin at the top left, y
+// down), and the drawing keeps none of them.
+class MapPainter {
+ public:
+  virtual ~MapPainter();
+  // Paths (dimension 1) or the rings of one area (2, filled even-odd): xy holds x, y pairs,
+  // part_ends where each part ends, counted in points. Vertices less than a pixel away (in
+  // x and in y) from the one kept before them are left out, as at that scale they show nothing.
+  virtual void Shape(const Look& look, int dimension, const std::vector<double>& xy,
+                     const std::vector<int>& part_ends) = 0;
+  // A point's marker centred on (x, y).
+  virtual void Marker(const Look& look, double x, double y) = 0;
+  // A graphic text centred on (x, y); look.fill is its colour when look.has_fill.
+  virtual void Text(const Look& look, double x, double y, const std::string& text) = 0;
+};
+// Draws the view of the focus map onto painter as RenderFocusMapSvg draws it, reading the
+// features that may lie in the view one at a time (no layer is held in memory). False when
+// the document is not one of this program's or has no maps.
+bool DrawFocusMap(IMxDocument* document, const MapView& view, MapPainter& painter,
+                  std::vector<std::string>* warnings = nullptr);
+// The drawing of a view of the focus map in steps that may run at the same time on different
+// threads, each onto a painter of its own: one step for each visible feature layer (the
+// lowest first), then one for the graphics. The steps' pictures laid over each other in that
+// order make DrawFocusMap's picture. The document must not change while steps run.
+class MapViewDrawing {
+ public:
+  MapViewDrawing(IMxDocument* document, const MapView& view);
+  ~MapViewDrawing();
+  MapViewDrawing(const MapViewDrawing&) = delete;
+  MapViewDrawing& operator=(const MapViewDrawing&) = delete;
+  // None when the document is not one of this program's or has no maps.
+  size_t steps() const;
+  // Draws one step; what could not be drawn is described in *warnings.
+  void Draw(size_t step, MapPainter& painter, std::vector<std::string>* warnings = nullptr) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 // One entry of a layer's legend: its label and its symbol as a 24 x 16 SVG picture.
 struct LegendSwatch {

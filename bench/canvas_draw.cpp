@@ -1,0 +1,65 @@
+// Times the map canvas's drawing of a document's focus map, as the window draws it, without
+// the window: canvas_draw DOC --size WxH [--extent XMIN,YMIN,XMAX,YMAX] [--runs N] [--png FILE]
+// Prints one line of JSON: the seconds of each run (document loading excluded).
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include <gis/document.h>
+#include <gis/gis.h>
+#include <gis/render.h>
+
+#include "window/map_painter.h"
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  std::string doc, png;
+  gis::MapView view;
+  view.width = 1200, view.height = 800;
+  int runs = 1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool more = i + 1 < argc;
+    if (a == "--size" && more) {
+      if (std::sscanf(argv[++i], "%dx%d", &view.width, &view.height) != 2) return 2;
+    } else if (a == "--extent" && more) {
+      if (std::sscanf(argv[++i], "%lf,%lf,%lf,%lf", &view.xmin, &view.ymin, &view.xmax, &view.ymax) != 4) return 2;
+    } else if (a == "--runs" && more) {
+      runs = std::atoi(argv[++i]);
+    } else if (a == "--png" && more) {
+      png = argv[++i];
+    } else if (doc.empty() && a[0] != '-') {
+      doc = a;
+    } else {
+      std::fprintf(stderr, "usage: canvas_draw DOC --size WxH [--extent XMIN,YMIN,XMAX,YMAX] [--runs N] [--png FILE]\n");
+      return 2;
+    }
+  }
+  QGuiApplication app(argc, argv);
+  gis::RegisterClasses();
+  std::string error;
+  win32::ComPtr<IMxDocument> document = gis::LoadDocument(doc, &error);
+  if (!document) {
+    std::fprintf(stderr, "canvas_draw: %s\n", error.c_str());
+    return 1;
+  }
+  QImage picture(view.width, view.height, QImage::Format_RGB32);
+  std::printf("{\"seconds\": [");
+  for (int r = 0; r < runs; ++r) {
+    const auto start = std::chrono::steady_clock::now();
+    picture.fill(Qt::white);
+    std::vector<std::string> warnings;
+    host::DrawMapView(document.get(), view, picture, &warnings);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s%.4f", r ? ", " : "", seconds);
+    for (const std::string& w : warnings) std::fprintf(stderr, "canvas_draw: %s\n", w.c_str());
+  }
+  std::printf("]}\n");
+  if (!png.empty() && !picture.save(QString::fromStdString(png))) return 1;
+  return 0;
+}

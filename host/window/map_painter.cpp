@@ -1,0 +1,233 @@
+#include "map_painter.h"
+
+#include <QFontMetricsF>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace host {
+
+namespace {
+
+QColor color_of(LONG rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
+
+Qt::BrushStyle brush_style(esriSimpleFillStyle style) {
+  switch (style) {
+    case esriSFSHorizontal: return Qt::HorPattern;
+    case esriSFSVertical: return Qt::VerPattern;
+    case esriSFSForwardDiagonal: return Qt::BDiagPattern;  // "/"
+    case esriSFSBackwardDiagonal: return Qt::FDiagPattern;  // "\"
+    case esriSFSCross: return Qt::CrossPattern;
+    case esriSFSDiagonalCross: return Qt::DiagCrossPattern;
+    default: return Qt::SolidPattern;
+  }
+}
+
+// The dashes of a line style, in widths of the pen; empty for a solid line.
+QList<qreal> dashes(esriSimpleLineStyle style) {
+  switch (style) {
+    case esriSLSDash: return {4, 2};
+    case esriSLSDot: return {0.5, 2};
+    case esriSLSDashDot: return {4, 2, 0.5, 2};
+    case esriSLSDashDotDot: return {4, 2, 0.5, 2, 0.5, 2};
+    default: return {};
+  }
+}
+
+}  // namespace
+
+void DrawMarker(QPainter& painter, const gis::Look& look, QPointF at) {
+  const double r = std::max(look.marker_size * gis::kPixelsPerPoint / 2, 1.0);
+  painter.setBrush(look.has_fill ? QBrush(color_of(look.fill)) : QBrush(Qt::NoBrush));
+  if (look.has_stroke)
+    painter.setPen(QPen(color_of(look.stroke), std::max(look.stroke_width * gis::kPixelsPerPoint, 0.5)));
+  else
+    painter.setPen(Qt::NoPen);
+  switch (look.marker_style) {
+    case esriSMSSquare:
+      painter.drawRect(QRectF(at.x() - r, at.y() - r, 2 * r, 2 * r));
+      break;
+    case esriSMSDiamond: {
+      const QPointF corners[] = {at + QPointF(0, -r), at + QPointF(r, 0), at + QPointF(0, r), at + QPointF(-r, 0)};
+      painter.drawPolygon(corners, 4);
+      break;
+    }
+    case esriSMSCross:
+    case esriSMSX: {
+      const double d = look.marker_style == esriSMSX ? r * 0.75 : r;
+      painter.setPen(QPen(color_of(look.has_fill ? look.fill : look.stroke), std::max(r / 3, 1.0)));
+      if (look.marker_style == esriSMSCross) {
+        painter.drawLine(at + QPointF(-d, 0), at + QPointF(d, 0));
+        painter.drawLine(at + QPointF(0, -d), at + QPointF(0, d));
+      } else {
+        painter.drawLine(at + QPointF(-d, -d), at + QPointF(d, d));
+        painter.drawLine(at + QPointF(-d, d), at + QPointF(d, -d));
+      }
+      break;
+    }
+    default:
+      painter.drawEllipse(at, r, r);
+  }
+}
+
+QtMapPainter::QtMapPainter(QPainter& painter) : painter_(painter) {
+  painter_.setRenderHint(QPainter::Antialiasing);
+}
+
+const QtMapPainter::Stamp& QtMapPainter::stamp(const gis::Look& look) {
+  if (last_stamp_ < stamps_.size() && stamps_[last_stamp_].look == look) return stamps_[last_stamp_];
+  for (size_t i = 0; i < stamps_.size(); ++i)
+    if (stamps_[i].look == look) return stamps_[last_stamp_ = i];
+  // The marker with room for its outline, centred on a pixel's middle.
+  const double r = std::max(look.marker_size * gis::kPixelsPerPoint / 2, 1.0) +
+                   std::max(look.stroke_width * gis::kPixelsPerPoint, 1.0) + 1;
+  const int side = 2 * static_cast<int>(std::ceil(r)) + 1;
+  Stamp s{look, QImage(side, side, QImage::Format_ARGB32_Premultiplied), QPointF(-side / 2.0, -side / 2.0)};
+  s.image.fill(Qt::transparent);
+  {
+    QPainter p(&s.image);
+    p.setRenderHint(QPainter::Antialiasing);
+    DrawMarker(p, look, QPointF(side / 2.0, side / 2.0));
+  }
+  stamps_.push_back(std::move(s));
+  last_stamp_ = stamps_.size() - 1;
+  return stamps_.back();
+}
+
+void QtMapPainter::Marker(const gis::Look& look, double x, double y) {
+  const Stamp& s = stamp(look);
+  // Stamped whole pixels apart: the image stays as drawn, no resampling.
+  painter_.drawImage(QPointF(std::floor(x + s.offset.x() + 0.5), std::floor(y + s.offset.y() + 0.5)), s.image);
+}
+
+void QtMapPainter::use(const gis::Look& look, int dimension) {
+  if (has_style_ && style_dimension_ == dimension && style_ == look) return;
+  has_style_ = true;
+  style_ = look;
+  style_dimension_ = dimension;
+  if (dimension == 2) {
+    painter_.setBrush(look.has_fill ? QBrush(color_of(look.fill), brush_style(look.fill_style)) : QBrush(Qt::NoBrush));
+    if (look.has_stroke)
+      painter_.setPen(QPen(color_of(look.stroke), look.stroke_width * gis::kPixelsPerPoint, Qt::SolidLine, Qt::FlatCap,
+                           look.stroke_width * gis::kPixelsPerPoint > 2 ? Qt::RoundJoin : Qt::BevelJoin));
+    else
+      painter_.setPen(Qt::NoPen);
+    return;
+  }
+  painter_.setBrush(Qt::NoBrush);
+  if (!look.has_stroke) {
+    painter_.setPen(Qt::NoPen);
+    return;
+  }
+  // Round joins and caps show on wide lines only; on thin ones they cost the stroker
+  // trigonometry at every vertex and look the same as bevelled ones.
+  const double width = std::max(look.stroke_width * gis::kPixelsPerPoint, 0.5);
+  const bool wide = width > 2;
+  QPen pen(color_of(look.stroke), width, Qt::SolidLine, wide ? Qt::RoundCap : Qt::SquareCap,
+           wide ? Qt::RoundJoin : Qt::BevelJoin);
+  if (const QList<qreal> d = dashes(look.line_style); !d.isEmpty()) pen.setDashPattern(d);
+  painter_.setPen(pen);
+}
+
+void QtMapPainter::Shape(const gis::Look& look, int dimension, const std::vector<double>& xy,
+                         const std::vector<int>& part_ends) {
+  if (dimension == 2 && !look.has_fill && !look.has_stroke) return;
+  if (dimension == 1 && !look.has_stroke) return;
+  use(look, dimension);
+  points_.resize(xy.size() / 2);
+  for (size_t i = 0; i < points_.size(); ++i) points_[i] = QPointF(xy[2 * i], xy[2 * i + 1]);
+  if (dimension == 2 && part_ends.size() > 1) {
+    // Rings of one area fill together: holes stay holes.
+    QPainterPath area;
+    area.setFillRule(Qt::OddEvenFill);
+    int begin = 0;
+    for (int end : part_ends) {
+      area.moveTo(points_[begin]);
+      for (int i = begin + 1; i < end; ++i) area.lineTo(points_[i]);
+      area.closeSubpath();
+      begin = end;
+    }
+    painter_.drawPath(area);
+    return;
+  }
+  int begin = 0;
+  for (int end : part_ends) {
+    if (dimension == 2)
+      painter_.drawPolygon(points_.data() + begin, end - begin, Qt::OddEvenFill);
+    else
+      painter_.drawPolyline(points_.data() + begin, end - begin);
+    begin = end;
+  }
+}
+
+void QtMapPainter::Text(const gis::Look& look, double x, double y, const std::string& text) {
+  QFont font("DejaVu Sans");
+  font.setPixelSize(14);
+  const QString s = QString::fromStdString(text);
+  const QFontMetricsF metrics(font);
+  // Centred on the point, with a white halo as the map picture draws it.
+  QPainterPath path;
+  path.addText(x - metrics.horizontalAdvance(s) / 2, y + (metrics.ascent() - metrics.descent()) / 2, font, s);
+  painter_.strokePath(path, QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  painter_.fillPath(path, color_of(look.fill));
+  has_style_ = false;
+}
+
+void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& picture, std::vector<std::string>* warnings) {
+  const gis::MapViewDrawing drawing(document, view);
+  const size_t steps = drawing.steps();
+  const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), steps);
+  if (threads <= 1) {
+    QPainter painter(&picture);
+    QtMapPainter map_painter(painter);
+    for (size_t step = 0; step < steps; ++step) drawing.Draw(step, map_painter, warnings);
+    return;
+  }
+  struct Step {
+    QImage image;
+    std::vector<std::string> warnings;
+    bool done = false;
+  };
+  std::vector<Step> done(steps);
+  std::mutex lock;
+  std::condition_variable finished;
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t step; (step = next++) < steps;) {
+      QImage image(picture.size(), QImage::Format_ARGB32_Premultiplied);
+      image.fill(Qt::transparent);
+      std::vector<std::string> step_warnings;
+      {
+        QPainter painter(&image);
+        QtMapPainter map_painter(painter);
+        drawing.Draw(step, map_painter, &step_warnings);
+      }
+      std::lock_guard<std::mutex> hold(lock);
+      done[step] = {std::move(image), std::move(step_warnings), true};
+      finished.notify_all();
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (size_t i = 1; i < threads; ++i) helpers.emplace_back(work);
+  work();
+  // Each picture is laid on as soon as those under it are: no more are held than need be.
+  QPainter painter(&picture);
+  for (size_t step = 0; step < steps; ++step) {
+    Step s;
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      finished.wait(hold, [&] { return done[step].done; });
+      s = std::move(done[step]);
+    }
+    painter.drawImage(0, 0, s.image);
+    if (warnings) warnings->insert(warnings->end(), s.warnings.begin(), s.warnings.end());
+  }
+  for (std::thread& t : helpers) t.join();
+}
+
+}  // namespace host

@@ -1,0 +1,55 @@
+// QtMapPainter: a map view drawn with a QPainter as the map's shapes are read. Markers are
+// drawn once per look into a small image and stamped; pens and brushes follow the look of
+// the shape before only when it changes.
+#pragma once
+
+#include <vector>
+
+#include <QImage>
+#include <QPainter>
+#include <QPointF>
+
+#include <gis/render.h>
+
+#include "arcobjects/arcobjects.h"
+
+namespace host {
+
+class QtMapPainter final : public gis::MapPainter {
+ public:
+  explicit QtMapPainter(QPainter& painter);
+
+  void Shape(const gis::Look& look, int dimension, const std::vector<double>& xy,
+             const std::vector<int>& part_ends) override;
+  void Marker(const gis::Look& look, double x, double y) override;
+  void Text(const gis::Look& look, double x, double y, const std::string& text) override;
+
+ private:
+  struct Stamp {
+    gis::Look look;
+    QImage image;
+    QPointF offset;  // from the marker's centre to the image's top left
+  };
+  const Stamp& stamp(const gis::Look& look);
+  void use(const gis::Look& look, int dimension);
+
+  QPainter& painter_;
+  std::vector<Stamp> stamps_;
+  size_t last_stamp_ = 0;
+  bool has_style_ = false;
+  gis::Look style_;
+  int style_dimension_ = -1;
+  std::vector<QPointF> points_;
+};
+
+// Draws a marker of the look centred on (x, y), as the map picture does.
+void DrawMarker(QPainter& painter, const gis::Look& look, QPointF at);
+
+// Draws the view of the document's focus map over picture (the view's size): its layers at
+// the same time on the machine's cores, each onto a transparent image of its own, laid over
+// each other in their order as they are done. What could not be drawn is described in
+// *warnings, in the layers' order.
+void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& picture,
+                 std::vector<std::string>* warnings = nullptr);
+
+}  // namespace host
