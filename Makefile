@@ -1,7 +1,7 @@
 # make        build into build/ (programs in build/bin/)
 # make test   install what is missing, build, run every test
 # make demo   install what is missing, build, run the main job on examples/
-# make bench  the cut against ogr2ogr -clipsrc on large generated layers (minutes)
+# make bench  the cut against ogr2ogr -clipsrc, the map canvas against QGIS, on large generated layers (minutes)
 # make fuzz   build the libFuzzer targets into build-fuzz (clang) and run each FUZZ_SECONDS
 # make windows-check  install MinGW-w64 and Wine if missing, build the module as a Windows
 #                     DLL into build-mingw, register and check it under Wine and compare

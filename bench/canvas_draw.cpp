@@ -1,6 +1,7 @@
 // Times the map canvas's drawing of a document's focus map, as the window draws it, without
 // the window: canvas_draw DOC --size WxH [--extent XMIN,YMIN,XMAX,YMAX] [--runs N] [--png FILE]
-// Prints one line of JSON: the seconds of each run (document loading excluded).
+// [--steps]. Prints one line of JSON: the seconds of each run (document loading excluded);
+// --steps first times each step (layer) of the drawing alone, on stderr.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 
 #include <gis/document.h>
 #include <gis/gis.h>
@@ -22,6 +24,7 @@ int main(int argc, char** argv) {
   gis::MapView view;
   view.width = 1200, view.height = 800;
   int runs = 1;
+  bool steps = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool more = i + 1 < argc;
@@ -31,12 +34,14 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[++i], "%lf,%lf,%lf,%lf", &view.xmin, &view.ymin, &view.xmax, &view.ymax) != 4) return 2;
     } else if (a == "--runs" && more) {
       runs = std::atoi(argv[++i]);
+    } else if (a == "--steps") {
+      steps = true;
     } else if (a == "--png" && more) {
       png = argv[++i];
     } else if (doc.empty() && a[0] != '-') {
       doc = a;
     } else {
-      std::fprintf(stderr, "usage: canvas_draw DOC --size WxH [--extent XMIN,YMIN,XMAX,YMAX] [--runs N] [--png FILE]\n");
+      std::fprintf(stderr, "usage: canvas_draw DOC --size WxH [--extent XMIN,YMIN,XMAX,YMAX] [--runs N] [--png FILE] [--steps]\n");
       return 2;
     }
   }
@@ -49,6 +54,19 @@ int main(int argc, char** argv) {
     return 1;
   }
   QImage picture(view.width, view.height, QImage::Format_RGB32);
+  if (steps) {
+    // Each step of the drawing alone, one after another (to stderr).
+    const gis::MapViewDrawing drawing(document.get(), view);
+    for (size_t step = 0; step < drawing.steps(); ++step) {
+      const auto start = std::chrono::steady_clock::now();
+      QPainter painter(&picture);
+      host::QtMapPainter map_painter(painter);
+      drawing.Draw(step, map_painter);
+      painter.end();
+      std::fprintf(stderr, "step %zu: %.4f s\n", step,
+                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+  }
   std::printf("{\"seconds\": [");
   for (int r = 0; r < runs; ++r) {
     const auto start = std::chrono::steady_clock::now();

@@ -88,6 +88,69 @@ class Bench:
                         feature_count(os.path.join(self.scratch, "ogr", layer + ".shp"))) for layer in LAYERS}
 
 
+def run_json(cmd):
+    """Runs a timer printing one line of JSON; returns (its median seconds, peak resident KiB)."""
+    start = time.monotonic()
+    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(proc.pid, 0)
+    out, err = proc.stdout.read().decode(), proc.stderr.read().decode(errors="replace")
+    proc.stdout.close()
+    proc.stderr.close()
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"bench: {' '.join(cmd)} failed:\n{err}")
+    return statistics.median(json.loads(out)["seconds"]), usage.ru_maxrss
+
+
+def qgis_available():
+    return subprocess.run(["/usr/bin/python3", "-c", "import qgis.core"], capture_output=True).returncode == 0
+
+
+def canvas(build, out, full, half, runs):
+    """The canvas's drawing against QGIS's renderer, whole map and ~1 % of it, 1200 x 800."""
+    draw = os.path.join(build, "bin", "canvas_draw")
+    if not os.path.exists(draw):
+        print("canvas: not built (no Qt 6): skipped")
+        return None
+    qgis = os.path.join(os.path.dirname(os.path.abspath(__file__)), "qgis_draw.py")
+    has_qgis = qgis_available()
+    layers = [os.path.join(full, "data", name + ".shp") for name in ["sheets"] + LAYERS]
+    # The data lie in 400,000..500,000 x 6,000,000..6,100,000; the views have the canvas's shape.
+    views = {"whole map": "375000,6000000,525000,6100000", "1 % of it": "442500,6045000,457500,6055000"}
+    results = {}
+    print(f"map canvas, 1200 x 800 pixels, {runs} alternating rounds of 3 draws each"
+          + ("" if has_qgis else " (QGIS not installed: python3-qgis; ours alone)"), flush=True)
+    for name, extent in views.items():
+        ours, par, seq = [], [], []
+        for _ in range(runs):
+            ours.append(run_json([draw, os.path.join(full, "bench.mxd"), "--size", "1200x800", "--extent", extent,
+                                  "--runs", "3", "--png", os.path.join(out, "scratch", "canvas.png")]))
+            if has_qgis:
+                for job, into in (("parallel", par), ("sequential", seq)):
+                    into.append(run_json([qgis, "--size", "1200x800", "--extent", extent, "--runs", "3", "--job", job,
+                                          "--png", os.path.join(out, "scratch", f"qgis_{job}.png")] + layers))
+        entry = {"ours_s": statistics.median(t for t, _ in ours), "ours_peak_kib": max(m for _, m in ours)}
+        line = f"  {name:10s} canvas {entry['ours_s']:6.3f} s  peak {entry['ours_peak_kib'] / 1024:6.1f} MiB"
+        if has_qgis:
+            entry["qgis_parallel_s"] = statistics.median(t for t, _ in par)
+            entry["qgis_sequential_s"] = statistics.median(t for t, _ in seq)
+            entry["qgis_peak_kib"] = max(m for _, m in par + seq)
+            line += (f"   QGIS parallel {entry['qgis_parallel_s']:6.3f} s, sequential {entry['qgis_sequential_s']:6.3f} s"
+                     f"  peak {entry['qgis_peak_kib'] / 1024:6.1f} MiB"
+                     f"   ratio {entry['ours_s'] / entry['qgis_parallel_s']:5.2f} / "
+                     f"{entry['ours_s'] / entry['qgis_sequential_s']:5.2f}  (target <= 1.0)")
+        print(line, flush=True)
+        results[name] = entry
+    # Memory against size: the whole of the full map against the whole of half of it.
+    m_full = max(run_json([draw, os.path.join(d, "bench.mxd"), "--size", "1200x800", "--extent", views["whole map"]])[1]
+                 for d in (full, full))
+    m_half = max(run_json([draw, os.path.join(d, "bench.mxd"), "--size", "1200x800", "--extent", views["whole map"]])[1]
+                 for d in (half, half))
+    results["memory"] = {"full_kib": m_full, "half_kib": m_half}
+    print(f"  canvas memory against size: full {m_full / 1024:.1f} MiB, half {m_half / 1024:.1f} MiB, "
+          f"ratio {m_full / m_half:.2f} (flat: target <= 1.2)")
+    return results
+
+
 def median_pair(samples):
     return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
 
@@ -102,6 +165,8 @@ def main():
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--complex-features", type=int, default=10000)
     ap.add_argument("--complex-runs", type=int, default=2)
+    ap.add_argument("--canvas-runs", type=int, default=3)
+    ap.add_argument("--only", choices=["cut", "canvas"], help="run one part only")
     a = ap.parse_args()
     b = Bench(a.build, a.out)
     os.makedirs(b.scratch, exist_ok=True)
@@ -117,6 +182,13 @@ def main():
     generate(b.gen, complex_data, a.complex_features, a.complex_features, a.complex_features)
 
     results = {}
+    if a.only != "cut":
+        results["canvas"] = canvas(a.build, a.out, full, half, a.canvas_runs)
+    if a.only == "canvas":
+        with open(os.path.join(a.out, "results.json"), "w") as f:
+            json.dump(results, f, indent=2)
+        return
+
     print(f"simple cutter (5 vertices), {a.points} points + {a.lines} lines + {a.polygons} polygons, "
           f"{a.runs} alternating runs each", flush=True)
     # Every measure of a round runs next to the others, so that a busy machine slows them alike.

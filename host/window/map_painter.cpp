@@ -101,6 +101,7 @@ const QtMapPainter::Stamp& QtMapPainter::stamp(const gis::Look& look) {
 
 void QtMapPainter::Marker(const gis::Look& look, double x, double y) {
   const Stamp& s = stamp(look);
+  drew_ = true;
   // Stamped whole pixels apart: the image stays as drawn, no resampling.
   painter_.drawImage(QPointF(std::floor(x + s.offset.x() + 0.5), std::floor(y + s.offset.y() + 0.5)), s.image);
 }
@@ -139,6 +140,7 @@ void QtMapPainter::Shape(const gis::Look& look, int dimension, const std::vector
   if (dimension == 2 && !look.has_fill && !look.has_stroke) return;
   if (dimension == 1 && !look.has_stroke) return;
   use(look, dimension);
+  drew_ = true;
   points_.resize(xy.size() / 2);
   for (size_t i = 0; i < points_.size(); ++i) points_[i] = QPointF(xy[2 * i], xy[2 * i + 1]);
   if (dimension == 2 && part_ends.size() > 1) {
@@ -175,6 +177,7 @@ void QtMapPainter::Text(const gis::Look& look, double x, double y, const std::st
   path.addText(x - metrics.horizontalAdvance(s) / 2, y + (metrics.ascent() - metrics.descent()) / 2, font, s);
   painter_.strokePath(path, QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   painter_.fillPath(path, color_of(look.fill));
+  drew_ = true;
   has_style_ = false;
 }
 
@@ -189,7 +192,7 @@ void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& pictur
     return;
   }
   struct Step {
-    QImage image;
+    QImage image;  // null when the step drew nothing
     std::vector<std::string> warnings;
     bool done = false;
   };
@@ -202,11 +205,14 @@ void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& pictur
       QImage image(picture.size(), QImage::Format_ARGB32_Premultiplied);
       image.fill(Qt::transparent);
       std::vector<std::string> step_warnings;
+      bool drew = false;
       {
         QPainter painter(&image);
         QtMapPainter map_painter(painter);
         drawing.Draw(step, map_painter, &step_warnings);
+        drew = map_painter.drew();
       }
+      if (!drew) image = QImage();
       std::lock_guard<std::mutex> hold(lock);
       done[step] = {std::move(image), std::move(step_warnings), true};
       finished.notify_all();
@@ -224,7 +230,7 @@ void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& pictur
       finished.wait(hold, [&] { return done[step].done; });
       s = std::move(done[step]);
     }
-    painter.drawImage(0, 0, s.image);
+    if (!s.image.isNull()) painter.drawImage(0, 0, s.image);
     if (warnings) warnings->insert(warnings->end(), s.warnings.begin(), s.warnings.end());
   }
   for (std::thread& t : helpers) t.join();

@@ -24,6 +24,9 @@ class QtMapPainter final : public gis::MapPainter {
   void Marker(const gis::Look& look, double x, double y) override;
   void Text(const gis::Look& look, double x, double y, const std::string& text) override;
 
+  // Whether anything was drawn.
+  bool drew() const { return drew_; }
+
  private:
   struct Stamp {
     gis::Look look;
@@ -36,6 +39,7 @@ class QtMapPainter final : public gis::MapPainter {
   QPainter& painter_;
   std::vector<Stamp> stamps_;
   size_t last_stamp_ = 0;
+  bool drew_ = false;
   bool has_style_ = false;
   gis::Look style_;
   int style_dimension_ = -1;

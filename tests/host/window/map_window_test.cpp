@@ -3,11 +3,14 @@
 #include <QAction>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -16,6 +19,7 @@
 #include "window/command_bar.h"
 #include "window/layers_tree.h"
 #include "window/map_canvas.h"
+#include "window/map_painter.h"
 #include "window_fixture.h"
 
 namespace {
@@ -116,6 +120,82 @@ TEST(MapWindow, WheelZoomsAboutTheCursorDragPansWholeMapShowsAll) {
   EXPECT_LT(all.ymin, data.ymin);
   EXPECT_GT(all.xmax, data.xmax);
   EXPECT_GT(all.ymax, data.ymax);
+}
+
+// The canvas draws its layers at the same time, each on an image of its own, and lays them
+// over each other in the map's order: the picture is the one the layers drawn one after
+// another on one painter give (antialiased edges may round differently by a step or two).
+TEST(MapWindow, LayersDrawnAtTheSameTimeMakeThePictureDrawnInOrder) {
+  test::WindowFixture f("layers_at_once");
+  win32::ComPtr<IDocument> document;
+  f.application->get_Document(document.put());
+  auto mx = document.as<IMxDocument>();
+  gis::MapView view = f.window->canvas()->view();
+  view.width = 600, view.height = 400;
+  ASSERT_GT(gis::MapViewDrawing(mx.get(), view).steps(), 2u);
+
+  QImage in_order(600, 400, QImage::Format_RGB32);
+  in_order.fill(Qt::white);
+  {
+    QPainter painter(&in_order);
+    host::QtMapPainter map_painter(painter);
+    ASSERT_TRUE(gis::DrawFocusMap(mx.get(), view, map_painter));
+  }
+  QImage at_once(600, 400, QImage::Format_RGB32);
+  at_once.fill(Qt::white);
+  std::vector<std::string> warnings;
+  host::DrawMapView(mx.get(), view, at_once, &warnings);
+  EXPECT_TRUE(warnings.empty());
+
+  int differ = 0, most = 0;
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 600; ++x) {
+      const QRgb a = in_order.pixel(x, y), b = at_once.pixel(x, y);
+      if (a == b) continue;
+      ++differ;
+      most = std::max({most, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+    }
+  EXPECT_LT(differ, 600 * 400 / 25);
+  EXPECT_LE(most, 8);
+  QImage blank(600, 400, QImage::Format_RGB32);
+  blank.fill(Qt::white);
+  EXPECT_GT(changed_pixels(at_once, blank), 600 * 400 / 50);
+}
+
+// A rectangle shown (the whole map, a bookmark's zoom) stays whole and centred when the
+// window is resized; once the person has moved the view, a resize keeps its scale instead.
+TEST(MapWindow, AShownRectangleStaysWholeWhenTheWindowIsResized) {
+  test::WindowFixture f("resized");
+  host::MapCanvas* canvas = f.window->canvas();
+  const gis::MapView before = canvas->view();
+  const double w = before.xmax - before.xmin, h = before.ymax - before.ymin;
+  const double e[4] = {before.xmin + w / 4, before.ymin + h / 4, before.xmax - w / 4, before.ymax - h / 4};
+  canvas->show_extent(e[0], e[1], e[2], e[3]);
+  for (QSize size : {QSize(1400, 500), QSize(600, 900)}) {
+    f.window->resize(size);
+    QApplication::processEvents();
+    const gis::MapView v = canvas->view();
+    const double tolerance = w * 1e-9;
+    EXPECT_LE(v.xmin, e[0] + tolerance);
+    EXPECT_LE(v.ymin, e[1] + tolerance);
+    EXPECT_GE(v.xmax, e[2] - tolerance);
+    EXPECT_GE(v.ymax, e[3] - tolerance);
+    // Filling the canvas one way.
+    EXPECT_TRUE(std::abs((v.xmax - v.xmin) - (e[2] - e[0])) < w * 1e-6 ||
+                std::abs((v.ymax - v.ymin) - (e[3] - e[1])) < h * 1e-6);
+    EXPECT_NEAR((v.xmin + v.xmax) / 2, (e[0] + e[2]) / 2, w * 1e-6);
+    EXPECT_EQ(canvas->picture().size(), canvas->size());
+  }
+  const QPoint at(canvas->width() / 2, canvas->height() / 2);
+  QWheelEvent wheel(at, canvas->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                    false);
+  QApplication::sendEvent(canvas, &wheel);
+  const gis::MapView zoomed = canvas->view();
+  const double units_a_pixel = (zoomed.xmax - zoomed.xmin) / zoomed.width;
+  f.window->resize(1000, 700);
+  QApplication::processEvents();
+  const gis::MapView after = canvas->view();
+  EXPECT_NEAR((after.xmax - after.xmin) / after.width, units_a_pixel, units_a_pixel * 1e-9);
 }
 
 TEST(MapWindow, FileMenuNewOpenAddDataSaveAs) {

@@ -79,5 +79,100 @@ TEST_F(RenderTest, AViewReadsOnlyWhatItShows) {
   }
 }
 
+// Records what a drawing hands a painter, one line a call.
+class RecordingPainter : public gis::MapPainter {
+ public:
+  void Shape(const gis::Look& look, int dimension, const std::vector<double>& xy,
+             const std::vector<int>& part_ends) override {
+    std::string line = "shape " + std::to_string(dimension) + " " + std::to_string(look.stroke);
+    for (double v : xy) line += " " + std::to_string(std::lround(v));
+    for (int e : part_ends) line += " |" + std::to_string(e);
+    calls.push_back(line);
+    vertices += xy.size() / 2;
+  }
+  void Marker(const gis::Look& look, double x, double y) override {
+    calls.push_back("marker " + std::to_string(look.fill) + " " + std::to_string(std::lround(x)) + " " +
+                    std::to_string(std::lround(y)));
+  }
+  void Text(const gis::Look& look, double x, double y, const std::string& text) override {
+    calls.push_back("text " + std::to_string(look.fill) + " " + text + " " + std::to_string(std::lround(x)) + " " +
+                    std::to_string(std::lround(y)));
+  }
+  std::vector<std::string> calls;
+  size_t vertices = 0;
+};
+
+// A view drawn in steps: one for each visible feature layer (a group's layers included, a
+// hidden one not), the lowest first, then the graphics; the steps one after another draw
+// exactly what DrawFocusMap draws, and each step's warnings are its own.
+TEST_F(RenderTest, StepsOfAViewDrawWhatTheWholeDrawingDraws) {
+  write_points(path("p.geojson"), {"a", "b", "c"});
+  Json top = feature_layer("Верхний", "p.geojson");
+  top["renderer"] = {{"type", "simple"}, {"symbol", {{"type", "marker"}, {"color", "#FF0000"}}}};
+  Json hidden = feature_layer("Скрытый", "p.geojson");
+  hidden["visible"] = false;
+  Json bottom = feature_layer("Нижний", "p.geojson");
+  bottom["renderer"] = {{"type", "simple"}, {"symbol", {{"type", "marker"}, {"color", "#0000FF"}}}};
+  Json graphics = {{"elements", {text_element("Надпись", 1, 1)}}};
+  Json map = map_json("Карта", {top, group_layer("Группа", {hidden, feature_layer("Нет данных", "missing.shp")}), bottom},
+                      graphics);
+  auto doc = load(document_json({map}));
+  ASSERT_TRUE(doc);
+  const gis::MapView view{-1, -1, 3, 3, 400, 400};
+
+  RecordingPainter whole;
+  std::vector<std::string> warnings;
+  ASSERT_TRUE(gis::DrawFocusMap(doc.get(), view, whole, &warnings));
+  ASSERT_EQ(warnings.size(), 1u);
+
+  const gis::MapViewDrawing drawing(doc.get(), view);
+  ASSERT_EQ(drawing.steps(), 4u);  // bottom, the missing source, top, graphics
+  RecordingPainter steps;
+  std::vector<std::vector<std::string>> step_warnings(drawing.steps());
+  for (size_t step = 0; step < drawing.steps(); ++step) drawing.Draw(step, steps, &step_warnings[step]);
+  EXPECT_EQ(steps.calls, whole.calls);
+  EXPECT_EQ(step_warnings[1].size(), 1u);
+  EXPECT_TRUE(step_warnings[0].empty() && step_warnings[2].empty() && step_warnings[3].empty());
+
+  // Bottom (blue) first, top (red) next, the text last; the point (1, 1) at pixel (200, 200).
+  ASSERT_EQ(whole.calls.size(), 7u);
+  EXPECT_EQ(whole.calls[0].rfind("marker " + std::to_string(0xFF0000), 0), 0u);
+  EXPECT_EQ(whole.calls[3].rfind("marker " + std::to_string(0x0000FF), 0), 0u);
+  EXPECT_EQ(whole.calls[4], "marker " + std::to_string(0x0000FF) + " 200 200");
+  EXPECT_EQ(whole.calls[6], "text 0 Надпись 200 200");
+
+  // Not a document of this program: nothing to draw.
+  const gis::MapViewDrawing none(nullptr, view);
+  EXPECT_EQ(none.steps(), 0u);
+  RecordingPainter nothing;
+  EXPECT_FALSE(gis::DrawFocusMap(nullptr, view, nothing));
+  EXPECT_TRUE(nothing.calls.empty());
+}
+
+// Vertices less than a pixel from the one kept before them are left out; a part keeps its
+// first and last, and a line that moves on is followed.
+TEST_F(RenderTest, VerticesWithinAPixelAreLeftOut) {
+  Json coords = Json::array();
+  for (int i = 0; i <= 1000; ++i) coords.push_back({i * 0.001, (i % 2) * 0.001});  // a zigzag 1 unit long
+  coords.push_back({5.0, 5.0});
+  Json fc = {{"type", "FeatureCollection"},
+             {"features", {{{"type", "Feature"}, {"properties", Json::object()},
+                            {"geometry", {{"type", "LineString"}, {"coordinates", coords}}}}}}};
+  write_file(path("zigzag.geojson"), fc.dump());
+  auto doc = load(document_json({map_json("Карта", {feature_layer("Линия", "zigzag.geojson")})}));
+  ASSERT_TRUE(doc);
+  RecordingPainter coarse, fine;
+  // 100 pixels a unit: the zigzag (0.1 pixel high) becomes one pixel a vertex at most.
+  ASSERT_TRUE(gis::DrawFocusMap(doc.get(), {0, 0, 10, 10, 1000, 1000}, coarse));
+  ASSERT_EQ(coarse.calls.size(), 1u);
+  EXPECT_GE(coarse.vertices, 50u);
+  EXPECT_LE(coarse.vertices, 110u);
+  EXPECT_EQ(coarse.calls[0].rfind("shape 1 0 0 1000 ", 0), 0u) << coarse.calls[0];  // the first vertex
+  EXPECT_NE(coarse.calls[0].find(" 500 500 |"), std::string::npos) << coarse.calls[0];  // and the last
+  // 100,000 pixels a unit: every vertex is pixels from the one before, and stays.
+  ASSERT_TRUE(gis::DrawFocusMap(doc.get(), {0, -0.001, 0.01, 0.009, 1000, 1000}, fine));
+  EXPECT_EQ(fine.vertices, 1002u);
+}
+
 }  // namespace
 }  // namespace carto_test
