@@ -115,7 +115,7 @@ def canvas(build, out, full, half, runs):
     has_qgis = qgis_available()
     layers = [os.path.join(full, "data", name + ".shp") for name in ["sheets"] + LAYERS]
     # The data lie in 400,000..500,000 x 6,000,000..6,100,000; the views have the canvas's shape.
-    views = {"whole map": "375000,6000000,525000,6100000", "1 % of it": "442500,6045000,457500,6055000"}
+    views = {"whole map": "375000,6000000,525000,6100000", "1 % of it": "405000,6005000,420000,6015000"}
     results = {}
     print(f"map canvas, 1200 x 800 pixels, {runs} alternating rounds of 3 draws each"
           + ("" if has_qgis else " (QGIS not installed: python3-qgis; ours alone)"), flush=True)

@@ -318,10 +318,14 @@ class MapDrawing {
   double within_box_[4] = {};
 };
 
+// Pixels a symbol may reach into a view from outside it: markers and paths farther out are
+// not drawn, and a view reads the features this far around it.
+constexpr double kReachPixels = 32;
+
 // Takes the shapes of a view into its pixels for a painter: `scale` pixels a map unit, the
 // view's top left corner (xmin, ymax) at pixel (x0, y0). Vertices less than a pixel away
 // from the one kept before them are dropped (the first and last of a part stay), and markers
-// far outside the view are not drawn.
+// and stretches of paths beyond the view's reach are not drawn.
 class ViewSink final : public ShapeSink {
  public:
   ViewSink(MapPainter& painter, const Bounds& view, double scale, double x0, double y0, double width, double height)
@@ -338,19 +342,10 @@ class ViewSink final : public ShapeSink {
     }
     xy_.clear();
     ends_.clear();
-    int begin = 0;
-    for (int end : s.part_ends) {
-      const size_t first = xy_.size();
-      for (int i = begin; i < end; ++i) {
-        const double x = px(s.xy[2 * i]), y = py(s.xy[2 * i + 1]);
-        const size_t n = xy_.size();
-        if (n > first && i != end - 1 && std::abs(x - xy_[n - 2]) < 1 && std::abs(y - xy_[n - 1]) < 1) continue;
-        xy_.push_back(x);
-        xy_.push_back(y);
-      }
-      begin = end;
-      if (xy_.size() > first) ends_.push_back(static_cast<int>(xy_.size() / 2));
-    }
+    if (s.dimension == 1)
+      add_paths(s);
+    else
+      add_rings(s);
     if (!ends_.empty()) painter_.Shape(look, s.dimension, xy_, ends_);
   }
 
@@ -365,9 +360,75 @@ class ViewSink final : public ShapeSink {
   }
 
  private:
-  static constexpr double kReach = 64;  // pixels a marker may reach into the view from
+  static constexpr double kReach = kReachPixels;
   double px(double x) const { return x0_ + (x - view_.xmin) * scale_; }
   double py(double y) const { return y0_ + (view_.ymax - y) * scale_; }
+
+  // Where a pixel lies against the view with its reach: a bit for each side it is beyond.
+  int outside(double x, double y) const {
+    return (x < x0_ - kReach) | (x > x0_ + width_ + kReach) << 1 | (y < y0_ - kReach) << 2 |
+           (y > y0_ + height_ + kReach) << 3;
+  }
+
+  // A vertex less than a pixel from the one kept before it is dropped.
+  bool near_last(double x, double y, size_t first) const {
+    const size_t n = xy_.size();
+    return n > first && std::abs(x - xy_[n - 2]) < 1 && std::abs(y - xy_[n - 1]) < 1;
+  }
+
+  // Rings as they are (a ring cut at the view's edge would fill wrongly); the first and last
+  // vertex of each stay.
+  void add_rings(const ShapeParts& s) {
+    int begin = 0;
+    for (int end : s.part_ends) {
+      const size_t first = xy_.size();
+      for (int i = begin; i < end; ++i) {
+        const double x = px(s.xy[2 * i]), y = py(s.xy[2 * i + 1]);
+        if (i != end - 1 && near_last(x, y, first)) continue;
+        xy_.push_back(x);
+        xy_.push_back(y);
+      }
+      begin = end;
+      if (xy_.size() > first) ends_.push_back(static_cast<int>(xy_.size() / 2));
+    }
+  }
+
+  // Paths without the runs of segments that pass wholly beside the view (both ends beyond
+  // one of its sides): each stretch that may show becomes a part of its own, from the vertex
+  // before it comes into view to the one after it leaves.
+  void add_paths(const ShapeParts& s) {
+    int begin = 0;
+    for (int end : s.part_ends) {
+      size_t first = 0;
+      bool open = false, last_kept = false;
+      double last_x = 0, last_y = 0;
+      int last_code = 0;
+      auto close = [&] {
+        if (!last_kept) xy_.insert(xy_.end(), {last_x, last_y});
+        if (xy_.size() - first >= 4) ends_.push_back(static_cast<int>(xy_.size() / 2));
+        else xy_.resize(first);
+        open = false;
+      };
+      for (int i = begin; i < end; ++i) {
+        const double x = px(s.xy[2 * i]), y = py(s.xy[2 * i + 1]);
+        const int code = outside(x, y);
+        if (i > begin && (code & last_code) == 0) {
+          if (!open) {
+            first = xy_.size();
+            xy_.insert(xy_.end(), {last_x, last_y});
+            open = true;
+          }
+          last_kept = !near_last(x, y, first);
+          if (last_kept) xy_.insert(xy_.end(), {x, y});
+        } else if (open) {
+          close();
+        }
+        last_x = x, last_y = y, last_code = code;
+      }
+      if (open) close();
+      begin = end;
+    }
+  }
 
   MapPainter& painter_;
   Bounds view_;
@@ -524,12 +585,11 @@ ViewSetup setup_view(Map& map, const MapView& in) {
   v.view = {in.xmin, in.ymin, in.xmax, in.ymax};
   if (!v.view.empty() && v.view.xmax - v.view.xmin > 0) {
     // What the view shows (its width's scale both ways, from the top left), with a margin
-    // for symbols and texts reaching in from outside.
+    // for symbols reaching in from outside.
     const double s = v.width / (v.view.xmax - v.view.xmin);
-    const double top = v.view.ymax, bottom = v.view.ymax - v.height / s;
-    const double mx = (v.view.xmax - v.view.xmin) * 0.1, my = (top - bottom) * 0.1;
+    const double top = v.view.ymax, bottom = v.view.ymax - v.height / s, reach = kReachPixels / s;
     v.limited = true;
-    v.limit = {v.view.xmin - mx, bottom - my, v.view.xmax + mx, top + my};
+    v.limit = {v.view.xmin - reach, bottom - reach, v.view.xmin + v.width / s + reach, top + reach};
   } else {
     // The map's extent, whole and centred.
     const Bounds e = view_of(map);

@@ -169,9 +169,29 @@ TEST_F(RenderTest, VerticesWithinAPixelAreLeftOut) {
   EXPECT_LE(coarse.vertices, 110u);
   EXPECT_EQ(coarse.calls[0].rfind("shape 1 0 0 1000 ", 0), 0u) << coarse.calls[0];  // the first vertex
   EXPECT_NE(coarse.calls[0].find(" 500 500 |"), std::string::npos) << coarse.calls[0];  // and the last
-  // 100,000 pixels a unit: every vertex is pixels from the one before, and stays.
+  // 100,000 pixels a unit: every vertex is pixels from the one before, and stays, up to the
+  // first beyond the view's edge (x 0.011, 1,100 pixels); the rest passes beside the view.
   ASSERT_TRUE(gis::DrawFocusMap(doc.get(), {0, -0.001, 0.01, 0.009, 1000, 1000}, fine));
-  EXPECT_EQ(fine.vertices, 1002u);
+  ASSERT_EQ(fine.calls.size(), 1u);
+  EXPECT_EQ(fine.vertices, 12u);
+  EXPECT_NE(fine.calls[0].find(" 1100 800 |12"), std::string::npos) << fine.calls[0];
+}
+
+// A path that leaves the view and comes back is drawn as the stretches that may show, each
+// from the vertex before it enters to the one after it leaves.
+TEST_F(RenderTest, StretchesOfAPathBesideTheViewAreLeftOut) {
+  Json coords = {{0, 0}, {5, 0}, {50, 0}, {50, 1}, {50, 2}, {5, 2}, {0, 2}};
+  Json fc = {{"type", "FeatureCollection"},
+             {"features", {{{"type", "Feature"}, {"properties", Json::object()},
+                            {"geometry", {{"type", "LineString"}, {"coordinates", coords}}}}}}};
+  write_file(path("loop.geojson"), fc.dump());
+  auto doc = load(document_json({map_json("Карта", {feature_layer("Линия", "loop.geojson")})}));
+  ASSERT_TRUE(doc);
+  RecordingPainter painter;
+  // 100 pixels a unit over (-1..9) x (-4..6): x 50 lies 5,000 pixels to the right.
+  ASSERT_TRUE(gis::DrawFocusMap(doc.get(), {-1, -4, 9, 6, 1000, 1000}, painter));
+  ASSERT_EQ(painter.calls.size(), 1u);
+  EXPECT_EQ(painter.calls[0], "shape 1 0 100 600 600 600 5100 600 5100 400 600 400 100 400 |3 |6") << painter.calls[0];
 }
 
 }  // namespace
