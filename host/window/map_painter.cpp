@@ -4,7 +4,6 @@
 #include <QPainterPath>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
@@ -198,10 +197,20 @@ void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& pictur
   };
   std::vector<Step> done(steps);
   std::mutex lock;
-  std::condition_variable finished;
-  std::atomic<size_t> next{0};
+  std::condition_variable changed;
+  size_t next = 0, laid = 0;
+  // Pictures drawn ahead of the one to be laid on next, at most: memory stays bounded
+  // however many layers the map has.
+  const size_t ahead = 2 * threads;
   auto work = [&] {
-    for (size_t step; (step = next++) < steps;) {
+    for (;;) {
+      size_t step;
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return next >= steps || next < laid + ahead; });
+        if (next >= steps) return;
+        step = next++;
+      }
       QImage image(picture.size(), QImage::Format_ARGB32_Premultiplied);
       image.fill(Qt::transparent);
       std::vector<std::string> step_warnings;
@@ -213,23 +222,26 @@ void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& pictur
         drew = map_painter.drew();
       }
       if (!drew) image = QImage();
-      std::lock_guard<std::mutex> hold(lock);
-      done[step] = {std::move(image), std::move(step_warnings), true};
-      finished.notify_all();
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        done[step] = {std::move(image), std::move(step_warnings), true};
+      }
+      changed.notify_all();
     }
   };
   std::vector<std::thread> helpers;
-  for (size_t i = 1; i < threads; ++i) helpers.emplace_back(work);
-  work();
-  // Each picture is laid on as soon as those under it are: no more are held than need be.
+  for (size_t i = 0; i < threads; ++i) helpers.emplace_back(work);
+  // Each picture is laid on as soon as those under it are.
   QPainter painter(&picture);
   for (size_t step = 0; step < steps; ++step) {
     Step s;
     {
       std::unique_lock<std::mutex> hold(lock);
-      finished.wait(hold, [&] { return done[step].done; });
+      changed.wait(hold, [&] { return done[step].done; });
       s = std::move(done[step]);
+      laid = step + 1;
     }
+    changed.notify_all();
     if (!s.image.isNull()) painter.drawImage(0, 0, s.image);
     if (warnings) warnings->insert(warnings->end(), s.warnings.begin(), s.warnings.end());
   }

@@ -51,8 +51,8 @@ void DrawMarker(QPainter& painter, const gis::Look& look, QPointF at);
 
 // Draws the view of the document's focus map over picture (the view's size): its layers at
 // the same time on the machine's cores, each onto a transparent image of its own, laid over
-// each other in their order as they are done. What could not be drawn is described in
-// *warnings, in the layers' order.
+// each other in their order as they are done (no more than two a core drawn ahead of the
+// next to lay on). What could not be drawn is described in *warnings, in the layers' order.
 void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& picture,
                  std::vector<std::string>* warnings = nullptr);
 
