@@ -126,8 +126,9 @@ void MapCanvas::render() {
   stale_ = false;
   picture_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
   picture_.fill(Qt::white);
-  if (!document_) return;
-  DrawMapView(document_.get(), view(), picture_);
+  std::vector<std::string> warnings;
+  if (document_) DrawMapView(document_.get(), view(), picture_, &warnings);
+  if (on_map_drawn) on_map_drawn(warnings);
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {

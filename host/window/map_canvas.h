@@ -10,6 +10,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include <QImage>
 #include <QWidget>
@@ -50,6 +52,9 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   std::function<void(double x, double y)> on_cursor;
   // The display drew on the canvas (after each drawing call and at its end).
   std::function<void()> on_display_drawn;
+  // The map was drawn; warnings name what could not be drawn (a layer whose source is
+  // missing or unreadable, features that cannot be projected).
+  std::function<void(const std::vector<std::string>& warnings)> on_map_drawn;
 
   // gis::DisplayPainter
   void StartDrawing() override;

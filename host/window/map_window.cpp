@@ -80,6 +80,17 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   canvas_->on_cursor = [this](double x, double y) {
     cursor_->setText(QString("X %1   Y %2").arg(x, 0, 'f', 2).arg(y, 0, 'f', 2));
   };
+  canvas_->on_map_drawn = [this](const std::vector<std::string>& warnings) {
+    if (!warnings.empty()) {
+      QString text = QString::fromStdString(warnings.front());
+      if (warnings.size() > 1) text += QString("  (and %1 more)").arg(warnings.size() - 1);
+      statusBar()->showMessage(text);
+      drawing_warned_ = true;
+    } else if (drawing_warned_) {
+      statusBar()->clearMessage();
+      drawing_warned_ = false;
+    }
+  };
 
   win32::ComPtr<IMxApplication> mx = win32::query<IMxApplication>(application);
   win32::ComPtr<IAppDisplay> display;

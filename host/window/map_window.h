@@ -54,6 +54,7 @@ class MapWindow : public QMainWindow {
   LayersTree* layers_ = nullptr;
   CommandBar* commands_ = nullptr;
   QLabel* cursor_ = nullptr;
+  bool drawing_warned_ = false;  // the status bar tells what the map could not draw
   QTimer* follow_ = nullptr;
 };
 

@@ -199,6 +199,29 @@ TEST(MapWindow, AShownRectangleStaysWholeWhenTheWindowIsResized) {
   EXPECT_NEAR((after.xmax - after.xmin) / after.width, units_a_pixel, units_a_pixel * 1e-9);
 }
 
+// What the map cannot draw is told in the status bar (a layer whose source is gone), and the
+// message goes when the map draws whole again.
+TEST(MapWindow, TheStatusBarTellsWhatTheMapCannotDraw) {
+  const fs::path folder = test::temp_folder("cannot_draw");
+  const std::string rivers = std::string(AREACLIP_SOURCE_DIR) + "/examples/data/rivers.shp";
+  std::ofstream(folder / "gone.mxd")
+      << R"({"format": "areaclip-map", "version": 1, "focus_map": 0, "maps": [{"name": "Карта",
+            "spatial_reference": "EPSG:32636", "layers": [
+              {"type": "feature", "name": "Пропавший", "visible": true, "source": {"path": "nowhere.shp", "layer": null}},
+              {"type": "feature", "name": "Реки", "visible": true, "source": {"path": ")"
+      << rivers << R"(", "layer": null}}], "graphics": {}}]})";
+  {
+    test::WindowFixture f("cannot_draw_window", (folder / "gone.mxd").string());
+    f.window->canvas()->picture();
+    const QString message = f.window->statusBar()->currentMessage();
+    EXPECT_NE(message.indexOf(QString::fromUtf8("\"Пропавший\" is not drawn")), -1) << message.toStdString();
+    find_item(f.window->layers(), "Пропавший")->setCheckState(0, Qt::Unchecked);
+    f.window->canvas()->picture();
+    EXPECT_EQ(f.window->statusBar()->currentMessage(), QString());
+  }
+  fs::remove_all(folder);
+}
+
 TEST(MapWindow, FileMenuNewOpenAddDataSaveAs) {
   test::WindowFixture f("files");
   const std::string original = bytes_of(test::sample_map());
