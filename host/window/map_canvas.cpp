@@ -14,8 +14,6 @@ namespace host {
 
 namespace {
 
-QColor color_of(LONG rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
-
 QPainter::CompositionMode mode_of(esriRasterOpCode rop) {
   return rop == esriROPXOrPen ? QPainter::RasterOp_SourceXorDestination : QPainter::CompositionMode_SourceOver;
 }
@@ -196,7 +194,7 @@ void MapCanvas::Draw(const gis::DisplayCall&, const gis::DrawnSymbol& symbol, co
   if (stale_) render();  // the display draws over the map as it is now
   QPainter painter(&picture_);
   painter.setCompositionMode(mode_of(symbol.rop2));
-  const QColor color = color_of(symbol.rgb);
+  const QColor color = MapColor(symbol.rgb);
   QPainterPath area;
   for (const gis::DrawnPart& part : parts) {
     if (part.points.empty()) continue;

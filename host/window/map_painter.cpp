@@ -13,8 +13,6 @@ namespace host {
 
 namespace {
 
-QColor color_of(LONG rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
-
 Qt::BrushStyle brush_style(esriSimpleFillStyle style) {
   switch (style) {
     case esriSFSHorizontal: return Qt::HorPattern;
@@ -38,13 +36,12 @@ QList<qreal> dashes(esriSimpleLineStyle style) {
   }
 }
 
-}  // namespace
-
-void DrawMarker(QPainter& painter, const gis::Look& look, QPointF at) {
+// A marker of the look centred on `at`, as the map picture draws it.
+void draw_marker(QPainter& painter, const gis::Look& look, QPointF at) {
   const double r = std::max(look.marker_size * gis::kPixelsPerPoint / 2, 1.0);
-  painter.setBrush(look.has_fill ? QBrush(color_of(look.fill)) : QBrush(Qt::NoBrush));
+  painter.setBrush(look.has_fill ? QBrush(MapColor(look.fill)) : QBrush(Qt::NoBrush));
   if (look.has_stroke)
-    painter.setPen(QPen(color_of(look.stroke), std::max(look.stroke_width * gis::kPixelsPerPoint, 0.5)));
+    painter.setPen(QPen(MapColor(look.stroke), std::max(look.stroke_width * gis::kPixelsPerPoint, 0.5)));
   else
     painter.setPen(Qt::NoPen);
   switch (look.marker_style) {
@@ -59,7 +56,7 @@ void DrawMarker(QPainter& painter, const gis::Look& look, QPointF at) {
     case esriSMSCross:
     case esriSMSX: {
       const double d = look.marker_style == esriSMSX ? r * 0.75 : r;
-      painter.setPen(QPen(color_of(look.has_fill ? look.fill : look.stroke), std::max(r / 3, 1.0)));
+      painter.setPen(QPen(MapColor(look.has_fill ? look.fill : look.stroke), std::max(r / 3, 1.0)));
       if (look.marker_style == esriSMSCross) {
         painter.drawLine(at + QPointF(-d, 0), at + QPointF(d, 0));
         painter.drawLine(at + QPointF(0, -d), at + QPointF(0, d));
@@ -73,6 +70,10 @@ void DrawMarker(QPainter& painter, const gis::Look& look, QPointF at) {
       painter.drawEllipse(at, r, r);
   }
 }
+
+}  // namespace
+
+QColor MapColor(LONG rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
 
 QtMapPainter::QtMapPainter(QPainter& painter) : painter_(painter) {
   painter_.setRenderHint(QPainter::Antialiasing);
@@ -91,7 +92,7 @@ const QtMapPainter::Stamp& QtMapPainter::stamp(const gis::Look& look) {
   {
     QPainter p(&s.image);
     p.setRenderHint(QPainter::Antialiasing);
-    DrawMarker(p, look, QPointF(side / 2.0, side / 2.0));
+    draw_marker(p, look, QPointF(side / 2.0, side / 2.0));
   }
   stamps_.push_back(std::move(s));
   last_stamp_ = stamps_.size() - 1;
@@ -111,9 +112,9 @@ void QtMapPainter::use(const gis::Look& look, int dimension) {
   style_ = look;
   style_dimension_ = dimension;
   if (dimension == 2) {
-    painter_.setBrush(look.has_fill ? QBrush(color_of(look.fill), brush_style(look.fill_style)) : QBrush(Qt::NoBrush));
+    painter_.setBrush(look.has_fill ? QBrush(MapColor(look.fill), brush_style(look.fill_style)) : QBrush(Qt::NoBrush));
     if (look.has_stroke)
-      painter_.setPen(QPen(color_of(look.stroke), look.stroke_width * gis::kPixelsPerPoint, Qt::SolidLine, Qt::FlatCap,
+      painter_.setPen(QPen(MapColor(look.stroke), look.stroke_width * gis::kPixelsPerPoint, Qt::SolidLine, Qt::FlatCap,
                            look.stroke_width * gis::kPixelsPerPoint > 2 ? Qt::RoundJoin : Qt::BevelJoin));
     else
       painter_.setPen(Qt::NoPen);
@@ -128,7 +129,7 @@ void QtMapPainter::use(const gis::Look& look, int dimension) {
   // trigonometry at every vertex and look the same as bevelled ones.
   const double width = std::max(look.stroke_width * gis::kPixelsPerPoint, 0.5);
   const bool wide = width > 2;
-  QPen pen(color_of(look.stroke), width, Qt::SolidLine, wide ? Qt::RoundCap : Qt::SquareCap,
+  QPen pen(MapColor(look.stroke), width, Qt::SolidLine, wide ? Qt::RoundCap : Qt::SquareCap,
            wide ? Qt::RoundJoin : Qt::BevelJoin);
   if (const QList<qreal> d = dashes(look.line_style); !d.isEmpty()) pen.setDashPattern(d);
   painter_.setPen(pen);
@@ -175,7 +176,7 @@ void QtMapPainter::Text(const gis::Look& look, double x, double y, const std::st
   QPainterPath path;
   path.addText(x - metrics.horizontalAdvance(s) / 2, y + (metrics.ascent() - metrics.descent()) / 2, font, s);
   painter_.strokePath(path, QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  painter_.fillPath(path, color_of(look.fill));
+  painter_.fillPath(path, MapColor(look.fill));
   drew_ = true;
   has_style_ = false;
 }

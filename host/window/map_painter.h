@@ -46,8 +46,8 @@ class QtMapPainter final : public gis::MapPainter {
   std::vector<QPointF> points_;
 };
 
-// Draws a marker of the look centred on (x, y), as the map picture does.
-void DrawMarker(QPainter& painter, const gis::Look& look, QPointF at);
+// The colour of the object model's 0x00BBGGRR value.
+QColor MapColor(LONG rgb);
 
 // Draws the view of the document's focus map over picture (the view's size): its layers at
 // the same time on the machine's cores, each onto a transparent image of its own, laid over
