@@ -7,6 +7,7 @@
 #include <win32/com_ptr.h>
 #include <win32/text.h>
 
+#include "gis/core.h"
 #include "gis/document.h"
 
 namespace host {
@@ -19,17 +20,6 @@ std::string name_of(ILayer* layer) {
   win32::Bstr name;
   layer->get_Name(name.put());
   return name.utf8();
-}
-
-std::string value_text(VARIANT& v) {
-  if (v.vt == VT_BSTR) return win32::Bstr::adopt(v.bstrVal).utf8();
-  VARIANT text;
-  VariantInit(&text);
-  std::string out;
-  if (v.vt != VT_EMPTY && v.vt != VT_NULL && SUCCEEDED(VariantChangeType(&text, &v, 0, VT_BSTR)))
-    out = win32::Bstr::adopt(text.bstrVal).utf8();
-  VariantClear(&v);
-  return out;
 }
 
 // Lower case ASCII, surrounding space dropped: how a person would expect to find a label.
@@ -103,7 +93,8 @@ bool list_polygon_features(IMap* map, const std::string& layer_name, std::vector
     if (field_index >= 0) {
       VARIANT v;
       VariantInit(&v);
-      if (SUCCEEDED(feature->get_Value(field_index, &v))) f.label = value_text(v);
+      if (SUCCEEDED(feature->get_Value(field_index, &v))) f.label = gis::ValueText(v);
+      VariantClear(&v);
     }
     ComPtr<IGeometry> shape;
     if (SUCCEEDED(feature->get_Shape(shape.put())) && shape) {

@@ -159,6 +159,15 @@ class GroupBoxPeer : public Peer {
   }
 };
 
+// A slot handing what the person did with a control's widget to the toolkit's queue
+// (post(control, the signal's arguments)) while the control lives and the toolkit runs.
+template <class Post>
+auto posting(TControl& control, Post post) {
+  return [target = &control, alive = control.Liveness(), post](auto... args) {
+    if (!alive.expired() && Application) post(target, args...);
+  };
+}
+
 class LabelPeer : public Peer {
  public:
   explicit LabelPeer(QWidget* parent) : Peer(new QLabel(parent)) {}
@@ -176,11 +185,8 @@ class ButtonPeer : public Peer {
  public:
   ButtonPeer(TButton& button, QWidget* parent) : Peer(new QPushButton(parent)) {
     auto* push = static_cast<QPushButton*>(widget_.data());
-    TControl* target = &button;
-    std::weak_ptr<void> alive = button.Liveness();
-    QObject::connect(push, &QPushButton::clicked, [target, alive] {
-      if (!alive.expired() && Application) Application->PostClick(target);
-    });
+    QObject::connect(push, &QPushButton::clicked,
+                     posting(button, [](TControl* target, bool) { Application->PostClick(target); }));
   }
   void update(TControl& control) override {
     Peer::update(control);
@@ -195,11 +201,9 @@ class EditPeer : public Peer {
  public:
   EditPeer(TEdit& edit, QWidget* parent) : Peer(new QLineEdit(parent)) {
     auto* line = static_cast<QLineEdit*>(widget_.data());
-    TControl* target = &edit;
-    std::weak_ptr<void> alive = edit.Liveness();
-    QObject::connect(line, &QLineEdit::textEdited, [target, alive](const QString& text) {
-      if (!alive.expired() && Application) Application->PostType(target, to_ansi(text));
-    });
+    QObject::connect(line, &QLineEdit::textEdited, posting(edit, [](TControl* target, const QString& text) {
+                       Application->PostType(target, to_ansi(text));
+                     }));
   }
   void update(TControl& control) override {
     Peer::update(control);
@@ -220,11 +224,9 @@ class ComboBoxPeer : public Peer {
  public:
   ComboBoxPeer(TComboBox& combo, QWidget* parent) : Peer(new QComboBox(parent)) {
     auto* box = static_cast<QComboBox*>(widget_.data());
-    TControl* target = &combo;
-    std::weak_ptr<void> alive = combo.Liveness();
-    QObject::connect(box, &QComboBox::activated, [target, alive](int index) {
-      if (!alive.expired() && Application && index >= 0) Application->PostChoose(target, index);
-    });
+    QObject::connect(box, &QComboBox::activated, posting(combo, [](TControl* target, int index) {
+                       if (index >= 0) Application->PostChoose(target, index);
+                     }));
   }
   void update(TControl& control) override {
     Peer::update(control);

@@ -7,7 +7,17 @@
 namespace carto_test {
 namespace {
 
-class RenderTest : public CartoTest {};
+class RenderTest : public CartoTest {
+ protected:
+  // A map of one layer holding one line through coords, written as `file`.
+  ComPtr<IMxDocument> line_map(const std::string& file, const Json& coords) {
+    Json fc = {{"type", "FeatureCollection"},
+               {"features", {{{"type", "Feature"}, {"properties", Json::object()},
+                              {"geometry", {{"type", "LineString"}, {"coordinates", coords}}}}}}};
+    write_file(path(file), fc.dump());
+    return load(document_json({map_json("Карта", {feature_layer("Линия", file)})}));
+  }
+};
 
 size_t count_of(const std::string& text, const std::string& part) {
   size_t n = 0;
@@ -155,11 +165,7 @@ TEST_F(RenderTest, VerticesWithinAPixelAreLeftOut) {
   Json coords = Json::array();
   for (int i = 0; i <= 1000; ++i) coords.push_back({i * 0.001, (i % 2) * 0.001});  // a zigzag 1 unit long
   coords.push_back({5.0, 5.0});
-  Json fc = {{"type", "FeatureCollection"},
-             {"features", {{{"type", "Feature"}, {"properties", Json::object()},
-                            {"geometry", {{"type", "LineString"}, {"coordinates", coords}}}}}}};
-  write_file(path("zigzag.geojson"), fc.dump());
-  auto doc = load(document_json({map_json("Карта", {feature_layer("Линия", "zigzag.geojson")})}));
+  auto doc = line_map("zigzag.geojson", coords);
   ASSERT_TRUE(doc);
   RecordingPainter coarse, fine;
   // 100 pixels a unit: the zigzag (0.1 pixel high) becomes one pixel a vertex at most.
@@ -180,12 +186,7 @@ TEST_F(RenderTest, VerticesWithinAPixelAreLeftOut) {
 // A path that leaves the view and comes back is drawn as the stretches that may show, each
 // from the vertex before it enters to the one after it leaves.
 TEST_F(RenderTest, StretchesOfAPathBesideTheViewAreLeftOut) {
-  Json coords = {{0, 0}, {5, 0}, {50, 0}, {50, 1}, {50, 2}, {5, 2}, {0, 2}};
-  Json fc = {{"type", "FeatureCollection"},
-             {"features", {{{"type", "Feature"}, {"properties", Json::object()},
-                            {"geometry", {{"type", "LineString"}, {"coordinates", coords}}}}}}};
-  write_file(path("loop.geojson"), fc.dump());
-  auto doc = load(document_json({map_json("Карта", {feature_layer("Линия", "loop.geojson")})}));
+  auto doc = line_map("loop.geojson", {{0, 0}, {5, 0}, {50, 0}, {50, 1}, {50, 2}, {5, 2}, {0, 2}});
   ASSERT_TRUE(doc);
   RecordingPainter painter;
   // 100 pixels a unit over (-1..9) x (-4..6): x 50 lies 5,000 pixels to the right.
