@@ -19,18 +19,28 @@ import time
 LAYERS = ["points", "lines", "polygons"]
 
 
-def run(cmd, env=None):
-    """Runs cmd; returns (seconds, peak resident KiB). Fails loudly on a non-zero exit."""
+def spawn(cmd, env=None, capture=False):
+    """Runs cmd; returns (seconds, peak resident KiB, its output when captured). Fails loudly
+    on a non-zero exit."""
     start = time.monotonic()
-    proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE if capture else subprocess.DEVNULL, stderr=subprocess.PIPE,
+                            env=env)
+    out = proc.stdout.read().decode() if capture else ""
+    err = proc.stderr.read().decode(errors="replace")
     _, status, usage = os.wait4(proc.pid, 0)
     elapsed = time.monotonic() - start
-    err = proc.stderr.read().decode(errors="replace")
-    proc.stderr.close()
+    for pipe in (proc.stdout, proc.stderr):
+        if pipe:
+            pipe.close()
     code = os.waitstatus_to_exitcode(status)
     if code != 0:
         sys.exit(f"bench: {' '.join(cmd)} failed ({code}):\n{err}")
-    return elapsed, usage.ru_maxrss
+    return elapsed, usage.ru_maxrss, out
+
+
+def run(cmd, env=None):
+    """Runs cmd; returns (seconds, peak resident KiB)."""
+    return spawn(cmd, env)[:2]
 
 
 def generate(gen, folder, points, lines, polygons):
@@ -90,15 +100,8 @@ class Bench:
 
 def run_json(cmd):
     """Runs a timer printing one line of JSON; returns (its median seconds, peak resident KiB)."""
-    start = time.monotonic()
-    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(proc.pid, 0)
-    out, err = proc.stdout.read().decode(), proc.stderr.read().decode(errors="replace")
-    proc.stdout.close()
-    proc.stderr.close()
-    if os.waitstatus_to_exitcode(status) != 0:
-        sys.exit(f"bench: {' '.join(cmd)} failed:\n{err}")
-    return statistics.median(json.loads(out)["seconds"]), usage.ru_maxrss
+    _, peak, out = spawn(cmd, capture=True)
+    return statistics.median(json.loads(out)["seconds"]), peak
 
 
 def qgis_available():
@@ -141,10 +144,10 @@ def canvas(build, out, full, half, runs):
         print(line, flush=True)
         results[name] = entry
     # Memory against size: the whole of the full map against the whole of half of it.
-    m_full = max(run_json([draw, os.path.join(d, "bench.mxd"), "--size", "1200x800", "--extent", views["whole map"]])[1]
-                 for d in (full, full))
-    m_half = max(run_json([draw, os.path.join(d, "bench.mxd"), "--size", "1200x800", "--extent", views["whole map"]])[1]
-                 for d in (half, half))
+    def peak(data):
+        return max(run_json([draw, os.path.join(data, "bench.mxd"), "--size", "1200x800", "--extent",
+                             views["whole map"]])[1] for _ in range(2))
+    m_full, m_half = peak(full), peak(half)
     results["memory"] = {"full_kib": m_full, "half_kib": m_half}
     print(f"  canvas memory against size: full {m_full / 1024:.1f} MiB, half {m_half / 1024:.1f} MiB, "
           f"ratio {m_full / m_half:.2f} (flat: target <= 1.2)")
