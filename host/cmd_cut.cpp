@@ -51,10 +51,13 @@ bool parse(int argc, char** argv, Arguments* a, std::string* error) {
       a->by_id = true;
     } else if (arg == "--folder") {
       if (!value(&a->folder)) return false;
-    } else if (arg == "--sheet") {
-      if (!value(&a->sheet)) return false;
-    } else if (arg == "--all-sheets") {
-      if (!value(&a->all_sheets)) return false;
+    } else if (arg == "--sheet" || arg == "--all-sheets") {
+      std::string* named = arg == "--sheet" ? &a->sheet : &a->all_sheets;
+      if (!value(named)) return false;
+      if (named->find_first_not_of(" \t") == std::string::npos) {
+        *error = arg + " '" + *named + (arg == "--sheet" ? "': the name is empty" : "': the scale is empty");
+        return false;
+      }
     } else if (arg == "--sheet-crs") {
       if (!value(&a->sheet_crs)) return false;
     } else if (a->document.empty() && !arg.empty() && arg[0] != '-') {
@@ -104,7 +107,7 @@ int cmd_cut(int argc, char** argv) {
         return true;
       }
       LabelCheck check = check_label(features, args.layer, args.feature);
-      if (check.duplicates) {
+      if (check.refused) {
         *why = check.message;
         return false;
       }

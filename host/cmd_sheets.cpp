@@ -85,11 +85,8 @@ int cmd_sheets(int argc, char** argv) {
   ComPtr<ISpatialReference> degrees = sheet_degrees_system(map.get(), args.sheet_crs, &error);
   ComPtr<ISpatialReference> map_sr;
   map->get_SpatialReference(map_sr.put());
-  std::vector<ComPtr<IFeatureClass>> owned = map_feature_classes(map.get());
-  std::vector<IFeatureClass*> classes;
-  for (const auto& c : owned) classes.push_back(c.get());
   std::vector<gis::MapSheet> sheets;
-  if (!degrees || !gis::SheetsWithFeatures(classes, scale, degrees.get(), map_sr.get(), &sheets, &error)) {
+  if (!degrees || !sheets_of_map(map.get(), scale, degrees.get(), &sheets, &error)) {
     std::fprintf(stderr, "areaclip: %s\n", error.c_str());
     return 2;
   }

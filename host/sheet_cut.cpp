@@ -85,7 +85,7 @@ int cut_by_sheet(const std::string& document, const std::string& name, const std
   std::printf("sheet %s (%s): %s – %s, %s – %s\n", sheet.name.c_str(), gis::ScaleText(sheet.scale).c_str(),
               degrees_text(sheet.corners.south, true).c_str(), degrees_text(sheet.corners.north, true).c_str(),
               degrees_text(sheet.corners.west, false).c_str(), degrees_text(sheet.corners.east, false).c_str());
-  SheetFrameLayer frame(sheet, sheet_crs);
+  SheetFrameLayer frame(sheet, sheet_crs, true);
   return run_cut(sheet_request(document, sheet, folder, &frame));
 }
 
@@ -109,14 +109,9 @@ int cut_all_sheets(const std::string& document, const std::string& scale_text, c
       return 2;
     }
     ComPtr<ISpatialReference> degrees = sheet_degrees_system(map.get(), sheet_crs, &error);
-    ComPtr<ISpatialReference> map_sr;
-    map->get_SpatialReference(map_sr.put());
-    std::vector<ComPtr<IFeatureClass>> owned = map_feature_classes(map.get());
-    std::vector<IFeatureClass*> classes;
-    for (const auto& c : owned) classes.push_back(c.get());
     std::printf("finding the %s sheets that hold features of %s\n", gis::ScaleText(scale).c_str(), document.c_str());
     std::fflush(stdout);
-    if (!degrees || !gis::SheetsWithFeatures(classes, scale, degrees.get(), map_sr.get(), &sheets, &error)) {
+    if (!degrees || !sheets_of_map(map.get(), scale, degrees.get(), &sheets, &error)) {
       if (const int signal_number = CancelSignals::received()) {
         std::fprintf(stderr, "areaclip: cancelled (%s) before any sheet was cut\n",
                      signal_name(signal_number));

@@ -4,6 +4,8 @@
 
 #include <stdlib.h>
 
+#include <cstdio>
+
 #include <system_error>
 
 #include <objbase.h>
@@ -86,8 +88,25 @@ std::vector<ComPtr<IFeatureClass>> map_feature_classes(IMap* map) {
   return out;
 }
 
-SheetFrameLayer::SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs)
-    : sheet_(std::move(sheet)), sheet_crs_(std::move(sheet_crs)) {}
+bool sheets_of_map(IMap* map, gis::SheetScale scale, ISpatialReference* degrees, std::vector<gis::MapSheet>* sheets,
+                   std::string* error) {
+  ComPtr<ISpatialReference> map_sr;
+  map->get_SpatialReference(map_sr.put());
+  std::vector<ComPtr<IFeatureClass>> owned = map_feature_classes(map);
+  std::vector<IFeatureClass*> classes;
+  for (const auto& c : owned) classes.push_back(c.get());
+  long off_series = 0;
+  if (!gis::SheetsWithFeatures(classes, scale, degrees, map_sr.get(), sheets, error, &off_series)) return false;
+  if (off_series > 0)
+    std::fprintf(stderr,
+                 "areaclip: warning: %ld features of the map lie on no sheet of the series (beyond 88° of latitude, "
+                 "beyond ±180° of longitude in degrees, or with no place in degrees): no sheet holds them\n",
+                 off_series);
+  return true;
+}
+
+SheetFrameLayer::SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs, bool warn_off_series)
+    : sheet_(std::move(sheet)), sheet_crs_(std::move(sheet_crs)), warn_off_series_(warn_off_series) {}
 
 SheetFrameLayer::~SheetFrameLayer() {
   std::error_code ec;
@@ -103,6 +122,9 @@ bool SheetFrameLayer::add_to(IMap* map, std::string* error) {
   }
   ComPtr<ISpatialReference> degrees = sheet_degrees_system(map, sheet_crs_, error);
   if (!degrees) return false;
+  // The coarsest scale finds the same features off the series and reads the fewest frames.
+  std::vector<gis::MapSheet> holding;
+  if (warn_off_series_ && !sheets_of_map(map, gis::SheetScale::k1000000, degrees.get(), &holding, error)) return false;
   std::error_code ec;
   std::string pattern = (fs::temp_directory_path(ec) / "areaclip-sheet-XXXXXX").string();
   if (!mkdtemp(pattern.data())) {

@@ -21,12 +21,20 @@ win32::ComPtr<ISpatialReference> sheet_degrees_system(IMap* map, const std::stri
 // The feature classes of the map's feature layers (in groups too) whose data could be opened.
 std::vector<win32::ComPtr<IFeatureClass>> map_feature_classes(IMap* map);
 
+// The sheets of the scale holding features of the map (gis::SheetsWithFeatures over its
+// feature classes, degrees on `degrees`). Features that no sheet of the series holds are
+// counted in a warning on standard error: no sheet's cut will hold them.
+bool sheets_of_map(IMap* map, gis::SheetScale scale, ISpatialReference* degrees, std::vector<gis::MapSheet>* sheets,
+                   std::string* error);
+
 // One sheet's frame as a shapefile in a temporary folder of its own (never beside the
 // user's data), removed with this object, and as a layer named by the sheet. A cut of the
 // map then writes the frame into the result like any other layer.
 class SheetFrameLayer {
  public:
-  SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs);
+  // warn_off_series: adding the frame also warns about the map's features that no sheet of
+  // the series holds (a cut by one named sheet; a cut of all sheets warns once before).
+  SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs, bool warn_off_series = false);
   ~SheetFrameLayer();
   SheetFrameLayer(const SheetFrameLayer&) = delete;
   SheetFrameLayer& operator=(const SheetFrameLayer&) = delete;
@@ -39,6 +47,7 @@ class SheetFrameLayer {
  private:
   gis::MapSheet sheet_;
   std::string sheet_crs_;
+  bool warn_off_series_;
   std::filesystem::path folder_;
 };
 

@@ -147,10 +147,11 @@ long number(std::u32string_view part) {
   return n;
 }
 
+bool is_space(char32_t c) { return c == U' ' || c == U'\t' || c == U'\u00A0'; }
+
 std::u32string_view trim(std::u32string_view s) {
-  auto space = [](char32_t c) { return c == U' ' || c == U'\t' || c == U'\u00A0'; };
-  while (!s.empty() && space(s.front())) s.remove_prefix(1);
-  while (!s.empty() && space(s.back())) s.remove_suffix(1);
+  while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
   return s;
 }
 
@@ -345,23 +346,48 @@ bool read_member(const std::vector<std::u32string>& parts, bool south, Member* m
   return true;
 }
 
-// Splits at dashes (any dash-like character) after removing spaces.
-std::vector<std::u32string> split_dashes(std::u32string_view piece) {
+// Splits at dashes (any dash-like character); space around a dash is dropped. A space
+// inside a part ("1 2", "M 36") would join two parts into another sheet's number: false
+// with *reason quoting the part as written.
+bool split_dashes(std::u32string_view piece, std::vector<std::u32string>* out, std::string* reason) {
   std::vector<std::u32string> parts(1);
   for (char32_t c : piece) {
     if (c == U'-' || c == U'\u2010' || c == U'\u2011' || c == U'\u2012' || c == U'\u2013' || c == U'\u2014' ||
         c == U'\u2212')
       parts.emplace_back();
-    else if (c != U' ' && c != U'\t' && c != U'\u00A0')
+    else
       parts.back().push_back(c);
   }
-  return parts;
+  for (std::u32string& part : parts) {
+    const std::u32string_view inner = trim(part);
+    for (char32_t c : inner) {
+      if (is_space(c)) {
+        *reason = "a space inside the part " + quoted(inner) + ": write the parts of a name joined by dashes";
+        return false;
+      }
+    }
+    part = std::u32string(inner);
+  }
+  *out = std::move(parts);
+  return true;
 }
 
 double seconds_snapped(double degrees) {
   const double v = degrees * 3600.0;
   const double r = std::round(v);
   return std::fabs(v - r) < 1e-6 ? r : v;
+}
+
+// Rows of cells of a level from the equator to 88°.
+long rows_of(int l) { return kRows * kHeight[0] / kHeight[l]; }
+
+// Seconds east of 180° W in [0, 360°): longitudes beyond ±180° are taken round the earth,
+// and 180° itself is the western edge of column 1.
+double longitude_from_180w(double longitude) {
+  double lon = std::fmod(longitude + 180.0, 360.0);
+  if (lon < 0) lon += 360.0;
+  const double seconds = seconds_snapped(lon);
+  return seconds >= static_cast<double>(kRound) ? 0.0 : seconds;
 }
 
 }  // namespace
@@ -462,7 +488,8 @@ bool ParseSheetName(std::string_view name, MapSheet* sheet, std::string* reason)
   size_t start = 0;
   for (size_t i = 0; i <= text.size(); ++i) {
     if (i < text.size() && text[i] != U',') continue;
-    std::vector<std::u32string> parts = split_dashes(std::u32string_view(text).substr(start, i - start));
+    std::vector<std::u32string> parts;
+    if (!split_dashes(std::u32string_view(text).substr(start, i - start), &parts, reason)) return false;
     start = i + 1;
     if (parts.size() == 1 && parts[0].empty()) {
       *reason = members.empty() ? "the name begins with a comma" : "an empty part between commas";
@@ -533,12 +560,11 @@ bool SheetAt(SheetScale scale, double longitude, double latitude, MapSheet* shee
   const double v = seconds_snapped(std::fabs(latitude));
   double q = v / static_cast<double>(kHeight[l]);
   long row = static_cast<long>(std::floor(q));
-  // On a parallel of the southern hemisphere the sheet to the north is nearer the equator.
-  if (south && row > 0 && q == std::floor(q)) --row;
-  if (at_level(row, kHeight, l, 0) >= kRows) return false;
-  double lon = std::fmod(longitude + 180.0, 360.0);
-  if (lon < 0) lon += 360.0;
-  long column = static_cast<long>(std::floor(seconds_snapped(lon) / static_cast<double>(kWidth[l])));
+  // On a parallel of the southern hemisphere the sheet to the north is nearer the equator;
+  // 88° N, the northern edge of row V, has no sheet north of it and belongs to row V.
+  if (q == std::floor(q) && row > 0 && (south || row == rows_of(l))) --row;
+  if (row >= rows_of(l)) return false;
+  long column = static_cast<long>(std::floor(longitude_from_180w(longitude) / static_cast<double>(kWidth[l])));
   column = std::min(column, kRound / kWidth[l] - 1);
   *sheet = core::sheet_of_cell(SheetCell{scale, south, row, column});
   return true;
@@ -547,24 +573,32 @@ bool SheetAt(SheetScale scale, double longitude, double latitude, MapSheet* shee
 std::vector<MapSheet> SheetsCovering(SheetScale scale, const SheetCorners& extent) {
   const int l = level(scale);
   const long h = kHeight[l], w = kWidth[l];
-  const long max_row = kRows * kHeight[0] / h - 1;
+  const long max_row = rows_of(l) - 1;
   std::vector<MapSheet> out;
-  // Cells whose span [i*size, (i+1)*size] meets [lo, hi] (seconds); at least one.
+  // Cells whose span [i*size, (i+1)*size] meets [lo, hi] (degrees); at least one. An edge
+  // belongs to the cell after it, the far edge of the last cell (88°) to the last cell.
   auto span = [](double lo, double hi, long size, long last, long* first_cell, long* last_cell) {
+    if (!std::isfinite(lo) || !std::isfinite(hi)) return false;
     long a = static_cast<long>(std::floor(seconds_snapped(lo) / static_cast<double>(size)));
     long b = static_cast<long>(std::ceil(seconds_snapped(hi) / static_cast<double>(size))) - 1;
+    if (a == last + 1 && seconds_snapped(lo) == static_cast<double>(a * size)) a = last;
     if (b < a) b = a;
     *first_cell = std::max(0L, a);
     *last_cell = std::min(last, b);
     return *first_cell <= *last_cell;
   };
+  // Longitudes from 180° W: one span, or two when the extent crosses 180°; an extent wider
+  // than the earth is every column.
   std::vector<std::pair<double, double>> longitudes;
-  const double west = extent.west + 180.0, east = extent.east + 180.0;
-  if (west <= east) {
+  const double width = extent.west <= extent.east ? extent.east - extent.west : extent.east - extent.west + 360.0;
+  const double west = longitude_from_180w(extent.west) / 3600.0, east = west + width;
+  if (width >= 360.0) {
+    longitudes.push_back({0.0, 360.0});
+  } else if (east <= 360.0) {
     longitudes.push_back({west, east});
   } else {
     longitudes.push_back({west, 360.0});
-    longitudes.push_back({0.0, east});
+    longitudes.push_back({0.0, east - 360.0});
   }
   auto add_row = [&](bool south, long row) {
     for (auto [lo, hi] : longitudes) {

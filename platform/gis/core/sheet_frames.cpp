@@ -63,11 +63,29 @@ GeomPtr densified_frame(const SheetCorners& c) {
   return core::geos_checked(GEOSGeom_createPolygon_r(h, ring, nullptr, 0), "frame polygon");
 }
 
-// The frame as a polygon in `target`; throws ComError.
+// The geometry moved `dx` along x; throws ComError.
+GeomPtr moved(const GEOSGeometry* g, double dx) {
+  auto shift = [](double* x, double*, void* by) {
+    *x += *static_cast<double*>(by);
+    return 1;
+  };
+  return core::geos_checked(GEOSGeom_transformXY_r(core::geos(), g, shift, &dx), "frame moved round the earth");
+}
+
+// The frame as a polygon in `target`; throws ComError. In geographic degrees 180° is
+// written both as -180 and as 180: the frame of a sheet on it (column 1 or 60) also holds
+// its copy a turn round the earth, so that features written on either side of the
+// meridian lie on it alike.
 ComPtr<IGeometry> frame_in(const MapSheet& sheet, ISpatialReference* geographic, ISpatialReference* target) {
   if (!geographic || !core::core_sr(geographic)) win32::throw_hr(E_INVALIDARG, "no geographic system for the sheet's degrees");
   ComPtr<IGeometry> polygon = core::make_geometry(esriGeometryPolygon, densified_frame(sheet.corners), geographic);
-  if (target) core::project_state(*core::state_of(polygon.get()), target);
+  GeometryState& state = *core::state_of(polygon.get());
+  if (target) core::project_state(state, target);
+  const ICoreSpatialReference* in = core::core_sr(target ? target : geographic);
+  if (in && in->ogr().IsGeographic() && (sheet.corners.west <= -180.0 || sheet.corners.east >= 180.0)) {
+    GeomPtr copy = moved(state.geom(), sheet.corners.west <= -180.0 ? 360.0 : -360.0);
+    state.add_parts(copy.get());
+  }
   return polygon;
 }
 
@@ -167,8 +185,10 @@ ComPtr<IGeometry> SheetPolygon(const MapSheet& sheet, ISpatialReference* geograp
 }
 
 bool SheetsWithFeatures(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
-                        ISpatialReference* fallback, std::vector<MapSheet>* sheets, std::string* error) {
+                        ISpatialReference* fallback, std::vector<MapSheet>* sheets, std::string* error,
+                        long* off_series) {
   sheets->clear();
+  if (off_series) *off_series = 0;
   std::map<std::string, MapSheet> found;
   try {
     for (IFeatureClass* feature_class : classes) {
@@ -191,16 +211,31 @@ bool SheetsWithFeatures(const std::vector<IFeatureClass*>& classes, SheetScale s
         ISpatialReference* sr = state->sr() ? state->sr() : fallback;
         if (!sr) return fail(error, "a feature has no coordinate system and the map has none either");
         SheetCorners degrees;
-        if (!bounds_in_degrees(*state, sr, geographic, &degrees)) continue;
-        for (const MapSheet& candidate : SheetsCovering(scale, degrees)) {
-          if (found.count(candidate.name)) continue;
-          ComPtr<IGeometry>& frame = frames[{system_id(sr), candidate.name}];
-          if (!frame) frame = frame_in(candidate, geographic, sr);
-          const GEOSPreparedGeometry* prepared = core::state_of(frame.get())->prepared_cutter();
-          const char touches = GEOSPreparedIntersects_r(core::geos(), prepared, state->geom());
-          if (touches == 2) win32::throw_hr(E_FAIL, "GEOS intersects: " + core::geos_last_error());
-          if (touches) found.emplace(candidate.name, candidate);
+        if (!bounds_in_degrees(*state, sr, geographic, &degrees)) {
+          if (off_series) ++*off_series;
+          continue;
         }
+        const auto touches = [&](const MapSheet& sheet) {
+          ComPtr<IGeometry>& frame = frames[{system_id(sr), sheet.name}];
+          if (!frame) frame = frame_in(sheet, geographic, sr);
+          const GEOSPreparedGeometry* prepared = core::state_of(frame.get())->prepared_cutter();
+          const char hit = GEOSPreparedIntersects_r(core::geos(), prepared, state->geom());
+          if (hit == 2) win32::throw_hr(E_FAIL, "GEOS intersects: " + core::geos_last_error());
+          return hit == 1;
+        };
+        // Sheets already found are tested only while the feature is on no sheet yet.
+        bool on_sheet = false;
+        std::vector<MapSheet> known;
+        for (const MapSheet& candidate : SheetsCovering(scale, degrees)) {
+          if (found.count(candidate.name)) {
+            known.push_back(candidate);
+          } else if (touches(candidate)) {
+            found.emplace(candidate.name, candidate);
+            on_sheet = true;
+          }
+        }
+        for (size_t k = 0; !on_sheet && off_series && k < known.size(); ++k) on_sheet = touches(known[k]);
+        if (!on_sheet && off_series) ++*off_series;
       }
     }
   } catch (const std::exception& e) {

@@ -49,13 +49,16 @@ struct MapSheet {
 bool ParseSheetName(std::string_view name, MapSheet* sheet, std::string* reason);
 
 // The sheet of the scale that holds the point (degrees). A point on a sheet's edge belongs
-// to the sheet north-east of it (on the equator: the northern one; on 180°: column 1).
-// False beyond 88° of latitude, where the series has no sheets.
+// to the sheet north-east of it (on the equator: the northern one; on 180°, the edge that
+// columns 60 and 1 share: column 1), and one on the edge of the series, 88° N or S, to row V.
+// Longitudes beyond ±180° are taken round the earth. False beyond 88° of latitude, where
+// the series has no sheets.
 bool SheetAt(SheetScale scale, double longitude, double latitude, MapSheet* sheet);
 
 // The sheets of the scale that cover the extent (degrees), west to east within rows from
-// north to south. An extent whose west is greater than its east crosses 180°. Parts beyond
-// 88° of latitude are left out.
+// north to south. An extent whose west is greater than its east crosses 180°; longitudes
+// beyond ±180° are taken round the earth. Edges belong as in SheetAt. Parts beyond 88° of
+// latitude are left out.
 std::vector<MapSheet> SheetsCovering(SheetScale scale, const SheetCorners& extent);
 
 // --- frames in coordinate systems ---
@@ -67,16 +70,22 @@ win32::ComPtr<ISpatialReference> GeographicSystemOf(ISpatialReference* sr, std::
 // The sheet's frame as a polygon in `target`: its corners taken as degrees on `geographic`,
 // its edges (parallels and meridians) densified to at most one minute of arc between
 // vertices before projecting, so that the frame follows the graticule in a projected map.
+// In a geographic target a sheet on 180° (columns 1 and 60) has a second part, its copy a
+// turn round the earth, as 180° is written both as -180 and as 180.
 // Empty with *error set when the frame cannot be projected.
 win32::ComPtr<IGeometry> SheetPolygon(const MapSheet& sheet, ISpatialReference* geographic, ISpatialReference* target,
                                       std::string* error = nullptr);
 
 // The sheets of the scale that at least one feature of the classes touches, from north to
 // south and west to east. A feature's shape is tested against the frame projected into the
-// shape's own system (`fallback`, the map's, when the shape has none). False with *error
-// set when a feature cannot be read or projected, or when a cancel was requested.
+// shape's own system (`fallback`, the map's, when the shape has none), as a cut by the
+// frame would hold it. *off_series (when given) counts the features that no sheet's frame
+// holds: wholly beyond 88° of latitude, in geographic degrees wholly beyond ±180° (where
+// no frame is drawn), or whose place has no degrees. False with
+// *error set when a feature cannot be read or projected, or when a cancel was requested.
 bool SheetsWithFeatures(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
-                        ISpatialReference* fallback, std::vector<MapSheet>* sheets, std::string* error = nullptr);
+                        ISpatialReference* fallback, std::vector<MapSheet>* sheets, std::string* error = nullptr,
+                        long* off_series = nullptr);
 
 // Writes the sheets' frames in `target` as a new polygon layer with the fields NAME (the
 // sheet's name) and SCALE (the denominator). The format follows the extension: .shp

@@ -3,6 +3,9 @@
 // reasons, the sheets covering a place, and frames in a Gauss-Kruger system that follow
 // the graticule.
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <set>
 #include <sstream>
@@ -129,6 +132,10 @@ TEST(MapSheetsTest, LookAlikeLettersAreReadAsTheSeriesLetters) {
       {"M-36-ІV", SheetScale::k200000, dms(51, 20), 52, 33, 34, "M-36-IV"},                             // Cyrillic І
       {" P-35, 36 ", SheetScale::k1000000, 60, 64, 24, 36, "P-35,36"},
       {"M–36–1", SheetScale::k100000, dms(51, 40), 52, 30, dms(30, 30), "M-36-1"},                      // en dashes
+      // Space around dashes and commas and before the southern mark is no part of a part.
+      {"M - 36 - 1", SheetScale::k100000, dms(51, 40), 52, 30, dms(30, 30), "M-36-1"},
+      {"P-35 , 36", SheetScale::k1000000, 60, 64, 24, 36, "P-35,36"},
+      {"L-36  (Ю.П.)", SheetScale::k1000000, -48, -44, 30, 36, "L-36 (Ю.П.)"},
   };
   for (const CornerCase& c : cases) expect_corners(c);
 }
@@ -170,6 +177,13 @@ TEST(MapSheetsTest, NamesThatAreNoSheetsAreRefusedWithTheReason) {
       {"T-47-133-А,Б", "1:50,000 sheets are issued in fours: T-47-133-А is part of T-47-133-А,Б,134-А,Б"},
       {"NM-36 (Ю.П.)", "marked both northern (N) and southern (Ю.П.)"},
       {"(Ю.П.)", "a hemisphere mark but no sheet"},
+      // A space inside a part would make another sheet of it (M-36-12, M-36).
+      {"M-36-1 2", "a space inside the part '1 2'"},
+      {"M 3 6", "a space inside the part 'M 3 6'"},
+      {"M-3\u00A06", "a space inside the part"},
+      {"P-35,3 6", "a space inside the part '3 6'"},
+      {"M-36-1-Б 1", "a space inside the part 'Б 1'"},
+      {" ", "the name is empty"},
   };
   for (const auto& c : cases) {
     MapSheet sheet;
@@ -249,6 +263,12 @@ TEST(MapSheetsTest, TheSheetOfAPointHoldsItAndItsNameReadsBack) {
   }
 }
 
+std::vector<std::string> names(const std::vector<MapSheet>& sheets) {
+  std::vector<std::string> out;
+  for (const MapSheet& s : sheets) out.push_back(s.name);
+  return out;
+}
+
 TEST(MapSheetsTest, PointsOnEdgesBeyond88AndOn180) {
   MapSheet sheet;
   ASSERT_TRUE(gis::SheetAt(SheetScale::k1000000, 30.0, 52.0, &sheet));
@@ -261,14 +281,38 @@ TEST(MapSheetsTest, PointsOnEdgesBeyond88AndOn180) {
   EXPECT_EQ(sheet.name, "C-1");
   ASSERT_TRUE(gis::SheetAt(SheetScale::k100000, dms(30, 30), dms(51, 40), &sheet));
   EXPECT_EQ(sheet.name, "M-36-2");
-  EXPECT_FALSE(gis::SheetAt(SheetScale::k1000000, 30.0, 88.0, &sheet));
+  EXPECT_FALSE(gis::SheetAt(SheetScale::k1000000, 30.0, 88.0001, &sheet));
   EXPECT_FALSE(gis::SheetAt(SheetScale::k1000000, 30.0, -89.0, &sheet));
 }
 
-std::vector<std::string> names(const std::vector<MapSheet>& sheets) {
-  std::vector<std::string> out;
-  for (const MapSheet& s : sheets) out.push_back(s.name);
-  return out;
+// The edges of the series: 180° is the edge columns 60 and 1 share and belongs, as every
+// meridian, to the sheet east of it; 88° N and S, the far edge of row V, to row V; longitudes
+// beyond ±180° are the meridians taken round the earth.
+TEST(MapSheetsTest, TheEdgesOfTheSeriesBelongToItsSheets) {
+  const struct {
+    SheetScale scale;
+    double lon, lat;
+    const char* sheet;
+  } cases[] = {
+      {SheetScale::k1000000, 180.0, 10.0, "C-1"},
+      {SheetScale::k1000000, -180.0, 10.0, "C-1"},
+      {SheetScale::k1000000, 180.0 - 1e-11, 10.0, "C-1"},
+      {SheetScale::k1000000, 181.0, 10.0, "C-1"},
+      {SheetScale::k1000000, 540.0, 10.0, "C-1"},
+      {SheetScale::k1000000, -181.0, 10.0, "C-60"},
+      {SheetScale::k1000000, 30.0, 88.0, "V-33,34,35,36"},
+      {SheetScale::k1000000, 30.0, -88.0, "V-33,34,35,36 (Ю.П.)"},
+      {SheetScale::k10000, 180.0, 88.0, "V-1-1-А-а-1,2,б-1,2"},
+      {SheetScale::k200000, 180.0, -88.0, "V-1-XXXI,XXXII,XXXIII (Ю.П.)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.lon) + " " + std::to_string(c.lat) + " " + gis::ScaleText(c.scale));
+    MapSheet at;
+    ASSERT_TRUE(gis::SheetAt(c.scale, c.lon, c.lat, &at));
+    EXPECT_EQ(at.name, c.sheet);
+    // The sheets covering the point alone are the same one sheet.
+    EXPECT_EQ(names(gis::SheetsCovering(c.scale, {c.lon, c.lat, c.lon, c.lat})), std::vector<std::string>{c.sheet});
+  }
 }
 
 TEST(MapSheetsTest, SheetsCoveringAnExtent) {
@@ -288,6 +332,13 @@ TEST(MapSheetsTest, SheetsCoveringAnExtent) {
   EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k200000, {96.5, 79.5, 97.5, 79.6})), V{"T-47-I,II,III"});
   // Nothing beyond 88°.
   EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {0, 88.5, 1, 89})), V{});
+  // Longitudes beyond ±180°, around the earth and more.
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {170, 10, 190, 11})), (V{"C-59", "C-60", "C-1", "C-2"}));
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {-190, 10, -170, 11})), (V{"C-59", "C-60", "C-1", "C-2"}));
+  EXPECT_EQ(gis::SheetsCovering(SheetScale::k1000000, {-200, 10, 300, 11}).size(), 60u);
+  // An extent up to 180° from the west ends in column 60; up to 88° in row V.
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {175, 10, 180, 11})), V{"C-60"});
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k1000000, {-179, 86, -178, 88})), V{"V-1,2,3,4"});
 }
 
 // A 1:1,000,000 sheet framed in a Gauss-Kruger zone keeps exactly the points of a lon/lat
@@ -357,6 +408,70 @@ TEST_F(SheetFrameTest, TheGeographicSystemOfAProjectedMapIsItsDatums) {
   EXPECT_EQ(same, VARIANT_TRUE) << gis::SpatialReferenceToText(geographic.get());
   EXPECT_FALSE(gis::GeographicSystemOf(nullptr, &error));
   EXPECT_NE(error.find("no coordinate system"), std::string::npos) << error;
+}
+
+}  // namespace
+
+namespace {
+
+// Features in degrees on the edges of the series and beyond it: the sheets they lie on,
+// and how many lie on none.
+TEST_F(SheetFrameTest, FeaturesOnTheEdgesOfTheSeriesFindTheirSheetsAndThoseBeyondAreCounted) {
+  testing_support::TempDir dir;
+  const std::filesystem::path file = dir.path() / "edges.geojson";
+  const char* const shapes[] = {
+      R"({"type": "Point", "coordinates": [180, 10]})",                // column 1's west edge
+      R"({"type": "Point", "coordinates": [-180, 14]})",               // the same edge, written west
+      R"({"type": "Point", "coordinates": [30, 88]})",                 // row V's north edge
+      R"({"type": "Point", "coordinates": [30, -88]})",                // row V's south edge
+      R"({"type": "LineString", "coordinates": [[179, 20], [181, 20]]})",  // across 180° unwrapped
+      R"({"type": "Point", "coordinates": [30, 88.5]})",               // beyond 88°: no sheet
+      R"({"type": "LineString", "coordinates": [[0, 89], [90, 89.5]]})",  // beyond 88°: no sheet
+      R"({"type": "Point", "coordinates": [190, 30]})",                // no frame is drawn there
+  };
+  std::string json = R"({"type": "FeatureCollection", "features": [)";
+  for (size_t i = 0; i < std::size(shapes); ++i)
+    json += std::string(i ? "," : "") + R"({"type": "Feature", "properties": {}, "geometry": )" + shapes[i] + "}";
+  json += "]}";
+  std::ofstream(file) << json;
+
+  std::string error;
+  win32::ComPtr<IFeatureClass> points = gis::OpenFeatureClass(file.string(), "", &error);
+  ASSERT_TRUE(points) << error;
+  win32::ComPtr<ISpatialReference> wgs84 = gis::SpatialReferenceFromText("EPSG:4326", &error);
+  ASSERT_TRUE(wgs84) << error;
+  std::vector<MapSheet> sheets;
+  long off_series = -1;
+  ASSERT_TRUE(gis::SheetsWithFeatures({points.get()}, SheetScale::k1000000, wgs84.get(), wgs84.get(), &sheets, &error,
+                                      &off_series))
+      << error;
+  EXPECT_EQ(names(sheets), (std::vector<std::string>{"V-33,34,35,36", "F-1", "F-60", "D-1", "C-1",
+                                                     "V-33,34,35,36 (Ю.П.)"}));
+  EXPECT_EQ(off_series, 3);
+  // The frames on 180° hold the meridian written either way; others only their own degrees.
+  const struct {
+    const char* sheet;
+    const char* shape;
+    bool holds;
+  } frames[] = {
+      {"C-1", "POINT (180 10)", true},   {"C-1", "POINT (-180 10)", true}, {"C-60", "POINT (-180 10)", true},
+      {"C-60", "POINT (180 10)", true},  {"C-1", "POINT (183 10)", true},  {"C-2", "POINT (190 10)", false},
+      {"C-30", "POINT (-180 10)", false}, {"C-1", "POINT (170 10)", false},
+  };
+  for (const auto& f : frames) {
+    SCOPED_TRACE(std::string(f.sheet) + " " + f.shape);
+    MapSheet sheet;
+    ASSERT_TRUE(gis::ParseSheetName(f.sheet, &sheet, &error)) << error;
+    win32::ComPtr<IGeometry> frame = gis::SheetPolygon(sheet, wgs84.get(), wgs84.get(), &error);
+    ASSERT_TRUE(frame) << error;
+    win32::ComPtr<IGeometry> shape = core_test::wkt(f.shape, wgs84.get());
+    win32::ComPtr<IGeometry> kept;
+    ASSERT_EQ(frame.as<ITopologicalOperator>()->Intersect(shape.get(), esriGeometry0Dimension, kept.put()), S_OK);
+    VARIANT_BOOL empty = VARIANT_TRUE;
+    ASSERT_TRUE(kept);
+    kept->get_IsEmpty(&empty);
+    EXPECT_EQ(empty == VARIANT_FALSE, f.holds);
+  }
 }
 
 }  // namespace
