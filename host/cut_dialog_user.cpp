@@ -19,6 +19,7 @@
 #include <win32/text.h>
 
 #include "extension.h"
+#include "polygon_features.h"
 
 namespace host {
 
@@ -303,36 +304,15 @@ class DialogUser : public TUserAgent {
   }
 
   // The entry of the feature picker that shows feature `id` of the layer at entry
-  // `layer_entry` of the layer picker: the pickers list the map's feature layers of polygons
-  // and lines, and their features of those shapes, in the order the map and the feature
-  // class give them.
+  // `layer_entry` of the layer picker.
   int feature_entry(int layer_entry, long id) const {
-    const auto drawn = [](esriGeometryType type) { return type == esriGeometryPolygon || type == esriGeometryLine; };
-    ComPtr<IEnumLayer> layers;
-    map_->get_Layers(nullptr, VARIANT_TRUE, layers.put());
-    ComPtr<ILayer> layer;
-    int entry = 0;
-    while (layers && layers->Next(layer.put()) == S_OK && layer) {
-      ComPtr<IFeatureLayer> feature_layer = layer.as<IFeatureLayer>();
-      ComPtr<IFeatureClass> feature_class;
-      if (feature_layer) feature_layer->get_FeatureClass(feature_class.put());
-      esriGeometryType type = esriGeometryNull;
-      if (!feature_class || FAILED(feature_class->get_ShapeType(&type)) || !drawn(type)) continue;
-      if (++entry < layer_entry) continue;
-      ComPtr<IFeatureCursor> cursor;
-      feature_class->Search(nullptr, VARIANT_FALSE, cursor.put());
-      ComPtr<IFeature> feature;
-      int index = 0;
-      while (cursor && cursor->NextFeature(feature.put()) == S_OK && feature) {
-        ComPtr<IGeometry> shape;
-        feature->get_Shape(shape.put());
-        if (!shape || FAILED(shape->get_GeometryType(&type)) || !drawn(type)) continue;
-        ++index;
-        LONG oid = -1;
-        if (SUCCEEDED(feature->get_OID(&oid)) && oid == id) return index;
-      }
-      return -1;
-    }
+    const std::vector<host::PickerLayer> layers = host::picker_layers(map_);
+    if (layer_entry < 1 || layer_entry > static_cast<int>(layers.size())) return -1;
+    std::vector<host::PolygonFeature> features;
+    std::string error;
+    if (!host::picker_features(layers[layer_entry - 1], &features, &error)) return -1;
+    for (size_t k = 0; k < features.size(); ++k)
+      if (features[k].id == id) return static_cast<int>(k) + 1;
     return -1;
   }
 

@@ -9,6 +9,7 @@
 
 #include "gis/core.h"
 #include "gis/document.h"
+#include "cut_dialog_user.h"
 
 namespace host {
 
@@ -46,38 +47,54 @@ std::string line(const PolygonFeature& f) {
 
 }  // namespace
 
-bool list_polygon_features(IMap* map, const std::string& layer_name, std::vector<PolygonFeature>* out,
-                           std::string* error) {
+bool picker_shape(esriGeometryType type) { return type == esriGeometryPolygon || type == esriGeometryLine; }
+
+std::vector<PickerLayer> picker_layers(IMap* map) {
+  std::vector<PickerLayer> out;
   ComPtr<IEnumLayer> layers;
-  map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+  if (map) map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
   ComPtr<ILayer> layer;
-  ComPtr<IFeatureClass> feature_class;
-  std::string display, polygon_layers;
   while (layers && layers->Next(layer.put()) == S_OK && layer) {
     auto feature_layer = win32::query<IFeatureLayer>(layer.get());
     ComPtr<IFeatureClass> fc;
     esriGeometryType shape = esriGeometryNull;
     if (!feature_layer || FAILED(feature_layer->get_FeatureClass(fc.put())) || !fc ||
-        FAILED(fc->get_ShapeType(&shape)) || shape != esriGeometryPolygon)
+        FAILED(fc->get_ShapeType(&shape)) || !picker_shape(shape))
       continue;
-    const std::string name = name_of(layer.get());
-    polygon_layers += "\n  " + name;
-    if (name != layer_name || feature_class) continue;
-    feature_class = fc;
-    win32::Bstr field;
-    feature_layer->get_DisplayField(field.put());
-    display = field.utf8();
+    out.push_back({name_of(layer.get()), feature_layer});
   }
-  if (!feature_class) {
-    *error = "no polygon layer '" + layer_name + "'; the map's polygon layers are:" +
-             (polygon_layers.empty() ? "\n  (none)" : polygon_layers);
+  return out;
+}
+
+bool list_polygon_features(IMap* map, const std::string& layer_name, std::vector<PolygonFeature>* out,
+                           std::string* error) {
+  const std::vector<PickerLayer> layers = picker_layers(map);
+  const std::string wanted = win32::utf8_to_ansi(layer_name);
+  const PickerLayer* chosen = nullptr;
+  std::vector<std::string> names;
+  for (const PickerLayer& l : layers) {
+    names.push_back(l.name);
+    if (!chosen && win32::utf8_to_ansi(l.name) == wanted) chosen = &l;
+  }
+  if (!chosen) {
+    *error = "no polygon layer '" + layer_name + "'; the map's polygon layers are:" + listing(names);
     return false;
   }
-  LONG field_index = -1;
-  if (!display.empty()) {
-    win32::Bstr b = win32::Bstr::from_utf8(display);
-    feature_class->FindField(b.get(), &field_index);
+  return picker_features(*chosen, out, error);
+}
+
+bool picker_features(const PickerLayer& picked, std::vector<PolygonFeature>* out, std::string* error) {
+  const std::string& layer_name = picked.name;
+  ComPtr<IFeatureClass> feature_class;
+  picked.layer->get_FeatureClass(feature_class.put());
+  if (!feature_class) {
+    *error = "layer '" + layer_name + "' has no data";
+    return false;
   }
+  win32::Bstr field;
+  picked.layer->get_DisplayField(field.put());
+  LONG field_index = -1;
+  if (!field.utf8().empty() && FAILED(feature_class->FindField(field.get(), &field_index))) field_index = -1;
   ComPtr<IFeatureCursor> cursor;
   if (FAILED(feature_class->Search(nullptr, VARIANT_FALSE, cursor.put())) || !cursor) {
     *error = "the features of layer '" + layer_name + "' cannot be read";
@@ -86,6 +103,11 @@ bool list_polygon_features(IMap* map, const std::string& layer_name, std::vector
   ComPtr<IFeature> feature;
   HRESULT hr;
   while ((hr = cursor->NextFeature(feature.put())) == S_OK && feature) {
+    ComPtr<IGeometry> shape;
+    esriGeometryType type = esriGeometryNull;
+    if (FAILED(feature->get_Shape(shape.put())) || !shape || FAILED(shape->get_GeometryType(&type)) ||
+        !picker_shape(type))
+      continue;
     PolygonFeature f;
     LONG oid = -1;
     feature->get_OID(&oid);
@@ -95,14 +117,14 @@ bool list_polygon_features(IMap* map, const std::string& layer_name, std::vector
       VariantInit(&v);
       if (SUCCEEDED(feature->get_Value(field_index, &v))) f.label = gis::ValueText(v);
       VariantClear(&v);
+      f.entry = win32::utf8_to_ansi(f.label);
+    } else {
+      f.entry = std::to_string(f.id);
     }
-    ComPtr<IGeometry> shape;
-    if (SUCCEEDED(feature->get_Shape(shape.put())) && shape) {
-      if (auto area = win32::query<IArea>(shape.get())) area->get_Area(&f.area);
-      ComPtr<IEnvelope> e;
-      if (SUCCEEDED(shape->get_Envelope(e.put())) && e) {
-        e->get_XMin(&f.xmin), e->get_YMin(&f.ymin), e->get_XMax(&f.xmax), e->get_YMax(&f.ymax);
-      }
+    if (auto area = win32::query<IArea>(shape.get())) area->get_Area(&f.area);
+    ComPtr<IEnvelope> e;
+    if (SUCCEEDED(shape->get_Envelope(e.put())) && e) {
+      e->get_XMin(&f.xmin), e->get_YMin(&f.ymin), e->get_XMax(&f.xmax), e->get_YMax(&f.ymax);
     }
     out->push_back(std::move(f));
   }
@@ -114,22 +136,39 @@ bool list_polygon_features(IMap* map, const std::string& layer_name, std::vector
 }
 
 LabelCheck check_label(const std::vector<PolygonFeature>& features, const std::string& layer, const std::string& label) {
-  std::vector<const PolygonFeature*> same, close;
+  // What the picker compares is its entries' text: the label in the code page.
+  const std::string entry = win32::utf8_to_ansi(label);
+  const auto has_label = [&](const PolygonFeature& f) { return f.label == label || win32::ansi_to_utf8(f.entry) == label; };
+  std::vector<const PolygonFeature*> shown, close;
   for (const PolygonFeature& f : features) {
-    if (f.label == label) same.push_back(&f);
+    if (f.entry == entry) shown.push_back(&f);
     else if (loose(f.label) == loose(label)) close.push_back(&f);
   }
   LabelCheck check;
-  if (same.size() == 1) return check;
-  if (same.size() > 1) {
-    check.duplicates = true;
-    check.message = std::to_string(same.size()) + " features of layer '" + layer + "' have the label '" + label +
-                    "'; choose one with --feature-id ID:";
-    for (const PolygonFeature* f : same) check.message += "\n" + line(*f);
+  if (shown.size() == 1 && has_label(*shown.front())) return check;
+  const std::string layer_text = "layer '" + layer + "'";
+  const std::string picker_text = "'" + win32::ansi_to_utf8(entry) + "'";
+  if (shown.size() > 1) {
+    bool same = true;
+    for (const PolygonFeature* f : shown) same = same && f->label == label;
+    check.refused = true;
+    check.message = same ? std::to_string(shown.size()) + " features of " + layer_text + " have the label '" + label +
+                               "'; choose one with --feature-id ID:"
+                         : std::to_string(shown.size()) + " features of " + layer_text +
+                               " have labels the feature picker shows alike, as " + picker_text +
+                               " (its code page lacks some of their letters); choose one with --feature-id ID:";
+    for (const PolygonFeature* f : shown) check.message += "\n" + line(*f);
+    return check;
+  }
+  if (shown.size() == 1) {
+    check.refused = true;
+    check.message = "no feature of " + layer_text + " has the label '" + label +
+                    "'; the feature picker shows this one as " + picker_text +
+                    " (its code page lacks some of the letters); choose it with --feature-id ID:\n" + line(*shown.front());
     return check;
   }
   if (!close.empty()) {
-    check.message = "no feature of layer '" + layer + "' has the label '" + label + "' exactly; did you mean:";
+    check.message = "no feature of " + layer_text + " has the label '" + label + "' exactly; did you mean:";
     for (const PolygonFeature* f : close) check.message += "\n" + line(*f);
   }
   return check;
