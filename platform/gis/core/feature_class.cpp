@@ -269,6 +269,14 @@ void FeatureClass::add_attribute(const FieldSpec& desc) {
     case esriFieldTypeSingle:
     case esriFieldTypeDouble: {
       type = esriFieldTypeDouble;
+      // Ten or more digits without decimals: an integer field of the source (a 64-bit one
+      // among them), written as the integer text it is rather than through a double.
+      if (desc.type == esriFieldTypeDouble && desc.scale == 0 && desc.precision >= 10 &&
+          desc.precision <= kInteger64Digits) {
+        ogr_type = OFTInteger64;
+        width = desc.precision;
+        break;
+      }
       ogr_type = OFTReal;
       width = desc.precision > 0 ? desc.precision : 24;
       precision = desc.precision > 0 ? desc.scale : 15;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <win32/com_error.h>
@@ -37,6 +38,13 @@ void civil_from_days(long long z, int* y, int* m, int* d) {
 }
 
 constexpr long long kOleEpochDays = -25569;  // 1899-12-30 relative to 1970-01-01
+
+// Whether the 64-bit integer is a double exactly (every one up to 2^53 is).
+bool exact_double(long long n) {
+  if (n >= -(1LL << 53) && n <= (1LL << 53)) return true;
+  const double d = static_cast<double>(n);
+  return d < 9223372036854775808.0 && static_cast<long long>(d) == n;
+}
 
 [[noreturn]] void too_wide(const Column& c, const std::string& value, int width) {
   win32::throw_hr(E_FAIL, "the value " + value + " does not fit field " + c.name + " (width " +
@@ -76,9 +84,11 @@ FieldSpec field_from_ogr(const OGRFieldDefn& defn) {
       s.precision = width;
       break;
     case OFTInteger64:
+      // The object model has no 64-bit integer: a wide one is a Double without decimals,
+      // of the width a .dbf needs for every 64-bit value when the source names none.
       s.type = width >= 1 && width <= 9 ? esriFieldTypeInteger : esriFieldTypeDouble;
       s.length = s.type == esriFieldTypeInteger ? 4 : 8;
-      s.precision = width;
+      s.precision = width > 0 ? width : kInteger64Digits;
       break;
     case OFTReal:
       s.type = esriFieldTypeDouble;
@@ -115,14 +125,14 @@ void read_value(OGRFeature& f, const Column& c, VARIANT* out) {
     case esriFieldTypeDouble:
       out->vt = VT_R8;
       out->dblVal = f.GetFieldAsDouble(i);
-      // A 64-bit integer presented as a double must be one exactly: past 2^53 not every
-      // integer is, and it would change unseen.
+      // A 64-bit integer presented as a double: past 2^53 not every integer is a double,
+      // so such a value stays the 64-bit integer it is (VT_I8).
       if (f.GetFieldDefnRef(i)->GetType() == OFTInteger64) {
         const GIntBig n = f.GetFieldAsInteger64(i);
-        if ((n > (1LL << 53) || n < -(1LL << 53)) &&
-            (out->dblVal >= 9223372036854775808.0 || static_cast<GIntBig>(out->dblVal) != n))
-          win32::throw_hr(DISP_E_OVERFLOW, "the value " + std::to_string(n) + " of field " + c.name +
-                                               " has more digits than a double holds exactly");
+        if (!exact_double(n)) {
+          out->vt = VT_I8;
+          out->llVal = n;
+        }
       }
       break;
     case esriFieldTypeDate: {
@@ -151,7 +161,10 @@ HRESULT convert_for_field(esriFieldType type, const VARIANT& v, VARIANT* out) {
     case esriFieldTypeSmallInteger:
     case esriFieldTypeInteger: return VariantChangeType(out, &v, 0, VT_I4);
     case esriFieldTypeSingle:
-    case esriFieldTypeDouble: return VariantChangeType(out, &v, 0, VT_R8);
+    case esriFieldTypeDouble:
+      // A 64-bit integer that no double is stays whole: a field without decimals holds it.
+      if (v.vt == VT_I8 && !exact_double(v.llVal)) return VariantCopy(out, &v);
+      return VariantChangeType(out, &v, 0, VT_R8);
     case esriFieldTypeString: return VariantChangeType(out, &v, 0, VT_BSTR);
     case esriFieldTypeDate: return VariantChangeType(out, &v, 0, VT_DATE);
     default: return DISP_E_TYPEMISMATCH;
@@ -182,10 +195,16 @@ void write_value(OGRFeature& f, const Column& c, const VARIANT& v, bool fixed_wi
       VARIANT d;
       VariantInit(&d);
       if (FAILED(VariantChangeType(&d, &v, 0, VT_R8))) win32::throw_hr(DISP_E_TYPEMISMATCH, "field " + c.name + ": not a number");
+      if (v.vt == VT_I8 && !exact_double(v.llVal))
+        report_change("numbers of field " + c.name + " rounded to the nearest double (more than 15 digits)");
       if (fixed_width && width > 0) {
+        // The .dbf holds the number as text with the field's decimals.
         char text[400];
         std::snprintf(text, sizeof text, "%.*f", defn->GetPrecision(), d.dblVal);
         if (static_cast<int>(std::strlen(text)) > width) too_wide(c, text, width);
+        if (std::isfinite(d.dblVal) && std::strtod(text, nullptr) != d.dblVal)
+          report_change("numbers of field " + c.name + " rounded to its " + std::to_string(defn->GetPrecision()) +
+                        " decimals");
       }
       f.SetField(i, d.dblVal);
       break;
@@ -199,6 +218,8 @@ void write_value(OGRFeature& f, const Column& c, const VARIANT& v, bool fixed_wi
       int y, mo, day, h, mi;
       double s;
       ole_date_parts(d.date, &y, &mo, &day, &h, &mi, &s);
+      if (defn->GetType() == OFTDate && (h != 0 || mi != 0 || s != 0))
+        report_change("times of field " + c.name + " dropped (a .dbf date holds the day only)");
       f.SetField(i, y, mo, day, h, mi, static_cast<float>(s), 0);
       break;
     }
