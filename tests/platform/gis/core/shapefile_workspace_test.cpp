@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "core_test.h"
 
@@ -302,6 +304,78 @@ TEST_F(ShapefileWorkspaceTest, TextLongerThanItsFieldIsCutAtACharacterBoundaryAn
   }
   EXPECT_EQ(i, std::size(cases));
   GDALClose(ds);
+}
+
+// Whether text is valid UTF-8 (no stray, missing or overlong continuation bytes).
+bool valid_utf8(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > text.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+// The longest prefix of text, whole characters, of at most width bytes.
+std::string longest_prefix(const std::string& text, size_t width) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
+    if (out.size() + n > width) break;
+    out += text.substr(i, n);
+    i += n;
+  }
+  return out;
+}
+
+// Texts of one-, two-, three- and four-byte characters cut to their field's width at
+// every offset of the characters against the width: GDAL reads back the longest prefix
+// of whole characters, valid UTF-8.
+TEST_F(ShapefileWorkspaceTest, TextCutToItsWidthKeepsWholeCharactersAtEveryOffset) {
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  const char* const characters[] = {"z", "ж", "€", "中", "\xF0\x9F\x98\x80"};  // the last: an emoji
+  for (LONG length : {1, 2, 3, 4, 5}) {
+    const size_t width = static_cast<size_t>(length) * 2;  // bytes: UTF-8 gets twice the characters
+    const std::string name = "cut" + std::to_string(length) + ".shp";
+    ComPtr<IFeatureClass> fc;
+    ASSERT_EQ(create_class(ws.get(), name, esriGeometryPoint, nullptr, &fc), S_OK);
+    ASSERT_EQ(fc->AddField(field("LABEL", esriFieldTypeString, length).get()), S_OK);
+    std::vector<std::string> stored;
+    for (const char* character : characters)
+      for (size_t offset = 0; offset <= width; ++offset) {
+        std::string text(offset, 'a');
+        for (int k = 0; k < 4; ++k) text += character;
+        stored.push_back(text);
+      }
+    for (const std::string& text : stored) {
+      ComPtr<IFeature> f;
+      ASSERT_EQ(fc->CreateFeature(f.put()), S_OK);
+      f->putref_Shape(wkt("POINT(1 2)").get());
+      VARIANT v = bstr_variant(text);
+      f->put_Value(find(fc.get(), "LABEL"), v);
+      VariantClear(&v);
+      ASSERT_EQ(f->Store(), S_OK) << text;
+    }
+    fc.reset();
+    GDALDatasetH ds = GDALOpenEx((dir_.path() / name).c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(ds);
+    OGRLayerH layer = GDALDatasetGetLayer(ds, 0);
+    size_t i = 0;
+    for (OGRFeatureH f; (f = OGR_L_GetNextFeature(layer)) != nullptr; ++i) {
+      ASSERT_LT(i, stored.size());
+      const std::string read = OGR_F_GetFieldAsString(f, 0);
+      EXPECT_TRUE(valid_utf8(read)) << "width " << width << ": '" << stored[i] << "' read back as '" << read << "'";
+      EXPECT_EQ(read, longest_prefix(stored[i], width)) << "width " << width << ": '" << stored[i] << "'";
+      OGR_F_Destroy(f);
+    }
+    EXPECT_EQ(i, stored.size());
+    GDALClose(ds);
+  }
+  gis::TakeDataChanges();
 }
 
 TEST_F(ShapefileWorkspaceTest, RefusesExistingFilesAndBadFolders) {
