@@ -1,4 +1,5 @@
 // Map pictures: what the SVG of a document shows.
+#include <algorithm>
 #include <cmath>
 
 #include "carto_test.h"
@@ -181,6 +182,88 @@ TEST_F(RenderTest, VerticesWithinAPixelAreLeftOut) {
   ASSERT_EQ(fine.calls.size(), 1u);
   EXPECT_EQ(fine.vertices, 12u);
   EXPECT_NE(fine.calls[0].find(" 1100 800 |12"), std::string::npos) << fine.calls[0];
+}
+
+// Collects the parts a drawing hands a painter, in pixels.
+class PartsPainter : public gis::MapPainter {
+ public:
+  void Shape(const gis::Look&, int, const std::vector<double>& xy, const std::vector<int>& part_ends) override {
+    int begin = 0;
+    for (int end : part_ends) {
+      parts.emplace_back(xy.begin() + 2 * begin, xy.begin() + 2 * end);
+      begin = end;
+    }
+  }
+  void Marker(const gis::Look&, double, double) override {}
+  void Text(const gis::Look&, double, double, const std::string&) override {}
+  std::vector<std::vector<double>> parts;  // x, y pairs
+};
+
+// The pixel rows (y) from top to bottom that no segment of the part covers within
+// columns [left, right]; a ring's closing segment counts.
+std::vector<int> rows_missed(const std::vector<double>& part, bool ring, int top, int bottom, double left,
+                             double right) {
+  std::vector<int> missed;
+  const size_t n = part.size() / 2;
+  for (int row = top; row <= bottom; ++row) {
+    bool covered = false;
+    for (size_t i = 0; i + 1 < n + (ring ? 1 : 0) && !covered; ++i) {
+      const size_t j = (i + 1) % n;
+      const double y0 = part[2 * i + 1], y1 = part[2 * j + 1];
+      const double x0 = part[2 * i], x1 = part[2 * j];
+      covered = std::min(y0, y1) <= row + 0.5 && std::max(y0, y1) >= row - 0.5 && std::min(x0, x1) >= left - 1 &&
+                std::max(x0, x1) <= right + 1;
+    }
+    if (!covered) missed.push_back(row);
+  }
+  return missed;
+}
+
+// Vertical and steep lines and a tall polygon thinner than a pixel, their vertices far
+// closer than a pixel: simplified, they still cover every pixel row of their height (a
+// vertex is near the one before only when it is near in x and in y alike).
+TEST_F(RenderTest, TallShapesKeepTheirWholeHeightWhenSimplified) {
+  // 100 pixels a unit over (0..10) x (0..10): map y 9 is pixel row 100, y 1 row 900.
+  Json lines = Json::array(), vertical = Json::array(), steep = Json::array();
+  auto up_and_down = [](Json* coords, double x0, double slope) {
+    int k = 0;
+    for (double y = 1; y < 9; y += 0.001, ++k) coords->push_back({x0 + slope * k, y});
+    for (double y = 9; y >= 5; y -= 0.001, ++k) coords->push_back({x0 + slope * k, y});
+  };
+  up_and_down(&vertical, 2, 0);
+  up_and_down(&steep, 4, 0.0000004);  // half a pixel across its whole run
+  for (const Json& coords : {vertical, steep})
+    lines.push_back({{"type", "Feature"}, {"properties", Json::object()},
+                     {"geometry", {{"type", "LineString"}, {"coordinates", coords}}}});
+  write_file(path("tall_lines.geojson"), Json({{"type", "FeatureCollection"}, {"features", lines}}).dump());
+  Json ring = Json::array();
+  for (double y = 1; y < 9; y += 0.001) ring.push_back({6.0, y});
+  for (double y = 9; y > 1; y -= 0.001) ring.push_back({6.004, y});
+  ring.push_back({6.0, 1.0});
+  Json polygon = {{"type", "Feature"}, {"properties", Json::object()},
+                  {"geometry", {{"type", "Polygon"}, {"coordinates", json_list({ring})}}}};
+  write_file(path("tall_area.geojson"),
+             Json({{"type", "FeatureCollection"}, {"features", json_list({polygon})}}).dump());
+  auto doc = load(document_json({map_json(
+      "Карта", {feature_layer("Линии", "tall_lines.geojson"), feature_layer("Полоса", "tall_area.geojson")})}));
+  ASSERT_TRUE(doc);
+  PartsPainter painter;
+  ASSERT_TRUE(gis::DrawFocusMap(doc.get(), {0, 0, 10, 10, 1000, 1000}, painter));
+  // The area first (the lower layer), then the vertical and the steep line.
+  ASSERT_EQ(painter.parts.size(), 3u);
+  const struct {
+    const char* what;
+    bool ring;
+    double left;
+  } shapes[] = {{"the thin area", true, 600}, {"the vertical line", false, 200}, {"the steep line", false, 400}};
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(shapes[i].what);
+    const std::vector<double>& part = painter.parts[i];
+    // Simplified: far fewer vertices than the 12,000 or 16,000 given, yet every row drawn.
+    EXPECT_LT(part.size() / 2, 2000u);
+    const std::vector<int> missed = rows_missed(part, shapes[i].ring, 100, 900, shapes[i].left, shapes[i].left + 1);
+    EXPECT_TRUE(missed.empty()) << missed.size() << " pixel rows not drawn, the first " << missed.front();
+  }
 }
 
 // A path that leaves the view and comes back is drawn as the stretches that may show, each
