@@ -10,22 +10,26 @@
 #include <win32/com_ptr.h>
 
 #include "commands.h"
+#include "gis/core.h"
 #include "gis/document.h"
 #include "gis/gis.h"
 
 namespace host {
 
 const char kNewUsage[] =
-    "usage: areaclip new DOC DATA... [--crs CRS] [--title TEXT]\n"
+    "usage: areaclip new DOC [--layer-crs CRS] DATA... [--crs CRS] [--title TEXT]\n"
     "  writes the map document DOC (.mxd, or a QGIS project .qgs/.qgz) with one feature layer per\n"
     "  data set, in the order given: a shapefile, GeoJSON, any vector file GDAL reads, every layer\n"
     "  of a GeoPackage, or one of them as file.gpkg:layer. The map's coordinate system is CRS\n"
-    "  (EPSG:n or WKT), else the first layer's. Nothing is written when a data set cannot be used.\n";
+    "  (EPSG:n or WKT), else that of the first layer that has one. A data set that names no system\n"
+    "  (a shapefile without .prj) is warned about; --layer-crs CRS gives every such data set named\n"
+    "  after it (up to the next --layer-crs) that system, kept in the document. Nothing is written\n"
+    "  when a data set cannot be used.\n";
 const char kAddUsage[] =
-    "usage: areaclip add DOC DATA... [--group NAME]\n"
-    "  appends a feature layer per data set (as for areaclip new) to the map document DOC, inside\n"
-    "  the group NAME (made when missing); DOC is replaced atomically, and not at all when a data\n"
-    "  set cannot be used.\n";
+    "usage: areaclip add DOC [--layer-crs CRS] DATA... [--group NAME]\n"
+    "  appends a feature layer per data set (as for areaclip new, --layer-crs too) to the map\n"
+    "  document DOC, inside the group NAME (made when missing); DOC is replaced atomically, and not\n"
+    "  at all when a data set cannot be used.\n";
 const char kConvertUsage[] =
     "usage: areaclip convert IN OUT\n"
     "  writes the map document IN as OUT: a QGIS project (.qgs, .qgz) or the program's JSON\n"
@@ -40,13 +44,16 @@ using win32::ComPtr;
 struct DataArguments {
   std::string document, crs, title, group;
   std::vector<std::string> data;
+  std::vector<std::string> layer_crs;  // for each data argument, the --layer-crs before it ("" none)
 };
 
-// DOC DATA... with the options named in allowed ("--crs", "--title", "--group").
+// DOC DATA... with the options named in allowed ("--crs", "--title", "--group") and
+// --layer-crs, which applies to the data arguments after it.
 bool parse(int argc, char** argv, const std::vector<std::string>& allowed, DataArguments* a, std::string* error) {
+  std::string layer_crs;
   for (int i = 0; i < argc; ++i) {
     std::string arg = argv[i];
-    bool known = false;
+    bool known = arg == "--layer-crs";
     for (const std::string& option : allowed) known = known || arg == option;
     if (known) {
       if (i + 1 >= argc) {
@@ -54,7 +61,13 @@ bool parse(int argc, char** argv, const std::vector<std::string>& allowed, DataA
         return false;
       }
       std::string value = argv[++i];
-      (arg == "--crs" ? a->crs : arg == "--title" ? a->title : a->group) = value;
+      (arg == "--layer-crs" ? layer_crs : arg == "--crs" ? a->crs : arg == "--title" ? a->title : a->group) = value;
+      std::string why;
+      if (arg == "--layer-crs") gis::RegisterClasses();
+      if (arg == "--layer-crs" && !gis::SpatialReferenceFromText(value, &why)) {
+        *error = "--layer-crs " + value + " names no coordinate system" + (why.empty() ? "" : ": " + why);
+        return false;
+      }
     } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option '" + arg + "'";
       return false;
@@ -62,6 +75,7 @@ bool parse(int argc, char** argv, const std::vector<std::string>& allowed, DataA
       a->document = arg;
     } else {
       a->data.push_back(arg);
+      a->layer_crs.push_back(layer_crs);
     }
   }
   if (a->document.empty()) *error = "the map document is missing";
@@ -69,16 +83,27 @@ bool parse(int argc, char** argv, const std::vector<std::string>& allowed, DataA
   return error->empty();
 }
 
-// Every layer the data arguments name; false (after printing why) when one cannot be used.
-bool find_all(const std::vector<std::string>& arguments, std::vector<gis::DataLayer>* layers) {
+// Every layer the data arguments name, with the systems --layer-crs gives those that name
+// none; false (after printing why) when one cannot be used. A layer left without a system
+// is warned about.
+bool find_all(const DataArguments& a, std::vector<gis::DataLayer>* layers) {
   bool ok = true;
-  for (const std::string& argument : arguments) {
+  for (size_t k = 0; k < a.data.size(); ++k) {
     std::vector<gis::DataLayer> found;
     std::string error;
-    if (!gis::FindDataLayers(argument, &found, &error)) {
+    if (!gis::FindDataLayers(a.data[k], &found, &error)) {
       std::fprintf(stderr, "areaclip: %s\n", error.c_str());
       ok = false;
       continue;
+    }
+    for (gis::DataLayer& l : found) {
+      if (l.crs.empty()) l.assigned_crs = a.layer_crs[k];
+      else if (!a.layer_crs[k].empty())
+        std::fprintf(stderr, "areaclip: note: %s keeps its own coordinate system %s (--layer-crs is for data that "
+                             "names none)\n", l.path.c_str(), l.crs.size() < 40 ? l.crs.c_str() : "");
+      const std::string warning = gis::DataLayerWarning(l);
+      if (!warning.empty())
+        std::fprintf(stderr, "areaclip: warning: %s (--layer-crs CRS before it)\n", warning.c_str());
     }
     layers->insert(layers->end(), found.begin(), found.end());
   }
@@ -108,7 +133,7 @@ int cmd_new(int argc, char** argv) {
     return usage_error("%s exists already (areaclip add adds layers to it)", a.document.c_str());
   gis::RegisterClasses();
   std::vector<gis::DataLayer> layers;
-  if (!find_all(a.data, &layers)) return usage_error("nothing was written");
+  if (!find_all(a, &layers)) return usage_error("nothing was written");
   ComPtr<IMxDocument> document = gis::NewMapDocument(a.title, a.crs, &error);
   if (!document) return usage_error("%s", error.c_str());
   if (!gis::AddDataLayers(document.get(), layers, "", &error)) return usage_error("%s", error.c_str());
@@ -123,7 +148,7 @@ int cmd_add(int argc, char** argv) {
   ComPtr<IMxDocument> document = gis::LoadDocument(a.document, &error);
   if (!document) return usage_error("%s", error.c_str());
   std::vector<gis::DataLayer> layers;
-  if (!find_all(a.data, &layers)) return usage_error("nothing was written");
+  if (!find_all(a, &layers)) return usage_error("nothing was written");
   if (!gis::AddDataLayers(document.get(), layers, a.group, &error)) return usage_error("%s", error.c_str());
   return save(document.get(), a.document, layers);
 }

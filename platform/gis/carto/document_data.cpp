@@ -150,6 +150,7 @@ Json data_layer_json(const DataLayer& data, size_t index) {
                 {"name", data.name},
                 {"visible", true},
                 {"source", {{"path", data.path}, {"layer", data.layer.empty() ? Json(nullptr) : Json(data.layer)}}}};
+  if (!data.assigned_crs.empty()) layer["source"]["crs"] = data.assigned_crs;
   if (!data.display_field.empty()) layer["display_field"] = data.display_field;
   layer["renderer"] = {{"type", "simple"}, {"symbol", symbol}};
   return layer;
@@ -177,8 +178,12 @@ void add_data_layers(Document& document, const std::vector<DataLayer>& data, con
     // New layers are drawn under the ones already there.
     target->push_back(layer_from_json(data_layer_json(d, index++), d.name, DocumentPlace{}));
   }
-  if (!map.spatial_reference && !data.empty() && !data.front().crs.empty())
-    if (auto sr = SpatialReferenceFromText(data.front().crs)) map.putref_SpatialReference(sr.get());
+  for (const DataLayer& d : data) {
+    if (map.spatial_reference) break;
+    const std::string& crs = d.crs.empty() ? d.assigned_crs : d.crs;
+    if (!crs.empty())
+      if (auto sr = SpatialReferenceFromText(crs)) map.putref_SpatialReference(sr.get());
+  }
 }
 
 }  // namespace gis::carto
@@ -193,6 +198,14 @@ bool FindDataLayers(const std::string& argument, std::vector<DataLayer>* layers,
     if (error) *error = e.what();
     return false;
   }
+}
+
+std::string DataLayerWarning(const DataLayer& layer) {
+  if (!layer.crs.empty() || !layer.assigned_crs.empty()) return "";
+  const std::string what = layer.path + (layer.layer.empty() ? "" : ":" + layer.layer);
+  const std::string ext = carto::upper(std::filesystem::path(layer.path).extension().string());
+  return what + (ext == ".SHP" ? " has no .prj" : " names no coordinate system") +
+         ": its features will be taken in the map's coordinate system unless it is given its own";
 }
 
 win32::ComPtr<IMxDocument> NewMapDocument(const std::string& title, const std::string& crs, std::string* error) {
@@ -223,6 +236,12 @@ bool AddDataLayers(IUnknown* document, const std::vector<DataLayer>& layers, con
     return false;
   }
   try {
+    for (const DataLayer& l : layers) {
+      std::string why;
+      if (!l.assigned_crs.empty() && !SpatialReferenceFromText(l.assigned_crs, &why))
+        throw carto::DocumentError("the coordinate system " + l.assigned_crs + " given to " + l.path +
+                                   " is none: " + why);
+    }
     carto::add_data_layers(*impl, layers, group);
     return true;
   } catch (const std::exception& e) {

@@ -25,7 +25,16 @@ FeatureLayer::FeatureLayer(const Json& json, const std::string& where, const Doc
     return;
   }
   std::string error;
-  feature_class = OpenFeatureClass(source_path, source_layer, &error);
+  // A system given to data that names none (the source's "crs").
+  win32::ComPtr<ISpatialReference> assigned;
+  if (const std::string crs = member_string(source_json_, "crs", where + ".source"); !crs.empty()) {
+    assigned = SpatialReferenceFromText(crs, &error);
+    if (!assigned) {
+      open_error = "its source's coordinate system " + crs + " is none: " + error;
+      return;
+    }
+  }
+  feature_class = OpenFeatureClass(source_path, source_layer, &error, assigned.get());
   if (!feature_class) {
     open_error = error.empty() ? "cannot be opened" : error;
     return;
@@ -75,8 +84,11 @@ HRESULT FeatureLayer::putref_FeatureClass(IFeatureClass* value) {
       source_path = path;
       source_layer = layer;
       has_source_layer = !layer.empty();
+      // The system given to the old data is not the new data's: that names its own.
+      source_json_.erase("crs");
     } else {
       // A class of other origin cannot be named in a document: the saved layer names no source.
+      source_json_.erase("crs");
       source_path.clear();
       source_layer.clear();
       has_source_layer = false;

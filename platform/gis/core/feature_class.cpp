@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include <win32/com_error.h>
 #include <win32/text.h>
@@ -13,6 +14,7 @@
 #include "feature.h"
 #include "feature_cursor.h"
 #include "geometry.h"
+#include "geometry_object.h"
 #include "geometry_ogr.h"
 #include "diagnostics.h"
 #include "spatial_reference.h"
@@ -126,13 +128,14 @@ void remove_shapefile(const std::string& folder, const std::string& base) {
 }  // namespace
 
 FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable,
-                           IWorkspace* workspace)
+                           IWorkspace* workspace, ISpatialReference* assigned)
     : dataset_(std::move(dataset)),
       layer_(layer),
       path_(std::move(path)),
       layer_name_(layer->GetName()),
       writable_(writable),
-      workspace_(workspace) {
+      workspace_(workspace),
+      sr_(assigned) {
   GDALDriver* driver = dataset_->GetDriver();
   shapefile_ = driver && EQUAL(driver->GetDescription(), "ESRI Shapefile");
   build_schema();
@@ -141,7 +144,7 @@ FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path
 FeatureClass::~FeatureClass() = default;
 
 void FeatureClass::build_schema() {
-  if (const OGRSpatialReference* srs = layer_->GetSpatialRef()) sr_ = make_spatial_reference(*srs);
+  if (const OGRSpatialReference* srs = layer_->GetSpatialRef(); srs && !sr_) sr_ = make_spatial_reference(*srs);
   OGRwkbGeometryType geom_type = layer_->GetGeomType();
   shape_type_ = esri_type_of(geom_type);
   if (shape_type_ == esriGeometryNull && !writable_) {
@@ -195,13 +198,13 @@ std::string FeatureClass::dataset_name() const {
 }
 
 win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const std::string& layer,
-                                               IWorkspace* workspace) {
+                                               IWorkspace* workspace, ISpatialReference* assigned) {
   check_record_counts(path);
   DatasetPtr dataset = open_vector(path, false);
   GdalErrorScope errors;
   OGRLayer* l = layer.empty() ? dataset->GetLayer(0) : dataset->GetLayerByName(layer.c_str());
   if (!l) win32::throw_hr(E_INVALIDARG, path + " has no layer " + (layer.empty() ? "" : "named " + layer));
-  return make(std::move(dataset), l, path, false, workspace);
+  return make(std::move(dataset), l, path, false, workspace, assigned);
 }
 
 win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& folder, const std::string& base,
@@ -373,7 +376,20 @@ LONG FeatureClass::write(const std::vector<VARIANT>& values, IGeometry* shape) {
     GeometryState* s = state_of(shape);
     if (!s) win32::throw_hr(E_INVALIDARG, "the shape was not made by this library");
     if (s->type() == esriGeometryMultiPatch) win32::throw_hr(E_INVALIDARG, "a shapefile cannot hold a multipatch");
-    if (!s->is_empty()) f->SetGeometryDirectly(ogr_from_geos(s->geom()).release());
+    if (!s->is_empty() && s->sr() && core_sr(s->sr())) {
+      // A class made without a system takes its first shape's, so the data keeps it; a
+      // later shape of another system is projected into that one.
+      if (!sr_) adopt_system(s->sr());
+      else if (core_sr(s->sr())->system_id() != core_sr(sr_.get())->system_id()) {
+        GeometryState moved(s->type());
+        moved.set(geos_clone(s->geom()));
+        moved.set_sr(s->sr());
+        project_state(moved, sr_.get());
+        if (!moved.is_empty()) f->SetGeometryDirectly(ogr_from_geos(moved.geom()).release());
+        s = nullptr;
+      }
+    }
+    if (s && !s->is_empty()) f->SetGeometryDirectly(ogr_from_geos(s->geom()).release());
   }
   GdalErrorScope errors;
   if (layer_->CreateFeature(f.get()) != OGRERR_NONE || !errors.failure().empty())
@@ -383,6 +399,27 @@ LONG FeatureClass::write(const std::vector<VARIANT>& values, IGeometry* shape) {
   if (w.find("not successfully written") != std::string::npos || w.find("truncated") != std::string::npos)
     win32::throw_hr(E_FAIL, "a value was not written whole to " + path_ + ": " + w);
   return static_cast<LONG>(f->GetFID());
+}
+
+void FeatureClass::adopt_system(ISpatialReference* sr) {
+  if (!shapefile_) return;
+  std::unique_ptr<OGRSpatialReference, void (*)(OGRSpatialReference*)> esri(core_sr(sr)->ogr().Clone(),
+                                                                            [](OGRSpatialReference* s) {
+                                                                              if (s) s->Release();
+                                                                            });
+  char* wkt = nullptr;
+  if (!esri || esri->morphToESRI() != OGRERR_NONE || esri->exportToWkt(&wkt) != OGRERR_NONE || !wkt) {
+    CPLFree(wkt);
+    win32::throw_hr(E_FAIL, "cannot write the coordinate system of " + path_);
+  }
+  std::filesystem::path prj(path_);
+  prj.replace_extension(".prj");
+  std::ofstream out(prj, std::ios::binary | std::ios::trunc);
+  out << wkt;
+  CPLFree(wkt);
+  out.close();
+  if (!out) win32::throw_hr(E_FAIL, "cannot write " + prj.string());
+  sr_ = win32::ComPtr<ISpatialReference>(sr);
 }
 
 void FeatureClass::flush() {

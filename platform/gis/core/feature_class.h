@@ -32,8 +32,11 @@ namespace gis::core {
 
 class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, IDataset, ICoreFeatureClass> {
  public:
-  // Opens a layer (empty name: the first) of a source read-only; throws ComError.
-  static win32::ComPtr<FeatureClass> open(const std::string& path, const std::string& layer, IWorkspace* workspace);
+  // Opens a layer (empty name: the first) of a source read-only; throws ComError. With
+  // `assigned`, the data is taken to be in that system whatever the source says (as
+  // ogr2ogr -s_srs assigns one): for a source that names none.
+  static win32::ComPtr<FeatureClass> open(const std::string& path, const std::string& layer, IWorkspace* workspace,
+                                          ISpatialReference* assigned = nullptr);
   // Creates a shapefile folder/base.shp (UTF-8 text, .cpg, .prj when sr is set) with the
   // attribute fields given; throws ComError and leaves no file behind on failure.
   static win32::ComPtr<FeatureClass> create_shapefile(const std::string& folder, const std::string& base,
@@ -41,7 +44,8 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
                                                       ISpatialReference* sr, const std::vector<FieldSpec>& attributes,
                                                       IWorkspace* workspace);
 
-  FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable, IWorkspace* workspace);
+  FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable, IWorkspace* workspace,
+               ISpatialReference* assigned = nullptr);
   ~FeatureClass() override;
 
   FeatureClass& impl() override { return *this; }
@@ -57,7 +61,9 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   // A feature object holding the values and shape of f.
   win32::ComPtr<IFeature> make_feature(OGRFeature& f);
   // Writes a new feature with the given values (by column) and shape; returns its id.
-  // Throws ComError when a value cannot be stored whole or the write fails.
+  // A shapefile created without a coordinate system takes the first shape's (and writes
+  // its .prj); shapes of another system are projected into the class's. Throws ComError
+  // when a value cannot be stored whole or the write fails.
   LONG write(const std::vector<VARIANT>& values, IGeometry* shape);
   // Flushes pending writes so that another handle reads them.
   void flush();
@@ -99,6 +105,8 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
 
  private:
   void build_schema();
+  // Takes sr as the system of a shapefile created without one, writing its .prj.
+  void adopt_system(ISpatialReference* sr);
   void add_attribute(const FieldSpec& desc);
   std::string dataset_name() const;
 

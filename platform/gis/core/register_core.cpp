@@ -12,6 +12,7 @@
 #include "fields.h"
 #include "geometry.h"
 #include "shapefile_workspace.h"
+#include "spatial_reference.h"
 #include "system_objects.h"
 
 namespace gis {
@@ -26,9 +27,12 @@ void RegisterCoreClasses() {
   });
 }
 
-win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std::string& layer, std::string* error) {
+win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std::string& layer, std::string* error,
+                                              ISpatialReference* assigned) {
   try {
-    return win32::ComPtr<IFeatureClass>(core::FeatureClass::open(path, layer, nullptr));
+    if (assigned && !core::core_sr(assigned))
+      win32::throw_hr(E_INVALIDARG, "the coordinate system given to " + path + " was not made by the GIS core");
+    return win32::ComPtr<IFeatureClass>(core::FeatureClass::open(path, layer, nullptr, assigned));
   } catch (const std::exception& e) {
     if (error) *error = e.what();
   }

@@ -48,17 +48,29 @@ struct DataLayer {
   std::string geometry;       // "polygon", "line" or "point"
   std::string display_field;  // a text field to label features with; "" when there is none
   std::string crs;            // "EPSG:n", WKT, or "" when the data names no system
+  // The system the user gives data that names none ("EPSG:n" or WKT; "" for none): kept
+  // in the document as the source's "crs" and assigned when the layer is read, as
+  // ogr2ogr -s_srs assigns one.
+  std::string assigned_crs;
 };
 // The layers a data argument names: "file" (every vector layer of a multi-layer file such
 // as a GeoPackage), or "file.gpkg:layer". False and *error set (naming the argument and why)
 // when it cannot be opened, names no layer of the file, or holds none.
 bool FindDataLayers(const std::string& argument, std::vector<DataLayer>* layers, std::string* error = nullptr);
+// What a person adding the data layer should be told, one line: "" when it has a
+// coordinate system (its own or one given to it); otherwise that it names none (a
+// shapefile without .prj, say), that its features will be taken in the map's system, and
+// how to give it its own. For every program that adds data (areaclip new/add, the window's
+// Add data).
+std::string DataLayerWarning(const DataLayer& layer);
 // A new document with one empty map; crs "EPSG:n", WKT or "" (the first layer added gives it).
 win32::ComPtr<IMxDocument> NewMapDocument(const std::string& title, const std::string& crs,
                                           std::string* error = nullptr);
 // Appends a feature layer for each data layer to the focus map, into the top-level group
 // named group (made when missing) unless group is empty; a simple renderer by geometry and
-// the display field each. A map without a system takes the first layer's.
+// the display field each. A map without a system takes the first of these layers' that has
+// one (its own or the one given to it). False with *error set when an assigned system
+// names none.
 bool AddDataLayers(IUnknown* document, const std::vector<DataLayer>& layers, const std::string& group,
                    std::string* error = nullptr);
 
