@@ -17,7 +17,7 @@
 namespace host {
 
 const char kNewUsage[] =
-    "usage: areaclip new DOC [--layer-crs CRS] DATA... [--crs CRS] [--title TEXT]\n"
+    "usage: areaclip new DOC DATA... [--layer-crs CRS DATA...] [--crs CRS] [--title TEXT]\n"
     "  writes the map document DOC (.mxd, or a QGIS project .qgs/.qgz) with one feature layer per\n"
     "  data set, in the order given: a shapefile, GeoJSON, any vector file GDAL reads, every layer\n"
     "  of a GeoPackage, or one of them as file.gpkg:layer. The map's coordinate system is CRS\n"
@@ -26,7 +26,7 @@ const char kNewUsage[] =
     "  after it (up to the next --layer-crs) that system, kept in the document. Nothing is written\n"
     "  when a data set cannot be used.\n";
 const char kAddUsage[] =
-    "usage: areaclip add DOC [--layer-crs CRS] DATA... [--group NAME]\n"
+    "usage: areaclip add DOC DATA... [--layer-crs CRS DATA...] [--group NAME]\n"
     "  appends a feature layer per data set (as for areaclip new, --layer-crs too) to the map\n"
     "  document DOC, inside the group NAME (made when missing); DOC is replaced atomically, and not\n"
     "  at all when a data set cannot be used.\n";

@@ -377,15 +377,25 @@ const std::vector<SourceCase>& source_cases() {
        1,
        {kRunFailed, "the value 100000000000000000000.000000000000000 does not fit field BIG (width 32)"},
        no_result},
-      {"a 64-bit integer beyond what a double holds exactly",
+      {"a 64-bit integer beyond what a double holds exactly is written whole",
        [](Sandbox& s) {
          write_wkt(s.data() / "probe.geojson", lines({{"N", OFTInteger64}}),
                    {{line({{100, 100}, {900, 100}}), {"9007199254740993"}}});
          document_over(s, "probe.geojson");
        },
-       1,
-       {kRunFailed, "the value 9007199254740993 of field N has more digits than a double holds exactly"},
-       no_result},
+       0,
+       {},
+       [](const Sandbox& s) {
+         // A numeric field of 20 digits without decimals, read as the integers it holds.
+         const char* options[] = {"ADJUST_TYPE=YES", nullptr};
+         GDALDatasetH ds = GDALOpenEx((s.out() / "probe.shp").c_str(), GDAL_OF_VECTOR, nullptr, options, nullptr);
+         ASSERT_TRUE(ds);
+         OGRFeatureH f = OGR_L_GetNextFeature(GDALDatasetGetLayer(ds, 0));
+         ASSERT_TRUE(f);
+         EXPECT_EQ(OGR_F_GetFieldAsInteger64(f, 0), 9007199254740993LL);
+         OGR_F_Destroy(f);
+         GDALClose(ds);
+       }},
       {"field names longer than 10 characters",
        [](Sandbox& s) {
          LayerSchema schema = lines({{"CLASSIFICATION_A", OFTString},
