@@ -67,7 +67,7 @@ int cmd_sheets(int argc, char** argv) {
   gis::SheetScale scale;
   if (!gis::ParseSheetScale(args.scale, &scale)) {
     std::fprintf(stderr, "areaclip sheets: --scale takes a scale of the series (1:1000000, 1:500000, 1:200000, "
-                         "1:100000, 1:50000, 1:25000, 1:10000), not '%s'\n", args.scale.c_str());
+                         "1:100000, 1:50000, 1:25000, 1:10000, 1:5000, 1:2000), not '%s'\n", args.scale.c_str());
     return 2;
   }
   std::error_code ec;

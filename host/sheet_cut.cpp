@@ -94,7 +94,7 @@ int cut_all_sheets(const std::string& document, const std::string& scale_text, c
   gis::SheetScale scale;
   if (!gis::ParseSheetScale(scale_text, &scale)) {
     std::fprintf(stderr, "areaclip: --all-sheets takes a scale of the series (1:1000000, 1:500000, 1:200000, "
-                         "1:100000, 1:50000, 1:25000, 1:10000), not '%s'\n", scale_text.c_str());
+                         "1:100000, 1:50000, 1:25000, 1:10000, 1:5000, 1:2000), not '%s'\n", scale_text.c_str());
     return 2;
   }
   CancelSignals cancel_signals;

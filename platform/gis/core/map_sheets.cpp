@@ -1,5 +1,5 @@
 // Sheet names and corners of the 1:1,000,000 series and its divisions. Everything is
-// counted in whole seconds of arc on a grid of cells (one per ordinary sheet), so that a
+// counted in whole half seconds of arc on a grid of cells (one per ordinary sheet), so that a
 // name, its cell and its corners convert both ways without rounding. A name is read into
 // the cells of its parts (one for an ordinary sheet, two to four for a joined one), and
 // the parts are then checked against the joining rule of their latitude.
@@ -14,19 +14,25 @@ namespace {
 
 using core::SheetCell;
 
-constexpr int kScales = 7;
-constexpr long kHeight[kScales] = {14400, 7200, 2400, 1200, 600, 300, 150};
-constexpr long kWidth[kScales] = {21600, 10800, 3600, 1800, 900, 450, 225};
+constexpr int kScales = 9;
+// Cells in units of half a second of arc: a 1:5,000 sheet is 1'15" by 1'52.5".
+constexpr double kUnitsPerDegree = 7200.0;
+constexpr long kHeight[kScales] = {28800, 14400, 4800, 2400, 1200, 600, 300, 150, 50};
+constexpr long kWidth[kScales] = {43200, 21600, 7200, 3600, 1800, 900, 450, 225, 75};
 // The sheet a scale's sheets are numbered within (-1: none).
-constexpr int kParent[kScales] = {-1, 0, 0, 0, 3, 4, 5};
-// Sheets issued as one, by latitude band (below 60°, 60°–76°, 76°–88°) and scale.
-constexpr int kJoined[3][kScales] = {{1, 1, 1, 1, 1, 1, 1}, {2, 2, 2, 2, 2, 2, 2}, {4, 4, 3, 4, 4, 4, 4}};
+constexpr int kParent[kScales] = {-1, 0, 0, 0, 3, 4, 5, 3, 7};
+// Sheets issued as one, by latitude band (below 60°, 60°–76°, 76°–88°) and scale; the
+// plans of 1:5,000 and 1:2,000 are issued one by one everywhere.
+constexpr int kJoined[3][kScales] = {
+    {1, 1, 1, 1, 1, 1, 1, 1, 1}, {2, 2, 2, 2, 2, 2, 2, 1, 1}, {4, 4, 3, 4, 4, 4, 4, 1, 1}};
 constexpr long kRows = 22;              // A–V
 constexpr long kColumns = 60;
-constexpr long kRound = 360L * 3600L;   // seconds of longitude around the earth
+constexpr long kRound = 360L * 7200L;   // units of longitude around the earth
 constexpr const char* kSouthMark = " (Ю.П.)";
-const char* const kScaleWords[kScales] = {"1:1,000,000", "1:500,000", "1:200,000", "1:100,000",
-                                          "1:50,000",    "1:25,000",  "1:10,000"};
+const char* const kScaleWords[kScales] = {"1:1,000,000", "1:500,000", "1:200,000", "1:100,000", "1:50,000",
+                                          "1:25,000",    "1:10,000",  "1:5,000",   "1:2,000"};
+// The 1:2,000 letters within a 1:5,000 sheet.
+const char* const kPlanLetters[9] = {"а", "б", "в", "г", "д", "е", "ж", "з", "и"};
 
 int level(SheetScale s) { return static_cast<int>(s); }
 SheetScale scale_at(int level) { return static_cast<SheetScale>(level); }
@@ -111,6 +117,23 @@ int quarter_letter(char32_t c) {
   }
 }
 
+// 0–8 for the 1:2,000 letters а–и in either case (Latin a, e and B read as а, е, в); -1
+// otherwise.
+int plan_letter(char32_t c) {
+  switch (c) {
+    case U'а': case U'А': case U'a': case U'A': return 0;
+    case U'б': case U'Б': return 1;
+    case U'в': case U'В': case U'B': return 2;
+    case U'г': case U'Г': return 3;
+    case U'д': case U'Д': return 4;
+    case U'е': case U'Е': case U'e': case U'E': return 5;
+    case U'ж': case U'Ж': return 6;
+    case U'з': case U'З': return 7;
+    case U'и': case U'И': return 8;
+    default: return -1;
+  }
+}
+
 std::string roman(int n) {
   static const char* const kTens[] = {"", "X", "XX", "XXX"};
   static const char* const kUnits[] = {"", "I", "II", "III", "IV", "V", "VI", "VII", "VIII", "IX"};
@@ -145,6 +168,11 @@ long number(std::u32string_view part) {
     n = n * 10 + static_cast<long>(c - U'0');
   }
   return n;
+}
+
+bool is_dash(char32_t c) {
+  return c == U'-' || c == U'\u2010' || c == U'\u2011' || c == U'\u2012' || c == U'\u2013' || c == U'\u2014' ||
+         c == U'\u2212';
 }
 
 bool is_space(char32_t c) { return c == U' ' || c == U'\t' || c == U'\u00A0'; }
@@ -208,6 +236,9 @@ std::vector<std::string> parts_of(const SheetCell& cell) {
       case 1: case 4: parts.push_back(kUpper[index]); break;
       case 5: parts.push_back(kLower[index]); break;
       case 2: parts.push_back(roman(static_cast<int>(index) + 1)); break;
+      case 7: parts.push_back("(" + std::to_string(index + 1) + ")"); break;
+      // Inside the 1:5,000 sheet's parentheses: "(256-и)".
+      case 8: parts.back().insert(parts.back().size() - 1, std::string("-") + kPlanLetters[index]); break;
       default: parts.push_back(std::to_string(index + 1)); break;
     }
   }
@@ -301,11 +332,49 @@ bool read_member(const std::vector<std::u32string>& parts, bool south, Member* m
         }
         descend(3, n - 1);
       } else if (part.front() == U'(') {
-        *reason = "sheets of 1:5,000 and larger scales are not part of this series";
+        *reason = "a 1:5,000 number in parentheses follows a 1:100,000 number, not the column number";
         return false;
       } else {
         *reason = quoted(part) + " is neither a 1:500,000 letter А–Г, a 1:200,000 number I–XXXVI nor a 1:100,000 number 1–144";
         return false;
+      }
+    } else if (l >= 7) {
+      *reason = "nothing may follow the parentheses of the " + scale_word(l) + " sheet, but " + quoted(part) + " does";
+      return false;
+    } else if (part.front() == U'(') {
+      if (l != 3) {
+        *reason = "a 1:5,000 number in parentheses follows a 1:100,000 number, not the " + scale_word(l) + " " +
+                  (l == 1 || l == 4 || l == 5 ? "letter " : "number ") + quoted(p[k - 1]);
+        return false;
+      }
+      if (part.size() < 2 || part.back() != U')') {
+        *reason = "the parenthesis of " + quoted(part) + " is not closed";
+        return false;
+      }
+      const std::u32string inner = part.substr(1, part.size() - 2);
+      size_t dash = 0;
+      while (dash < inner.size() && !is_dash(inner[dash])) ++dash;
+      const std::u32string digits = inner.substr(0, dash);
+      const long n = number(digits);
+      if (n < 0) {
+        *reason = digits.empty() ? "the 1:5,000 number 1–256 is missing in " + quoted(part)
+                                 : quoted(digits) + " is not a 1:5,000 number 1–256";
+        return false;
+      }
+      if (n < 1 || n > 256) {
+        *reason = "1:5,000 number " + encode(digits) + " is out of range 1–256";
+        return false;
+      }
+      descend(7, n - 1);
+      if (dash < inner.size()) {
+        const std::u32string letter = inner.substr(dash + 1);
+        const int index = letter.size() == 1 ? plan_letter(letter[0]) : -1;
+        if (index < 0) {
+          *reason = letter.empty() ? "the 1:2,000 letter а–и is missing after the dash in " + quoted(part)
+                                   : quoted(letter) + " is not a 1:2,000 letter а–и";
+          return false;
+        }
+        descend(8, index);
       }
     } else if (k == 2) {
       if (l != 3) {
@@ -315,8 +384,7 @@ bool read_member(const std::vector<std::u32string>& parts, bool south, Member* m
       }
       const int letter = part.size() == 1 ? quarter_letter(part[0]) : -1;
       if (letter < 0) {
-        *reason = part.front() == U'(' ? "sheets of 1:5,000 and larger scales are not part of this series"
-                                       : quoted(part) + " is not a 1:50,000 letter А–Г";
+        *reason = quoted(part) + " is not a 1:50,000 letter А–Г";
         return false;
       }
       descend(4, letter);
@@ -346,14 +414,15 @@ bool read_member(const std::vector<std::u32string>& parts, bool south, Member* m
   return true;
 }
 
-// Splits at dashes (any dash-like character); space around a dash is dropped. A space
-// inside a part ("1 2", "M 36") would join two parts into another sheet's number: false
-// with *reason quoting the part as written.
+// Splits at dashes (any dash-like character) outside parentheses: "(256-и)" stays one
+// part. Space around a dash is dropped. A space inside a part ("1 2", "M 36") would join
+// two parts into another sheet's number: false with *reason quoting the part as written.
 bool split_dashes(std::u32string_view piece, std::vector<std::u32string>* out, std::string* reason) {
   std::vector<std::u32string> parts(1);
+  int depth = 0;
   for (char32_t c : piece) {
-    if (c == U'-' || c == U'\u2010' || c == U'\u2011' || c == U'\u2012' || c == U'\u2013' || c == U'\u2014' ||
-        c == U'\u2212')
+    depth += c == U'(' ? 1 : c == U')' && depth > 0 ? -1 : 0;
+    if (depth == 0 && is_dash(c))
       parts.emplace_back();
     else
       parts.back().push_back(c);
@@ -372,8 +441,8 @@ bool split_dashes(std::u32string_view piece, std::vector<std::u32string>* out, s
   return true;
 }
 
-double seconds_snapped(double degrees) {
-  const double v = degrees * 3600.0;
+double units_snapped(double degrees) {
+  const double v = degrees * kUnitsPerDegree;
   const double r = std::round(v);
   return std::fabs(v - r) < 1e-6 ? r : v;
 }
@@ -381,12 +450,12 @@ double seconds_snapped(double degrees) {
 // Rows of cells of a level from the equator to 88°.
 long rows_of(int l) { return kRows * kHeight[0] / kHeight[l]; }
 
-// Seconds east of 180° W in [0, 360°): longitudes beyond ±180° are taken round the earth,
+// Units east of 180° W in [0, 360°): longitudes beyond ±180° are taken round the earth,
 // and 180° itself is the western edge of column 1.
 double longitude_from_180w(double longitude) {
   double lon = std::fmod(longitude + 180.0, 360.0);
   if (lon < 0) lon += 360.0;
-  const double seconds = seconds_snapped(lon);
+  const double seconds = units_snapped(lon);
   return seconds >= static_cast<double>(kRound) ? 0.0 : seconds;
 }
 
@@ -421,19 +490,19 @@ MapSheet sheet_of_cell(const SheetCell& cell) {
   MapSheet sheet;
   sheet.scale = cell.scale;
   sheet.name = cell.south ? name + kSouthMark : name;
-  const double near = static_cast<double>(cell.row * kHeight[l]) / 3600.0;
-  const double far = static_cast<double>((cell.row + 1) * kHeight[l]) / 3600.0;
+  const double near = static_cast<double>(cell.row * kHeight[l]) / kUnitsPerDegree;
+  const double far = static_cast<double>((cell.row + 1) * kHeight[l]) / kUnitsPerDegree;
   sheet.corners.south = cell.south ? -far : near;
   sheet.corners.north = cell.south ? -near : far;
-  sheet.corners.west = -180.0 + static_cast<double>(first.column * kWidth[l]) / 3600.0;
-  sheet.corners.east = -180.0 + static_cast<double>((first.column + n) * kWidth[l]) / 3600.0;
+  sheet.corners.west = -180.0 + static_cast<double>(first.column * kWidth[l]) / kUnitsPerDegree;
+  sheet.corners.east = -180.0 + static_cast<double>((first.column + n) * kWidth[l]) / kUnitsPerDegree;
   return sheet;
 }
 
 }  // namespace core
 
 long ScaleDenominator(SheetScale scale) {
-  static const long kDenominators[kScales] = {1000000, 500000, 200000, 100000, 50000, 25000, 10000};
+  static const long kDenominators[kScales] = {1000000, 500000, 200000, 100000, 50000, 25000, 10000, 5000, 2000};
   return kDenominators[level(scale)];
 }
 
@@ -557,7 +626,7 @@ bool SheetAt(SheetScale scale, double longitude, double latitude, MapSheet* shee
   if (!std::isfinite(longitude) || !std::isfinite(latitude)) return false;
   const int l = level(scale);
   const bool south = latitude < 0;
-  const double v = seconds_snapped(std::fabs(latitude));
+  const double v = units_snapped(std::fabs(latitude));
   double q = v / static_cast<double>(kHeight[l]);
   long row = static_cast<long>(std::floor(q));
   // On a parallel of the southern hemisphere the sheet to the north is nearer the equator;
@@ -575,13 +644,13 @@ std::vector<MapSheet> SheetsCovering(SheetScale scale, const SheetCorners& exten
   const long h = kHeight[l], w = kWidth[l];
   const long max_row = rows_of(l) - 1;
   std::vector<MapSheet> out;
-  // Cells whose span [i*size, (i+1)*size] meets [lo, hi] (degrees); at least one. An edge
+  // Cells whose span [i*size, (i+1)*size] (units) meets [lo, hi] (degrees); at least one. An edge
   // belongs to the cell after it, the far edge of the last cell (88°) to the last cell.
   auto span = [](double lo, double hi, long size, long last, long* first_cell, long* last_cell) {
     if (!std::isfinite(lo) || !std::isfinite(hi)) return false;
-    long a = static_cast<long>(std::floor(seconds_snapped(lo) / static_cast<double>(size)));
-    long b = static_cast<long>(std::ceil(seconds_snapped(hi) / static_cast<double>(size))) - 1;
-    if (a == last + 1 && seconds_snapped(lo) == static_cast<double>(a * size)) a = last;
+    long a = static_cast<long>(std::floor(units_snapped(lo) / static_cast<double>(size)));
+    long b = static_cast<long>(std::ceil(units_snapped(hi) / static_cast<double>(size))) - 1;
+    if (a == last + 1 && units_snapped(lo) == static_cast<double>(a * size)) a = last;
     if (b < a) b = a;
     *first_cell = std::max(0L, a);
     *last_cell = std::min(last, b);
@@ -591,7 +660,7 @@ std::vector<MapSheet> SheetsCovering(SheetScale scale, const SheetCorners& exten
   // than the earth is every column.
   std::vector<std::pair<double, double>> longitudes;
   const double width = extent.west <= extent.east ? extent.east - extent.west : extent.east - extent.west + 360.0;
-  const double west = longitude_from_180w(extent.west) / 3600.0, east = west + width;
+  const double west = longitude_from_180w(extent.west) / kUnitsPerDegree, east = west + width;
   if (width >= 360.0) {
     longitudes.push_back({0.0, 360.0});
   } else if (east <= 360.0) {

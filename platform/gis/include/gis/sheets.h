@@ -5,7 +5,10 @@
 // pole and 6° columns numbered 1–60 eastward from 180°; a 1:1,000,000 sheet holds four
 // 1:500,000 sheets А–Г, 36 1:200,000 sheets I–XXXVI or 144 1:100,000 sheets 1–144; a
 // 1:100,000 sheet holds four 1:50,000 sheets А–Г, each four 1:25,000 sheets а–г, each four
-// 1:10,000 sheets 1–4. Every division is counted row by row from the north-west corner.
+// 1:10,000 sheets 1–4; the plans: a 1:100,000 sheet holds 256 (16 × 16) 1:5,000 sheets,
+// numbered in parentheses ("N-37-144-(256)"), each nine (3 × 3) 1:2,000 sheets а–и, lettered
+// inside the same parentheses ("N-37-144-(256-и)"), issued one by one at every latitude.
+// Every division is counted row by row from the north-west corner.
 // Between 60° and 76° of latitude (north or south) sheets are issued joined in pairs along
 // the parallel, between 76° and 88° in fours (1:200,000 in threes); a joined sheet is named
 // by its first sheet followed by the differing tail of each next one ("P-35,36",
@@ -24,7 +27,7 @@
 
 namespace gis {
 
-enum class SheetScale { k1000000, k500000, k200000, k100000, k50000, k25000, k10000 };
+enum class SheetScale { k1000000, k500000, k200000, k100000, k50000, k25000, k10000, k5000, k2000 };
 
 // 1000000 for k1000000, …
 long ScaleDenominator(SheetScale scale);

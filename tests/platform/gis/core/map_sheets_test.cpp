@@ -45,6 +45,12 @@ void expect_corners(const CornerCase& c) {
   EXPECT_NEAR(sheet.corners.east, c.east, 1e-9) << c.name;
 }
 
+std::vector<std::string> names(const std::vector<MapSheet>& sheets) {
+  std::vector<std::string> out;
+  for (const MapSheet& s : sheets) out.push_back(s.name);
+  return out;
+}
+
 TEST(MapSheetsTest, CornersOfOrdinarySheetsAtEveryScale) {
   const CornerCase cases[] = {
       // The worked examples.
@@ -123,6 +129,44 @@ TEST(MapSheetsTest, SouthernHemisphereAndTheAntimeridian) {
   for (const CornerCase& c : cases) expect_corners(c);
 }
 
+// The plans of 1:5,000 (a 1:100,000 sheet in 16 × 16, numbered 1–256 in parentheses) and
+// 1:2,000 (a 1:5,000 sheet in 3 × 3, lettered а–и inside the same parentheses), each counted
+// row by row from the north-west corner. The rules and the examples F-36-34-(234) and
+// F-36-34-(234-б): http://3-net.ru/sign/sign-100335.php ("Номенклатура карт крупных
+// масштабов"); the sizes 1/48° × 1/32° and 1/144° × 1/96° and the letters "абвгдежзи":
+// github.com/AlSergachev/QtMapNomenclature, qtsecondwidget.cpp. The corners are computed
+// from them by hand.
+TEST(MapSheetsTest, CornersOfThePlansOf5000And2000) {
+  const CornerCase cases[] = {
+      {"N-37-144-(256)", SheetScale::k5000, 52, dms(52, 1, 15), dms(41, 58, 7.5), 42, "N-37-144-(256)"},
+      {"N-37-144-(256-и)", SheetScale::k2000, 52, dms(52, 0, 25), dms(41, 59, 22.5), 42, "N-37-144-(256-и)"},
+      {"F-36-34-(234)", SheetScale::k5000, dms(23, 1, 15), dms(23, 2, 30), dms(34, 46, 52.5), dms(34, 48, 45),
+       "F-36-34-(234)"},
+      {"F-36-34-(234-б)", SheetScale::k2000, dms(23, 2, 5), dms(23, 2, 30), dms(34, 47, 30), dms(34, 48, 7.5),
+       "F-36-34-(234-б)"},
+      {"M-36-1-(1)", SheetScale::k5000, dms(51, 58, 45), 52, 30, dms(30, 1, 52.5), "M-36-1-(1)"},
+      {"M-36-1-(1-а)", SheetScale::k2000, dms(51, 59, 35), 52, 30, dms(30, 0, 37.5), "M-36-1-(1-а)"},
+      {"M-36-1-(16)", SheetScale::k5000, dms(51, 58, 45), 52, dms(30, 28, 7.5), dms(30, 30), "M-36-1-(16)"},
+      {"M-36-1-(17)", SheetScale::k5000, dms(51, 57, 30), dms(51, 58, 45), 30, dms(30, 1, 52.5), "M-36-1-(17)"},
+      // Latin look-alikes, capitals, leading zeros and en dashes.
+      {"M-36-1-(1-a)", SheetScale::k2000, dms(51, 59, 35), 52, 30, dms(30, 0, 37.5), "M-36-1-(1-а)"},
+      {"M-36-1-(1-e)", SheetScale::k2000, dms(51, 59, 10), dms(51, 59, 35), dms(30, 1, 15), dms(30, 1, 52.5),
+       "M-36-1-(1-е)"},
+      {"n-37-144-(256-И)", SheetScale::k2000, 52, dms(52, 0, 25), dms(41, 59, 22.5), 42, "N-37-144-(256-и)"},
+      {"M-36-1-(064)", SheetScale::k5000, dms(51, 55), dms(51, 56, 15), dms(30, 28, 7.5), dms(30, 30), "M-36-1-(64)"},
+      {"M–36–1–(1–а)", SheetScale::k2000, dms(51, 59, 35), 52, 30, dms(30, 0, 37.5), "M-36-1-(1-а)"},
+      // The southern hemisphere: the first row is the one nearest the equator.
+      {"M-36-1-(1) (Ю.П.)", SheetScale::k5000, dms(-48, -1, -15), -48, 30, dms(30, 1, 52.5), "M-36-1-(1) (Ю.П.)"},
+      // Beyond 60° plans are issued one by one.
+      {"P-47-9-(1)", SheetScale::k5000, dms(63, 58, 45), 64, 100, dms(100, 1, 52.5), "P-47-9-(1)"},
+  };
+  for (const CornerCase& c : cases) expect_corners(c);
+  using V = std::vector<std::string>;
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k5000, {dms(30, 1, 50), dms(51, 58, 40), dms(30, 2), dms(51, 58, 50)})),
+            (V{"M-36-1-(1)", "M-36-1-(2)", "M-36-1-(17)", "M-36-1-(18)"}));
+  EXPECT_EQ(names(gis::SheetsCovering(SheetScale::k2000, {30.001, 51.999, 30.001, 51.999})), V{"M-36-1-(1-а)"});
+}
+
 TEST(MapSheetsTest, LookAlikeLettersAreReadAsTheSeriesLetters) {
   const CornerCase cases[] = {
       {"M-36-1-B", SheetScale::k50000, dms(51, 40), dms(51, 50), 30, dms(30, 15), "M-36-1-В"},          // Latin B
@@ -162,7 +206,21 @@ TEST(MapSheetsTest, NamesThatAreNoSheetsAreRefusedWithTheReason) {
       {"M-36-1-Б-д", "'д' is not a 1:25,000 letter а–г"},
       {"M-36-1-Б-а-5", "1:10,000 number 5 is out of range 1–4"},
       {"M-36-1-Б-а-1-2", "nothing may follow the 1:10,000 number"},
-      {"M-36-1-(064)", "1:5,000 and larger scales are not part of this series"},
+      {"M-36-1-(257)", "1:5,000 number 257 is out of range 1–256"},
+      {"M-36-1-(0)", "1:5,000 number 0 is out of range 1–256"},
+      {"M-36-1-(1-к)", "'к' is not a 1:2,000 letter а–и"},
+      {"M-36-1-(1-а-б)", "'а-б' is not a 1:2,000 letter а–и"},
+      {"M-36-1-(1-)", "the 1:2,000 letter а–и is missing after the dash in '(1-)'"},
+      {"M-36-1-()", "the 1:5,000 number 1–256 is missing in '()'"},
+      {"M-36-1-(x)", "'x' is not a 1:5,000 number 1–256"},
+      {"M-36-1-(12", "the parenthesis of '(12' is not closed"},
+      {"M-36-(1)", "a 1:5,000 number in parentheses follows a 1:100,000 number"},
+      {"M-36-1-Б-(1)", "follows a 1:100,000 number, not the 1:50,000 letter 'Б'"},
+      {"M-36-IV-(1)", "follows a 1:100,000 number, not the 1:200,000 number 'IV'"},
+      {"M-36-1-(1)-2", "nothing may follow the parentheses of the 1:5,000 sheet, but '2' does"},
+      {"M-36-1-(1-а)-б", "nothing may follow the parentheses of the 1:2,000 sheet"},
+      {"M-36-1-(1 2)", "a space inside the part '(1 2)'"},
+      {"M-36-1-(1),(2)", "sheets are joined only beyond 60° of latitude"},
       {"M-36--1", "an empty part between dashes"},
       {"M-35,36", "sheets are joined only beyond 60° of latitude"},
       {"M-36-1,3", "must follow each other from west to east"},
@@ -199,7 +257,8 @@ TEST(MapSheetsTest, AnyTextIsRefusedWithAReasonOrReadsBackTheSame) {
   const std::vector<std::string> tokens = {
       "M", "P", "T", "V", "W", "N", "S", "m", "-", "-", "-", ",", " ", "36", "1", "2", "9", "60", "61", "144",
       "145", "0", "А", "Б", "В", "Г", "Д", "а", "б", "в", "г", "A", "B", "a", "I", "IV", "XXXVI", "X", "(Ю.П.)",
-      "(ЮП)", "Ю.П.", "(", ")", "\xD0", "\xFF\xFE", "(064)", "–", "\xE2\x80", "99999999999999999999"};
+      "(ЮП)", "Ю.П.", "(", ")", "\xD0", "\xFF\xFE", "(064)", "–", "\xE2\x80", "99999999999999999999", "(256-и)",
+      "(1-a)", "256", "и", "-(", "(1"};
   std::mt19937 random(11);
   int read = 0;
   for (int i = 0; i < 20000; ++i) {
@@ -235,7 +294,11 @@ TEST(MapSheetsTest, ScalesAreReadInTheUsualSpellings) {
   EXPECT_TRUE(gis::ParseSheetScale("10000", &s));
   EXPECT_EQ(s, SheetScale::k10000);
   EXPECT_FALSE(gis::ParseSheetScale("1:300000", &s));
-  EXPECT_FALSE(gis::ParseSheetScale("1:5000", &s));
+  EXPECT_TRUE(gis::ParseSheetScale("1:5000", &s));
+  EXPECT_EQ(s, SheetScale::k5000);
+  EXPECT_TRUE(gis::ParseSheetScale("1:2 000", &s));
+  EXPECT_EQ(s, SheetScale::k2000);
+  EXPECT_FALSE(gis::ParseSheetScale("1:1000", &s));
   EXPECT_FALSE(gis::ParseSheetScale("fifty", &s));
   EXPECT_EQ(gis::ScaleText(SheetScale::k200000), "1:200,000");
 }
@@ -244,8 +307,9 @@ TEST(MapSheetsTest, ScalesAreReadInTheUsualSpellings) {
 TEST(MapSheetsTest, TheSheetOfAPointHoldsItAndItsNameReadsBack) {
   std::mt19937 random(17);
   std::uniform_real_distribution<double> lon(-180.0, 180.0), lat(-87.99, 87.99);
-  const SheetScale scales[] = {SheetScale::k1000000, SheetScale::k500000, SheetScale::k200000, SheetScale::k100000,
-                               SheetScale::k50000,   SheetScale::k25000,  SheetScale::k10000};
+  const SheetScale scales[] = {SheetScale::k1000000, SheetScale::k500000, SheetScale::k200000,
+                               SheetScale::k100000,  SheetScale::k50000,  SheetScale::k25000,
+                               SheetScale::k10000,   SheetScale::k5000,   SheetScale::k2000};
   for (int i = 0; i < 3000; ++i) {
     const double x = lon(random), y = lat(random);
     for (SheetScale scale : scales) {
@@ -261,12 +325,6 @@ TEST(MapSheetsTest, TheSheetOfAPointHoldsItAndItsNameReadsBack) {
       EXPECT_DOUBLE_EQ(back.corners.north, at.corners.north) << at.name;
     }
   }
-}
-
-std::vector<std::string> names(const std::vector<MapSheet>& sheets) {
-  std::vector<std::string> out;
-  for (const MapSheet& s : sheets) out.push_back(s.name);
-  return out;
 }
 
 TEST(MapSheetsTest, PointsOnEdgesBeyond88AndOn180) {
