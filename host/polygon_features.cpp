@@ -38,11 +38,14 @@ std::string number(double v, int decimals) {
   return buf;
 }
 
+// One feature: id, label, area, extent, and the picker's text when its code page changes it.
 std::string line(const PolygonFeature& f) {
   char buf[128];
   std::snprintf(buf, sizeof buf, "%8ld  ", f.id);
+  const std::string shown = win32::ansi_to_utf8(f.entry);
   return buf + ("\"" + f.label + "\"") + "  area " + number(f.area, 2) + "  extent " + number(f.xmin, 2) + " " +
-         number(f.ymin, 2) + " – " + number(f.xmax, 2) + " " + number(f.ymax, 2);
+         number(f.ymin, 2) + " – " + number(f.xmax, 2) + " " + number(f.ymax, 2) +
+         (f.label.empty() || shown == f.label ? "" : "  (the feature picker shows \"" + shown + "\")");
 }
 
 }  // namespace

@@ -88,6 +88,22 @@ std::vector<ComPtr<IFeatureClass>> map_feature_classes(IMap* map) {
   return out;
 }
 
+namespace {
+
+// Whether a feature of the map may lie on no sheet of the series: the recorded extent of a
+// layer's data, taken into degrees, comes near 88° of latitude or 180° of longitude (its
+// corners alone are projected, hence the margin), or cannot be had.
+bool may_leave_series(IMap* map, ISpatialReference* degrees) {
+  for (const ComPtr<IFeatureClass>& c : map_feature_classes(map)) {
+    double box[4];
+    if (!gis::FeatureClassBounds(c.get(), degrees, box)) return true;
+    if (box[0] < -179 || box[2] > 179 || box[1] < -87 || box[3] > 87) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool sheets_of_map(IMap* map, gis::SheetScale scale, ISpatialReference* degrees, std::vector<gis::MapSheet>* sheets,
                    std::string* error) {
   ComPtr<ISpatialReference> map_sr;
@@ -122,9 +138,12 @@ bool SheetFrameLayer::add_to(IMap* map, std::string* error) {
   }
   ComPtr<ISpatialReference> degrees = sheet_degrees_system(map, sheet_crs_, error);
   if (!degrees) return false;
-  // The coarsest scale finds the same features off the series and reads the fewest frames.
+  // The coarsest scale finds the same features off the series and reads the fewest frames;
+  // the features are read only when the data may reach beyond the series.
   std::vector<gis::MapSheet> holding;
-  if (warn_off_series_ && !sheets_of_map(map, gis::SheetScale::k1000000, degrees.get(), &holding, error)) return false;
+  if (warn_off_series_ && may_leave_series(map, degrees.get()) &&
+      !sheets_of_map(map, gis::SheetScale::k1000000, degrees.get(), &holding, error))
+    return false;
   std::error_code ec;
   std::string pattern = (fs::temp_directory_path(ec) / "areaclip-sheet-XXXXXX").string();
   if (!mkdtemp(pattern.data())) {

@@ -59,6 +59,14 @@ TEST_F(PickerChoiceTest, LabelsThePickerShowsAlikeAreRefusedWithTheirIds) {
   }
 }
 
+TEST_F(PickerChoiceTest, TheFeatureListShowsWhatThePickerShows) {
+  const CutResult run = box_.run("features map.mxd --layer 'Города'");
+  ASSERT_EQ(run.code, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("\"Zürich\"  area"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("(the feature picker shows \"Z?rich\")"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("(the feature picker shows \"Москва\")"), std::string::npos) << run.out;
+}
+
 TEST_F(PickerChoiceTest, ALabelTheOneFeatureShowsAsButDoesNotHaveIsRefused) {
   // "Zärich" shows as "Z?rich" too; two features show so.
   CutResult run = box_.cut("--layer 'Города' --feature 'Zärich'");
