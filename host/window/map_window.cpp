@@ -1,6 +1,7 @@
 #include "map_window.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -40,7 +41,10 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   dock->setWidget(layers_);
   dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
   addDockWidget(Qt::LeftDockWidgetArea, dock);
-  layers_->on_visibility_changed = [this] { canvas_->redraw(); };
+  layers_->on_visibility_changed = [this] {
+    canvas_->redraw();
+    changed();
+  };
 
   QMenu* file = menuBar()->addMenu("&File");
   file->addAction("&New", QKeySequence::New, [this] { new_document(); });
@@ -60,9 +64,9 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     const QString path = QFileDialog::getSaveFileName(this, "Save the map document as", {},
                                                       "Map documents (*.mxd *.qgs *.qgz)");
     if (!path.isEmpty()) save_document(path);
-  });
+  })->setObjectName("save_as");
   file->addSeparator();
-  file->addAction("&Quit", QKeySequence::Quit, [this] { close(); });
+  file->addAction("&Quit", QKeySequence::Quit, [this] { close(); })->setObjectName("quit");
   QMenu* view = menuBar()->addMenu("&View");
   QAction* whole = view->addAction("&Whole map", [this] { canvas_->whole_map(); });
   whole->setObjectName("whole_map");
@@ -129,25 +133,48 @@ void MapWindow::follow_application() {
 void MapWindow::show_document(IMxDocument* document) {
   canvas_->set_document(document);
   layers_->set_document(document);
+  setWindowModified(false);
   update_title();
+}
+
+void MapWindow::changed() {
+  setWindowModified(true);
 }
 
 void MapWindow::update_title() {
   const std::string path = gis::DocumentPath(shown_.get());
-  setWindowTitle(QString::fromStdString((path.empty() ? std::string("Untitled") : std::filesystem::path(path).filename().string()) +
-                                        " — areaclip"));
+  // "[*]" shows as "*" while the document is modified.
+  setWindowTitle(QString::fromStdString(path.empty() ? std::string("Untitled") : std::filesystem::path(path).filename().string()) +
+                 "[*] — areaclip");
 }
 
-void MapWindow::failed(const QString& what, const std::string& why) {
-  QMessageBox::warning(this, "areaclip", what + (why.empty() ? QString(".") : ": " + QString::fromStdString(why)));
+bool MapWindow::may_discard() {
+  if (!isWindowModified()) return true;
+  const QString name = QString::fromStdString(gis::DocumentPath(shown_.get()));
+  const auto answer = QMessageBox::question(
+      this, "areaclip",
+      QString("Save the changes to %1?").arg(name.isEmpty() ? QString("the new map") : QFileInfo(name).fileName()),
+      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+  if (answer == QMessageBox::Discard) return true;
+  if (answer == QMessageBox::Save) return save_document({});
+  return false;
+}
+
+void MapWindow::closeEvent(QCloseEvent* event) {
+  if (may_discard())
+    event->accept();
+  else
+    event->ignore();
 }
 
 void MapWindow::new_document() {
+  if (!may_discard()) return;
   if (FAILED(application_->NewDocument(VARIANT_FALSE, nullptr))) failed("No new document", take_error_description());
   follow_application();
 }
 
 bool MapWindow::open_document(const QString& path) {
+  if (!may_discard()) return false;
   win32::Bstr wide = win32::Bstr::from_utf8(QFileInfo(path).absoluteFilePath().toStdString());
   if (FAILED(application_->OpenDocument(wide.get()))) {
     failed("Cannot open " + path, take_error_description());
@@ -166,6 +193,7 @@ bool MapWindow::add_data(const QString& path) {
     return false;
   }
   show_document(shown_.as<IMxDocument>().get());
+  changed();
   return true;
 }
 
@@ -180,6 +208,7 @@ bool MapWindow::save_document(const QString& path) {
     failed("Cannot save the document", take_error_description());
     return false;
   }
+  setWindowModified(false);
   update_title();
   return true;
 }

@@ -4,6 +4,11 @@
 // The window follows the application: when its document changes (a command opened another
 // one) or the focus map's extent changes (a bookmark's zoom), the window shows it. The
 // canvas is the screen under the application's display while the window lives.
+//
+// The document is modified by what the window changes in it (Add data, a layer switched on
+// or off); the title shows it ("*"), and closing the window, Quit, New and Open ask first
+// whether to save it. A document another one replaces by a command (a cut's result) is
+// shown unmodified; moving the view is no change of the document.
 #pragma once
 
 #include <memory>
@@ -41,11 +46,18 @@ class MapWindow : public QMainWindow {
   bool open_document(const QString& path);
   bool add_data(const QString& path);
   bool save_document(const QString& path);  // empty: where it was read from
+  // Whether the shown document may go: true when it is unmodified, or the person saved it
+  // or chose to discard its changes; false when they cancelled or saving failed.
+  bool may_discard();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void show_document(IMxDocument* document);
   void update_title();
   void failed(const QString& what, const std::string& why);
+  void changed();
 
   win32::ComPtr<IApplication> application_;
   win32::ComPtr<IUnknown> display_;
