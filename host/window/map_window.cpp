@@ -61,8 +61,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   file->addSeparator();
   file->addAction("&Save", QKeySequence::Save, [this] { save_document({}); });
   file->addAction("Save &As…", QKeySequence::SaveAs, [this] {
-    const QString path = QFileDialog::getSaveFileName(this, "Save the map document as", {},
-                                                      "Map documents (*.mxd *.qgs *.qgz)");
+    const QString path = ask_save_path();
     if (!path.isEmpty()) save_document(path);
   })->setObjectName("save_as");
   file->addSeparator();
@@ -167,6 +166,38 @@ void MapWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
+namespace {
+
+// The formats a document is saved in, by the filter the save dialog shows.
+const char* const kSaveFilters[][2] = {
+    {"ArcMap documents (*.mxd)", ".mxd"},
+    {"QGIS projects (*.qgs)", ".qgs"},
+    {"QGIS projects, zipped (*.qgz)", ".qgz"},
+};
+
+}  // namespace
+
+QString MapWindow::with_extension(const QString& path, const QString& filter) {
+  for (const auto& [name, extension] : kSaveFilters)
+    if (path.endsWith(extension, Qt::CaseInsensitive)) return path;
+  for (const auto& [name, extension] : kSaveFilters)
+    if (filter == name) return path + extension;
+  return path + kSaveFilters[0][1];
+}
+
+QString MapWindow::ask_save_path() {
+  QStringList filters;
+  for (const auto& [name, extension] : kSaveFilters) filters << name;
+  // A project read from QGIS is offered as one first.
+  QString chosen = gis::ReadFromQgisProject(shown_.get()) ? filters[1] : filters[0];
+  const QString path = QFileDialog::getSaveFileName(this, "Save the map document as", {}, filters.join(";;"), &chosen);
+  return path.isEmpty() ? path : with_extension(path, chosen);
+}
+
+void MapWindow::failed(const QString& what, const std::string& why) {
+  QMessageBox::warning(this, "areaclip", what + (why.empty() ? QString(".") : ": " + QString::fromStdString(why)));
+}
+
 void MapWindow::new_document() {
   if (!may_discard()) return;
   if (FAILED(application_->NewDocument(VARIANT_FALSE, nullptr))) failed("No new document", take_error_description());
@@ -201,7 +232,7 @@ bool MapWindow::save_document(const QString& path) {
   win32::Bstr target;
   if (!path.isEmpty()) target = win32::Bstr::from_utf8(QFileInfo(path).absoluteFilePath().toStdString());
   if (path.isEmpty() && gis::DocumentPath(shown_.get()).empty()) {
-    const QString chosen = QFileDialog::getSaveFileName(this, "Save the map document as", {}, "Map documents (*.mxd)");
+    const QString chosen = ask_save_path();
     return !chosen.isEmpty() && save_document(chosen);
   }
   if (FAILED(application_->SaveDocument(target.get()))) {

@@ -46,9 +46,16 @@ class MapWindow : public QMainWindow {
   bool open_document(const QString& path);
   bool add_data(const QString& path);
   bool save_document(const QString& path);  // empty: where it was read from
+  // Asks where to save the document (Save As); "" when the person cancels. A name without
+  // one of the formats' extensions gets that of the format chosen in the dialog.
+  QString ask_save_path();
   // Whether the shown document may go: true when it is unmodified, or the person saved it
   // or chose to discard its changes; false when they cancelled or saving failed.
   bool may_discard();
+
+  // The path with the extension of the chosen filter ("… (*.qgs)") unless it already has
+  // one of the map documents' extensions.
+  static QString with_extension(const QString& path, const QString& filter);
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -157,4 +157,49 @@ TEST(DocumentChanges, ASaveThatFailsKeepsTheWindowOpen) {
   EXPECT_FALSE(fs::exists(gone));
 }
 
+// A new map saved when the window closes: the save dialog asks where; the name typed
+// without an extension gets that of the format chosen, so the Open dialog shows the file.
+TEST(DocumentChanges, SavingANewMapAddsTheChosenFormatsExtension) {
+  test::WindowFixture f("save_new");
+  f.window->new_document();
+  ASSERT_TRUE(f.window->add_data(rivers()));
+  test::QtDriver driver;
+  driver
+      .when("the question", [] { return message_box() && message_box()->button(QMessageBox::Discard); },
+            [] { message_box()->button(QMessageBox::Save)->click(); })
+      .when("the save dialog", [] { return file_dialog() != nullptr; },
+            [&] {
+              QFileDialog* dialog = file_dialog();
+              EXPECT_EQ(dialog->nameFilters().size(), 3);
+              dialog->selectNameFilter(dialog->nameFilters().value(1));  // QGIS projects (*.qgs)
+              dialog->selectFile(QString::fromStdString((f.folder / "mymap").string()));
+              static_cast<QDialog*>(dialog)->accept();  // the file dialog's own accept: as its Save button
+            });
+  EXPECT_TRUE(f.window->close());
+  EXPECT_TRUE(driver.done()) << driver.pending();
+  EXPECT_FALSE(fs::exists(f.folder / "mymap"));
+  ASSERT_TRUE(fs::exists(f.folder / "mymap.qgs"));
+  EXPECT_EQ(saved_layers(f.folder / "mymap.qgs"), 1);
+  EXPECT_TRUE(gis::ReadFromQgisProject(gis::LoadDocument((f.folder / "mymap.qgs").string()).get()));
+}
+
+TEST(DocumentChanges, SaveAsAddsTheExtensionOfTheFilterChosen) {
+  struct Case {
+    const char* path;
+    const char* filter;
+    const char* saved;
+  };
+  const Case cases[] = {
+      {"/d/mymap", "ArcMap documents (*.mxd)", "/d/mymap.mxd"},
+      {"/d/mymap", "QGIS projects (*.qgs)", "/d/mymap.qgs"},
+      {"/d/mymap", "QGIS projects, zipped (*.qgz)", "/d/mymap.qgz"},
+      {"/d/mymap.qgz", "ArcMap documents (*.mxd)", "/d/mymap.qgz"},  // an extension typed stands
+      {"/d/mymap.MXD", "QGIS projects (*.qgs)", "/d/mymap.MXD"},
+      {"/d/my.map", "QGIS projects (*.qgs)", "/d/my.map.qgs"},  // a dot is no extension of ours
+      {"/d/mymap", "", "/d/mymap.mxd"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(host::MapWindow::with_extension(c.path, c.filter).toStdString(), c.saved) << c.path << " " << c.filter;
+}
+
 }  // namespace
