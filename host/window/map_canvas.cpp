@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -18,15 +20,24 @@ QPainter::CompositionMode mode_of(esriRasterOpCode rop) {
   return rop == esriROPXOrPen ? QPainter::RasterOp_SourceXorDestination : QPainter::CompositionMode_SourceOver;
 }
 
+bool same_view(const gis::MapView& a, const gis::MapView& b) {
+  return a.xmin == b.xmin && a.ymin == b.ymin && a.xmax == b.xmax && a.ymax == b.ymax && a.width == b.width &&
+         a.height == b.height;
+}
+
 }  // namespace
 
-MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
+MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent), drawer_(std::make_unique<MapDrawer>()) {
   setMouseTracking(true);
   setMinimumSize(200, 150);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  refresh_ = new QTimer(this);
+  refresh_->setSingleShot(true);
+  connect(refresh_, &QTimer::timeout, this, [this] { refresh(); });
 }
 
-MapCanvas::~MapCanvas() = default;
+// The drawer's threads end before the canvas's members go.
+MapCanvas::~MapCanvas() { drawer_.reset(); }
 
 bool MapCanvas::map_extent(double e[4]) const {
   if (!document_) return false;
@@ -46,6 +57,14 @@ bool MapCanvas::map_extent(double e[4]) const {
 }
 
 void MapCanvas::set_document(IMxDocument* document) {
+  if (document != document_.get()) {
+    // Another document's layers may read other data under the same names; what is drawn
+    // for the one before is of no use.
+    kept_.clear();
+    drawer_->Cancel();
+    job_ = 0;
+    drawing_.reset();
+  }
   document_ = win32::ComPtr<IMxDocument>(document);
   has_seen_extent_ = map_extent(seen_extent_);
   if (has_seen_extent_)
@@ -112,28 +131,107 @@ QPointF MapCanvas::to_pixel(double x, double y) const {
 
 void MapCanvas::redraw() {
   stale_ = true;
-  update();
+  refresh_->start(0);
+}
+
+void MapCanvas::reload() {
+  kept_.clear();
+  redraw();
 }
 
 const QImage& MapCanvas::picture() {
-  if (stale_) render();
+  if (stale_) refresh();
+  if (job_ != 0) {
+    drawer_->Wait();
+    adopt();
+  }
   return picture_;
 }
 
-void MapCanvas::render() {
+void MapCanvas::refresh() {
   stale_ = false;
-  picture_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+  refresh_->stop();
+  const gis::MapView v = view();
+  auto drawing = std::make_shared<const gis::MapViewDrawing>(document_.get(), v);
+  if (!same_view(v, kept_view_)) {
+    kept_.clear();
+    kept_view_ = v;
+  }
+  // The steps whose pictures are not kept, each key once.
+  std::vector<size_t> missing;
+  std::vector<std::string> asked;
+  for (size_t step = 0; step < drawing->steps(); ++step) {
+    const std::string& key = drawing->key(step);
+    if (kept_.count(key) || std::find(asked.begin(), asked.end(), key) != asked.end()) continue;
+    asked.push_back(key);
+    missing.push_back(step);
+  }
+  if (missing.empty()) {
+    drawer_->Cancel();
+    job_ = 0;
+    compose(*drawing, v);
+    return;
+  }
+  drawing_ = drawing;
+  drawing_steps_ = missing;
+  job_ = drawer_->Start(drawing, missing, QSize(v.width, v.height), [this](uint64_t job, std::vector<StepPicture> pictures) {
+    // On a drawer's thread: handed over, and adopted on the window's.
+    {
+      std::lock_guard<std::mutex> hold(finished_lock_);
+      finished_job_ = job;
+      finished_ = std::move(pictures);
+    }
+    QMetaObject::invokeMethod(this, [this] { adopt(); }, Qt::QueuedConnection);
+  });
+}
+
+void MapCanvas::adopt() {
+  std::vector<StepPicture> pictures;
+  {
+    std::lock_guard<std::mutex> hold(finished_lock_);
+    if (finished_job_ != job_ || job_ == 0) return;
+    pictures = std::move(finished_);
+    finished_job_ = 0;
+  }
+  job_ = 0;
+  for (size_t i = 0; i < drawing_steps_.size() && i < pictures.size(); ++i)
+    kept_[drawing_->key(drawing_steps_[i])] = {std::move(pictures[i]), compositions_};
+  compose(*drawing_, kept_view_);
+  drawing_.reset();
+}
+
+void MapCanvas::compose(const gis::MapViewDrawing& drawing, const gis::MapView& v) {
+  ++compositions_;
+  picture_ = QImage(v.width, v.height, QImage::Format_RGB32);
   picture_.fill(Qt::white);
   std::vector<std::string> warnings;
-  if (document_) DrawMapView(document_.get(), view(), picture_, &warnings);
+  for (size_t step = 0; step < drawing.steps(); ++step) {
+    Kept& kept = kept_.at(drawing.key(step));
+    kept.used = compositions_;
+    LayOver(picture_, kept.picture, &warnings);
+  }
+  // Pictures of layers switched off stay for one more composition (switched on again, they
+  // are not drawn again); older ones go.
+  std::erase_if(kept_, [&](const auto& entry) { return entry.second.used + 1 < compositions_; });
+  picture_view_ = v;
+  update();
   if (on_map_drawn) on_map_drawn(warnings);
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {
-  if (stale_) render();
   QPainter painter(this);
-  if (!drag_offset_.isNull()) painter.fillRect(rect(), Qt::white);
-  painter.drawImage(drag_offset_, picture_);
+  painter.fillRect(rect(), Qt::white);
+  if (picture_.isNull()) return;
+  // The last picture, moved and scaled to the view shown (the same until the view changes).
+  const gis::MapView& p = picture_view_;
+  const gis::MapView v = view();
+  QRectF target((p.xmin - v.xmin) * scale_, (v.ymax - p.ymax) * scale_, (p.xmax - p.xmin) * scale_,
+                (p.ymax - p.ymin) * scale_);
+  target.translate(drag_offset_);
+  if (same_view(p, v) && drag_offset_.isNull())
+    painter.drawImage(0, 0, picture_);
+  else
+    painter.drawImage(target, picture_);
 }
 
 void MapCanvas::resizeEvent(QResizeEvent*) {
@@ -191,7 +289,7 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
 void MapCanvas::StartDrawing() {}
 
 void MapCanvas::Draw(const gis::DisplayCall&, const gis::DrawnSymbol& symbol, const std::vector<gis::DrawnPart>& parts) {
-  if (stale_) render();  // the display draws over the map as it is now
+  picture();  // the display draws over the map as it is now
   QPainter painter(&picture_);
   painter.setCompositionMode(mode_of(symbol.rop2));
   const QColor color = MapColor(symbol.rgb);

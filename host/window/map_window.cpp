@@ -69,6 +69,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   QMenu* view = menuBar()->addMenu("&View");
   QAction* whole = view->addAction("&Whole map", [this] { canvas_->whole_map(); });
   whole->setObjectName("whole_map");
+  view->addAction("&Refresh", QKeySequence::Refresh, [this] { canvas_->reload(); })->setObjectName("refresh");
 
   auto* navigation = addToolBar("Navigation");
   navigation->setObjectName("navigation_toolbar");
