@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include <gis/document.h>
+#include <toolkit/application.h>
 #include <win32/text.h>
 
 #include "../extension.h"
@@ -22,13 +23,6 @@
 #include "map_canvas.h"
 
 namespace host {
-
-namespace {
-
-// How often the window looks at the application's document and the map's extent.
-constexpr int kFollowMs = 50;
-
-}  // namespace
 
 MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     : application_(application) {
@@ -77,7 +71,10 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
 
   commands_ = new CommandBar(application, module_path, this);
   addToolBar(commands_);
-  commands_->on_command_done = [this] { follow_application(); };
+  commands_->on_command_done = [this] {
+    follow_application();
+    commands_->update_states();
+  };
 
   cursor_ = new QLabel(this);
   statusBar()->addPermanentWidget(cursor_);
@@ -102,12 +99,17 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   display_ = display.as<IUnknown>();
   gis::SetDisplayPainter(display_.get(), canvas_);
 
+  // The extension changes the document from the toolkit's messages (its dialog's buttons,
+  // its timers): once the toolkit has dispatched some, the window follows.
   follow_ = new QTimer(this);
+  follow_->setSingleShot(true);
   connect(follow_, &QTimer::timeout, [this] {
     follow_application();
     commands_->update_states();
   });
-  follow_->start(kFollowMs);
+  toolkit_listener_ = Application->AddChangeListener([this] {
+    if (!follow_->isActive()) follow_->start(0);
+  });
   resize(1100, 750);
   follow_application();
   if (!commands_->error().empty())
@@ -115,6 +117,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
 }
 
 MapWindow::~MapWindow() {
+  if (Application) Application->RemoveChangeListener(toolkit_listener_);
   gis::SetDisplayPainter(display_.get(), nullptr);
   follow_->stop();
 }

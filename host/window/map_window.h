@@ -2,7 +2,9 @@
 // contents on the left, the extension's toolbar, the cursor's map coordinates in the status
 // bar, and the File menu: New (from the first template), Open, Add data, Save, Save As.
 // The window follows the application: when its document changes (a command opened another
-// one) or the focus map's extent changes (a bookmark's zoom), the window shows it. The
+// one) or the focus map's extent changes (a bookmark's zoom), the window shows it, looking
+// after each command and each time the toolkit has dispatched messages (the extension's
+// dialogs and timers), never on a clock. The
 // canvas is the screen under the application's display while the window lives.
 //
 // The document is modified by what the window changes in it (Add data, a layer switched on
@@ -74,7 +76,8 @@ class MapWindow : public QMainWindow {
   CommandBar* commands_ = nullptr;
   QLabel* cursor_ = nullptr;
   bool drawing_warned_ = false;  // the status bar tells what the map could not draw
-  QTimer* follow_ = nullptr;
+  QTimer* follow_ = nullptr;  // follows the application once the toolkit has changed
+  int toolkit_listener_ = 0;
 };
 
 }  // namespace host
