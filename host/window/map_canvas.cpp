@@ -5,12 +5,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+
+#include <win32/text.h>
 
 namespace host {
 
@@ -56,8 +58,56 @@ bool MapCanvas::map_extent(double e[4]) const {
   return e[2] > e[0] || e[3] > e[1];
 }
 
+namespace {
+
+// Metres a unit of the system is, from its well-known text; *degrees when its units are
+// degrees (a geographic system). 0 when the text names no system.
+double metres_per_unit(const std::string& wkt, bool* degrees) {
+  *degrees = wkt.rfind("GEOGCS", 0) == 0 || wkt.rfind("GEOGCRS", 0) == 0;
+  if (*degrees) return 111319.49;  // a degree of latitude, near enough for a scale
+  if (wkt.rfind("PROJCS", 0) != 0 && wkt.rfind("PROJCRS", 0) != 0) return 0;
+  // The projected system's own unit is its last one: UNIT["Meter",1.0]].
+  const size_t unit = wkt.rfind("UNIT[");
+  const size_t comma = unit == std::string::npos ? unit : wkt.find(',', unit);
+  if (comma == std::string::npos) return 0;
+  const double factor = std::strtod(wkt.c_str() + comma + 1, nullptr);
+  return factor > 0 ? factor : 0;
+}
+
+}  // namespace
+
+double MapCanvas::scale_denominator() const {
+  if (metres_per_unit_ <= 0) return 0;
+  double metres = metres_per_unit_;
+  if (degrees_) metres *= std::cos(std::clamp(center_y_, -89.0, 89.0) * M_PI / 180);
+  return metres / scale_ * 96 / 0.0254;
+}
+
+void MapCanvas::remember() {
+  ShownView now{center_x_, center_y_, scale_, fitted_, {fit_[0], fit_[1], fit_[2], fit_[3]}};
+  if (!history_.empty()) {
+    const ShownView& last = history_.back();
+    if (last.center_x == now.center_x && last.center_y == now.center_y && last.scale == now.scale) return;
+  }
+  history_.push_back(now);
+  if (history_.size() > kHistory) history_.erase(history_.begin());
+}
+
+bool MapCanvas::previous_view() {
+  if (history_.empty()) return false;
+  const ShownView v = history_.back();
+  history_.pop_back();
+  center_x_ = v.center_x, center_y_ = v.center_y, scale_ = v.scale;
+  fitted_ = v.fitted;
+  std::copy(v.fit, v.fit + 4, fit_);
+  if (fitted_) fit(fit_);
+  redraw();
+  return true;
+}
+
 void MapCanvas::set_document(IMxDocument* document) {
-  if (document != document_.get()) {
+  const bool another = document != document_.get();
+  if (another) {
     // Another document's layers may read other data under the same names; what is drawn
     // for the one before is of no use.
     kept_.clear();
@@ -65,12 +115,22 @@ void MapCanvas::set_document(IMxDocument* document) {
     job_ = 0;
     drawing_.reset();
   }
+  // The map's units, for its scale.
+  metres_per_unit_ = 0;
+  win32::ComPtr<IMap> map;
+  win32::ComPtr<ISpatialReference> system;
+  win32::Bstr wkt;
+  if (document && SUCCEEDED(document->get_FocusMap(map.put())) && map &&
+      SUCCEEDED(map->get_SpatialReference(system.put())) && system &&
+      SUCCEEDED(system->ExportToESRISpatialReference(wkt.put(), nullptr)))
+    metres_per_unit_ = metres_per_unit(wkt.utf8(), &degrees_);
   document_ = win32::ComPtr<IMxDocument>(document);
   has_seen_extent_ = map_extent(seen_extent_);
   if (has_seen_extent_)
     show_extent(seen_extent_[0], seen_extent_[1], seen_extent_[2], seen_extent_[3]);
   else
     whole_map();
+  if (another) history_.clear();  // the views before were of another map
 }
 
 bool MapCanvas::follow_map_extent() {
@@ -95,6 +155,7 @@ void MapCanvas::whole_map() {
 }
 
 void MapCanvas::show_extent(double xmin, double ymin, double xmax, double ymax) {
+  remember();
   fit_[0] = xmin, fit_[1] = ymin, fit_[2] = xmax, fit_[3] = ymax;
   fitted_ = true;
   fit(fit_);
@@ -132,6 +193,7 @@ QPointF MapCanvas::to_pixel(double x, double y) const {
 void MapCanvas::redraw() {
   stale_ = true;
   refresh_->start(0);
+  if (on_view) on_view();
 }
 
 void MapCanvas::reload() {
@@ -232,6 +294,11 @@ void MapCanvas::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, picture_);
   else
     painter.drawImage(target, picture_);
+  if (boxing_) {
+    painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+    painter.setBrush(QColor(0, 0, 0, 30));
+    painter.drawRect(QRect(box_from_, box_to_).normalized());
+  }
 }
 
 void MapCanvas::resizeEvent(QResizeEvent*) {
@@ -241,14 +308,22 @@ void MapCanvas::resizeEvent(QResizeEvent*) {
 
 void MapCanvas::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  if (event->modifiers() & Qt::ShiftModifier) {
+    boxing_ = true;
+    box_from_ = box_to_ = event->position().toPoint();
+    return;
+  }
   dragging_ = true;
-  fitted_ = false;
   drag_from_ = event->position().toPoint();
   drag_center_ = {center_x_, center_y_};
 }
 
 void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
   const QPointF at = event->position();
+  if (boxing_) {
+    box_to_ = at.toPoint();
+    update();
+  }
   if (dragging_) {
     // The picture follows the mouse; the map is drawn again where the drag ends.
     drag_offset_ = at.toPoint() - drag_from_;
@@ -262,10 +337,27 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || !dragging_) return;
+  if (event->button() != Qt::LeftButton) return;
+  if (boxing_) {
+    boxing_ = false;
+    const QRect box = QRect(box_from_, event->position().toPoint()).normalized();
+    update();
+    // A box of a few pixels is a slip of the hand, not a view.
+    if (box.width() < 4 || box.height() < 4) return;
+    const QPointF top_left = to_map(box.topLeft()), bottom_right = to_map(box.bottomRight());
+    show_extent(top_left.x(), bottom_right.y(), bottom_right.x(), top_left.y());
+    return;
+  }
+  if (!dragging_) return;
   dragging_ = false;
   const QPointF moved = event->position() - QPointF(drag_from_);
   drag_offset_ = {};
+  if (moved.isNull()) {
+    update();
+    return;
+  }
+  remember();
+  fitted_ = false;
   center_x_ = drag_center_.x() - moved.x() / scale_;
   center_y_ = drag_center_.y() + moved.y() / scale_;
   redraw();
@@ -277,6 +369,7 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
   // The map point under the cursor stays under it.
   const QPointF at = event->position();
   const QPointF fixed = to_map(at);
+  remember();
   fitted_ = false;
   scale_ *= std::pow(1.25, steps);
   const gis::MapView v = view();

@@ -10,7 +10,8 @@
 // layer switched on or off lays the kept images over each other again). A rectangle asked
 // for stays whole in the canvas when it is resized, until the view is moved. It pans with
 // the left mouse button (the picture follows the mouse and the map is drawn again where the
-// drag ends), zooms with the wheel about the cursor, and is the screen under the
+// drag ends), zooms with the wheel about the cursor and to a box drawn with Shift and the
+// left button, goes back to views before (previous_view), and is the screen under the
 // application's display: the display's drawing calls paint over the map picture with the
 // symbol's colour and raster operation (XOR drawn twice leaves every pixel as it was). A change of the map's extent by
 // anyone else (a bookmark's zoom) becomes the canvas's view.
@@ -54,6 +55,12 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   long steps_drawn() const { return drawer_->StepsDrawn(); }
   // The whole of the map's data with a small margin around it.
   void whole_map();
+  // Goes back to the view before the last change of the view (a pan, a zoom, a rectangle
+  // shown); false when there is none. Up to kHistory views are remembered.
+  bool previous_view();
+  // The map's scale as 1:N on a screen of 96 pixels an inch: N, or 0 when the map's
+  // units are unknown (no coordinate system). Degrees count at the view's middle latitude.
+  double scale_denominator() const;
   // The map units shown: xmin, ymin, xmax, ymax filling the canvas.
   gis::MapView view() const;
   // Shows the rectangle of map units, whole and centred.
@@ -68,6 +75,8 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   // Adopts a change of the map's extent made by someone else; true when there was one.
   bool follow_map_extent();
 
+  // The view changed (or the map was asked to be drawn again).
+  std::function<void()> on_view;
   // The cursor moved to map point (x, y).
   std::function<void(double x, double y)> on_cursor;
   // The display drew on the canvas (after each drawing call and at its end).
@@ -95,6 +104,8 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   void fit(const double e[4]);
   void refresh();
   void adopt();
+  // Remembers the view as it is before a change of it.
+  void remember();
   void compose(const gis::MapViewDrawing& drawing, const gis::MapView& view);
 
   struct Kept {
@@ -122,6 +133,17 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   std::unordered_map<std::string, Kept> kept_;
   gis::MapView kept_view_;
   uint64_t compositions_ = 0;
+  struct ShownView {
+    double center_x, center_y, scale;
+    bool fitted;
+    double fit[4];
+  };
+  static constexpr size_t kHistory = 50;
+  std::vector<ShownView> history_;
+  double metres_per_unit_ = 0;  // of the map's system; 0 unknown
+  bool degrees_ = false;        // the map's units are degrees
+  bool boxing_ = false;         // a zoom box is being drawn (Shift and the left button)
+  QPoint box_from_, box_to_;
   bool fitted_ = false;  // fit_ is kept whole until the view is moved
   double fit_[4] = {0, 0, 1, 1};
   QPoint drag_from_;

@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <cmath>
 #include <filesystem>
 
 #include <gis/document.h>
@@ -23,6 +24,19 @@
 #include "map_canvas.h"
 
 namespace host {
+
+namespace {
+
+// A scale's denominator as people write it: whole, its thousands apart ("25 000"); two
+// significant digits below ten.
+QString scale_text(double n) {
+  if (n < 10) return QString::number(n, 'g', 2);
+  QString digits = QString::number(static_cast<qlonglong>(std::llround(n)));
+  for (int at = digits.size() - 3; at > 0; at -= 3) digits.insert(at, ' ');
+  return digits;
+}
+
+}  // namespace
 
 MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     : application_(application) {
@@ -64,6 +78,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   QAction* whole = view->addAction("&Whole map", [this] { canvas_->whole_map(); });
   whole->setObjectName("whole_map");
   view->addAction("&Refresh", QKeySequence::Refresh, [this] { canvas_->reload(); })->setObjectName("refresh");
+  view->addAction("&Previous view", QKeySequence::Back, [this] { canvas_->previous_view(); })->setObjectName("previous_view");
 
   auto* navigation = addToolBar("Navigation");
   navigation->setObjectName("navigation_toolbar");
@@ -76,6 +91,13 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     commands_->update_states();
   };
 
+  scale_ = new QLabel(this);
+  scale_->setObjectName("scale");
+  statusBar()->addPermanentWidget(scale_);
+  canvas_->on_view = [this] {
+    const double n = canvas_->scale_denominator();
+    scale_->setText(n > 0 ? "1:" + scale_text(n) : QString());
+  };
   cursor_ = new QLabel(this);
   statusBar()->addPermanentWidget(cursor_);
   canvas_->on_cursor = [this](double x, double y) {

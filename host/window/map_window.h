@@ -1,6 +1,8 @@
 // MapWindow: the application's main window. The map canvas in the middle, the table of
 // contents on the left, the extension's toolbar, the cursor's map coordinates in the status
 // bar, and the File menu: New (from the first template), Open, Add data, Save, Save As.
+// The status bar shows the map's scale and the cursor's map coordinates; View → Previous
+// view goes back to the view before, Shift and the left button draw a box to zoom to.
 // The window follows the application: when its document changes (a command opened another
 // one) or the focus map's extent changes (a bookmark's zoom), the window shows it, looking
 // after each command and each time the toolkit has dispatched messages (the extension's
@@ -75,6 +77,7 @@ class MapWindow : public QMainWindow {
   LayersTree* layers_ = nullptr;
   CommandBar* commands_ = nullptr;
   QLabel* cursor_ = nullptr;
+  QLabel* scale_ = nullptr;  // the map's scale, 1:N
   bool drawing_warned_ = false;  // the status bar tells what the map could not draw
   QTimer* follow_ = nullptr;  // follows the application once the toolkit has changed
   int toolkit_listener_ = 0;
