@@ -5,10 +5,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+
+#include <win32/text.h>
 
 namespace host {
 
@@ -18,15 +22,24 @@ QPainter::CompositionMode mode_of(esriRasterOpCode rop) {
   return rop == esriROPXOrPen ? QPainter::RasterOp_SourceXorDestination : QPainter::CompositionMode_SourceOver;
 }
 
+bool same_view(const gis::MapView& a, const gis::MapView& b) {
+  return a.xmin == b.xmin && a.ymin == b.ymin && a.xmax == b.xmax && a.ymax == b.ymax && a.width == b.width &&
+         a.height == b.height;
+}
+
 }  // namespace
 
-MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent) {
+MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent), drawer_(std::make_unique<MapDrawer>()) {
   setMouseTracking(true);
   setMinimumSize(200, 150);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  refresh_ = new QTimer(this);
+  refresh_->setSingleShot(true);
+  connect(refresh_, &QTimer::timeout, this, [this] { refresh(); });
 }
 
-MapCanvas::~MapCanvas() = default;
+// The drawer's threads end before the canvas's members go.
+MapCanvas::~MapCanvas() { drawer_.reset(); }
 
 bool MapCanvas::map_extent(double e[4]) const {
   if (!document_) return false;
@@ -45,13 +58,79 @@ bool MapCanvas::map_extent(double e[4]) const {
   return e[2] > e[0] || e[3] > e[1];
 }
 
+namespace {
+
+// Metres a unit of the system is, from its well-known text; *degrees when its units are
+// degrees (a geographic system). 0 when the text names no system.
+double metres_per_unit(const std::string& wkt, bool* degrees) {
+  *degrees = wkt.rfind("GEOGCS", 0) == 0 || wkt.rfind("GEOGCRS", 0) == 0;
+  if (*degrees) return 111319.49;  // a degree of latitude, near enough for a scale
+  if (wkt.rfind("PROJCS", 0) != 0 && wkt.rfind("PROJCRS", 0) != 0) return 0;
+  // The projected system's own unit is its last one: UNIT["Meter",1.0]].
+  const size_t unit = wkt.rfind("UNIT[");
+  const size_t comma = unit == std::string::npos ? unit : wkt.find(',', unit);
+  if (comma == std::string::npos) return 0;
+  const double factor = std::strtod(wkt.c_str() + comma + 1, nullptr);
+  return factor > 0 ? factor : 0;
+}
+
+}  // namespace
+
+double MapCanvas::scale_denominator() const {
+  if (metres_per_unit_ <= 0) return 0;
+  double metres = metres_per_unit_;
+  if (degrees_) metres *= std::cos(std::clamp(center_y_, -89.0, 89.0) * M_PI / 180);
+  return metres / scale_ * 96 / 0.0254;
+}
+
+void MapCanvas::remember() {
+  ShownView now{center_x_, center_y_, scale_, fitted_, {fit_[0], fit_[1], fit_[2], fit_[3]}};
+  if (!history_.empty()) {
+    const ShownView& last = history_.back();
+    if (last.center_x == now.center_x && last.center_y == now.center_y && last.scale == now.scale) return;
+  }
+  history_.push_back(now);
+  if (history_.size() > kHistory) history_.erase(history_.begin());
+}
+
+bool MapCanvas::previous_view() {
+  if (history_.empty()) return false;
+  const ShownView v = history_.back();
+  history_.pop_back();
+  center_x_ = v.center_x, center_y_ = v.center_y, scale_ = v.scale;
+  fitted_ = v.fitted;
+  std::copy(v.fit, v.fit + 4, fit_);
+  if (fitted_) fit(fit_);
+  redraw();
+  return true;
+}
+
 void MapCanvas::set_document(IMxDocument* document) {
+  const bool another = document != document_.get();
+  if (another) {
+    // Another document's layers may read other data under the same names; what is drawn
+    // for the one before is of no use.
+    kept_.clear();
+    drawer_->Cancel();
+    job_ = 0;
+    drawing_.reset();
+  }
+  // The map's units, for its scale.
+  metres_per_unit_ = 0;
+  win32::ComPtr<IMap> map;
+  win32::ComPtr<ISpatialReference> system;
+  win32::Bstr wkt;
+  if (document && SUCCEEDED(document->get_FocusMap(map.put())) && map &&
+      SUCCEEDED(map->get_SpatialReference(system.put())) && system &&
+      SUCCEEDED(system->ExportToESRISpatialReference(wkt.put(), nullptr)))
+    metres_per_unit_ = metres_per_unit(wkt.utf8(), &degrees_);
   document_ = win32::ComPtr<IMxDocument>(document);
   has_seen_extent_ = map_extent(seen_extent_);
   if (has_seen_extent_)
     show_extent(seen_extent_[0], seen_extent_[1], seen_extent_[2], seen_extent_[3]);
   else
     whole_map();
+  if (another) history_.clear();  // the views before were of another map
 }
 
 bool MapCanvas::follow_map_extent() {
@@ -76,6 +155,7 @@ void MapCanvas::whole_map() {
 }
 
 void MapCanvas::show_extent(double xmin, double ymin, double xmax, double ymax) {
+  remember();
   fit_[0] = xmin, fit_[1] = ymin, fit_[2] = xmax, fit_[3] = ymax;
   fitted_ = true;
   fit(fit_);
@@ -112,28 +192,113 @@ QPointF MapCanvas::to_pixel(double x, double y) const {
 
 void MapCanvas::redraw() {
   stale_ = true;
-  update();
+  refresh_->start(0);
+  if (on_view) on_view();
+}
+
+void MapCanvas::reload() {
+  kept_.clear();
+  redraw();
 }
 
 const QImage& MapCanvas::picture() {
-  if (stale_) render();
+  if (stale_) refresh();
+  if (job_ != 0) {
+    drawer_->Wait();
+    adopt();
+  }
   return picture_;
 }
 
-void MapCanvas::render() {
+void MapCanvas::refresh() {
   stale_ = false;
-  picture_ = QImage(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+  refresh_->stop();
+  const gis::MapView v = view();
+  auto drawing = std::make_shared<const gis::MapViewDrawing>(document_.get(), v);
+  if (!same_view(v, kept_view_)) {
+    kept_.clear();
+    kept_view_ = v;
+  }
+  // The steps whose pictures are not kept, each key once.
+  std::vector<size_t> missing;
+  std::vector<std::string> asked;
+  for (size_t step = 0; step < drawing->steps(); ++step) {
+    const std::string& key = drawing->key(step);
+    if (kept_.count(key) || std::find(asked.begin(), asked.end(), key) != asked.end()) continue;
+    asked.push_back(key);
+    missing.push_back(step);
+  }
+  if (missing.empty()) {
+    drawer_->Cancel();
+    job_ = 0;
+    compose(*drawing, v);
+    return;
+  }
+  drawing_ = drawing;
+  drawing_steps_ = missing;
+  job_ = drawer_->Start(drawing, missing, QSize(v.width, v.height), [this](uint64_t job, std::vector<StepPicture> pictures) {
+    // On a drawer's thread: handed over, and adopted on the window's.
+    {
+      std::lock_guard<std::mutex> hold(finished_lock_);
+      finished_job_ = job;
+      finished_ = std::move(pictures);
+    }
+    QMetaObject::invokeMethod(this, [this] { adopt(); }, Qt::QueuedConnection);
+  });
+}
+
+void MapCanvas::adopt() {
+  std::vector<StepPicture> pictures;
+  {
+    std::lock_guard<std::mutex> hold(finished_lock_);
+    if (finished_job_ != job_ || job_ == 0) return;
+    pictures = std::move(finished_);
+    finished_job_ = 0;
+  }
+  job_ = 0;
+  for (size_t i = 0; i < drawing_steps_.size() && i < pictures.size(); ++i)
+    kept_[drawing_->key(drawing_steps_[i])] = {std::move(pictures[i]), compositions_};
+  compose(*drawing_, kept_view_);
+  drawing_.reset();
+}
+
+void MapCanvas::compose(const gis::MapViewDrawing& drawing, const gis::MapView& v) {
+  ++compositions_;
+  picture_ = QImage(v.width, v.height, QImage::Format_RGB32);
   picture_.fill(Qt::white);
   std::vector<std::string> warnings;
-  if (document_) DrawMapView(document_.get(), view(), picture_, &warnings);
+  for (size_t step = 0; step < drawing.steps(); ++step) {
+    Kept& kept = kept_.at(drawing.key(step));
+    kept.used = compositions_;
+    LayOver(picture_, kept.picture, &warnings);
+  }
+  // Pictures of layers switched off stay for one more composition (switched on again, they
+  // are not drawn again); older ones go.
+  std::erase_if(kept_, [&](const auto& entry) { return entry.second.used + 1 < compositions_; });
+  picture_view_ = v;
+  update();
   if (on_map_drawn) on_map_drawn(warnings);
 }
 
 void MapCanvas::paintEvent(QPaintEvent*) {
-  if (stale_) render();
   QPainter painter(this);
-  if (!drag_offset_.isNull()) painter.fillRect(rect(), Qt::white);
-  painter.drawImage(drag_offset_, picture_);
+  painter.fillRect(rect(), Qt::white);
+  if (picture_.isNull()) return;
+  // The last picture, moved and scaled to the view shown (the same until the view changes).
+  const gis::MapView& p = picture_view_;
+  const gis::MapView v = view();
+  QRectF target((p.xmin - v.xmin) * scale_, (v.ymax - p.ymax) * scale_, (p.xmax - p.xmin) * scale_,
+                (p.ymax - p.ymin) * scale_);
+  target.translate(drag_offset_);
+  if (same_view(p, v) && drag_offset_.isNull())
+    painter.drawImage(0, 0, picture_);
+  else
+    painter.drawImage(target, picture_);
+  if (boxing_) {
+    painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+    painter.setBrush(QColor(0, 0, 0, 30));
+    painter.drawRect(QRect(box_from_, box_to_).normalized());
+  }
 }
 
 void MapCanvas::resizeEvent(QResizeEvent*) {
@@ -143,14 +308,22 @@ void MapCanvas::resizeEvent(QResizeEvent*) {
 
 void MapCanvas::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  if (event->modifiers() & Qt::ShiftModifier) {
+    boxing_ = true;
+    box_from_ = box_to_ = event->position().toPoint();
+    return;
+  }
   dragging_ = true;
-  fitted_ = false;
   drag_from_ = event->position().toPoint();
   drag_center_ = {center_x_, center_y_};
 }
 
 void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
   const QPointF at = event->position();
+  if (boxing_) {
+    box_to_ = at.toPoint();
+    update();
+  }
   if (dragging_) {
     // The picture follows the mouse; the map is drawn again where the drag ends.
     drag_offset_ = at.toPoint() - drag_from_;
@@ -164,10 +337,27 @@ void MapCanvas::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || !dragging_) return;
+  if (event->button() != Qt::LeftButton) return;
+  if (boxing_) {
+    boxing_ = false;
+    const QRect box = QRect(box_from_, event->position().toPoint()).normalized();
+    update();
+    // A box of a few pixels is a slip of the hand, not a view.
+    if (box.width() < 4 || box.height() < 4) return;
+    const QPointF top_left = to_map(box.topLeft()), bottom_right = to_map(box.bottomRight());
+    show_extent(top_left.x(), bottom_right.y(), bottom_right.x(), top_left.y());
+    return;
+  }
+  if (!dragging_) return;
   dragging_ = false;
   const QPointF moved = event->position() - QPointF(drag_from_);
   drag_offset_ = {};
+  if (moved.isNull()) {
+    update();
+    return;
+  }
+  remember();
+  fitted_ = false;
   center_x_ = drag_center_.x() - moved.x() / scale_;
   center_y_ = drag_center_.y() + moved.y() / scale_;
   redraw();
@@ -179,6 +369,7 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
   // The map point under the cursor stays under it.
   const QPointF at = event->position();
   const QPointF fixed = to_map(at);
+  remember();
   fitted_ = false;
   scale_ *= std::pow(1.25, steps);
   const gis::MapView v = view();
@@ -191,7 +382,7 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
 void MapCanvas::StartDrawing() {}
 
 void MapCanvas::Draw(const gis::DisplayCall&, const gis::DrawnSymbol& symbol, const std::vector<gis::DrawnPart>& parts) {
-  if (stale_) render();  // the display draws over the map as it is now
+  picture();  // the display draws over the map as it is now
   QPainter painter(&picture_);
   painter.setCompositionMode(mode_of(symbol.rop2));
   const QColor color = MapColor(symbol.rgb);

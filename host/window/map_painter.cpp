@@ -181,10 +181,34 @@ void QtMapPainter::Text(const gis::Look& look, double x, double y, const std::st
   has_style_ = false;
 }
 
+StepPicture DrawStep(const gis::MapViewDrawing& drawing, size_t step, QSize size, const std::atomic<bool>* cancel) {
+  StepPicture out;
+  out.image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+  out.image.fill(Qt::transparent);
+  bool drew = false;
+  {
+    QPainter painter(&out.image);
+    QtMapPainter map_painter(painter);
+    drawing.Draw(step, map_painter, &out.warnings, cancel);
+    drew = map_painter.drew();
+  }
+  if (!drew) out.image = QImage();
+  return out;
+}
+
+void LayOver(QImage& picture, const StepPicture& step, std::vector<std::string>* warnings) {
+  if (!step.image.isNull()) {
+    QPainter painter(&picture);
+    painter.drawImage(0, 0, step.image);
+  }
+  if (warnings) warnings->insert(warnings->end(), step.warnings.begin(), step.warnings.end());
+}
+
 void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& picture, std::vector<std::string>* warnings) {
   const gis::MapViewDrawing drawing(document, view);
   const size_t steps = drawing.steps();
   const size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), steps);
+  const QSize picture_size = picture.size();
   if (threads <= 1) {
     QPainter painter(&picture);
     QtMapPainter map_painter(painter);
@@ -192,8 +216,7 @@ void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& pictur
     return;
   }
   struct Step {
-    QImage image;  // null when the step drew nothing
-    std::vector<std::string> warnings;
+    StepPicture picture;
     bool done = false;
   };
   std::vector<Step> done(steps);
@@ -212,20 +235,10 @@ void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& pictur
         if (next >= steps) return;
         step = next++;
       }
-      QImage image(picture.size(), QImage::Format_ARGB32_Premultiplied);
-      image.fill(Qt::transparent);
-      std::vector<std::string> step_warnings;
-      bool drew = false;
-      {
-        QPainter painter(&image);
-        QtMapPainter map_painter(painter);
-        drawing.Draw(step, map_painter, &step_warnings);
-        drew = map_painter.drew();
-      }
-      if (!drew) image = QImage();
+      StepPicture picture = DrawStep(drawing, step, picture_size);
       {
         std::lock_guard<std::mutex> hold(lock);
-        done[step] = {std::move(image), std::move(step_warnings), true};
+        done[step] = {std::move(picture), true};
       }
       changed.notify_all();
     }
@@ -233,7 +246,6 @@ void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& pictur
   std::vector<std::thread> helpers;
   for (size_t i = 0; i < threads; ++i) helpers.emplace_back(work);
   // Each picture is laid on as soon as those under it are.
-  QPainter painter(&picture);
   for (size_t step = 0; step < steps; ++step) {
     Step s;
     {
@@ -243,8 +255,7 @@ void DrawMapView(IMxDocument* document, const gis::MapView& view, QImage& pictur
       laid = step + 1;
     }
     changed.notify_all();
-    if (!s.image.isNull()) painter.drawImage(0, 0, s.image);
-    if (warnings) warnings->insert(warnings->end(), s.warnings.begin(), s.warnings.end());
+    LayOver(picture, s.picture, warnings);
   }
   for (std::thread& t : helpers) t.join();
 }

@@ -3,6 +3,8 @@
 // the shape before only when it changes.
 #pragma once
 
+#include <atomic>
+#include <string>
 #include <vector>
 
 #include <QImage>
@@ -48,6 +50,19 @@ class QtMapPainter final : public gis::MapPainter {
 
 // The colour of the object model's 0x00BBGGRR value.
 QColor MapColor(LONG rgb);
+
+// One step of a map's drawing drawn alone: a transparent image of the view's size (null
+// when the step drew nothing) and what it could not draw.
+struct StepPicture {
+  QImage image;
+  std::vector<std::string> warnings;
+};
+// Draws a step onto an image of its own; stops soon once *cancel is raised.
+StepPicture DrawStep(const gis::MapViewDrawing& drawing, size_t step, QSize size,
+                     const std::atomic<bool>* cancel = nullptr);
+// Lays a step's picture over picture (the map's steps in their order make the map) and adds
+// its warnings to *warnings.
+void LayOver(QImage& picture, const StepPicture& step, std::vector<std::string>* warnings);
 
 // Draws the view of the document's focus map over picture (the view's size): its layers at
 // the same time on the machine's cores, each onto a transparent image of its own, laid over

@@ -1,6 +1,7 @@
 #include "map_window.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,9 +11,11 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <cmath>
 #include <filesystem>
 
 #include <gis/document.h>
+#include <toolkit/application.h>
 #include <win32/text.h>
 
 #include "../extension.h"
@@ -24,8 +27,14 @@ namespace host {
 
 namespace {
 
-// How often the window looks at the application's document and the map's extent.
-constexpr int kFollowMs = 50;
+// A scale's denominator as people write it: whole, its thousands apart ("25 000"); two
+// significant digits below ten.
+QString scale_text(double n) {
+  if (n < 10) return QString::number(n, 'g', 2);
+  QString digits = QString::number(static_cast<qlonglong>(std::llround(n)));
+  for (int at = digits.size() - 3; at > 0; at -= 3) digits.insert(at, ' ');
+  return digits;
+}
 
 }  // namespace
 
@@ -40,7 +49,10 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   dock->setWidget(layers_);
   dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
   addDockWidget(Qt::LeftDockWidgetArea, dock);
-  layers_->on_visibility_changed = [this] { canvas_->redraw(); };
+  layers_->on_visibility_changed = [this] {
+    canvas_->redraw();
+    changed();
+  };
 
   QMenu* file = menuBar()->addMenu("&File");
   file->addAction("&New", QKeySequence::New, [this] { new_document(); });
@@ -57,15 +69,16 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   file->addSeparator();
   file->addAction("&Save", QKeySequence::Save, [this] { save_document({}); });
   file->addAction("Save &As…", QKeySequence::SaveAs, [this] {
-    const QString path = QFileDialog::getSaveFileName(this, "Save the map document as", {},
-                                                      "Map documents (*.mxd *.qgs *.qgz)");
+    const QString path = ask_save_path();
     if (!path.isEmpty()) save_document(path);
-  });
+  })->setObjectName("save_as");
   file->addSeparator();
-  file->addAction("&Quit", QKeySequence::Quit, [this] { close(); });
+  file->addAction("&Quit", QKeySequence::Quit, [this] { close(); })->setObjectName("quit");
   QMenu* view = menuBar()->addMenu("&View");
   QAction* whole = view->addAction("&Whole map", [this] { canvas_->whole_map(); });
   whole->setObjectName("whole_map");
+  view->addAction("&Refresh", QKeySequence::Refresh, [this] { canvas_->reload(); })->setObjectName("refresh");
+  view->addAction("&Previous view", QKeySequence::Back, [this] { canvas_->previous_view(); })->setObjectName("previous_view");
 
   auto* navigation = addToolBar("Navigation");
   navigation->setObjectName("navigation_toolbar");
@@ -73,8 +86,18 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
 
   commands_ = new CommandBar(application, module_path, this);
   addToolBar(commands_);
-  commands_->on_command_done = [this] { follow_application(); };
+  commands_->on_command_done = [this] {
+    follow_application();
+    commands_->update_states();
+  };
 
+  scale_ = new QLabel(this);
+  scale_->setObjectName("scale");
+  statusBar()->addPermanentWidget(scale_);
+  canvas_->on_view = [this] {
+    const double n = canvas_->scale_denominator();
+    scale_->setText(n > 0 ? "1:" + scale_text(n) : QString());
+  };
   cursor_ = new QLabel(this);
   statusBar()->addPermanentWidget(cursor_);
   canvas_->on_cursor = [this](double x, double y) {
@@ -98,12 +121,17 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   display_ = display.as<IUnknown>();
   gis::SetDisplayPainter(display_.get(), canvas_);
 
+  // The extension changes the document from the toolkit's messages (its dialog's buttons,
+  // its timers): once the toolkit has dispatched some, the window follows.
   follow_ = new QTimer(this);
+  follow_->setSingleShot(true);
   connect(follow_, &QTimer::timeout, [this] {
     follow_application();
     commands_->update_states();
   });
-  follow_->start(kFollowMs);
+  toolkit_listener_ = Application->AddChangeListener([this] {
+    if (!follow_->isActive()) follow_->start(0);
+  });
   resize(1100, 750);
   follow_application();
   if (!commands_->error().empty())
@@ -111,6 +139,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
 }
 
 MapWindow::~MapWindow() {
+  if (Application) Application->RemoveChangeListener(toolkit_listener_);
   gis::SetDisplayPainter(display_.get(), nullptr);
   follow_->stop();
 }
@@ -129,13 +158,66 @@ void MapWindow::follow_application() {
 void MapWindow::show_document(IMxDocument* document) {
   canvas_->set_document(document);
   layers_->set_document(document);
+  setWindowModified(false);
   update_title();
+}
+
+void MapWindow::changed() {
+  setWindowModified(true);
 }
 
 void MapWindow::update_title() {
   const std::string path = gis::DocumentPath(shown_.get());
-  setWindowTitle(QString::fromStdString((path.empty() ? std::string("Untitled") : std::filesystem::path(path).filename().string()) +
-                                        " — areaclip"));
+  // "[*]" shows as "*" while the document is modified.
+  setWindowTitle(QString::fromStdString(path.empty() ? std::string("Untitled") : std::filesystem::path(path).filename().string()) +
+                 "[*] — areaclip");
+}
+
+bool MapWindow::may_discard() {
+  if (!isWindowModified()) return true;
+  const QString name = QString::fromStdString(gis::DocumentPath(shown_.get()));
+  const auto answer = QMessageBox::question(
+      this, "areaclip",
+      QString("Save the changes to %1?").arg(name.isEmpty() ? QString("the new map") : QFileInfo(name).fileName()),
+      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+  if (answer == QMessageBox::Discard) return true;
+  if (answer == QMessageBox::Save) return save_document({});
+  return false;
+}
+
+void MapWindow::closeEvent(QCloseEvent* event) {
+  if (may_discard())
+    event->accept();
+  else
+    event->ignore();
+}
+
+namespace {
+
+// The formats a document is saved in, by the filter the save dialog shows.
+const char* const kSaveFilters[][2] = {
+    {"ArcMap documents (*.mxd)", ".mxd"},
+    {"QGIS projects (*.qgs)", ".qgs"},
+    {"QGIS projects, zipped (*.qgz)", ".qgz"},
+};
+
+}  // namespace
+
+QString MapWindow::with_extension(const QString& path, const QString& filter) {
+  for (const auto& [name, extension] : kSaveFilters)
+    if (path.endsWith(extension, Qt::CaseInsensitive)) return path;
+  for (const auto& [name, extension] : kSaveFilters)
+    if (filter == name) return path + extension;
+  return path + kSaveFilters[0][1];
+}
+
+QString MapWindow::ask_save_path() {
+  QStringList filters;
+  for (const auto& [name, extension] : kSaveFilters) filters << name;
+  // A project read from QGIS is offered as one first.
+  QString chosen = gis::ReadFromQgisProject(shown_.get()) ? filters[1] : filters[0];
+  const QString path = QFileDialog::getSaveFileName(this, "Save the map document as", {}, filters.join(";;"), &chosen);
+  return path.isEmpty() ? path : with_extension(path, chosen);
 }
 
 void MapWindow::failed(const QString& what, const std::string& why) {
@@ -143,11 +225,13 @@ void MapWindow::failed(const QString& what, const std::string& why) {
 }
 
 void MapWindow::new_document() {
+  if (!may_discard()) return;
   if (FAILED(application_->NewDocument(VARIANT_FALSE, nullptr))) failed("No new document", take_error_description());
   follow_application();
 }
 
 bool MapWindow::open_document(const QString& path) {
+  if (!may_discard()) return false;
   win32::Bstr wide = win32::Bstr::from_utf8(QFileInfo(path).absoluteFilePath().toStdString());
   if (FAILED(application_->OpenDocument(wide.get()))) {
     failed("Cannot open " + path, take_error_description());
@@ -166,6 +250,7 @@ bool MapWindow::add_data(const QString& path) {
     return false;
   }
   show_document(shown_.as<IMxDocument>().get());
+  changed();
   return true;
 }
 
@@ -173,13 +258,14 @@ bool MapWindow::save_document(const QString& path) {
   win32::Bstr target;
   if (!path.isEmpty()) target = win32::Bstr::from_utf8(QFileInfo(path).absoluteFilePath().toStdString());
   if (path.isEmpty() && gis::DocumentPath(shown_.get()).empty()) {
-    const QString chosen = QFileDialog::getSaveFileName(this, "Save the map document as", {}, "Map documents (*.mxd)");
+    const QString chosen = ask_save_path();
     return !chosen.isEmpty() && save_document(chosen);
   }
   if (FAILED(application_->SaveDocument(target.get()))) {
     failed("Cannot save the document", take_error_description());
     return false;
   }
+  setWindowModified(false);
   update_title();
   return true;
 }

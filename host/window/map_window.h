@@ -1,9 +1,18 @@
 // MapWindow: the application's main window. The map canvas in the middle, the table of
 // contents on the left, the extension's toolbar, the cursor's map coordinates in the status
 // bar, and the File menu: New (from the first template), Open, Add data, Save, Save As.
+// The status bar shows the map's scale and the cursor's map coordinates; View → Previous
+// view goes back to the view before, Shift and the left button draw a box to zoom to.
 // The window follows the application: when its document changes (a command opened another
-// one) or the focus map's extent changes (a bookmark's zoom), the window shows it. The
+// one) or the focus map's extent changes (a bookmark's zoom), the window shows it, looking
+// after each command and each time the toolkit has dispatched messages (the extension's
+// dialogs and timers), never on a clock. The
 // canvas is the screen under the application's display while the window lives.
+//
+// The document is modified by what the window changes in it (Add data, a layer switched on
+// or off); the title shows it ("*"), and closing the window, Quit, New and Open ask first
+// whether to save it. A document another one replaces by a command (a cut's result) is
+// shown unmodified; moving the view is no change of the document.
 #pragma once
 
 #include <memory>
@@ -41,11 +50,25 @@ class MapWindow : public QMainWindow {
   bool open_document(const QString& path);
   bool add_data(const QString& path);
   bool save_document(const QString& path);  // empty: where it was read from
+  // Asks where to save the document (Save As); "" when the person cancels. A name without
+  // one of the formats' extensions gets that of the format chosen in the dialog.
+  QString ask_save_path();
+  // Whether the shown document may go: true when it is unmodified, or the person saved it
+  // or chose to discard its changes; false when they cancelled or saving failed.
+  bool may_discard();
+
+  // The path with the extension of the chosen filter ("… (*.qgs)") unless it already has
+  // one of the map documents' extensions.
+  static QString with_extension(const QString& path, const QString& filter);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void show_document(IMxDocument* document);
   void update_title();
   void failed(const QString& what, const std::string& why);
+  void changed();
 
   win32::ComPtr<IApplication> application_;
   win32::ComPtr<IUnknown> display_;
@@ -54,8 +77,10 @@ class MapWindow : public QMainWindow {
   LayersTree* layers_ = nullptr;
   CommandBar* commands_ = nullptr;
   QLabel* cursor_ = nullptr;
+  QLabel* scale_ = nullptr;  // the map's scale, 1:N
   bool drawing_warned_ = false;  // the status bar tells what the map could not draw
-  QTimer* follow_ = nullptr;
+  QTimer* follow_ = nullptr;  // follows the application once the toolkit has changed
+  int toolkit_listener_ = 0;
 };
 
 }  // namespace host

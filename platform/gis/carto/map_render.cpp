@@ -1,9 +1,13 @@
 // The maps of a document drawn: as one SVG picture (RenderDocumentSvg), and a view of the
 // focus map onto any painter (DrawFocusMap) while its features are read.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <memory>
+#include <unordered_map>
 
 #include <win32/text.h>
 
@@ -74,50 +78,135 @@ LONG find_field(IFeatureClass* fc, const std::string& name) {
   return index;
 }
 
-// Chooses the symbol of each feature by the layer's renderer, from the texts of the fields
-// it names (in the order of fields()).
+// Appends a look to a key text: every member, exactly.
+void add_key(std::string& key, const Look& l) {
+  char text[200];
+  std::snprintf(text, sizeof text, "%d %ld %d %d %ld %.17g %d %.17g %d;", l.has_fill, static_cast<long>(l.fill),
+                static_cast<int>(l.fill_style), l.has_stroke, static_cast<long>(l.stroke), l.stroke_width,
+                static_cast<int>(l.line_style), l.marker_size, static_cast<int>(l.marker_style));
+  key += text;
+}
+
+// The looks a layer's renderer gives its features, copied from the renderer and its symbols
+// when it is made (choosing reads neither, so it may run on any thread while the document
+// changes): by the texts of the fields the renderer names (in the order of fields()).
 class SymbolChooser {
  public:
   SymbolChooser(IFeatureRenderer* renderer, IFeatureClass* fc) {
-    if (auto* simple = dynamic_cast<SimpleRenderer*>(renderer)) {
-      simple_ = simple->symbol.get();
-    } else if ((unique_ = dynamic_cast<UniqueValueRenderer*>(renderer))) {
-      for (const std::string& f : unique_->fields) fields_.push_back(find_field(fc, f));
-    } else if ((breaks_ = dynamic_cast<ClassBreaksRenderer*>(renderer))) {
-      fields_.push_back(find_field(fc, breaks_->field));
+    if (auto* unique = dynamic_cast<UniqueValueRenderer*>(renderer)) {
+      kind_ = kUnique;
+      delimiter_ = unique->delimiter;
+      key_ = "unique " + delimiter_ + "\n";
+      for (const std::string& f : unique->fields) {
+        fields_.push_back(find_field(fc, f));
+        key_ += f + "\n";
+      }
+      for (const auto& v : unique->values)
+        if (unique_.emplace(v.value, looks_of(v.symbol.get())).second) {  // the first entry of a value counts
+          key_ += v.value + "\n";
+          add_keys(unique_.at(v.value));
+        }
+      has_default_ = static_cast<bool>(unique->default_symbol);
+      if (has_default_) default_ = looks_of(unique->default_symbol.get());
+      key_ += has_default_ ? "default " : "no default ";
+      add_keys(default_);
+    } else if (auto* breaks = dynamic_cast<ClassBreaksRenderer*>(renderer)) {
+      kind_ = kBreaks;
+      fields_.push_back(find_field(fc, breaks->field));
+      key_ = "breaks " + breaks->field + "\n";
+      for (const auto& b : breaks->breaks) {
+        breaks_.emplace_back(b.max, looks_of(b.symbol.get()));
+        add_keys(breaks_.back().second);
+        key_ += svg_number(b.max) + "\n";
+      }
+    } else {
+      auto* simple = dynamic_cast<SimpleRenderer*>(renderer);
+      simple_ = looks_of(simple ? simple->symbol.get() : nullptr);
+      key_ = "simple ";
+      add_keys(simple_);
     }
   }
   // The fields whose values choose the symbol.
   const std::vector<LONG>& fields() const { return fields_; }
-  // The symbol for a feature with these field texts; *drawn false when the renderer leaves
-  // the feature out.
-  ISymbol* choose(const std::vector<std::string>& values, bool* drawn) const {
-    *drawn = true;
-    if (unique_) {
+  // The look of a shape of dimension d (0 to 2) of a feature with these field texts; null
+  // when the renderer leaves the feature out.
+  const Look* choose(const std::vector<std::string>& values, int d) const {
+    if (kind_ == kUnique) {
       std::string key;
-      for (size_t i = 0; i < values.size(); ++i) key += (i ? unique_->delimiter : "") + values[i];
-      const auto* entry = unique_->find(key);
-      if (entry) return entry->symbol.get();
-      *drawn = static_cast<bool>(unique_->default_symbol);
-      return unique_->default_symbol.get();
+      for (size_t i = 0; i < values.size(); ++i) key += (i ? delimiter_ : "") + values[i];
+      if (auto it = unique_.find(key); it != unique_.end()) return &it->second.look[d];
+      return has_default_ ? &default_.look[d] : nullptr;
     }
-    if (breaks_) {
+    if (kind_ == kBreaks) {
       const std::string& text = values[0];
       char* end = nullptr;
-      double v = std::strtod(text.c_str(), &end);
-      const auto* b = (end && end != text.c_str()) ? breaks_->find(v) : nullptr;
-      *drawn = b != nullptr;
-      return b ? b->symbol.get() : nullptr;
+      const double v = std::strtod(text.c_str(), &end);
+      if (!end || end == text.c_str()) return nullptr;
+      for (const auto& [max, looks] : breaks_)
+        if (v <= max) return &looks.look[d];
+      return nullptr;
     }
-    return simple_;
+    return &simple_.look[d];
   }
+  // The renderer's rules and looks as text: choosers of equal keys choose alike.
+  const std::string& key() const { return key_; }
 
  private:
-  ISymbol* simple_ = nullptr;
-  UniqueValueRenderer* unique_ = nullptr;
-  ClassBreaksRenderer* breaks_ = nullptr;
+  struct Looks {
+    Look look[3];  // for points, lines and areas
+  };
+  static Looks looks_of(ISymbol* symbol) { return {{look_of(symbol, 0), look_of(symbol, 1), look_of(symbol, 2)}}; }
+  void add_keys(const Looks& looks) {
+    for (const Look& l : looks.look) add_key(key_, l);
+    key_ += "\n";
+  }
+
+  enum { kSimple, kUnique, kBreaks } kind_ = kSimple;
+  Looks simple_;
+  std::unordered_map<std::string, Looks> unique_;
+  std::string delimiter_;
+  bool has_default_ = false;
+  Looks default_;
+  std::vector<std::pair<double, Looks>> breaks_;
   std::vector<LONG> fields_;
+  std::string key_;
 };
+
+// What drawing a feature layer needs, taken from it on the document's thread: its source's
+// class (read through handles of its own), the looks of its renderer. A drawing of it then
+// reads no part of the document.
+struct LayerSnapshot {
+  std::string name;
+  ComPtr<IFeatureClass> feature_class;  // null when the source could not be opened
+  std::string open_error;
+  std::shared_ptr<const SymbolChooser> chooser;
+  std::string key;  // equal keys draw the same picture of the same view
+};
+
+LayerSnapshot snapshot_of(FeatureLayer* layer) {
+  LayerSnapshot s;
+  s.name = layer->name;
+  s.feature_class = layer->feature_class;
+  s.open_error = layer->open_error;
+  s.chooser = std::make_shared<SymbolChooser>(layer->renderer.get(), layer->feature_class.get());
+  // The class itself too: another class put in the layer reads other data from the same source name.
+  char id[32];
+  std::snprintf(id, sizeof id, "%p", static_cast<void*>(s.feature_class.get()));
+  s.key = "layer " + layer->name + "\n" + layer->source_path + "\n" + layer->source_layer + "\n" + id + "\n" +
+          layer->open_error + "\n" + s.chooser->key();
+  return s;
+}
+
+// A graphic of a map as drawn: its look and shape, its text for a text element.
+struct GraphicShape {
+  Look look;
+  ShapeParts shape;
+  bool is_text = false;
+  std::string text;
+};
+
+// The drawing of a layer or of graphics stops when its cancel flag is raised.
+struct DrawingCancelled {};
 
 // The legend entries of a layer (a group: a heading and its layers' entries), as the map
 // picture lists them; layers switched off are left out when only_visible.
@@ -178,7 +267,12 @@ class ShapeSink {
 // graphics, handing each shape to a sink as it is read.
 class MapDrawing {
  public:
-  MapDrawing(Map& map, std::vector<std::string>* warnings) : map_(map), warnings_(warnings) {}
+  MapDrawing(Map& map, std::vector<std::string>* warnings)
+      : map_(&map), name_(map.name), system_(map.spatial_reference.get()), warnings_(warnings) {}
+  // Without the map: for layers and graphics taken from it (draw_layer of a snapshot,
+  // draw_graphics of a list), in a map of this name and system.
+  MapDrawing(std::string name, ISpatialReference* system, std::vector<std::string>* warnings)
+      : name_(std::move(name)), system_(system), warnings_(warnings) {}
 
   // Reads only the features that may lie in this rectangle of the map (a view of it).
   void limit_to(const Bounds& within) {
@@ -195,46 +289,56 @@ class MapDrawing {
   // The visible feature layers in drawing order: the last of the list first.
   std::vector<FeatureLayer*> layers() const {
     std::vector<FeatureLayer*> out;
-    for (auto it = map_.layers.rbegin(); it != map_.layers.rend(); ++it) visible_layers(it->get(), out);
+    for (auto it = map_->layers.rbegin(); it != map_->layers.rend(); ++it) visible_layers(it->get(), out);
     return out;
   }
 
-  void draw_layer(FeatureLayer* layer, ShapeSink& sink) {
-    if (!layer->feature_class) {
-      warn("layer \"" + layer->name + "\" is not drawn: its source " + layer->open_error);
+  void draw_layer(FeatureLayer* layer, ShapeSink& sink) { draw_layer(snapshot_of(layer), sink); }
+
+  // Draws a layer from what was taken from it; stops when *cancel is raised.
+  void draw_layer(const LayerSnapshot& layer, ShapeSink& sink, const std::atomic<bool>* cancel = nullptr) {
+    if (!layer.feature_class) {
+      warn("layer \"" + layer.name + "\" is not drawn: its source " + layer.open_error);
       return;
     }
-    IFeatureClass* fc = layer->feature_class.get();
-    SymbolChooser chooser(layer->renderer.get(), fc);
-    // The look of the symbol chosen last, for each dimension.
-    ISymbol* last_symbol[3] = {};
-    Look last_look[3] = {look_of(nullptr, 0), look_of(nullptr, 1), look_of(nullptr, 2)};
+    const SymbolChooser& chooser = *layer.chooser;
     long left_out = 0;
-    const HRESULT read = ReadShapes(
-        fc, within_ ? within_box_ : nullptr, map_.spatial_reference.get(), chooser.fields(),
-        [&](const std::vector<ShapeParts>& shapes, const std::vector<std::string>& values) {
-          bool drawn = true;
-          ISymbol* symbol = chooser.choose(values, &drawn);
-          if (!drawn) return;
-          for (const ShapeParts& s : shapes) {
-            const int d = std::clamp(s.dimension, 0, 2);
-            if (symbol != last_symbol[d]) {
-              last_symbol[d] = symbol;
-              last_look[d] = look_of(symbol, d);
-            }
-            sink.shape(last_look[d], s);
-          }
-        },
-        &left_out);
-    if (FAILED(read)) warn("layer \"" + layer->name + "\" is not drawn whole: its features cannot be read");
-    if (left_out) warn("layer \"" + layer->name + "\": " + std::to_string(left_out) + " features could not be drawn");
+    HRESULT read = S_OK;
+    try {
+      read = ReadShapes(
+          layer.feature_class.get(), within_ ? within_box_ : nullptr, system_, chooser.fields(),
+          [&](const std::vector<ShapeParts>& shapes, const std::vector<std::string>& values) {
+            if (cancel && cancel->load(std::memory_order_relaxed)) throw DrawingCancelled{};
+            for (const ShapeParts& s : shapes)
+              if (const Look* look = chooser.choose(values, std::clamp(s.dimension, 0, 2))) sink.shape(*look, s);
+          },
+          &left_out);
+    } catch (const DrawingCancelled&) {
+      return;
+    }
+    if (cancel && cancel->load(std::memory_order_relaxed)) return;
+    if (FAILED(read)) warn("layer \"" + layer.name + "\" is not drawn whole: its features cannot be read");
+    if (left_out) warn("layer \"" + layer.name + "\": " + std::to_string(left_out) + " features could not be drawn");
   }
 
   // The map's graphics and those of its visible graphics layers.
-  void draw_graphics(ShapeSink& sink) {
-    draw_elements(map_.graphics->elements.items(), sink);
-    for (const auto& sub : map_.graphics->layers)
-      if (sub->visible) draw_elements(sub->elements.items(), sink);
+  void draw_graphics(ShapeSink& sink) { draw_graphics(graphics(), sink); }
+
+  static void draw_graphics(const std::vector<GraphicShape>& graphics, ShapeSink& sink) {
+    for (const GraphicShape& g : graphics)
+      if (g.is_text)
+        sink.text(g.look, g.shape, g.text);
+      else
+        sink.shape(g.look, g.shape);
+  }
+
+  // The graphics as drawn, in drawing order.
+  std::vector<GraphicShape> graphics() const {
+    std::vector<GraphicShape> out;
+    graphics_of(map_->graphics->elements.items(), out);
+    for (const auto& sub : map_->graphics->layers)
+      if (sub->visible) graphics_of(sub->elements.items(), out);
+    return out;
   }
 
   // The bounds of the map's data as its sources record them and of its graphics.
@@ -251,7 +355,7 @@ class MapDrawing {
 
  private:
   void warn(const std::string& text) {
-    if (warnings_) warnings_->push_back("map \"" + map_.name + "\": " + text);
+    if (warnings_) warnings_->push_back("map \"" + name_ + "\": " + text);
   }
 
   void visible_layers(ILayer* layer, std::vector<FeatureLayer*>& out) const {
@@ -267,7 +371,7 @@ class MapDrawing {
   void layer_bounds(FeatureLayer* layer, ShapeSink& collect) {
     if (!layer->feature_class) return;
     double e[4];
-    if (FeatureClassBounds(layer->feature_class.get(), map_.spatial_reference.get(), e)) {
+    if (FeatureClassBounds(layer->feature_class.get(), system_, e)) {
       ShapeParts corners;
       corners.dimension = 0;
       corners.xy = {e[0], e[1], e[2], e[3]};
@@ -278,7 +382,7 @@ class MapDrawing {
     }
   }
 
-  void draw_elements(const std::vector<ComPtr<IElement>>& elements, ShapeSink& sink) {
+  static void graphics_of(const std::vector<ComPtr<IElement>>& elements, std::vector<GraphicShape>& out) {
     for (const auto& element : elements) {
       ElementNode* node = element_node(element.get());
       if (!node || !node->geometry) continue;
@@ -290,7 +394,7 @@ class MapDrawing {
         }
       }
       auto* text = dynamic_cast<TextElement*>(node);
-      for (const ShapeParts& s : GeometryShapes(node->geometry.get())) {
+      for (ShapeParts& s : GeometryShapes(node->geometry.get())) {
         Look look = look_of(symbol.get(), s.dimension);
         if (!symbol && s.dimension == 2) {
           look.has_fill = false;
@@ -304,15 +408,14 @@ class MapDrawing {
           look.marker_style = esriSMSDiamond;
           look.marker_size = 8;
         }
-        if (text)
-          sink.text(look, s, text->text);
-        else
-          sink.shape(look, s);
+        out.push_back({look, std::move(s), text != nullptr, text ? text->text : std::string()});
       }
     }
   }
 
-  Map& map_;
+  Map* map_ = nullptr;  // null for a drawing of what was taken from a map
+  std::string name_;
+  ISpatialReference* system_;
   std::vector<std::string>* warnings_;
   bool within_ = false;
   double within_box_[4] = {};
@@ -637,34 +740,57 @@ carto::Map* focus_map(IMxDocument* document, std::vector<std::string>* warnings)
 }  // namespace
 
 struct MapViewDrawing::Impl {
-  win32::ComPtr<IMxDocument> document;  // keeps the map alive
-  carto::Map* map = nullptr;
+  bool has_map = false;
+  std::string map_name;
+  win32::ComPtr<ISpatialReference> system;
   carto::ViewSetup setup;
-  std::vector<carto::FeatureLayer*> layers;
+  std::vector<carto::LayerSnapshot> layers;
+  std::vector<carto::GraphicShape> graphics;
+  std::string graphics_key;
 };
 
 MapViewDrawing::MapViewDrawing(IMxDocument* document, const MapView& view) : impl_(std::make_unique<Impl>()) {
-  impl_->document = win32::ComPtr<IMxDocument>(document);
-  impl_->map = focus_map(document, nullptr);
-  if (!impl_->map) return;
-  impl_->setup = carto::setup_view(*impl_->map, view);
-  impl_->layers = carto::MapDrawing(*impl_->map, nullptr).layers();
+  carto::Map* map = focus_map(document, nullptr);
+  if (!map) return;
+  impl_->has_map = true;
+  impl_->map_name = map->name;
+  impl_->system = map->spatial_reference;
+  impl_->setup = carto::setup_view(*map, view);
+  carto::MapDrawing drawing(*map, nullptr);
+  for (carto::FeatureLayer* layer : drawing.layers()) impl_->layers.push_back(carto::snapshot_of(layer));
+  impl_->graphics = drawing.graphics();
+  std::string& key = impl_->graphics_key;
+  key = "graphics\n";
+  for (const carto::GraphicShape& g : impl_->graphics) {
+    carto::add_key(key, g.look);
+    key += std::to_string(g.shape.dimension) + (g.is_text ? " text " + g.text : std::string()) + "\n";
+    for (double v : g.shape.xy) key += carto::svg_number(v) + " ";
+    for (int end : g.shape.part_ends) key += std::to_string(end) + " ";
+    key += "\n";
+  }
 }
 
 MapViewDrawing::~MapViewDrawing() = default;
 
-size_t MapViewDrawing::steps() const { return impl_->map ? impl_->layers.size() + 1 : 0; }
+size_t MapViewDrawing::steps() const { return impl_->has_map ? impl_->layers.size() + 1 : 0; }
 
-void MapViewDrawing::Draw(size_t step, MapPainter& painter, std::vector<std::string>* warnings) const {
+const std::string& MapViewDrawing::key(size_t step) const {
+  static const std::string none;
+  if (step >= steps()) return none;
+  return step < impl_->layers.size() ? impl_->layers[step].key : impl_->graphics_key;
+}
+
+void MapViewDrawing::Draw(size_t step, MapPainter& painter, std::vector<std::string>* warnings,
+                          const std::atomic<bool>* cancel) const {
   if (step >= steps()) return;
   const carto::ViewSetup& v = impl_->setup;
-  carto::MapDrawing drawing(*impl_->map, warnings);
+  carto::MapDrawing drawing(impl_->map_name, impl_->system.get(), warnings);
   if (v.limited) drawing.limit_to(v.limit);
   carto::ViewSink sink(painter, v.view, v.scale, 0, 0, v.width, v.height);
   if (step < impl_->layers.size())
-    drawing.draw_layer(impl_->layers[step], sink);
+    drawing.draw_layer(impl_->layers[step], sink, cancel);
   else
-    drawing.draw_graphics(sink);
+    carto::MapDrawing::draw_graphics(impl_->graphics, sink);
 }
 
 bool DrawFocusMap(IMxDocument* document, const MapView& view, MapPainter& painter, std::vector<std::string>* warnings) {

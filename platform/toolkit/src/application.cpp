@@ -50,6 +50,7 @@ TApplication::TApplication() : TComponent(nullptr), steady_clock_(std::make_uniq
 }
 
 TApplication::~TApplication() {
+  listeners_.clear();
   BeginDestroy();
   if (box_handler_installed_) win32::SetMessageBoxHandler(std::move(saved_box_handler_));
   box_handler_installed_ = false;
@@ -109,12 +110,37 @@ bool TApplication::HelpContext(int context) { return OnHelp ? OnHelp(context) : 
 
 void TApplication::Post(TComponent* target, std::function<void()> message) {
   queue_.push_back(Message{target, std::move(message)});
+  Changed();
 }
 
 void TApplication::post_input(TControl* control, std::function<void()> run) {
   queue_.push_back(Message{control, [control, run = std::move(run)] {
                              if (control->Showing() && control->IsEnabledForInput()) run();
                            }});
+  Changed();
+}
+
+int TApplication::AddChangeListener(std::function<void()> listener) {
+  listeners_.emplace_back(++next_listener_, std::move(listener));
+  return next_listener_;
+}
+
+void TApplication::RemoveChangeListener(int id) {
+  std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void TApplication::Changed() {
+  // A copy: a listener may remove itself.
+  const auto listeners = listeners_;
+  for (const auto& [id, listener] : listeners) listener();
+}
+
+int64_t TApplication::NextTimerDue() const {
+  int64_t due = -1;
+  for (TTimer* timer : timers_)
+    if (timer->Enabled && timer->Interval > 0 && timer->OnTimer && (due < 0 || timer->NextDue() < due))
+      due = timer->NextDue();
+  return due;
 }
 
 void TApplication::PostClick(TControl* control) {
@@ -145,12 +171,14 @@ void TApplication::PostCloseRequest(TForm* form) {
             }};
   m.close_request = true;
   queue_.push_back(std::move(m));
+  Changed();
 }
 
 void TApplication::PostRelease(TForm* form) {
   Message m{form, [form] { delete form; }};
   m.release = true;
   queue_.push_back(std::move(m));
+  Changed();
 }
 
 void TApplication::CancelRelease(TForm* form) {
@@ -169,6 +197,11 @@ TForm* TApplication::form_of(TComponent* c) const {
 }
 
 void TApplication::dispatch(Message m) {
+  // Whatever the message did, the screen has it to show.
+  struct Tell {
+    TApplication* application;
+    ~Tell() { application->Changed(); }
+  } tell{this};
   if (m.release) {
     m.run();
     return;
@@ -304,8 +337,20 @@ void TApplication::RemoveTimer(TTimer* timer) { std::erase(timers_, timer); }
 void TApplication::FormShown(TForm* form) {
   std::erase(forms_, form);
   forms_.push_back(form);
+  Changed();
 }
 
-void TApplication::FormHidden(TForm* form) { std::erase(forms_, form); }
+void TApplication::FormHidden(TForm* form) {
+  std::erase(forms_, form);
+  Changed();
+}
 
-void TApplication::PopModal(TForm* form) { std::erase(modal_stack_, form); }
+void TApplication::PushModal(TForm* form) {
+  modal_stack_.push_back(form);
+  Changed();
+}
+
+void TApplication::PopModal(TForm* form) {
+  std::erase(modal_stack_, form);
+  Changed();
+}

@@ -14,6 +14,7 @@ void TComboBox::SetItemIndex(int v) {
   if (v < -1 || v >= items_.Count())
     throw Exception("Combo box '" + Name + "': item index " + std::to_string(v) + " out of bounds");
   item_index_ = v;
+  tell_screen();
 }
 
 void TComboBox::UserChoose(int index) {

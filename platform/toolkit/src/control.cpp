@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "toolkit/application.h"
 #include "toolkit/exception.h"
 #include "toolkit/form.h"
 
@@ -36,6 +37,7 @@ void TControl::SetParent(TWinControl* value) {
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  tell_screen();
   left_ = ALeft;
   top_ = ATop;
   width_ = std::max(0, AWidth);
@@ -48,6 +50,7 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 }
 
 void TControl::SetLayoutBounds(const TRect& r) {
+  tell_screen();
   left_ = r.Left;
   top_ = r.Top;
   width_ = std::max(0, r.Width());
@@ -88,15 +91,25 @@ void TControl::SetText(std::string value) {
   if (value == text_) return;
   text_ = std::move(value);
   TextChanged();
+  tell_screen();
 }
 
 void TControl::SetVisible(bool value) {
   if (value == visible_) return;
   visible_ = value;
   RequestAlign();
+  tell_screen();
 }
 
-void TControl::SetEnabled(bool value) { enabled_ = value; }
+void TControl::SetEnabled(bool value) {
+  if (value == enabled_) return;
+  enabled_ = value;
+  tell_screen();
+}
+
+void TControl::tell_screen() {
+  if (Application) Application->Changed();
+}
 
 TRect TControl::FormRect() const {
   TRect r = BoundsRect();

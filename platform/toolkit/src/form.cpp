@@ -142,6 +142,11 @@ void TForm::close_modal() {
   }
 }
 
+void TForm::SetModalResult(TModalResult v) {
+  modal_result_ = v;
+  if (Application) Application->Changed();  // a modal loop waiting for input ends
+}
+
 int TForm::ShowModal() {
   if (Visible || modal_) throw Exception("Cannot make a visible window modal");
   std::vector<std::pair<std::weak_ptr<void>, TForm*>> disabled;

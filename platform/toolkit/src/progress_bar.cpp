@@ -16,4 +16,7 @@ void TProgressBar::SetMax(int v) {
   position_ = std::clamp(position_, min_, max_);
 }
 
-void TProgressBar::SetPosition(int v) { position_ = std::clamp(v, min_, max_); }
+void TProgressBar::SetPosition(int v) {
+  position_ = std::clamp(v, min_, max_);
+  tell_screen();
+}

@@ -22,7 +22,10 @@ void TTimer::SetInterval(int v) {
   restart();
 }
 
-void TTimer::restart() { next_due_ = (Application ? Application->Now() : 0) + interval_; }
+void TTimer::restart() {
+  next_due_ = (Application ? Application->Now() : 0) + interval_;
+  if (Application) Application->Changed();
+}
 
 bool TTimer::Due(int64_t now) const { return enabled_ && interval_ > 0 && OnTimer && now >= next_due_; }
 

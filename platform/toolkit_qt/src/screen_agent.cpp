@@ -1,5 +1,6 @@
 #include "toolkit_qt/screen_agent.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -16,13 +17,9 @@ namespace toolkit_qt {
 
 namespace {
 
-// How long a waiting modal loop leaves the window system alone before it lets the toolkit's
-// timers tick; how often message processing during a run pumps the window system (a run
-// processes messages after each change of its progress, so every change gets on screen);
-// how often the widgets follow their controls outside the toolkit's loops.
-constexpr int kWaitSliceMs = 20;
+// How often message processing during a run pumps the window system (a run processes
+// messages after each change of its progress, so every change gets on screen).
 constexpr int64_t kPumpEveryMs = 2;
-constexpr int kUpdateEveryMs = 15;
 
 int64_t steady_ms() {
   using namespace std::chrono;
@@ -57,26 +54,52 @@ class TScreenAgent::PumpingClock : public TClock {
 };
 
 TScreenAgent::TScreenAgent()
-    : peers_(std::make_unique<Peers>()), clock_(std::make_unique<PumpingClock>(this)), updates_(std::make_unique<QTimer>()) {
+    : peers_(std::make_unique<Peers>()),
+      clock_(std::make_unique<PumpingClock>(this)),
+      soon_(std::make_unique<QTimer>()),
+      ticks_(std::make_unique<QTimer>()) {
   previous_agent_ = Application->SetUserAgent(this);
   previous_clock_ = Application->SetClock(clock_.get());
-  // Outside the toolkit's loops (the host's own window loop) the toolkit's messages are
-  // processed here, and forms shown or hidden by code appear or go.
-  QObject::connect(updates_.get(), &QTimer::timeout, [this] {
-    if (pumping_ || !Application) return;
-    pumping_ = true;
-    if (!Application->ModalForm()) Application->ProcessMessages();
-    pumping_ = false;
-    Update();
-  });
-  updates_->start(kUpdateEveryMs);
+  soon_->setSingleShot(true);
+  ticks_->setSingleShot(true);
+  QObject::connect(soon_.get(), &QTimer::timeout, [this] { catch_up(); });
+  QObject::connect(ticks_.get(), &QTimer::timeout, [this] { catch_up(); });
+  listener_ = Application->AddChangeListener([this] { changed(); });
+  changed();
 }
 
 TScreenAgent::~TScreenAgent() {
   if (Application) {
+    Application->RemoveChangeListener(listener_);
     Application->SetClock(previous_clock_);
     Application->SetUserAgent(previous_agent_);
   }
+}
+
+void TScreenAgent::changed() {
+  if (!soon_->isActive()) soon_->start(0);
+  // A modal form waiting for input goes on once there is something for it.
+  if (waiting_ && Application) {
+    TForm* modal = Application->ModalForm();
+    if (Application->PendingMessages() > 0 || (modal && modal->ModalResult != mrNone)) waiting_->quit();
+  }
+}
+
+void TScreenAgent::catch_up() {
+  if (!Application) return;
+  // Outside the toolkit's loops its messages and timers are handled here; inside them, by
+  // the loops themselves (pumping_: this runs from within one).
+  if (!pumping_ && !Application->ModalForm()) {
+    pumping_ = true;
+    Application->ProcessMessages();
+    pumping_ = false;
+  }
+  Update();
+  const int64_t due = Application->NextTimerDue();
+  if (due < 0)
+    ticks_->stop();
+  else
+    ticks_->start(static_cast<int>(std::clamp<int64_t>(due - Application->Now(), 0, 1 << 30)));
 }
 
 void TScreenAgent::Update() { peers_->update(); }
@@ -92,26 +115,27 @@ void TScreenAgent::Pump() {
 
 QWidget* TScreenAgent::PeerOf(const TControl* control) const { return peers_->find(control); }
 
-TUserAction TScreenAgent::NextAction(TForm&) {
+TUserAction TScreenAgent::NextAction(TForm& form) {
   Update();
-  // The person's input is posted to the toolkit's queue as it comes; the loop comes back to
-  // the toolkit with it, or after a slice of time for the timers.
-  QEventLoop loop;
-  QTimer slice;
-  slice.setSingleShot(true);
-  QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
-  slice.start(kWaitSliceMs);
-  QTimer input;
-  QObject::connect(&input, &QTimer::timeout, [&loop] {
-    if (Application && Application->PendingMessages() > 0) loop.quit();
-  });
-  input.start(1);
-  pumping_ = true;
-  loop.exec();
-  pumping_ = false;
   TUserAction wait;
   wait.kind = TUserAction::Wait;
   wait.wait_ms = 0;
+  if (Application->PendingMessages() > 0 || form.ModalResult != mrNone) return wait;
+  // The person's input is posted to the toolkit's queue as it comes (changed() ends the
+  // wait); a timer of the toolkit ends it when it is due.
+  QEventLoop loop;
+  QTimer due;
+  due.setSingleShot(true);
+  QObject::connect(&due, &QTimer::timeout, &loop, &QEventLoop::quit);
+  if (const int64_t at = Application->NextTimerDue(); at >= 0)
+    due.start(static_cast<int>(std::clamp<int64_t>(at - Application->Now(), 0, 1 << 30)));
+  QEventLoop* outer = waiting_;
+  const bool was_pumping = pumping_;
+  waiting_ = &loop;
+  pumping_ = true;
+  loop.exec();
+  pumping_ = was_pumping;
+  waiting_ = outer;
   return wait;
 }
 

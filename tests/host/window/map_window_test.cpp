@@ -122,6 +122,84 @@ TEST(MapWindow, WheelZoomsAboutTheCursorDragPansWholeMapShowsAll) {
   EXPECT_GT(all.ymax, data.ymax);
 }
 
+// The status bar shows the map's scale; Shift and the left button draw a box the view
+// zooms to; View → Previous view goes back through the views one at a time.
+TEST(MapWindow, TheScaleAZoomBoxAndThePreviousView) {
+  test::WindowFixture f("zoom_box");
+  host::MapCanvas* canvas = f.window->canvas();
+  auto views_equal = [](const gis::MapView& a, const gis::MapView& b) {
+    return a.xmin == b.xmin && a.ymin == b.ymin && a.xmax == b.xmax && a.ymax == b.ymax;
+  };
+  // The sample map is in metres (UTM); 96 pixels an inch.
+  const gis::MapView first = canvas->view();
+  const double denominator = (first.xmax - first.xmin) / first.width * 96 / 0.0254;
+  EXPECT_NEAR(canvas->scale_denominator(), denominator, denominator * 1e-9);
+  auto* scale = f.window->findChild<QLabel*>("scale");
+  ASSERT_NE(scale, nullptr);
+  EXPECT_EQ(scale->text().remove(' ').toStdString(), "1:" + std::to_string(std::llround(denominator)));
+
+  // A box a few pixels wide is a slip: nothing changes.
+  QTest::mousePress(canvas, Qt::LeftButton, Qt::ShiftModifier, QPoint(100, 100));
+  QTest::mouseRelease(canvas, Qt::LeftButton, Qt::ShiftModifier, QPoint(102, 130));
+  EXPECT_TRUE(views_equal(canvas->view(), first));
+
+  const QPoint a(120, 90), b(320, 190);
+  const QPointF top_left = canvas->to_map(a), bottom_right = canvas->to_map(b);
+  QTest::mousePress(canvas, Qt::LeftButton, Qt::ShiftModifier, a);
+  QTest::mouseMove(canvas, b);
+  QTest::mouseRelease(canvas, Qt::LeftButton, Qt::ShiftModifier, b);
+  const gis::MapView boxed = canvas->view();
+  const double tolerance = (first.xmax - first.xmin) * 1e-9;
+  EXPECT_LE(boxed.xmin, top_left.x() + tolerance);
+  EXPECT_GE(boxed.xmax, bottom_right.x() - tolerance);
+  EXPECT_LE(boxed.ymin, bottom_right.y() + tolerance);
+  EXPECT_GE(boxed.ymax, top_left.y() - tolerance);
+  EXPECT_TRUE(std::abs((boxed.xmax - boxed.xmin) - (bottom_right.x() - top_left.x())) < tolerance * 10 ||
+              std::abs((boxed.ymax - boxed.ymin) - (top_left.y() - bottom_right.y())) < tolerance * 10);
+  EXPECT_LT(canvas->scale_denominator(), denominator / 2);
+
+  const QPoint middle(canvas->width() / 2, canvas->height() / 2);
+  QTest::mousePress(canvas, Qt::LeftButton, {}, middle);
+  QTest::mouseMove(canvas, middle + QPoint(50, 0));
+  QTest::mouseRelease(canvas, Qt::LeftButton, {}, middle + QPoint(50, 0));
+  const gis::MapView panned = canvas->view();
+  QWheelEvent wheel(middle, canvas->mapToGlobal(middle), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(canvas, &wheel);
+  EXPECT_FALSE(views_equal(canvas->view(), panned));
+
+  QAction* previous = f.window->findChild<QAction*>("previous_view");
+  ASSERT_NE(previous, nullptr);
+  previous->trigger();
+  EXPECT_TRUE(views_equal(canvas->view(), panned));
+  previous->trigger();
+  EXPECT_TRUE(views_equal(canvas->view(), boxed));
+  previous->trigger();
+  EXPECT_TRUE(views_equal(canvas->view(), first));
+  EXPECT_EQ(scale->text().remove(' ').toStdString(), "1:" + std::to_string(std::llround(denominator)));
+  EXPECT_FALSE(canvas->previous_view());
+}
+
+// A map in degrees: its scale counts a degree of longitude at the view's middle latitude.
+TEST(MapWindow, TheScaleOfAMapInDegrees) {
+  test::qt_application();
+  std::string error;
+  auto document = gis::NewMapDocument("Карта", "EPSG:4326", &error);
+  ASSERT_TRUE(document) << error;
+  host::MapCanvas canvas;
+  canvas.resize(400, 300);
+  canvas.set_document(document.get());
+  canvas.show_extent(29, 59, 31, 61);  // 2 degrees across 400 pixels, at 60° N
+  const gis::MapView v = canvas.view();
+  const double expected = 111319.49 * 0.5 * (v.xmax - v.xmin) / v.width * 96 / 0.0254;
+  EXPECT_NEAR(canvas.scale_denominator(), expected, expected * 1e-6);
+  // No system: no scale.
+  auto unknown = gis::NewMapDocument("Карта", "", &error);
+  ASSERT_TRUE(unknown) << error;
+  canvas.set_document(unknown.get());
+  EXPECT_EQ(canvas.scale_denominator(), 0);
+}
+
 // The canvas draws its layers at the same time, each on an image of its own, and lays them
 // over each other in the map's order: the picture is the one the layers drawn one after
 // another on one painter give (antialiased edges may round differently by a step or two).

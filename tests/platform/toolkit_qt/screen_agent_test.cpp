@@ -238,6 +238,45 @@ TEST_F(ScreenAgent, ARunMovesTheBarAndTheCloseBoxWaitsForIt) {
   EXPECT_EQ(d.bar->Position, 100);
 }
 
+// Outside the toolkit's loops the agent is told, not asking on a clock: a message posted
+// by the program is handled and a control changed by it shows as soon as the Qt event loop
+// is idle, with no time passing; a timer of the toolkit ticks when it is due.
+TEST_F(ScreenAgent, TheToolkitTellsTheAgentWhatToDo) {
+  Dialog d;
+  TScreenAgent agent;
+  d.form->Show();
+  QApplication::processEvents();
+  ASSERT_NE(agent.PeerOf(d.note), nullptr);
+  EXPECT_TRUE(agent.PeerOf(d.form)->isVisible());
+
+  bool handled = false;
+  Application->Post(d.form, [&] { handled = true; });
+  QApplication::processEvents();
+  EXPECT_TRUE(handled);
+  d.note->Visible = true;
+  QApplication::processEvents();
+  EXPECT_TRUE(agent.PeerOf(d.note)->isVisible());
+  d.note->Caption = ansi("Готово");
+  QApplication::processEvents();
+  EXPECT_EQ(peer<QLabel>(agent, d.note)->text().toStdString(), "Готово");
+  d.bar->Position = 40;
+  QApplication::processEvents();
+  EXPECT_EQ(peer<QProgressBar>(agent, d.bar)->value(), 40);
+
+  int ticks = 0;
+  auto* timer = new TTimer(d.form);
+  timer->Interval = 5;
+  timer->OnTimer = [&](TObject*) {
+    if (++ticks == 3) timer->Enabled = false;
+  };
+  timer->Enabled = false;
+  timer->Enabled = true;  // told: due in 5 ms
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ticks == 3; }));
+  d.form->Hide();
+  QApplication::processEvents();
+  EXPECT_FALSE(agent.PeerOf(d.form)->isVisible());
+}
+
 TEST_F(ScreenAgent, OpeningAFolderInTheDirectoryList) {
   const fs::path root = fs::temp_directory_path() / ("areaclip-qt-" + std::to_string(getpid()));
   fs::create_directories(root / "alpha");

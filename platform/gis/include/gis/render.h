@@ -1,6 +1,7 @@
 // Map pictures: a document's maps drawn as SVG, as the display would show them.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,7 +81,10 @@ bool DrawFocusMap(IMxDocument* document, const MapView& view, MapPainter& painte
 // The drawing of a view of the focus map in steps that may run at the same time on different
 // threads, each onto a painter of its own: one step for each visible feature layer (the
 // lowest first), then one for the graphics. The steps' pictures laid over each other in that
-// order make DrawFocusMap's picture. The document must not change while steps run.
+// order make DrawFocusMap's picture. What the steps draw is taken from the document when the
+// drawing is made, on the document's thread: the view, the layers' sources, the looks of
+// their renderers' symbols, the graphics; the steps then read only the layers' data, through
+// handles of their own, so the document may change or go while they run.
 class MapViewDrawing {
  public:
   MapViewDrawing(IMxDocument* document, const MapView& view);
@@ -89,8 +93,13 @@ class MapViewDrawing {
   MapViewDrawing& operator=(const MapViewDrawing&) = delete;
   // None when the document is not one of this program's or has no maps.
   size_t steps() const;
-  // Draws one step; what could not be drawn is described in *warnings.
-  void Draw(size_t step, MapPainter& painter, std::vector<std::string>* warnings = nullptr) const;
+  // What a step draws, as text (the layer, its source, its looks; the graphics): steps of
+  // equal keys in drawings of the same view draw the same picture.
+  const std::string& key(size_t step) const;
+  // Draws one step; what could not be drawn is described in *warnings. Once *cancel is
+  // raised (from any thread) the step stops soon, its picture unfinished.
+  void Draw(size_t step, MapPainter& painter, std::vector<std::string>* warnings = nullptr,
+            const std::atomic<bool>* cancel = nullptr) const;
 
  private:
   struct Impl;

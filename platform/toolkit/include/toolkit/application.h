@@ -12,6 +12,10 @@
 // outermost such handler has returned. An exception escaping a dispatched handler is shown
 // with ShowException and message processing goes on.
 //
+// Whoever shows the toolkit on a screen is told when it has something to do instead of
+// asking (AddChangeListener): a message posted or dispatched, a form shown, hidden or given
+// a modal result, a timer set or ticked.
+//
 // When a modal loop finds nothing to dispatch it asks the user agent to act (see
 // toolkit/user_agent.h); without one it uses a terminal agent if standard input and
 // standard error are terminals, and otherwise fails with an Exception instead of waiting.
@@ -112,6 +116,16 @@ class TApplication : public TComponent {
   // The innermost form shown modally, or null.
   TForm* ModalForm() const { return modal_stack_.empty() ? nullptr : modal_stack_.back(); }
 
+  // Listeners are called on the toolkit's thread, inside the change: they note that there
+  // is something to do and do it later, from their own loop. Returns an id for
+  // RemoveChangeListener.
+  int AddChangeListener(std::function<void()> listener);
+  void RemoveChangeListener(int id);
+  // Tells the listeners (the toolkit's own classes call it).
+  void Changed();
+  // When the next timer tick is due, on the application's clock; -1 when no timer runs.
+  int64_t NextTimerDue() const;
+
   // Bookkeeping used by the toolkit's own classes.
   void AddTimer(TTimer* timer);
   void RemoveTimer(TTimer* timer);
@@ -120,7 +134,7 @@ class TApplication : public TComponent {
   void CancelRelease(TForm* form);
   void FormShown(TForm* form);
   void FormHidden(TForm* form);
-  void PushModal(TForm* form) { modal_stack_.push_back(form); }
+  void PushModal(TForm* form);
   void PopModal(TForm* form);
 
  private:
@@ -146,6 +160,8 @@ class TApplication : public TComponent {
   std::function<int(const win32::MessageBoxRequest&)> saved_box_handler_;
   bool box_handler_installed_ = false;
   bool terminated_ = false;
+  std::vector<std::pair<int, std::function<void()>>> listeners_;
+  int next_listener_ = 0;
 
   friend class TForm;
 };

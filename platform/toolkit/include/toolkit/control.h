@@ -129,6 +129,10 @@ class TControl : public TComponent {
   void RequestAlign();
   // Remembers the current bounds and the parent's client size as the anchor origin.
   void UpdateAnchorRules();
+  // Tells whoever shows the toolkit that what the control shows changed (TApplication's
+  // change listeners). Plain fields (Hint, a label's WordWrap, …) show with the next change
+  // told.
+  void tell_screen();
 
   std::string text_;
 

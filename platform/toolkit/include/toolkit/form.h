@@ -108,7 +108,7 @@ class TForm : public TWinControl {
   TPosition GetPosition() const { return position_; }
   void SetPosition(TPosition v) { position_ = v; }
   TModalResult GetModalResult() const { return modal_result_; }
-  void SetModalResult(TModalResult v) { modal_result_ = v; }
+  void SetModalResult(TModalResult v);
   void close_modal();
   void place_on_screen();
 

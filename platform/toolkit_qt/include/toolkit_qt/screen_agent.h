@@ -4,14 +4,18 @@
 // to the toolkit as the user agent's actions are (TApplication::PostClick, PostChoose, …),
 // message boxes are QMessageBox with the system's texts and buttons.
 //
+// The toolkit tells the agent when it has something to do (TApplication's change
+// listeners), and the agent never asks it on a clock: the widgets are brought up to date,
+// and outside the toolkit's loops (the host's own Qt event loop) the toolkit's messages are
+// processed, once the Qt event loop is idle after a change; a timer of the toolkit ticks
+// from a Qt timer set for when it is due.
+//
 // Modal loops: when a modal form waits, the agent brings the widgets up to date and runs the
-// Qt event loop until the person's input is posted, or a short while has passed so the
-// toolkit's timers can tick. Message processing during a run (ProcessMessages) asks the
-// toolkit's clock for the time; the agent's clock pumps the window system there (at most
-// every few milliseconds), so the window repaints, the progress bar moves and the close box
-// is taken as a close request, which the toolkit defers until the running handler returns.
-// Outside the toolkit's loops (the host's own Qt event loop) a timer of the agent processes
-// the toolkit's messages and updates the widgets.
+// Qt event loop until the person's input is posted, a modal result is set, or a timer of the
+// toolkit is due. Message processing during a run (ProcessMessages) asks the toolkit's clock
+// for the time; the agent's clock pumps the window system there (at most every few
+// milliseconds), so the window repaints, the progress bar moves and the close box is taken
+// as a close request, which the toolkit defers until the running handler returns.
 //
 // Needs a QApplication. Installs itself as the application's user agent and clock for its
 // lifetime and puts the previous ones back. Peers never own the controls; a control
@@ -24,6 +28,7 @@
 
 #include "toolkit/user_agent.h"
 
+class QEventLoop;
 class QTimer;
 class QWidget;
 class TClock;
@@ -62,9 +67,17 @@ class TScreenAgent : public TUserAgent {
 
  private:
   class PumpingClock;
+  // The toolkit changed: its work is done once the Qt event loop is idle.
+  void changed();
+  // Processes the toolkit's messages and due timers outside its loops, updates the widgets
+  // and sets the timer for the next tick.
+  void catch_up();
   std::unique_ptr<Peers> peers_;
   std::unique_ptr<PumpingClock> clock_;
-  std::unique_ptr<QTimer> updates_;
+  std::unique_ptr<QTimer> soon_;    // once the event loop is idle after a change
+  std::unique_ptr<QTimer> ticks_;   // when the toolkit's next timer is due
+  QEventLoop* waiting_ = nullptr;   // a modal form's wait for input
+  int listener_ = 0;
   std::vector<ShownBox> boxes_;
   TUserAgent* previous_agent_ = nullptr;
   TClock* previous_clock_ = nullptr;

@@ -160,6 +160,60 @@ TEST_F(RenderTest, StepsOfAViewDrawWhatTheWholeDrawingDraws) {
   EXPECT_TRUE(nothing.calls.empty());
 }
 
+// A drawing keeps what it took from the document when it was made: the document gone, its
+// steps draw the same; a step's key tells whether two drawings draw it alike (its looks
+// changed, it differs); a raised cancel stops a step before its first feature.
+TEST_F(RenderTest, AViewDrawingKeepsWhatItTookFromTheDocument) {
+  write_points(path("p.geojson"), {"a", "b"});
+  auto map_of = [&](const char* colour) {
+    Json layer = feature_layer("Точки", "p.geojson");
+    layer["renderer"] = {{"type", "simple"}, {"symbol", {{"type", "marker"}, {"color", colour}}}};
+    return load(document_json({map_json("Карта", {layer}, {{"elements", {text_element("Надпись", 1, 1)}}})}));
+  };
+  const gis::MapView view{-1, -1, 3, 3, 400, 400};
+  auto red = map_of("#FF0000");
+  ASSERT_TRUE(red);
+  RecordingPainter expected;
+  ASSERT_TRUE(gis::DrawFocusMap(red.get(), view, expected));
+  ASSERT_EQ(expected.calls.size(), 3u);
+
+  auto drawing = std::make_unique<gis::MapViewDrawing>(red.get(), view);
+  ASSERT_EQ(drawing->steps(), 2u);
+  const gis::MapViewDrawing same(red.get(), view);
+  EXPECT_EQ(drawing->key(0), same.key(0));
+  EXPECT_EQ(drawing->key(1), same.key(1));
+  EXPECT_NE(drawing->key(0), drawing->key(1));
+  EXPECT_EQ(drawing->key(2), "");
+
+  // The layer's renderer replaced (the default look): a drawing made now draws it otherwise;
+  // the one made before still draws the red points, even with the document gone.
+  ComPtr<IMap> map;
+  ASSERT_EQ(red->get_FocusMap(map.put()), S_OK);
+  ComPtr<ILayer> layer;
+  ASSERT_EQ(map->get_Layer(0, layer.put()), S_OK);
+  ComPtr<IFeatureRenderer> plain;
+  ASSERT_EQ(CoCreateInstance(CLSID_SimpleRenderer, nullptr, CLSCTX_ALL, __uuidof(IFeatureRenderer), plain.put_void()), S_OK);
+  ASSERT_EQ(win32::query<IGeoFeatureLayer>(layer.get())->putref_Renderer(plain.get()), S_OK);
+  const gis::MapViewDrawing other(red.get(), view);
+  EXPECT_NE(other.key(0), drawing->key(0));  // the same layer and source, another look
+  EXPECT_EQ(other.key(1), drawing->key(1));  // the same graphics
+  map.reset();
+  layer.reset();
+  plain.reset();
+  red.reset();
+  RecordingPainter after;
+  std::vector<std::string> warnings;
+  for (size_t step = 0; step < drawing->steps(); ++step) drawing->Draw(step, after, &warnings);
+  EXPECT_EQ(after.calls, expected.calls);
+  EXPECT_TRUE(warnings.empty());
+
+  const std::atomic<bool> cancel{true};
+  RecordingPainter cancelled;
+  drawing->Draw(0, cancelled, &warnings, &cancel);
+  EXPECT_TRUE(cancelled.calls.empty());
+  EXPECT_TRUE(warnings.empty());  // a cancelled step tells nothing
+}
+
 // Vertices less than a pixel from the one kept before them are left out; a part keeps its
 // first and last, and a line that moves on is followed.
 TEST_F(RenderTest, VerticesWithinAPixelAreLeftOut) {
