@@ -36,6 +36,12 @@ QString scale_text(double n) {
   return digits;
 }
 
+// The first of several warnings, for the status bar, with how many more there are.
+QString first_warning(const QStringList& warnings) {
+  if (warnings.isEmpty()) return {};
+  return warnings.front() + (warnings.size() > 1 ? QString("  (and %1 more)").arg(warnings.size() - 1) : QString());
+}
+
 }  // namespace
 
 MapWindow::MapWindow(IApplication* application, const std::string& module_path)
@@ -105,9 +111,9 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   };
   canvas_->on_map_drawn = [this](const std::vector<std::string>& warnings) {
     if (!warnings.empty()) {
-      QString text = QString::fromStdString(warnings.front());
-      if (warnings.size() > 1) text += QString("  (and %1 more)").arg(warnings.size() - 1);
-      statusBar()->showMessage(text);
+      QStringList texts;
+      for (const std::string& warning : warnings) texts << QString::fromStdString(warning);
+      statusBar()->showMessage(first_warning(texts));
       drawing_warned_ = true;
     } else if (drawing_warned_) {
       statusBar()->clearMessage();
@@ -251,6 +257,15 @@ bool MapWindow::add_data(const QString& path) {
   }
   show_document(shown_.as<IMxDocument>().get());
   changed();
+  // Data without a coordinate system is drawn in the map's: the person is told, as the
+  // command line tells them.
+  QStringList warnings;
+  for (const gis::DataLayer& layer : found)
+    if (std::string warning = gis::DataLayerWarning(layer); !warning.empty()) warnings << QString::fromStdString(warning);
+  if (!warnings.isEmpty()) {
+    statusBar()->showMessage(first_warning(warnings));
+    QMessageBox::warning(this, "areaclip", warnings.join("\n"));
+  }
   return true;
 }
 

@@ -1,6 +1,7 @@
 // MapWindow: the application's main window. The map canvas in the middle, the table of
 // contents on the left, the extension's toolbar, the cursor's map coordinates in the status
-// bar, and the File menu: New (from the first template), Open, Add data, Save, Save As.
+// bar, and the File menu: New (from the first template), Open, Add data (data without a
+// coordinate system is warned about in the status bar and a message box), Save, Save As.
 // The status bar shows the map's scale and the cursor's map coordinates; View → Previous
 // view goes back to the view before, Shift and the left button draw a box to zoom to.
 // The window follows the application: when its document changes (a command opened another

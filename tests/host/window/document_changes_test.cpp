@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTreeWidget>
 
 #include <fstream>
@@ -200,6 +201,38 @@ TEST(DocumentChanges, SaveAsAddsTheExtensionOfTheFilterChosen) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(host::MapWindow::with_extension(c.path, c.filter).toStdString(), c.saved) << c.path << " " << c.filter;
+}
+
+// Add data tells about data that names no coordinate system (a shapefile without .prj), in
+// the status bar and a message box; data with one is added without a word.
+TEST(DocumentChanges, AddDataWarnsAboutAShapefileWithoutPrj) {
+  for (const bool with_prj : {false, true}) {
+    SCOPED_TRACE(with_prj ? "with .prj" : "without .prj");
+    test::WindowFixture f(with_prj ? "add_prj" : "add_no_prj");
+    const fs::path source = fs::path(AREACLIP_SOURCE_DIR) / "examples/data";
+    for (const char* ext : {".shp", ".shx", ".dbf", ".cpg", ".prj"})
+      if (with_prj || std::string(ext) != ".prj") fs::copy_file(source / ("rivers" + std::string(ext)), f.folder / ("мои реки" + std::string(ext)));
+    const QString path = QString::fromStdString((f.folder / "мои реки.shp").string());
+    test::QtDriver driver;
+    QString told;
+    if (!with_prj)
+      driver.when("the warning", [] { return message_box() != nullptr; },
+                  [&] {
+                    told = message_box()->text();
+                    message_box()->accept();
+                  });
+    EXPECT_TRUE(f.window->add_data(path));
+    EXPECT_TRUE(driver.done()) << driver.pending();
+    const QString status = f.window->statusBar()->currentMessage();
+    if (with_prj) {
+      EXPECT_TRUE(told.isEmpty());
+      EXPECT_FALSE(status.contains(".prj")) << status.toStdString();
+      continue;
+    }
+    EXPECT_TRUE(told.contains(path + " has no .prj")) << told.toStdString();
+    EXPECT_TRUE(status.startsWith(path + " has no .prj")) << status.toStdString();
+    EXPECT_TRUE(f.window->isWindowModified());  // the layer is added all the same
+  }
 }
 
 }  // namespace
