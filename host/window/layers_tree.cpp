@@ -1,7 +1,9 @@
 #include "layers_tree.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QIcon>
+#include <QMenu>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
@@ -39,12 +41,34 @@ LayersTree::LayersTree(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(1);
   connect(this, &QTreeWidget::itemChanged, [this](QTreeWidgetItem* item, int) {
     if (filling_) return;
-    const QVariant index = item->data(0, kLayerRole);
-    if (!index.isValid()) return;
-    ILayer* layer = layers_.at(index.toUInt()).get();
+    ILayer* layer = layer_of(item);
+    if (!layer) return;
     layer->put_Visible(item->checkState(0) == Qt::Checked ? VARIANT_TRUE : VARIANT_FALSE);
     if (on_visibility_changed) on_visibility_changed();
   });
+}
+
+ILayer* LayersTree::layer_of(QTreeWidgetItem* item) const {
+  const QVariant index = item ? item->data(0, kLayerRole) : QVariant();
+  return index.isValid() ? layers_.at(index.toUInt()).get() : nullptr;
+}
+
+QMenu* LayersTree::menu_for(QTreeWidgetItem* item) {
+  ILayer* layer = layer_of(item);
+  if (!layer) return nullptr;
+  win32::ComPtr<ILayer> held(layer);  // the document may be shown again meanwhile
+  auto* menu = new QMenu(this);
+  menu->addAction("&Zoom to layer", [this, held] {
+    if (on_zoom_to_layer) on_zoom_to_layer(held.get());
+  })->setObjectName("zoom_to_layer");
+  return menu;
+}
+
+void LayersTree::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = menu_for(itemAt(event->pos()));
+  if (!menu) return;
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
 }
 
 void LayersTree::add_layer(QTreeWidgetItem* parent, ILayer* layer) {

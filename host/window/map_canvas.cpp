@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
+#include <QKeyEvent>
+#include <QRegularExpression>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -31,6 +33,7 @@ bool same_view(const gis::MapView& a, const gis::MapView& b) {
 
 MapCanvas::MapCanvas(QWidget* parent) : QWidget(parent), drawer_(std::make_unique<MapDrawer>()) {
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);  // the keys zoom and pan
   setMinimumSize(200, 150);
   setAttribute(Qt::WA_OpaquePaintEvent);
   refresh_ = new QTimer(this);
@@ -83,8 +86,21 @@ double MapCanvas::scale_denominator() const {
   return metres / scale_ * 96 / 0.0254;
 }
 
+MapCanvas::ShownView MapCanvas::shown() const {
+  return {center_x_, center_y_, scale_, fitted_, {fit_[0], fit_[1], fit_[2], fit_[3]}};
+}
+
+void MapCanvas::show(const ShownView& v) {
+  center_x_ = v.center_x, center_y_ = v.center_y, scale_ = v.scale;
+  fitted_ = v.fitted;
+  std::copy(v.fit, v.fit + 4, fit_);
+  if (fitted_) fit(fit_);
+  redraw();
+}
+
 void MapCanvas::remember() {
-  ShownView now{center_x_, center_y_, scale_, fitted_, {fit_[0], fit_[1], fit_[2], fit_[3]}};
+  const ShownView now = shown();
+  ahead_.clear();
   if (!history_.empty()) {
     const ShownView& last = history_.back();
     if (last.center_x == now.center_x && last.center_y == now.center_y && last.scale == now.scale) return;
@@ -95,14 +111,69 @@ void MapCanvas::remember() {
 
 bool MapCanvas::previous_view() {
   if (history_.empty()) return false;
-  const ShownView v = history_.back();
+  ahead_.push_back(shown());
+  show(history_.back());
   history_.pop_back();
-  center_x_ = v.center_x, center_y_ = v.center_y, scale_ = v.scale;
-  fitted_ = v.fitted;
-  std::copy(v.fit, v.fit + 4, fit_);
-  if (fitted_) fit(fit_);
-  redraw();
   return true;
+}
+
+bool MapCanvas::next_view() {
+  if (ahead_.empty()) return false;
+  history_.push_back(shown());
+  show(ahead_.back());
+  ahead_.pop_back();
+  return true;
+}
+
+void MapCanvas::zoom(double factor) {
+  if (!(factor > 0)) return;
+  remember();
+  fitted_ = false;
+  scale_ *= factor;
+  redraw();
+}
+
+void MapCanvas::pan(double dx, double dy) {
+  const gis::MapView v = view();
+  remember();
+  fitted_ = false;
+  center_x_ += dx * (v.xmax - v.xmin);
+  center_y_ += dy * (v.ymax - v.ymin);
+  redraw();
+}
+
+bool MapCanvas::set_scale_denominator(double denominator) {
+  const double now = scale_denominator();
+  if (!(denominator > 0) || !std::isfinite(denominator) || now <= 0) return false;
+  zoom(now / denominator);
+  return true;
+}
+
+double MapCanvas::parse_scale(const QString& text) {
+  QString digits = text.trimmed();
+  if (digits.startsWith("1:")) digits = digits.mid(2);
+  // Thousands apart by spaces (no-break ones too), commas or apostrophes.
+  digits.remove(QRegularExpression("[\\s\\x{00A0}\\x{202F},']"));
+  bool ok = false;
+  const double n = digits.toDouble(&ok);
+  return ok && n > 0 && std::isfinite(n) ? n : 0;
+}
+
+MapCanvas::ScaleBar MapCanvas::scale_bar(double metres_per_pixel, double max_pixels) {
+  ScaleBar bar;
+  if (!(metres_per_pixel > 0) || !(max_pixels > 0)) return bar;
+  const double most = metres_per_pixel * max_pixels;
+  double power = std::pow(10.0, std::floor(std::log10(most)));
+  for (const double step : {5.0, 2.0, 1.0})
+    if (step * power <= most) {
+      bar.metres = step * power;
+      break;
+    }
+  bar.pixels = bar.metres / metres_per_pixel;
+  bar.text = bar.metres >= 1000 ? QString::number(bar.metres / 1000, 'g', 6) + " km"
+             : bar.metres >= 1  ? QString::number(bar.metres, 'g', 6) + " m"
+                                 : QString::number(bar.metres * 100, 'g', 6) + " cm";
+  return bar;
 }
 
 void MapCanvas::set_document(IMxDocument* document) {
@@ -147,6 +218,25 @@ void MapCanvas::whole_map() {
   gis::MapView bounds;
   if (!document_ || !gis::FocusMapBounds(document_.get(), &bounds)) {
     show_extent(0, 0, 1, 1);
+    return;
+  }
+  show_bounds(bounds);
+}
+
+bool MapCanvas::show_layer(ILayer* layer) {
+  gis::MapView bounds;
+  if (!document_ || !gis::LayerBounds(document_.get(), layer, &bounds)) return false;
+  show_bounds(bounds);
+  return true;
+}
+
+void MapCanvas::show_bounds(const gis::MapView& bounds) {
+  if (bounds.xmax - bounds.xmin <= 0 && bounds.ymax - bounds.ymin <= 0) {
+    // One point: the view moves to it at its scale.
+    remember();
+    fitted_ = false;
+    center_x_ = bounds.xmin, center_y_ = bounds.ymin;
+    redraw();
     return;
   }
   const double dx = std::max(bounds.xmax - bounds.xmin, 1e-9) * 0.04;
@@ -283,17 +373,30 @@ void MapCanvas::compose(const gis::MapViewDrawing& drawing, const gis::MapView& 
 void MapCanvas::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
-  if (picture_.isNull()) return;
-  // The last picture, moved and scaled to the view shown (the same until the view changes).
-  const gis::MapView& p = picture_view_;
-  const gis::MapView v = view();
-  QRectF target((p.xmin - v.xmin) * scale_, (v.ymax - p.ymax) * scale_, (p.xmax - p.xmin) * scale_,
-                (p.ymax - p.ymin) * scale_);
-  target.translate(drag_offset_);
-  if (same_view(p, v) && drag_offset_.isNull())
-    painter.drawImage(0, 0, picture_);
-  else
-    painter.drawImage(target, picture_);
+  if (!picture_.isNull()) {
+    // The last picture, moved and scaled to the view shown (the same until the view changes).
+    const gis::MapView& p = picture_view_;
+    const gis::MapView v = view();
+    QRectF target((p.xmin - v.xmin) * scale_, (v.ymax - p.ymax) * scale_, (p.xmax - p.xmin) * scale_,
+                  (p.ymax - p.ymin) * scale_);
+    target.translate(drag_offset_);
+    if (same_view(p, v) && drag_offset_.isNull())
+      painter.drawImage(0, 0, picture_);
+    else
+      painter.drawImage(target, picture_);
+  }
+  // The scale bar at the lower left, on a white ground.
+  if (const double n = scale_denominator(); n > 0) {
+    const ScaleBar bar = scale_bar(n * 0.0254 / 96, 120);
+    const int x = 12, y = height() - 14, h = 6, w = static_cast<int>(std::lround(bar.pixels));
+    const QRect label = painter.fontMetrics().boundingRect(bar.text);
+    painter.fillRect(QRect(x - 4, y - h - label.height() - 4, std::max(w, label.width()) + 8, h + label.height() + 8),
+                     QColor(255, 255, 255, 200));
+    painter.setPen(Qt::black);
+    painter.drawRect(x, y - h, w, h);
+    painter.fillRect(x, y - h, w / 2, h, Qt::black);
+    painter.drawText(x, y - h - 3, bar.text);
+  }
   if (boxing_) {
     painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
     painter.setBrush(QColor(0, 0, 0, 30));
@@ -377,6 +480,35 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
   center_x_ += fixed.x() - now.x();
   center_y_ += fixed.y() - now.y();
   redraw();
+}
+
+void MapCanvas::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      zoom(1.25);
+      break;
+    case Qt::Key_Minus:
+      zoom(1 / 1.25);
+      break;
+    case Qt::Key_Left:
+      pan(-0.25, 0);
+      break;
+    case Qt::Key_Right:
+      pan(0.25, 0);
+      break;
+    case Qt::Key_Up:
+      pan(0, 0.25);
+      break;
+    case Qt::Key_Down:
+      pan(0, -0.25);
+      break;
+    case Qt::Key_Home:
+      whole_map();
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+  }
 }
 
 void MapCanvas::StartDrawing() {}

@@ -11,7 +11,9 @@
 // for stays whole in the canvas when it is resized, until the view is moved. It pans with
 // the left mouse button (the picture follows the mouse and the map is drawn again where the
 // drag ends), zooms with the wheel about the cursor and to a box drawn with Shift and the
-// left button, goes back to views before (previous_view), and is the screen under the
+// left button, goes back to views before and forward again (previous_view, next_view),
+// zooms and pans with the keys (+, -, the arrows; Home shows the whole map), shows a scale
+// bar at its lower left when the map's units are known, and is the screen under the
 // application's display: the display's drawing calls paint over the map picture with the
 // symbol's colour and raster operation (XOR drawn twice leaves every pixel as it was). A change of the map's extent by
 // anyone else (a bookmark's zoom) becomes the canvas's view.
@@ -55,9 +57,36 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   long steps_drawn() const { return drawer_->StepsDrawn(); }
   // The whole of the map's data with a small margin around it.
   void whole_map();
+  // A layer's data (a group's: all its layers') with a small margin around it; false when
+  // it has none.
+  bool show_layer(ILayer* layer);
+  // The bounds with a small margin around them; a single point is shown at the scale.
+  void show_bounds(const gis::MapView& bounds);
   // Goes back to the view before the last change of the view (a pan, a zoom, a rectangle
   // shown); false when there is none. Up to kHistory views are remembered.
   bool previous_view();
+  // Goes forward again to the view previous_view left; false when there is none (another
+  // change of the view forgets the views ahead).
+  bool next_view();
+  // Zooms by factor (above 1 nearer) about the view's centre.
+  void zoom(double factor);
+  // Moves the view by a part of its width (dx) and height (dy), east and north positive.
+  void pan(double dx, double dy);
+  // Shows the map at 1:denominator about the view's centre; false when the map's units are
+  // unknown or the denominator is not a positive number.
+  bool set_scale_denominator(double denominator);
+  // The denominator a person typed: "1:50 000", "1:50000", "50 000", "50,000"; 0 when the
+  // text is none.
+  static double parse_scale(const QString& text);
+  // The scale bar for a view of metres_per_pixel: the longest round length (1, 2 or 5 times
+  // a power of ten metres) of at most max_pixels, its pixels and its text ("500 m",
+  // "2 km"). No bar (0 pixels) when metres_per_pixel is not positive.
+  struct ScaleBar {
+    double metres = 0;
+    double pixels = 0;
+    QString text;
+  };
+  static ScaleBar scale_bar(double metres_per_pixel, double max_pixels);
   // The map's scale as 1:N on a screen of 96 pixels an inch: N, or 0 when the map's
   // units are unknown (no coordinate system). Degrees count at the view's middle latitude.
   double scale_denominator() const;
@@ -98,14 +127,18 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   bool map_extent(double e[4]) const;
   void fit(const double e[4]);
   void refresh();
   void adopt();
-  // Remembers the view as it is before a change of it.
+  // Remembers the view as it is before a change of it (and forgets the views ahead).
   void remember();
+  struct ShownView;
+  ShownView shown() const;
+  void show(const ShownView& view);
   void compose(const gis::MapViewDrawing& drawing, const gis::MapView& view);
 
   struct Kept {
@@ -140,6 +173,7 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   };
   static constexpr size_t kHistory = 50;
   std::vector<ShownView> history_;
+  std::vector<ShownView> ahead_;  // the views previous_view left, the last nearest
   double metres_per_unit_ = 0;  // of the map's system; 0 unknown
   bool degrees_ = false;        // the map's units are degrees
   bool boxing_ = false;         // a zoom box is being drawn (Shift and the left button)

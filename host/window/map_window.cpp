@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -59,6 +60,9 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     canvas_->redraw();
     changed();
   };
+  layers_->on_zoom_to_layer = [this](ILayer* layer) {
+    if (!canvas_->show_layer(layer)) statusBar()->showMessage("The layer has no data to zoom to.");
+  };
 
   QMenu* file = menuBar()->addMenu("&File");
   file->addAction("&New", QKeySequence::New, [this] { new_document(); });
@@ -85,6 +89,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   whole->setObjectName("whole_map");
   view->addAction("&Refresh", QKeySequence::Refresh, [this] { canvas_->reload(); })->setObjectName("refresh");
   view->addAction("&Previous view", QKeySequence::Back, [this] { canvas_->previous_view(); })->setObjectName("previous_view");
+  view->addAction("&Next view", QKeySequence::Forward, [this] { canvas_->next_view(); })->setObjectName("next_view");
 
   auto* navigation = addToolBar("Navigation");
   navigation->setObjectName("navigation_toolbar");
@@ -97,13 +102,17 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     commands_->update_states();
   };
 
-  scale_ = new QLabel(this);
+  // The scale: shown as the view changes, and typed to show the map at another.
+  scale_ = new QLineEdit(this);
   scale_->setObjectName("scale");
+  scale_->setToolTip("The map's scale; type another (1:50 000) and press Enter");
+  scale_->setMaximumWidth(130);
   statusBar()->addPermanentWidget(scale_);
   canvas_->on_view = [this] {
-    const double n = canvas_->scale_denominator();
-    scale_->setText(n > 0 ? "1:" + scale_text(n) : QString());
+    if (!scale_->isModified()) show_scale();  // not over what the person is typing
   };
+  connect(scale_, &QLineEdit::returnPressed, [this] { set_scale(scale_->text()); });
+  connect(scale_, &QLineEdit::editingFinished, [this] { show_scale(); });
   cursor_ = new QLabel(this);
   statusBar()->addPermanentWidget(cursor_);
   canvas_->on_cursor = [this](double x, double y) {
@@ -140,6 +149,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   });
   resize(1100, 750);
   follow_application();
+  canvas_->setFocus();  // the keys zoom and pan the map
   if (!commands_->error().empty())
     statusBar()->showMessage(QString::fromStdString("The extension's toolbar is missing: " + commands_->error()));
 }
@@ -159,6 +169,20 @@ void MapWindow::follow_application() {
     return;
   }
   canvas_->follow_map_extent();
+}
+
+void MapWindow::show_scale() {
+  const double n = canvas_->scale_denominator();
+  scale_->setText(n > 0 ? "1:" + scale_text(n) : QString());
+  scale_->setEnabled(n > 0);
+}
+
+bool MapWindow::set_scale(const QString& text) {
+  const double n = MapCanvas::parse_scale(text);
+  const bool shown = canvas_->set_scale_denominator(n);
+  if (!shown) statusBar()->showMessage(QString("Not a scale: %1 (type 1:50 000 or 50000)").arg(text));
+  show_scale();
+  return shown;
 }
 
 void MapWindow::show_document(IMxDocument* document) {

@@ -2,8 +2,10 @@
 // contents on the left, the extension's toolbar, the cursor's map coordinates in the status
 // bar, and the File menu: New (from the first template), Open, Add data (data without a
 // coordinate system is warned about in the status bar and a message box), Save, Save As.
-// The status bar shows the map's scale and the cursor's map coordinates; View → Previous
-// view goes back to the view before, Shift and the left button draw a box to zoom to.
+// The status bar shows the map's scale (typed there, the map is shown at another) and the
+// cursor's map coordinates; View → Previous view goes back to the view before and Next view
+// forward again, Shift and the left button draw a box to zoom to, a layer's context menu in
+// the table of contents zooms to it.
 // The window follows the application: when its document changes (a command opened another
 // one) or the focus map's extent changes (a bookmark's zoom), the window shows it, looking
 // after each command and each time the toolkit has dispatched messages (the extension's
@@ -27,6 +29,7 @@
 
 class QAction;
 class QLabel;
+class QLineEdit;
 class QTimer;
 
 namespace host {
@@ -54,6 +57,10 @@ class MapWindow : public QMainWindow {
   // Asks where to save the document (Save As); "" when the person cancels. A name without
   // one of the formats' extensions gets that of the format chosen in the dialog.
   QString ask_save_path();
+  // Shows the map at the scale typed ("1:50 000", "50000") about the view's centre; false
+  // (and the reason in the status bar) when the text is no scale or the map's units are
+  // unknown.
+  bool set_scale(const QString& text);
   // Whether the shown document may go: true when it is unmodified, or the person saved it
   // or chose to discard its changes; false when they cancelled or saving failed.
   bool may_discard();
@@ -68,6 +75,7 @@ class MapWindow : public QMainWindow {
  private:
   void show_document(IMxDocument* document);
   void update_title();
+  void show_scale();
   void failed(const QString& what, const std::string& why);
   void changed();
 
@@ -78,7 +86,7 @@ class MapWindow : public QMainWindow {
   LayersTree* layers_ = nullptr;
   CommandBar* commands_ = nullptr;
   QLabel* cursor_ = nullptr;
-  QLabel* scale_ = nullptr;  // the map's scale, 1:N
+  QLineEdit* scale_ = nullptr;  // the map's scale, 1:N, shown and typed
   bool drawing_warned_ = false;  // the status bar tells what the map could not draw
   QTimer* follow_ = nullptr;  // follows the application once the toolkit has changed
   int toolkit_listener_ = 0;

@@ -263,6 +263,14 @@ class ShapeSink {
   virtual void text(const Look& look, const ShapeParts& s, const std::string& text) = 0;
 };
 
+// Collects the bounds of the shapes handed to it.
+class BoundsSink final : public ShapeSink {
+ public:
+  Bounds bounds;
+  void shape(const Look&, const ShapeParts& s) override { bounds.add(bounds_of(s)); }
+  void text(const Look&, const ShapeParts& s, const std::string&) override { bounds.add(bounds_of(s)); }
+};
+
 // Walks a map's visible layers (the first of the list drawn last, on top) and then its
 // graphics, handing each shape to a sink as it is read.
 class MapDrawing {
@@ -343,13 +351,18 @@ class MapDrawing {
 
   // The bounds of the map's data as its sources record them and of its graphics.
   Bounds bounds() {
-    struct Collect : ShapeSink {
-      Bounds bounds;
-      void shape(const Look&, const ShapeParts& s) override { bounds.add(bounds_of(s)); }
-      void text(const Look&, const ShapeParts& s, const std::string&) override { bounds.add(bounds_of(s)); }
-    } collect;
+    BoundsSink collect;
     for (FeatureLayer* layer : layers()) layer_bounds(layer, collect);
     draw_graphics(collect);
+    return collect.bounds;
+  }
+
+  // The bounds of a layer's data (a group's: of all its layers), switched on or not.
+  Bounds bounds(ILayer* layer) {
+    BoundsSink collect;
+    std::vector<FeatureLayer*> under;
+    feature_layers(layer, under);
+    for (FeatureLayer* feature_layer : under) layer_bounds(feature_layer, collect);
     return collect.bounds;
   }
 
@@ -363,6 +376,15 @@ class MapDrawing {
     if (!node || !node->visible) return;
     if (auto* group = dynamic_cast<GroupLayer*>(node)) {
       for (auto it = group->layers.rbegin(); it != group->layers.rend(); ++it) visible_layers(it->get(), out);
+    } else if (auto* feature_layer = dynamic_cast<FeatureLayer*>(node)) {
+      out.push_back(feature_layer);
+    }
+  }
+
+  static void feature_layers(ILayer* layer, std::vector<FeatureLayer*>& out) {
+    LayerNode* node = layer_node(layer);
+    if (auto* group = dynamic_cast<GroupLayer*>(node)) {
+      for (const auto& sub : group->layers) feature_layers(sub.get(), out);
     } else if (auto* feature_layer = dynamic_cast<FeatureLayer*>(node)) {
       out.push_back(feature_layer);
     }
@@ -826,14 +848,26 @@ std::vector<DrawnPart> GeometryParts(IGeometry* geometry) {
   return out;
 }
 
-bool FocusMapBounds(IMxDocument* document, MapView* view) {
+namespace {
+
+// The focus map's bounds of one layer, or of everything when layer is null.
+bool focus_map_bounds(IMxDocument* document, ILayer* layer, MapView* view) {
   carto::Map* map = focus_map(document, nullptr);
   if (!map) return false;
-  const carto::Bounds bounds = carto::MapDrawing(*map, nullptr).bounds();
+  carto::MapDrawing drawing(*map, nullptr);
+  const carto::Bounds bounds = layer ? drawing.bounds(layer) : drawing.bounds();
   if (bounds.empty()) return false;
   view->xmin = bounds.xmin, view->ymin = bounds.ymin;
   view->xmax = bounds.xmax, view->ymax = bounds.ymax;
   return true;
+}
+
+}  // namespace
+
+bool FocusMapBounds(IMxDocument* document, MapView* view) { return focus_map_bounds(document, nullptr, view); }
+
+bool LayerBounds(IMxDocument* document, ILayer* layer, MapView* view) {
+  return layer && focus_map_bounds(document, layer, view);
 }
 
 std::string RenderDocumentSvg(IMxDocument* document, const RenderOptions& options, std::vector<std::string>* warnings) {

@@ -2,6 +2,7 @@
 // person moves the map, and the File menu.
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QStatusBar>
@@ -134,7 +135,7 @@ TEST(MapWindow, TheScaleAZoomBoxAndThePreviousView) {
   const gis::MapView first = canvas->view();
   const double denominator = (first.xmax - first.xmin) / first.width * 96 / 0.0254;
   EXPECT_NEAR(canvas->scale_denominator(), denominator, denominator * 1e-9);
-  auto* scale = f.window->findChild<QLabel*>("scale");
+  auto* scale = f.window->findChild<QLineEdit*>("scale");
   ASSERT_NE(scale, nullptr);
   EXPECT_EQ(scale->text().remove(' ').toStdString(), "1:" + std::to_string(std::llround(denominator)));
 

@@ -56,6 +56,9 @@ std::string RenderFocusMapSvg(IMxDocument* document, const MapView& view,
 // The bounds of everything the focus map draws (its data, as the sources record it, and its
 // graphics); false when none.
 bool FocusMapBounds(IMxDocument* document, MapView* view);
+// The bounds of a layer's data in the focus map's system (a group layer's: of all its
+// layers), whether it is switched on or not; false when it has none (a missing source).
+bool LayerBounds(IMxDocument* document, ILayer* layer, MapView* view);
 
 // A surface a view of a map is drawn on while the data is read: shapes come in drawing order
 // (the lowest layer first, graphics last) in the view's pixels (origin at the top left, y
