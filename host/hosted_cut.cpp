@@ -268,8 +268,9 @@ int cut(const CutRequest& request, CutSummary* summary) {
   if (!succeeded) return kCutFailed;
   made_folders.keep();
 
-  summary->layers = result_layers(folder, result_document, sources_before, &error);
-  if (!error.empty()) std::fprintf(stderr, "areaclip: %s\n", error.c_str());
+  std::string unreadable;  // the saved result read back
+  summary->layers = result_layers(folder, result_document, sources_before, &unreadable);
+  if (!unreadable.empty()) std::fprintf(stderr, "areaclip: %s\n", unreadable.c_str());
   // Every change the GIS made to a layer's data on the way, under its layer.
   for (const gis::DataChange& c : gis::TakeDataChanges())
     for (CutLayer& l : summary->layers)
