@@ -1,6 +1,7 @@
 // Stage 3: every feature layer clipped into a new shapefile.
 #include <windows.h>
 
+#include "extension/vot_arcmap_areaclip_error_info.h"
 #include "extension/vot_arcmap_areaclip_exec.h"
 
 esriGeometryDimension intersection_dimension(esriGeometryType type) {
@@ -62,7 +63,7 @@ int Tvo_arcmap_areaclip_execute::clip_layer(TComInterface<IPolygon> cutter, TCom
   esriGeometryType shape_type = esriGeometryNull;
   source->get_ShapeType(&shape_type);
 
-  force_folder(path);
+  if (!force_folder(path)) return 1;
   std::string folder, file;
   split_file_path(path, folder, file);
   std::vector<std::string> parts;
@@ -119,6 +120,25 @@ int Tvo_arcmap_areaclip_execute::clip_layer(TComInterface<IPolygon> cutter, TCom
   return 0;
 }
 
+namespace {
+
+// The system's text for a Win32 error code, without the line end; "" when it has none.
+std::string system_error_text(DWORD code) {
+  char text[512] = {};
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                           sizeof text, nullptr);
+  std::string out(text, n);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// Leaves the reason of a failed step for the caller of the command, as its failed calls do.
+void set_run_error(const std::string& message) {
+  vot_set_error_info(IID_ICommand, GUID_NULL, message);
+}
+
+}  // namespace
+
 bool Tvo_arcmap_areaclip_execute::force_folder(const std::string& path) {
   size_t cut = path.find_last_of("\\/");
   if (cut == std::string::npos) return true;
@@ -129,9 +149,17 @@ bool Tvo_arcmap_areaclip_execute::force_folder(const std::string& path) {
     if ((c != '\\' && c != '/') || pos == 0) continue;
     std::string part = folder.substr(0, pos);
     if (part.size() == 2 && part[1] == ':') continue;
-    if (GetFileAttributesA(part.c_str()) == INVALID_FILE_ATTRIBUTES && CreateDirectoryA(part.c_str(), nullptr))
+    if (GetFileAttributesA(part.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+    if (CreateDirectoryA(part.c_str(), nullptr)) {
       undo->folder_created(part);
+      continue;
+    }
+    const DWORD error = GetLastError();
+    set_run_error("Не удалось создать папку " + part + ": " + system_error_text(error));
+    return false;
   }
   DWORD attributes = GetFileAttributesA(folder.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  set_run_error("Папка " + folder.substr(0, cut) + " недоступна: это не папка");
+  return false;
 }

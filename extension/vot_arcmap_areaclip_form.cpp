@@ -65,6 +65,10 @@ bool is_application_file(TComInterface<IApplication> app, const std::string& pat
 
 }  // namespace
 
+// The result documents a cut may write, its map document first; the application saves a
+// document read from a QGIS project with the project beside it, as .qgs or .qgz.
+const char* const result_documents[3] = {"cross.mxd", "cross.qgs", "cross.qgz"};
+
 Tvo_arcmap_areaclip_form_loader set_areaclip_form_loader(Tvo_arcmap_areaclip_form_loader loader) {
   Tvo_arcmap_areaclip_form_loader previous = g_loader;
   g_loader = loader;
@@ -186,11 +190,25 @@ int Tvo_arcmap_areaclip_form::check_params() {
     return 10;
   }
   f_params->get_newmap()->set_folder(path);
-  f_params->get_newmap()->set_map_path(path + "\\cross.mxd");
-  if (is_application_file(f_application, f_params->get_newmap()->get_map_path())) {
-    show_error("Папка результата содержит открытый документ карты (cross.mxd): результат записался бы "
-               "поверх него. Выберите другую папку.");
-    return 10;
+  f_params->get_newmap()->set_map_path(path + "\\" + result_documents[0]);
+  // The open document first: it must never be written over, whatever else the folder holds.
+  for (const char* name : result_documents) {
+    if (is_application_file(f_application, path + "\\" + name)) {
+      show_error((std::string("Папка результата содержит открытый документ карты (") + name +
+                  "): результат записался бы поверх него. Выберите другую папку.")
+                     .c_str());
+      return 10;
+    }
+  }
+  // Callers find a cut's result as the folder's cross.mxd: an earlier result there is
+  // neither replaced nor left beside a second one.
+  for (const char* name : result_documents) {
+    if (GetFileAttributesA((path + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES) {
+      show_error((std::string("Папка результата уже содержит результат вырезания (") + name +
+                  "). Выберите другую папку.")
+                     .c_str());
+      return 10;
+    }
   }
   return 0;
 }

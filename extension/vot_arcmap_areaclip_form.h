@@ -24,6 +24,11 @@ using Tvo_arcmap_areaclip_form_loader = std::string (*)();
 Tvo_arcmap_areaclip_form_loader set_areaclip_form_loader(Tvo_arcmap_areaclip_form_loader loader);
 std::string load_areaclip_form_text();
 
+// The result documents a cut writes into its folder (whichever of them it writes), the map
+// document first: none of them may be the open document, and a folder already holding one
+// holds an earlier result.
+extern const char* const result_documents[3];
+
 // The dialog. It lives for one click: show_cut_dialog creates it, shows it modally and
 // destroys it exactly once (its close action is caFree, which the toolkit carries out only
 // if the creator has not destroyed it first). It owns its parameter set, its polygon picker

@@ -41,8 +41,10 @@ const char kUsage[] =
     "\n"
     "DOC is a map document: the program's JSON form (.mxd) or a QGIS project (.qgs, .qgz).\n"
     "Options take their value as --name value or --name=value.\n"
-    "exit codes: 0 success, 1 the run failed (register: the module's registration failed),\n"
-    "            2 bad usage, unreadable input or a module that cannot be loaded\n";
+    "exit codes: 0 success, 1 the run failed or was refused (register: the module's registration\n"
+    "            failed), 2 bad usage, unreadable input or a module that cannot be loaded, 3 cut:\n"
+    "            the result was written but some layers were not cut (listed as \"not cut\"),\n"
+    "            130/143 cut: cancelled by SIGINT/SIGTERM\n";
 
 const char kVersion[] = "areaclip 1.1 (map documents: areaclip-map version 1 and QGIS 3 projects)\n";
 
@@ -59,7 +61,10 @@ const Command kCommands[] = {
      "       areaclip cut DOC --all-sheets SCALE --folder DIR [--sheet-crs CRS]\n"
      "  cuts every feature layer of DOC's map to one polygon (a feature of the polygon layer NAME\n"
      "  by its label or object id, or a map sheet) into shapefiles in DIR, and writes DIR/cross.mxd\n"
-     "  (and DIR/cross.qgs when DOC is a QGIS project).\n"},
+     "  (and DIR/cross.qgs or DIR/cross.qgz when DOC is such a QGIS project). A DIR already holding\n"
+     "  a result document is refused. Exit 0 every layer cut, 1 failed or refused (the reason on\n"
+     "  standard error), 2 bad usage or input, 3 written with layers not cut (--all-sheets: some\n"
+     "  sheet was), 128 + the signal when cancelled.\n"},
     {"sheets", host::cmd_sheets,
      "usage: areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS]\n"
      "  the map sheets of SCALE (1:1000000 … 1:10000) holding the map's features\n"},
@@ -141,14 +146,14 @@ int main(int argc, char** argv) {
     pointers.push_back(nullptr);
     int code = c.run(static_cast<int>(args.size()), pointers.data());
     // With AREACLIP_CHECK_RELEASES set (the tests set it), every COM object and string the
-    // command made must be gone once it returns; a leak is exit code 3.
+    // command made must be gone once it returns; a leak is exit code 4.
     if (const char* check = std::getenv("AREACLIP_CHECK_RELEASES"); check && *check) {
       SetErrorInfo(0, nullptr);  // the thread's last error object is not a leak
       const long objects = win32::ComObjectsAlive();
       const long strings = SysStringsOutstanding();
       if (objects != 0 || strings != 0) {
         std::fprintf(stderr, "areaclip: %ld COM objects and %ld strings were never released\n", objects, strings);
-        return 3;
+        return 4;
       }
     }
     return code;

@@ -136,17 +136,20 @@ class DialogUser : public TUserAgent {
       : args_(args), folder_(folder_ansi), map_(map) {}
 
   const std::string& error() const { return error_; }
+  const std::vector<std::string>& messages() const { return messages_; }
   bool folder_failed() const { return folder_failed_; }
   bool applied() const { return applied_; }
 
   int AnswerMessageBox(const TMessageBoxInfo& box) override {
     end_progress();
     std::fprintf(stderr, "[%s] %s\n", box.CaptionUtf8().c_str(), box.TextUtf8().c_str());
+    messages_.push_back(box.TextUtf8());
     // A box after "Применить" may follow a failed call of the run: the GIS's own words for
     // it say what the box cannot.
     if (applied_) {
       const std::string reason = host::take_error_description();
       if (!reason.empty()) std::fprintf(stderr, "areaclip: %s\n", reason.c_str());
+      if (!reason.empty()) messages_.push_back(reason);
     }
     return box.default_button;
   }
@@ -326,6 +329,7 @@ class DialogUser : public TUserAgent {
   bool folder_failed_ = false;
   bool applied_ = false;
   std::string error_;
+  std::vector<std::string> messages_;
   std::string text_;
   int stale_position_ = 0;
   bool moved_ = false;
@@ -366,5 +370,6 @@ HRESULT CutDialogUser::click(ICommand* command) {
 const std::string& CutDialogUser::error() const { return user_->error(); }
 bool CutDialogUser::folder_failed() const { return user_->folder_failed(); }
 bool CutDialogUser::applied() const { return user_->applied(); }
+const std::vector<std::string>& CutDialogUser::messages() const { return user_->messages(); }
 
 }  // namespace host

@@ -36,6 +36,9 @@ class CutDialogUser {
   const std::string& error() const;
   // The folder dialog did not reach the folder.
   bool folder_failed() const;
+  // The texts of the message boxes shown, each followed by the GIS's reason for a failed
+  // call of the run when it gave one (UTF-8).
+  const std::vector<std::string>& messages() const;
   // "Применить" was pressed and the dialog closed after it.
   bool applied() const;
 

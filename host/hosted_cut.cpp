@@ -18,6 +18,7 @@
 #include <win32/text.h>
 
 #include "commands.h"
+#include "cut_summary.h"
 #include "extension.h"
 
 namespace {
@@ -36,25 +37,31 @@ void on_cancel_signal(int signal_number) {
   gis::RequestCancel();
 }
 
-// The folders made for the result folder, removed again (when empty) if the cut does not
-// succeed: a failed or cancelled cut leaves nothing behind.
+// The folders made for the result folder, removed again (when empty) unless the cut keeps
+// them: a failed or cancelled cut leaves nothing behind, whichever way it returns.
 class MadeFolders {
  public:
   explicit MadeFolders(const fs::path& folder) {
     std::error_code ec;
-    for (fs::path p = folder; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+    for (fs::path p = folder; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
       made_.push_back(p);
       if (p == p.parent_path()) break;
     }
   }
-  void remove_empty() const {
+  ~MadeFolders() {
+    if (kept_) return;
     std::error_code ec;
     for (const fs::path& p : made_)
       if (!fs::is_directory(p, ec) || !fs::is_empty(p, ec) || !fs::remove(p, ec)) break;
   }
+  MadeFolders(const MadeFolders&) = delete;
+  MadeFolders& operator=(const MadeFolders&) = delete;
+  // The cut succeeded: its folders stay.
+  void keep() { kept_ = true; }
 
  private:
   std::vector<fs::path> made_;  // the deepest first
+  bool kept_ = false;
 };
 
 std::string name_of(ILayer* layer) {
@@ -63,49 +70,83 @@ std::string name_of(ILayer* layer) {
   return name.utf8();
 }
 
+// The map's layers as the run walks them, groups opened.
+std::vector<ComPtr<ILayer>> layers_of(IMap* map) {
+  std::vector<ComPtr<ILayer>> out;
+  ComPtr<IEnumLayer> layers;
+  if (map) map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+  ComPtr<ILayer> layer;
+  while (layers && layers->Next(layer.put()) == S_OK && layer) out.push_back(std::move(layer));
+  return out;
+}
+
+// Where each layer of the map takes its data ("" for none), in the run's order.
+std::vector<std::string> sources_of(IMap* map) {
+  std::vector<std::string> out;
+  for (const auto& layer : layers_of(map)) {
+    gis::LayerSource source;
+    out.push_back(gis::GetLayerSource(layer.get(), &source) ? source.path : std::string());
+  }
+  return out;
+}
+
 // A feature layer whose source cannot be opened has nothing to cut: the run leaves it
 // naming its source. Says so for each such layer before the run.
-void warn_layers_not_cut(IMap* map) {
-  ComPtr<IEnumLayer> layers;
-  map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
-  ComPtr<ILayer> layer;
-  while (layers && layers->Next(layer.put()) == S_OK && layer) {
+std::vector<host::LayerNotCut> layers_not_cut(IMap* map) {
+  std::vector<host::LayerNotCut> out;
+  for (const auto& layer : layers_of(map)) {
     gis::LayerSource source;
     if (gis::LayerType(layer.get()) != "feature" || !gis::GetLayerSource(layer.get(), &source) ||
         source.open_error.empty())
       continue;
-    std::fprintf(stderr, "areaclip: layer \"%s\" is not cut: %s\n", name_of(layer.get()).c_str(),
-                 source.open_error.c_str());
-  }
-}
-
-// The layers of the saved result whose data lies in the result folder, with their counts.
-std::vector<host::ResultLayer> result_layers(const fs::path& folder, const fs::path& document) {
-  std::vector<host::ResultLayer> out;
-  std::string error;
-  ComPtr<IMxDocument> saved = gis::LoadDocument(document.string(), &error);
-  if (!saved) {
-    std::fprintf(stderr, "areaclip: %s\n", error.c_str());
-    return out;
-  }
-  ComPtr<IMap> map;
-  saved->get_FocusMap(map.put());
-  ComPtr<IEnumLayer> layers;
-  if (map) map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
-  ComPtr<ILayer> layer;
-  while (layers && layers->Next(layer.put()) == S_OK) {
-    gis::LayerSource source;
-    if (!gis::GetLayerSource(layer.get(), &source) || source.path.empty()) continue;
-    fs::path path(source.path);
-    if (path.string().rfind(folder.string(), 0) != 0) continue;
-    ComPtr<IFeatureLayer> feature_layer = layer.as<IFeatureLayer>();
-    ComPtr<IFeatureClass> feature_class;
-    if (feature_layer) feature_layer->get_FeatureClass(feature_class.put());
-    LONG count = 0;
-    if (feature_class) feature_class->FeatureCount(nullptr, &count);
-    out.push_back({fs::relative(path, folder).string(), name_of(layer.get()), static_cast<long>(count)});
+    out.push_back({name_of(layer.get()), source.open_error});
+    std::fprintf(stderr, "areaclip: layer \"%s\" is not cut: %s\n", out.back().name.c_str(), source.open_error.c_str());
   }
   return out;
+}
+
+// True when path lies inside folder, compared by whole path components.
+bool inside(const fs::path& folder, const fs::path& path) {
+  auto f = folder.begin(), p = path.begin();
+  for (; f != folder.end(); ++f, ++p) {
+    if (f->empty()) continue;  // the empty last component of a folder ending in "/"
+    if (p == path.end() || *f != *p) return false;
+  }
+  return p != path.end();
+}
+
+// The layers of the saved result whose data the run wrote: re-pointed at a file inside the
+// result folder (sources_before: the layers' sources before the run, in the same order).
+std::vector<host::CutLayer> result_layers(const fs::path& folder, const fs::path& document,
+                                          const std::vector<std::string>& sources_before, std::string* error) {
+  std::vector<host::CutLayer> out;
+  ComPtr<IMxDocument> saved = gis::LoadDocument(document.string(), error);
+  if (!saved) return out;
+  ComPtr<IMap> map;
+  saved->get_FocusMap(map.put());
+  const std::vector<ComPtr<ILayer>> layers = layers_of(map.get());
+  for (size_t i = 0; i < layers.size(); ++i) {
+    ILayer* layer = layers[i].get();
+    gis::LayerSource source;
+    if (!gis::GetLayerSource(layer, &source) || source.path.empty()) continue;
+    const fs::path path = fs::path(source.path).lexically_normal();
+    if (!inside(folder, path) || (i < sources_before.size() && sources_before[i] == source.path)) continue;
+    ComPtr<IFeatureLayer> feature_layer = ComPtr<ILayer>(layers[i]).as<IFeatureLayer>();
+    ComPtr<IFeatureClass> feature_class;
+    if (feature_layer) feature_layer->get_FeatureClass(feature_class.put());
+    if (!feature_class) continue;
+    LONG count = 0;
+    feature_class->FeatureCount(nullptr, &count);
+    out.push_back({path.lexically_relative(folder).string(), name_of(layer), static_cast<long>(count), {}});
+  }
+  return out;
+}
+
+// Says why the cut ends (standard error, and the summary); the exit code.
+int fail(host::CutSummary* summary, int code, const std::string& message) {
+  std::fprintf(stderr, "areaclip: %s\n", message.c_str());
+  summary->failure.push_back(message);
+  return code;
 }
 
 }  // namespace
@@ -130,50 +171,44 @@ CancelSignals::~CancelSignals() {
 
 int CancelSignals::received() { return g_cancel_signal; }
 
-int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers) {
+namespace {
+
+// The cut behind run_cut; its exit code, with the summary filled on the way.
+int cut(const CutRequest& request, CutSummary* summary) {
   // From the start: a large document takes a while to open, and a signal then must not end
   // the program between a folder made and its removal.
   CancelSignals cancel_signals;
   std::string error;
-  if (!gis::LoadDocument(request.document, &error)) {
-    std::fprintf(stderr, "areaclip: %s\n", error.c_str());
-    return 2;
-  }
+  if (!gis::LoadDocument(request.document, &error)) return fail(summary, kCutBadInput, error);
   fs::path folder = fs::absolute(request.folder).lexically_normal();
   std::string folder_text = folder.string();
   while (folder_text.size() > 1 && folder_text.back() == '/') folder_text.pop_back();
+  folder = folder_text;
+  summary->folder = folder_text;
   std::string folder_ansi = win32::utf8_to_ansi(folder_text);
-  if (win32::ansi_to_utf8(folder_ansi) != folder_text) {
-    std::fprintf(stderr, "areaclip: the folder name %s has characters the ANSI code page (%u) cannot hold\n",
-                 folder_text.c_str(), GetACP());
-    return 2;
-  }
+  if (win32::ansi_to_utf8(folder_ansi) != folder_text)
+    return fail(summary, kCutBadInput,
+                "the folder name " + folder_text + " has characters the ANSI code page (" +
+                    std::to_string(GetACP()) + ") cannot hold");
 
   ComPtr<IApplication> app = gis::CreateApplication();
   Bstr path = Bstr::from_utf8(fs::absolute(request.document).string());
-  if (FAILED(app->OpenDocument(path.get()))) {
-    std::fprintf(stderr, "areaclip: cannot open %s\n", request.document.c_str());
-    return 2;
-  }
+  if (FAILED(app->OpenDocument(path.get()))) return fail(summary, kCutBadInput, "cannot open " + request.document);
   ComPtr<IDocument> document;
   app->get_Document(document.put());
   ComPtr<IMxDocument> mx = document.as<IMxDocument>();
   ComPtr<IMap> map;
   if (mx) mx->get_FocusMap(map.put());
-  if (!map) {
-    std::fprintf(stderr, "areaclip: %s has no map\n", request.document.c_str());
-    return 2;
-  }
+  if (!map) return fail(summary, kCutBadInput, request.document + " has no map");
 
-  if (request.prepare && !request.prepare(map.get(), &error)) {
-    std::fprintf(stderr, "areaclip: %s\n", error.c_str());
-    return 2;
-  }
-  warn_layers_not_cut(map.get());
-  if (const int signal_number = CancelSignals::received()) {
-    std::fprintf(stderr, "areaclip: cancelled (%s) before the cut began\n", signal_name(signal_number));
-    return 128 + signal_number;
-  }
+  if (request.prepare && !request.prepare(map.get(), &error)) return fail(summary, kCutBadInput, error);
+  summary->not_cut = layers_not_cut(map.get());
+  const std::vector<std::string> sources_before = sources_of(map.get());
+  const fs::path result_document = folder / "cross.mxd";
+  const std::string result_project = gis::ProjectSavedWith(app.get(), result_document.string());
+  if (const int signal_number = CancelSignals::received())
+    return fail(summary, 128 + signal_number,
+                std::string("cancelled (") + signal_name(signal_number) + ") before the cut began");
 
   // The folder dialog shows existing folders only; the run would create the folder anyway.
   MadeFolders made_folders(folder);
@@ -181,34 +216,26 @@ int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers) {
   fs::create_directories(folder, ec);
   std::error_code status;  // a name the system refuses (too long, say) is no folder either
   if (!fs::is_directory(folder, status)) {
-    made_folders.remove_empty();
     if (!ec) ec = status;
-    std::fprintf(stderr, "areaclip: cannot make the result folder %s%s%s\n", folder_text.c_str(), ec ? ": " : "",
-                 ec ? ec.message().c_str() : "");
+    const int code = fail(summary, kCutFailed,
+                          "cannot make the result folder " + folder_text + (ec ? ": " + ec.message() : ""));
     std::fprintf(stderr, "Ошибка при выполнении.\n");
-    return 1;
+    return code;
   }
 
   // The command as the host finds it: toolbar by ProgID, its item, the command, its hook.
   host::HostedCommand command;
-  if (!host::load_toolbar_command(host::kToolbarProgId, 0, host::default_module_path(), &command, &error)) {
-    made_folders.remove_empty();
-    std::fprintf(stderr, "areaclip: %s\n", error.c_str());
-    return 2;
-  }
-  if (!command.enabled) {
-    made_folders.remove_empty();
-    std::fprintf(stderr, "areaclip: the command %s (%s) is not enabled\n", command.caption.c_str(),
-                 command.prog_id.c_str());
-    return 2;
-  }
+  if (!host::load_toolbar_command(host::kToolbarProgId, 0, host::default_module_path(), &command, &error))
+    return fail(summary, kCutBadInput, error);
+  if (!command.enabled)
+    return fail(summary, kCutBadInput,
+                "the command " + command.caption + " (" + command.prog_id + ") is not enabled");
   ComPtr<IDispatch> hook = app.as<IDispatch>();
   HRESULT hr = command.command->OnCreate(hook.get());
   if (FAILED(hr)) {
-    made_folders.remove_empty();
-    std::fprintf(stderr, "areaclip: the command %s refused the application: 0x%08X\n", command.prog_id.c_str(),
-                 static_cast<unsigned>(hr));
-    return 2;
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+    return fail(summary, kCutBadInput, "the command " + command.prog_id + " refused the application: " + code);
   }
 
   gis::TakeDataChanges();  // what reading the document changed is not the cut's
@@ -220,53 +247,51 @@ int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers) {
   ComPtr<IDocument> result;
   app->get_Document(result.put());
   const bool succeeded = SUCCEEDED(hr) && user.error().empty() && !user.folder_failed() && user.applied() &&
-                         gis::DocumentPath(result.get()) == (folder / "cross.mxd").string();
-  if (!succeeded) made_folders.remove_empty();
+                         gis::DocumentPath(result.get()) == result_document.string();
+  // What the dialog said and why, for the summary (it printed them already).
+  if (!succeeded) summary->failure = user.messages();
   if (!succeeded && CancelSignals::received()) {
     const int signal_number = CancelSignals::received();
-    std::fprintf(stderr, "areaclip: cancelled (%s): the files and folders of this cut were removed\n",
-                 signal_name(signal_number));
-    return 128 + signal_number;
+    return fail(summary, 128 + signal_number,
+                std::string("cancelled (") + signal_name(signal_number) +
+                    "): the files and folders of this cut were removed");
   }
   if (FAILED(hr)) {
     std::string description = host::take_error_description();
-    std::fprintf(stderr, "areaclip: the command %s failed: 0x%08X%s%s\n", command.prog_id.c_str(),
-                 static_cast<unsigned>(hr), description.empty() ? "" : ": ", description.c_str());
-    return 1;
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+    return fail(summary, kCutFailed,
+                "the command " + command.prog_id + " failed: " + code + (description.empty() ? "" : ": " + description));
   }
-  if (!user.error().empty()) {
-    std::fprintf(stderr, "areaclip: %s\n", user.error().c_str());
-    return 2;
-  }
-  if (user.folder_failed()) {
-    std::fprintf(stderr, "areaclip: the folder dialog could not open %s\n", folder_text.c_str());
-    return 1;
-  }
-  if (!succeeded) return 1;
-  const fs::path result_document = folder / "cross.mxd";
-  // A QGIS project also gets its result as a project: the document as the run left it,
-  // written back into the project it was read from.
-  const fs::path result_project = folder / "cross.qgs";
-  const bool qgis = gis::ReadFromQgisProject(mx.get());
-  if (qgis && !gis::SaveDocument(mx.get(), result_project.string(), &error)) {
-    std::fprintf(stderr, "areaclip: the result project cannot be written: %s\n", error.c_str());
-    return 1;
-  }
-  std::vector<ResultLayer> written = result_layers(folder, result_document);
-  const std::vector<gis::DataChange> changes = gis::TakeDataChanges();
-  if (request.print_summary) {
-    for (const ResultLayer& l : written) {
-      std::printf("  %-40s %8ld features  (%s)\n", l.file.c_str(), l.features, l.name.c_str());
-      // Every change the GIS made to this layer's data on the way.
-      for (const gis::DataChange& c : changes)
-        if (c.file == (folder / l.file).lexically_normal().string())
-          std::printf("      warning: %s (%ld)\n", c.message.c_str(), c.count);
-    }
-    std::printf("result document: %s\n", result_document.string().c_str());
-    if (qgis) std::printf("result project: %s\n", result_project.string().c_str());
-  }
-  if (layers) *layers = std::move(written);
-  return 0;
+  if (!user.error().empty()) return fail(summary, kCutBadInput, user.error());
+  if (user.folder_failed()) return fail(summary, kCutFailed, "the folder dialog could not open " + folder_text);
+  if (!succeeded) return kCutFailed;
+  made_folders.keep();
+
+  std::string unreadable;  // the saved result read back
+  summary->layers = result_layers(folder, result_document, sources_before, &unreadable);
+  if (!unreadable.empty()) std::fprintf(stderr, "areaclip: %s\n", unreadable.c_str());
+  // Every change the GIS made to a layer's data on the way, under its layer.
+  for (const gis::DataChange& c : gis::TakeDataChanges())
+    for (CutLayer& l : summary->layers)
+      if (c.file == (folder / l.file).lexically_normal().string()) l.warnings.push_back({c.message, c.count});
+  summary->documents.push_back(result_document.string());
+  if (!result_project.empty()) summary->documents.push_back(result_project);
+  return summary->not_cut.empty() ? kCutDone : kCutPartial;
+}
+
+}  // namespace
+
+int run_cut(const CutRequest& request, CutSummary* out) {
+  CutSummary own;
+  CutSummary& summary = out ? *out : own;
+  summary = CutSummary{};
+  summary.status = cut(request, &summary);
+  if (request.print_summary && summary.written()) print_summary(summary, stdout);
+  if (summary.status == kCutPartial)
+    std::fprintf(stderr, "areaclip: %zu layer%s not cut (exit %d)\n", summary.not_cut.size(),
+                 summary.not_cut.size() == 1 ? " was" : "s were", kCutPartial);
+  return summary.status;
 }
 
 }  // namespace host

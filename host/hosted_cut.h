@@ -10,6 +10,7 @@
 
 #include "arcobjects/arcobjects.h"
 #include "cut_dialog_user.h"
+#include "cut_summary.h"
 
 namespace host {
 
@@ -20,20 +21,14 @@ struct CutRequest {
   // Called with the open map before the command is clicked (it may add a layer to cut
   // with); false with *error set ends the cut with exit code 2.
   std::function<bool(IMap* map, std::string* error)> prepare;
-  // Print each result layer's file and feature count, and the result document.
+  // Print the summary (cut_summary.h) of a cut that wrote its result.
   bool print_summary = true;
 };
 
-// A layer of the result document whose data lies in the result folder.
-struct ResultLayer {
-  std::string file;  // relative to the result folder
-  std::string name;  // the layer's name
-  long features = 0;
-};
-
-// Runs the cut. Returns the exit code (0, 1, 2, or 128 + the signal that cancelled it) and,
-// on success, the result's layers in *layers.
-int run_cut(const CutRequest& request, std::vector<ResultLayer>* layers = nullptr);
+// Runs the cut. Returns its exit status (CutStatus, or 128 + the signal that cancelled it),
+// which is also summary->status; the summary says what was written, what was not cut and,
+// for a cut that did not succeed, why.
+int run_cut(const CutRequest& request, CutSummary* summary = nullptr);
 
 // While alive, SIGINT and SIGTERM cancel the work under way (the GIS fails its next call);
 // a second signal ends the program at once. Instances may nest.

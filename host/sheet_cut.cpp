@@ -131,7 +131,7 @@ int cut_all_sheets(const std::string& document, const std::string& scale_text, c
 
   const fs::path root = fs::absolute(folder).lexically_normal();
   std::vector<SheetRow> rows;
-  int failed = 0;
+  int failed = 0, partial = 0;
   for (size_t i = 0; i < sheets.size(); ++i) {
     const gis::MapSheet& sheet = sheets[i];
     if (CancelSignals::received()) {
@@ -144,20 +144,25 @@ int cut_all_sheets(const std::string& document, const std::string& scale_text, c
     SheetFrameLayer frame(sheet, sheet_crs);
     CutRequest request = sheet_request(document, sheet, into.string(), &frame);
     request.print_summary = false;
-    std::vector<ResultLayer> layers;
-    const int code = run_cut(request, &layers);
+    CutSummary summary;
+    const int code = run_cut(request, &summary);
     SheetRow row{sheet.name, -1, ""};
-    if (code == 0) {
-      row.features = 0;
-      for (const ResultLayer& l : layers)
-        if (l.name != sheet.name) row.features += l.features;
-      row.result = "ok: " + (into / "cross.mxd").string();
+    if (summary.written()) {
+      row.features = summary.features(sheet.name);
+      row.result = "ok: " + summary.documents.front();
+      if (code == kCutPartial) {
+        ++partial;
+        row.result = "partial: " + summary.documents.front() + "; not cut:";
+        for (const LayerNotCut& l : summary.not_cut) row.result += " " + l.name + ",";
+        row.result.pop_back();
+      }
       std::printf("[%zu/%zu] %s: %ld features written\n", i + 1, sheets.size(), sheet.name.c_str(), row.features);
     } else if (code > 128) {
       row.result = std::string("cancelled (") + signal_name(code - 128) + "), nothing kept";
     } else {
       ++failed;
       row.result = "failed (exit " + std::to_string(code) + ")";
+      if (!summary.failure.empty()) row.result += ": " + summary.failure.front();
       std::fprintf(stderr, "areaclip: sheet %s failed; going on with the next one\n", sheet.name.c_str());
     }
     rows.push_back(row);
@@ -171,9 +176,13 @@ int cut_all_sheets(const std::string& document, const std::string& scale_text, c
   }
   if (failed) {
     std::fprintf(stderr, "areaclip: %d of %zu sheets failed\n", failed, sheets.size());
-    return 1;
+    return kCutFailed;
   }
-  return 0;
+  if (partial) {
+    std::fprintf(stderr, "areaclip: %d of %zu sheets were cut with layers left out\n", partial, sheets.size());
+    return kCutPartial;
+  }
+  return kCutDone;
 }
 
 }  // namespace host

@@ -15,8 +15,9 @@ int cut_by_sheet(const std::string& document, const std::string& sheet, const st
 // `areaclip cut DOC --all-sheets SCALE --folder DIR`: one cut per sheet holding features,
 // into DIR/<sheet name>/, one after the other; a failed sheet is reported and the next one
 // cut; a signal cancels the sheet under way and keeps those cut before. Ends with a table of
-// the sheets. Returns 0 when every sheet was cut, 1 when one failed, 2 for bad input, 128 +
-// the signal.
+// the sheets. Returns 0 when every sheet was cut whole, 1 when one failed (or was refused:
+// its folder holds an earlier result), 3 when every sheet was cut but some with layers not
+// cut, 2 for bad input, 128 + the signal.
 int cut_all_sheets(const std::string& document, const std::string& scale, const std::string& folder,
                    const std::string& sheet_crs);
 

@@ -62,6 +62,9 @@ const std::string kOpenDocumentRefused =
     "[Ошибка!] Папка результата содержит открытый документ карты (cross.mxd): результат записался бы поверх "
     "него. Выберите другую папку.";
 
+const std::string kEarlierResultRefused =
+    "[Ошибка!] Папка результата уже содержит результат вырезания (cross.mxd). Выберите другую папку.";
+
 // A refused cut into the earlier result's folder adds nothing to it.
 void earlier_result_kept(const Sandbox& s, const fs::path&) {
   EXPECT_EQ(files_under(s.root() / "earlier").size(), 11u);  // two shapefiles of five parts and the document
@@ -145,16 +148,16 @@ const std::vector<FolderCase>& folder_cases() {
          return s.out();
        },
        "", kFileSizeLimit, 1, {kRunFailed, "cannot save", "cross.mxd\": File too large"}, no_result_document},
-      {"a failed second cut into a folder holding an earlier result",
+      {"a second cut into a folder holding an earlier result",
        [](Sandbox& s) {
-         // The earlier result is whole; the second cut fills the disk midway through roads_1.shp.
+         // Refused before anything is written: the earlier result stays the folder's cross.mxd.
          standard_map(s, 1000, 90);
          const CutResult first = s.cut();
          EXPECT_EQ(first.code, 0) << first.err;
          EXPECT_TRUE(fs::exists(s.out() / "cross.mxd"));
          return s.out();
        },
-       "", kFileSizeLimit, 1, {kRunFailed, "roads_1.shp", "File too large"}, nullptr},
+       "", kFileSizeLimit, 1, {kEarlierResultRefused, kRefused}, nullptr},
       {"the opened document is the folder's cross.mxd",
        [](Sandbox& s) { return earlier_result(s, s.root() / "earlier"); }, "earlier/cross.mxd", "", 1,
        {kOpenDocumentRefused, kRefused}, earlier_result_kept},
@@ -228,16 +231,13 @@ const std::vector<FolderCase>& folder_cases() {
        },
        "", "", 0, {},
        [](const Sandbox& s, const fs::path& folder) {
-         // Cut again into the same folder: the earlier shapefiles stay as they are.
+         // Cut again into the same folder: refused, and not one file of the earlier result changes.
          const auto earlier = files_under(folder);
          const CutResult again = s.cut();
-         EXPECT_EQ(again.code, 0) << again.err;
-         for (const auto& [name, content] : earlier) {
-           if (name == "cross.mxd") continue;
-           EXPECT_TRUE(fixture::read_file(folder / name) == content) << name << " changed";
-         }
-         EXPECT_EQ(fixture::read_layer(folder / "roads_1.shp").count, 2);
-         EXPECT_NE(fixture::read_file(folder / "cross.mxd").find("roads_1.shp"), std::string::npos);
+         EXPECT_EQ(again.code, 1) << again.err;
+         EXPECT_NE(again.err.find(kEarlierResultRefused), std::string::npos) << again.err;
+         EXPECT_TRUE(files_under(folder) == earlier);
+         EXPECT_FALSE(fs::exists(folder / "roads_1.shp"));
        }},
   };
   return cases;

@@ -385,6 +385,47 @@ TEST(SheetCutTest, OneSheetFailingDoesNotStopTheOthers) {
   EXPECT_FALSE(fs::exists(out / "M-36-1" / "wells.shp"));
 }
 
+// The rows of the sheet table whose result begins with `result`.
+int rows_with(const CutResult& run, const std::string& result) {
+  int n = 0;
+  bool table = false;
+  for (const std::string& line : lines_of(run.out)) {
+    if (line.rfind("sheet ", 0) == 0 && line.find("features") != std::string::npos) table = true;
+    if (table && line.find("  " + result) != std::string::npos) ++n;
+  }
+  return n;
+}
+
+TEST(SheetCutTest, AllSheetsOverAnEarlierRunAreRefusedSheetBySheetAndKeepTheEarlierResults) {
+  Sandbox box;
+  copy_sample(box);
+  const fs::path out = box.root() / "all";
+  CutResult first = box.cut("--all-sheets 1:100000", out);
+  ASSERT_EQ(first.code, 0) << first.out << first.err;
+  EXPECT_EQ(rows_with(first, "ok: "), 9) << first.out;
+  const auto earlier = bad_input::files_under(out);
+
+  CutResult again = box.cut("--all-sheets 1:100000", out);
+  EXPECT_EQ(again.code, 1) << again.out << again.err;
+  EXPECT_EQ(rows_with(again, "failed (exit 1): Папка результата уже содержит результат вырезания (cross.mxd)"), 9)
+      << again.out;
+  EXPECT_NE(again.err.find("9 of 9 sheets failed"), std::string::npos) << again.err;
+  EXPECT_TRUE(bad_input::files_under(out) == earlier) << "the earlier results changed";
+}
+
+TEST(SheetCutTest, SheetsCutWithLayersLeftOutAreMarkedAndEndWithExitThree) {
+  Sandbox box;
+  copy_sample(box);
+  for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg"}) fs::remove(box.data() / (std::string("rivers") + ext));
+  const fs::path out = box.root() / "all";
+  CutResult run = box.cut("--all-sheets 1:100000", out);
+  EXPECT_EQ(run.code, 3) << run.out << run.err;
+  EXPECT_EQ(rows_with(run, "partial: "), 9) << run.out;
+  EXPECT_NE(run.out.find("; not cut: Реки"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("9 of 9 sheets were cut with layers left out"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::is_regular_file(out / "M-36-1" / "cross.mxd"));
+}
+
 TEST(SheetCutTest, ASignalStopsAllSheetsAfterTheSheetUnderWayAndKeepsTheSheetsCut) {
   Sandbox box;
   copy_sample(box);

@@ -5,8 +5,11 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 
 #include "extension/vot_arcmap_areaclip_exec.h"
+#include "extension/vot_arcmap_areaclip_undo.h"
 #include "fakes.h"
 #include "support/com_test.h"
 
@@ -100,6 +103,65 @@ TEST_F(UniqueNames, ExistingFilesAreNeverReused) {
   EXPECT_FALSE(run.file_used(folder() + "\\lakes.shp"));
 }
 
+// As Windows names files: a name differing only in letter case is the same file, and a
+// link is there whether or not what it names is.
+TEST_F(UniqueNames, NamesInAnotherLetterCaseAndLinksAreTaken) {
+  for (const char* ext : {".SHP", ".SHX", ".DBF", ".PRJ"}) std::ofstream(dir.path() / (std::string("ROADS") + ext)) << "x";
+  EXPECT_EQ(run.unique_file_name(folder() + "\\roads.shp"), folder() + "\\roads_1.shp");
+  std::filesystem::create_symlink(dir.path() / "gone.dbf", dir.path() / "lakes.dbf");
+  EXPECT_EQ(run.unique_file_name(folder() + "\\lakes.shp"), folder() + "\\lakes_1.shp");
+  std::filesystem::create_symlink(dir.path() / "ROADS.SHP", dir.path() / "Rivers.Shx");
+  EXPECT_EQ(run.unique_file_name(folder() + "\\rivers.shp"), folder() + "\\rivers_1.shp");
+  EXPECT_FALSE(run.file_used(folder() + "\\wells.shp"));
+}
+
+// What is on disk at a path, a link as the link: its target, else the file's bytes and
+// whether it is read-only.
+std::string state_of(const std::filesystem::path& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(path, ec);
+  if (!fs::exists(status)) return "(none)";
+  if (fs::is_symlink(status)) return "link to " + fs::read_symlink(path).string();
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const bool read_only = (status.permissions() & fs::perms::owner_write) == fs::perms::none;
+  return (read_only ? "read-only " : "") + bytes;
+}
+
+// A file is the run's own only when it was not there before: taking the run back removes
+// the files it made and not one that was there, whatever it was (a stray part of someone's
+// shapefile, a link whose target is gone, a link to a file, a read-only file).
+TEST(UndoRecord, OnlyFilesThatWereNotThereAreRemoved) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  std::ofstream(dir.path() / "roads.dbf") << "stray table";
+  std::ofstream(dir.path() / "roads.prj") << "stray system";
+  std::ofstream(dir.path() / "target.shp") << "linked";
+  fs::create_symlink(dir.path() / "gone.shx", dir.path() / "roads.shx");
+  fs::create_symlink(dir.path() / "target.shp", dir.path() / "roads.shp");
+  std::ofstream(dir.path() / "roads.cpg") << "UTF-8";
+  fs::permissions(dir.path() / "roads.cpg", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const std::vector<std::string> there = {"roads.dbf", "roads.prj", "roads.shx", "roads.shp", "roads.cpg", "target.shp"};
+  std::map<std::string, std::string> before;
+  for (const std::string& name : there) before[name] = state_of(dir.path() / name);
+
+  Tvo_arcmap_areaclip_undo undo;
+  std::vector<std::string> planned;
+  for (const char* name : {"roads.shp", "roads.shx", "roads.dbf", "roads.prj", "roads.cpg", "new.shp", "new.dbf"})
+    planned.push_back(dir.str() + "\\" + name);
+  undo.files_to_create(planned);
+  std::ofstream(dir.path() / "new.shp") << "made";
+  std::ofstream(dir.path() / "new.dbf") << "made";
+  undo.undo();
+
+  for (const std::string& name : there) EXPECT_EQ(state_of(dir.path() / name), before[name]) << name;
+  EXPECT_FALSE(fs::exists(dir.path() / "new.shp"));
+  EXPECT_FALSE(fs::exists(dir.path() / "new.dbf"));
+  fs::permissions(dir.path() / "roads.cpg", fs::perms::owner_write, fs::perm_options::add);
+}
+
 TEST(ForceFolder, CreatesTheWholeChain) {
   TempDir dir;
   Tvo_arcmap_areaclip_execute run;
@@ -113,7 +175,18 @@ TEST(ForceFolder, FailsUnderARegularFile) {
   TempDir dir;
   std::ofstream(dir.path() / "file") << "x";
   Tvo_arcmap_areaclip_execute run;
+  SetErrorInfo(0, nullptr);
   EXPECT_FALSE(run.force_folder(dir.str() + "\\file\\sub\\x.shp"));
+  // The reason is left for the command's caller: the folder and the system's words.
+  IErrorInfo* info = nullptr;
+  ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+  BSTR description = nullptr;
+  info->GetDescription(&description);
+  const std::string text = win32::utf16_to_ansi(win32::bstr_view(description));
+  SysFreeString(description);
+  info->Release();
+  EXPECT_NE(text.find("Не удалось создать папку " + dir.str() + "\\file\\sub"), std::string::npos) << text;
+  EXPECT_NE(text.find("The system cannot find the path specified."), std::string::npos) << text;
 }
 
 TEST(Params, NewSetIsEmpty) {

@@ -1,9 +1,14 @@
 #include "application.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <stdexcept>
+#include <vector>
 
 #include <win32/paths.h>
 
@@ -58,6 +63,95 @@ std::string template_in(const fs::path& folder) {
 
 std::string path_argument(BSTR path) { return win32::wide_path_to_posix(win32::bstr_view(path)); }
 
+std::string lower_extension(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return ext;
+}
+
+bool is_project_extension(const std::string& ext) { return ext == ".qgs" || ext == ".qgz"; }
+
+// A file about to be replaced, kept under a hidden name beside it (a second link to the same
+// file) until the save it belongs to is through: restore() puts it back, the destructor lets
+// the kept name go. A file that did not exist is removed again by restore().
+class Replaced {
+ public:
+  explicit Replaced(std::string path) : path_(std::move(path)) {
+    struct stat st;
+    if (::lstat(path_.c_str(), &st) != 0) {
+      if (errno != ENOENT) fail(errno);
+      existed_ = false;
+      return;
+    }
+    // A folder of that name is no file to keep: writing over it fails and leaves it.
+    if (S_ISDIR(st.st_mode)) return;
+    std::string pattern = (fs::path(path_).parent_path() / ("." + fs::path(path_).filename().string() + ".kept.XXXXXX")).string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) fail(errno);
+    ::close(fd);
+    kept_ = name.data();
+    // rename() of the new link over the placeholder is atomic: no window without either.
+    std::string link = kept_ + ".link";
+    if (::link(path_.c_str(), link.c_str()) != 0 || ::rename(link.c_str(), kept_.c_str()) != 0) {
+      const int error = errno;
+      ::unlink(link.c_str());
+      ::unlink(kept_.c_str());
+      kept_.clear();
+      fail(error);
+    }
+  }
+  ~Replaced() {
+    if (!kept_.empty()) ::unlink(kept_.c_str());
+  }
+  Replaced(const Replaced&) = delete;
+  Replaced& operator=(const Replaced&) = delete;
+
+  void restore() {
+    if (!existed_) {
+      ::unlink(path_.c_str());
+    } else if (!kept_.empty() && ::rename(kept_.c_str(), path_.c_str()) == 0) {
+      kept_.clear();
+    }
+  }
+
+ private:
+  [[noreturn]] void fail(int error) const {
+    throw std::runtime_error("cannot save \"" + path_ + "\": " + std::strerror(error));
+  }
+
+  std::string path_;
+  bool existed_ = true;
+  std::string kept_;  // the earlier file's second name; "" when there is none
+};
+
+// Saves the document at path and, for a document read from a QGIS project, its project
+// beside it (same name, project_extension) when path is no project itself: the project is
+// written first and taken back (an earlier file of its name put back, a new one removed)
+// when the document then cannot be written, so the save is whole or changes nothing.
+std::string project_beside(const std::string& path, const std::string& project_extension) {
+  if (project_extension.empty() || path.empty() || is_project_extension(lower_extension(path))) return "";
+  return fs::path(path).replace_extension(project_extension).string();
+}
+
+void save_with_project(const Document& document, const std::string& path, const std::string& project_extension) {
+  const std::string project = project_beside(path, project_extension);
+  if (project.empty()) {
+    write_document(document, path);
+    return;
+  }
+  Replaced earlier(project);
+  write_document(document, project);
+  try {
+    write_document(document, path);
+  } catch (...) {
+    earlier.restore();
+    throw;
+  }
+}
+
 }  // namespace
 
 std::string ensure_normal_template(const std::string& preferred_folder) {
@@ -101,6 +195,9 @@ void Application::set_document(win32::ComPtr<Document> document) {
   if (document_) document_->parent = nullptr;
   document_ = std::move(document);
   if (document_) document_->parent = this;
+  project_extension_.clear();
+  if (document_ && document_->qgis.xml && is_project_extension(lower_extension(document_->path)))
+    project_extension_ = lower_extension(document_->path);
 }
 
 HRESULT Application::get_Name(BSTR* out) {
@@ -171,13 +268,17 @@ HRESULT Application::SaveDocument(BSTR saveAsPath) {
     if (path.empty()) win32::throw_hr(E_FAIL, "the document has no file yet: name the file to save it as");
     ThrowIfCancelled();
     try {
-      write_document(*document_, path);
+      save_with_project(*document_, path, project_extension_);
     } catch (const std::exception& e) {
       win32::throw_hr(E_FAIL, e.what());
     }
     document_->path = fs::absolute(fs::path(path)).lexically_normal().string();
     return S_OK;
   });
+}
+
+std::string Application::project_saved_with(const std::string& path) const {
+  return project_beside(path, project_extension_);
 }
 
 HRESULT Application::get_Display(IAppDisplay** display) {
@@ -209,6 +310,11 @@ HRESULT Templates::get_Item(LONG index, BSTR* path) {
 }  // namespace gis::carto
 
 namespace gis {
+
+std::string ProjectSavedWith(IApplication* application, const std::string& path) {
+  auto* app = dynamic_cast<carto::Application*>(application);
+  return app ? app->project_saved_with(path) : std::string();
+}
 
 win32::ComPtr<IApplication> CreateApplication(const ApplicationOptions& options) {
   RegisterClasses();

@@ -4,6 +4,10 @@
 //
 // The application writes a document file only when SaveDocument names it (or names no path
 // and the document already has one); opening or making documents never writes anything.
+// A document read from a QGIS project, saved under a name that is no project (the cut's
+// cross.mxd), is saved with its project beside it: the same name with the extension of the
+// project it was read from (cross.qgs, cross.qgz), in one save that is whole or fails
+// leaving both files as they were.
 #pragma once
 
 #include <string>
@@ -42,12 +46,17 @@ class Application : public win32::ComObject<Application, IApplication, IMxApplic
     return E_NOTIMPL;
   }
 
+  // The project SaveDocument writes beside the open document saved as path; "" for none.
+  std::string project_saved_with(const std::string& path) const;
+
  private:
   void set_document(win32::ComPtr<Document> document);
 
   std::vector<std::string> templates_;
   win32::ComPtr<Document> document_;
   win32::ComPtr<IAppDisplay> display_;
+  // ".qgs" or ".qgz" for a document read from a QGIS project; "" for any other.
+  std::string project_extension_;
 };
 
 class Templates : public win32::ComObject<Templates, ITemplates> {

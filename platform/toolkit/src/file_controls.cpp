@@ -30,13 +30,34 @@ std::string normal_posix(const std::string& posix) {
   return s;
 }
 
+// The ANSI form of a POSIX path, "" when the code page cannot hold it (it would name
+// another folder, or none).
+std::string ansi_or_empty(const std::string& posix) {
+  std::string ansi = win32::posix_path_to_ansi(posix);
+  return win32::ansi_path_to_posix(ansi) == posix ? ansi : std::string();
+}
+
+// The home folder, when the ANSI code page can hold its name.
 std::string home_folder() {
   const char* home = std::getenv("HOME");
   if (!home || !*home) return std::string();
   std::error_code ec;
   if (!fs::is_directory(home, ec)) return std::string();
   std::string h = normal_posix(home);
-  return h == "/" ? std::string() : h;
+  return h == "/" || ansi_or_empty(h).empty() ? std::string() : h;
+}
+
+// Where the folder list starts: the working folder, else the nearest folder above it whose
+// name the code page can hold; "" when there is none (the list then starts at home).
+std::string start_folder() {
+  std::error_code ec;
+  fs::path cwd = fs::current_path(ec);
+  if (ec) return {};
+  for (fs::path p = cwd; !p.empty(); p = p.parent_path()) {
+    if (std::string ansi = ansi_or_empty(p.string()); !ansi.empty()) return ansi;
+    if (p == p.parent_path()) break;
+  }
+  return {};
 }
 
 bool contains(const std::string& folder, const std::string& path) {
@@ -68,9 +89,7 @@ std::string DriveOf(const std::string& ansi_path) {
 TDirectoryListBox::TDirectoryListBox(TComponent* AOwner) : TWinControl(AOwner) {
   SetBounds(0, 0, 145, 97);
   Color = clWindow;
-  std::error_code ec;
-  fs::path cwd = fs::current_path(ec);
-  SetDirectory(ec ? std::string() : win32::posix_path_to_ansi(cwd.string()));
+  SetDirectory(start_folder());
 }
 
 void TDirectoryListBox::SetDirectory(std::string value) {
@@ -146,9 +165,8 @@ void TDirectoryListBox::Notification(TComponent* AComponent, TOperation Operatio
 TDriveComboBox::TDriveComboBox(TComponent* AOwner) : TComboBox(AOwner) {
   Style = csDropDownList;
   Items->Assign(toolkit::Drives());
-  std::error_code ec;
-  fs::path cwd = fs::current_path(ec);
-  ItemIndex = Items->IndexOf(toolkit::DriveOf(ec ? std::string("/") : win32::posix_path_to_ansi(cwd.string())));
+  const std::string start = start_folder();
+  ItemIndex = Items->IndexOf(toolkit::DriveOf(start.empty() ? std::string("/") : start));
 }
 
 void TDriveComboBox::SetDrive(std::string value) {

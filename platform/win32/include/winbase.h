@@ -57,6 +57,11 @@ DWORD FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+// As on Windows: the attributes of the name itself (a symbolic link's, with
+// FILE_ATTRIBUTE_REPARSE_POINT, with FILE_ATTRIBUTE_DIRECTORY when its target is a folder;
+// a link whose target is gone is there all the same), and a name differing only in letter
+// case finds the file.
 DWORD GetFileAttributesA(LPCSTR lpFileName);
 BOOL CreateDirectoryA(LPCSTR lpPathName, void* lpSecurityAttributes);
 BOOL DeleteFileA(LPCSTR lpFileName);

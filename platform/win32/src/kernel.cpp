@@ -1,4 +1,5 @@
 // Kernel services: counters, locks, timing, debugger, error codes and texts, files.
+#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 
 #include "../include/windows.h"
 #include "../include/win32/paths.h"
+#include "../include/win32/text_conversions.h"
 #include "posix_file.h"
 
 LONG InterlockedIncrement(LONG volatile* a) { return __atomic_add_fetch(a, 1, __ATOMIC_SEQ_CST); }
@@ -190,17 +192,72 @@ namespace {
 using win32::win32_error_from_errno;
 }  // namespace
 
+namespace {
+
+// A UTF-16 letter folded as Windows folds names: Latin, Greek and Cyrillic capitals to small.
+char16_t folded(char16_t c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3A9) ||
+      (c >= 0x410 && c <= 0x42F))
+    return static_cast<char16_t>(c + 0x20);
+  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 0x50);
+  if (c == 0x490) return 0x491;
+  return c;
+}
+
+std::u16string folded(std::string_view utf8) {
+  std::u16string text = win32::utf8_to_utf16(utf8);
+  for (char16_t& c : text) c = folded(c);
+  return text;
+}
+
+// The entry of a missing POSIX path's folder whose name differs from the path's last part
+// only in letter case, as Windows finds it on a file system that folds case; "" for none.
+std::string entry_in_any_case(const std::string& posix) {
+  const size_t slash = posix.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : posix.substr(0, slash == 0 ? 1 : slash);
+  const std::string name = slash == std::string::npos ? posix : posix.substr(slash + 1);
+  if (name.empty()) return {};
+  const std::u16string wanted = folded(name);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return {};
+  std::string found;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (folded(entry->d_name) == wanted) {
+      found = (slash == std::string::npos ? std::string() : posix.substr(0, slash + 1)) + entry->d_name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return found;
+}
+
+}  // namespace
+
 DWORD GetFileAttributesA(LPCSTR name) {
   if (!name || !*name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_FILE_ATTRIBUTES;
   }
+  // The name itself, not what a link names: a link is there even when its target is not.
+  std::string posix = win32::ansi_path_to_posix(name);
   struct stat st;
-  if (::stat(win32::ansi_path_to_posix(name).c_str(), &st) != 0) {
-    SetLastError(win32_error_from_errno(errno));
-    return INVALID_FILE_ATTRIBUTES;
+  if (::lstat(posix.c_str(), &st) != 0) {
+    const int error = errno;
+    posix = error == ENOENT ? entry_in_any_case(posix) : std::string();
+    if (posix.empty() || ::lstat(posix.c_str(), &st) != 0) {
+      SetLastError(win32_error_from_errno(error));
+      return INVALID_FILE_ATTRIBUTES;
+    }
   }
-  DWORD attrs = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
+  DWORD attrs = 0;
+  if (S_ISLNK(st.st_mode)) {
+    // A link to a folder is a folder's link, as a directory symbolic link is on Windows.
+    struct stat target;
+    attrs = FILE_ATTRIBUTE_REPARSE_POINT;
+    if (::stat(posix.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) attrs |= FILE_ATTRIBUTE_DIRECTORY;
+    return attrs;
+  }
+  if (S_ISDIR(st.st_mode)) attrs |= FILE_ATTRIBUTE_DIRECTORY;
   if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) attrs |= FILE_ATTRIBUTE_READONLY;
   return attrs ? attrs : FILE_ATTRIBUTE_NORMAL;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -93,7 +94,7 @@ TEST_F(FormRun, ApplyWithAShortFolderShowsTheFolderBoxThenTheGeneralOne) {
 }
 
 TEST_F(FormRun, AFailedRunKeepsTheDialogOpenForAnotherAttempt) {
-  fs::create_directories(out_ / "cross.mxd");  // the result document cannot be saved
+  app_->fail_save = true;  // the result document cannot be saved
   TScriptedAgent user;
   pick(user, out_);
   user.Click("f_apply_button")
@@ -115,6 +116,29 @@ TEST_F(FormRun, AFailedRunKeepsTheDialogOpenForAnotherAttempt) {
   EXPECT_EQ(user.Boxes()[0].caption, kErrorCaption);
   EXPECT_TRUE(app_->log.empty());
   EXPECT_EQ(user.PendingSteps(), 0);
+}
+
+// A folder holding a result document (a file, a folder or a link of that name) holds an
+// earlier result: refused before the run, nothing written.
+TEST_F(FormRun, AFolderHoldingAResultDocumentIsRefusedBeforeTheRun) {
+  for (const std::string kind : {"file", "folder", "link"}) {
+    SCOPED_TRACE(kind);
+    const fs::path folder = out_ / kind;
+    fs::create_directories(folder);
+    if (kind == "file") std::ofstream(folder / "cross.mxd") << "earlier";
+    if (kind == "folder") fs::create_directories(folder / "cross.mxd");
+    if (kind == "link") fs::create_symlink(folder / "gone.mxd", folder / "cross.mxd");
+    TScriptedAgent user;
+    pick(user, folder);
+    user.Click("f_apply_button").Click("f_close_button");
+    TScopedUserAgent use(&user);
+    show_cut_dialog(app_.get());
+    EXPECT_EQ(texts(user), (std::vector<std::string>{kEarlierResult, kBadParams}));
+    EXPECT_TRUE(app_->log.empty());
+    size_t entries = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) entries += entry.path().filename() == "cross.mxd" ? 1 : 100;
+    EXPECT_EQ(entries, 1u) << "the run wrote into the folder";
+  }
 }
 
 TEST_F(FormRun, ASuccessfulRunOpensTheFirstTemplateThenTheResult) {
@@ -181,7 +205,7 @@ TEST_F(FormRun, ExecuteShowsProgressAndReturnsTrueAfterSuccess) {
 }
 
 TEST_F(FormRun, ACloseRequestDuringARunWaitsUntilApplyReturns) {
-  fs::create_directories(out_ / "cross.mxd");  // the run fails, so only the request closes the dialog
+  app_->fail_save = true;  // the run fails, so only the request closes the dialog
   TScriptedAgent user;
   pick(user, out_);
   user.Call([](TForm& form) {

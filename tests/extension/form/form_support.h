@@ -17,6 +17,7 @@ const std::string kNoPolygon = "\xCD\xE5 \xE7\xE0\xE4\xE0\xED \xEF\xEE\xEB\xE8\x
 const std::string kNoFolder = "Не задана папка для сохранения результата.";
 const std::string kBadParams = "Ошибка при задании параметров.";
 const std::string kRunFailed = "Ошибка при выполнении.";
+const std::string kEarlierResult = "Папка результата уже содержит результат вырезания (cross.mxd). Выберите другую папку.";
 const std::string kErrorCaption = "\xCE\xF8\xE8\xE1\xEA\xE0!";  // Ошибка!
 
 class EmptyTemplates : public win32::ComObject<EmptyTemplates, ITemplates> {
@@ -53,6 +54,7 @@ class RecordingApp : public win32::ComObject<RecordingApp, IApplication, IMxAppl
   bool no_templates = false;
   bool plain_document = false;
   std::vector<std::string> log;
+  bool fail_save = false;
 
   HRESULT STDMETHODCALLTYPE get_Name(BSTR* v) override { return real_->get_Name(v); }
   HRESULT STDMETHODCALLTYPE get_Caption(BSTR* v) override { return real_->get_Caption(v); }
@@ -78,7 +80,8 @@ class RecordingApp : public win32::ComObject<RecordingApp, IApplication, IMxAppl
     log.push_back("open " + win32::bstr_to_utf8(path));
     return real_->OpenDocument(path);
   }
-  HRESULT STDMETHODCALLTYPE SaveDocument(BSTR path) override { return real_->SaveDocument(path); }
+  // With fail_save set, every save fails (a disk that refuses the result document).
+  HRESULT STDMETHODCALLTYPE SaveDocument(BSTR path) override { return fail_save ? E_FAIL : real_->SaveDocument(path); }
   HRESULT STDMETHODCALLTYPE RefreshWindow() override { return real_->RefreshWindow(); }
   HRESULT STDMETHODCALLTYPE get_Display(IAppDisplay** display) override {
     return win32::query<IMxApplication>(real_.get())->get_Display(display);

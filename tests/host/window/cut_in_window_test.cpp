@@ -72,6 +72,26 @@ void double_click(QListWidget* list, const QString& text) {
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items[0]).center());
 }
 
+// Steps down the folder dialog's list from the root to `folder`, one double click a folder.
+void walk_to(test::QtDriver& driver, toolkit_qt::TScreenAgent& agent, const fs::path& folder) {
+  fs::path walked = "/";
+  for (const auto& part : fs::relative(folder, "/")) {
+    const fs::path here = walked;
+    driver.when("the list at " + here.string(),
+                [&agent, here, part] {
+                  auto* list = qobject_cast<QListWidget*>(agent.PeerOf(control(modal(nullptr), "f_directory_list")));
+                  auto* dir = dynamic_cast<TDirectoryListBox*>(control(modal(nullptr), "f_directory_list"));
+                  return list && dir && win32::ansi_to_utf8(dir->Directory()) == here.string() &&
+                         list->findItems(QString::fromStdString(part.string()), Qt::MatchExactly).size() == 1;
+                },
+                [&agent, part] {
+                  double_click(qobject_cast<QListWidget*>(agent.PeerOf(control(modal(nullptr), "f_directory_list"))),
+                               QString::fromStdString(part.string()));
+                });
+    walked /= part;
+  }
+}
+
 TEST(CutInWindow, APersonCutsTheSampleToASheet) {
   test::WindowFixture f("cut");
   toolkit_qt::TScreenAgent& agent = *f.agent;
@@ -197,20 +217,7 @@ TEST(CutInWindow, APersonCutsTheSampleToASheet) {
               test::window_picture("window_folder_dialog", f.window.get(), agent.PeerOf(modal(nullptr)));
               choose(qobject_cast<QComboBox*>(widget("f_drive_combo")), "/");
             });
-  // Down the result folder's path from the root, one double click a folder.
-  fs::path walked = "/";
-  for (const auto& part : fs::relative(result, "/")) {
-    const fs::path here = walked;
-    driver.when("the list at " + here.string(),
-                [&, here, part] {
-                  auto* list = qobject_cast<QListWidget*>(widget("f_directory_list"));
-                  auto* dir = dynamic_cast<TDirectoryListBox*>(control(modal(nullptr), "f_directory_list"));
-                  return list && dir && win32::ansi_to_utf8(dir->Directory()) == here.string() &&
-                         list->findItems(QString::fromStdString(part.string()), Qt::MatchExactly).size() == 1;
-                },
-                [&, part] { double_click(qobject_cast<QListWidget*>(widget("f_directory_list")), QString::fromStdString(part.string())); });
-    walked /= part;
-  }
+  walk_to(driver, agent, result);
   driver
       .when("the result folder opened",
             [&] {
@@ -260,6 +267,58 @@ TEST(CutInWindow, APersonCutsTheSampleToASheet) {
     ASSERT_NE(it, mine.end()) << name;
     EXPECT_TRUE(it->second == bytes) << name << " differs";
   }
+}
+
+// A QGIS project open in the window: its cut writes the result project beside cross.mxd,
+// as `areaclip cut` of the project does.
+TEST(CutInWindow, TheCutOfAQgisProjectWritesItsResultProject) {
+  const fs::path source = test::temp_folder("cut-qgis-source");
+  const fs::path project = source / "project.qgs";
+  const std::string convert = std::string(AREACLIP_BIN_DIR) + "/areaclip convert '" + test::sample_map() + "' '" +
+                              project.string() + "' >/dev/null 2>&1";
+  ASSERT_EQ(std::system(convert.c_str()), 0) << convert;
+  test::WindowFixture f("cut-qgis", project.string());
+  toolkit_qt::TScreenAgent& agent = *f.agent;
+  const fs::path result = f.folder / "результат";
+  fs::create_directories(result);
+  auto widget = [&](const char* name) { return agent.PeerOf(control(modal(nullptr), name)); };
+  auto shown = [&](const char* name) {
+    TForm* form = modal(name);
+    return form && agent.PeerOf(form) && agent.PeerOf(form)->isVisible();
+  };
+
+  test::QtDriver driver;
+  driver
+      .when("the cut dialog", [&] { return shown(kDialog) && widget("f_layers_combo"); },
+            [&] { choose(qobject_cast<QComboBox*>(widget("f_layers_combo")), QString::fromUtf8(kLayer)); })
+      .when("the sheets listed", [&] { return qobject_cast<QComboBox*>(widget("f_objects_combo"))->findText(kSheet) >= 0; },
+            [&] {
+              choose(qobject_cast<QComboBox*>(widget("f_objects_combo")), kSheet);
+              QTest::mouseClick(widget("f_choose_button"), Qt::LeftButton);
+            })
+      .when("the folder dialog", [&] { return modal(nullptr) && modal(nullptr)->Name != kDialog && widget("f_directory_list") && agent.PeerOf(modal(nullptr))->isVisible(); },
+            [&] { choose(qobject_cast<QComboBox*>(widget("f_drive_combo")), "/"); });
+  walk_to(driver, agent, result);
+  driver
+      .when("the result folder opened",
+            [&] {
+              auto* dir = dynamic_cast<TDirectoryListBox*>(control(modal(nullptr), "f_directory_list"));
+              return dir && win32::ansi_to_utf8(dir->Directory()) == result.string();
+            },
+            [&] { QTest::mouseClick(widget("f_ok_button"), Qt::LeftButton); })
+      .when("the folder in the dialog",
+            [&] { return shown(kDialog) && qobject_cast<QLineEdit*>(widget("f_path_edit"))->text().toStdString() == result.string(); },
+            [&] { QTest::mouseClick(widget("f_apply_button"), Qt::LeftButton); });
+
+  f.window->commands()->action(0)->trigger();
+  EXPECT_TRUE(driver.done()) << driver.pending();
+  EXPECT_EQ(Application->ModalForm(), nullptr);
+  ASSERT_TRUE(fs::exists(result / "cross.mxd"));
+  ASSERT_TRUE(fs::exists(result / "cross.qgs"));
+  std::string error;
+  ASSERT_TRUE(gis::LoadDocument((result / "cross.qgs").string(), &error)) << error;
+  EXPECT_NE(bytes_of(result / "cross.qgs").find("<datasource>./sheets.shp|layername=sheets</datasource>"), std::string::npos);
+  fs::remove_all(source);
 }
 
 }  // namespace

@@ -23,4 +23,9 @@ struct ApplicationOptions {
 // stand-in's classes. Never null.
 win32::ComPtr<IApplication> CreateApplication(const ApplicationOptions& options = {});
 
+// The QGIS project the application writes beside the open document when it saves it as
+// path (UTF-8): for a document read from a project saved under a name that is no project,
+// that name with the project's extension (.qgs or .qgz); "" for none.
+std::string ProjectSavedWith(IApplication* application, const std::string& path);
+
 }  // namespace gis

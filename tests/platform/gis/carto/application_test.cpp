@@ -1,6 +1,9 @@
 // The application: templates, New/Open/Save of documents, and what it never writes.
 #include "carto_test.h"
 #include "gis/application.h"
+#include "gis/document.h"
+
+#include <algorithm>
 
 namespace carto_test {
 namespace {
@@ -156,6 +159,51 @@ TEST_F(ApplicationTest, FailedSaveReturnsFailureAndKeepsTheFile) {
   EXPECT_NE(description.utf8().find("blocker"), std::string::npos) << description.utf8();
   EXPECT_EQ(read_file(path("blocker")), "plain file");
   EXPECT_EQ(gis::DocumentPath(document_of(a.get()).get()), path("user.mxd").string());
+}
+
+// A document read from a QGIS project, saved as a .mxd, brings its project of the same kind
+// beside it in the same save: both files or, when either cannot be written, neither (a
+// project that was there before is put back as it was).
+TEST_F(ApplicationTest, SavingAProjectsDocumentWritesItsProjectBesideInOneSave) {
+  const std::filesystem::path fixtures = std::filesystem::path(AREACLIP_SOURCE_DIR) / "tests/data/qgis";
+  std::filesystem::copy(fixtures / "data", path("data"), std::filesystem::copy_options::recursive);
+  for (const std::string ext : {".qgs", ".qgz"}) {
+    SCOPED_TRACE(ext);
+    std::filesystem::copy_file(fixtures / ("project" + ext), path("project" + ext));
+    auto a = app();
+    ASSERT_EQ(a->OpenDocument(bstr(path("project" + ext).string()).get()), S_OK);
+    const std::string other = ext == ".qgs" ? ".qgz" : ".qgs";
+    EXPECT_EQ(gis::ProjectSavedWith(a.get(), path("r/cross.mxd").string()), path("r/cross" + ext).string());
+    EXPECT_EQ(gis::ProjectSavedWith(a.get(), path("r/cross" + other).string()), "");
+
+    std::filesystem::create_directories(path("ok" + ext));
+    ASSERT_EQ(a->SaveDocument(bstr(path("ok" + ext + "/cross.mxd").string()).get()), S_OK);
+    EXPECT_TRUE(gis::LoadDocument(path("ok" + ext + "/cross" + ext).string()));
+    EXPECT_FALSE(std::filesystem::exists(path("ok" + ext + "/cross" + other)));
+
+    // The document cannot be written (a folder has its name): the project written first is
+    // taken back, one that was there before gets its bytes back, a new one is removed.
+    for (const bool earlier : {false, true}) {
+      const std::filesystem::path folder = path((earlier ? "earlier" : "new") + ext);
+      std::filesystem::create_directories(folder / "cross.mxd");
+      if (earlier) write_file(folder / ("cross" + ext), "an earlier project");
+      EXPECT_TRUE(FAILED(a->SaveDocument(bstr((folder / "cross.mxd").string()).get())));
+      std::vector<std::string> left;
+      for (const auto& entry : std::filesystem::directory_iterator(folder)) left.push_back(entry.path().filename().string());
+      std::sort(left.begin(), left.end());
+      if (earlier) {
+        EXPECT_EQ(left, (std::vector<std::string>{"cross.mxd", "cross" + ext}));
+        EXPECT_EQ(read_file(folder / ("cross" + ext)), "an earlier project");
+      } else {
+        EXPECT_EQ(left, std::vector<std::string>{"cross.mxd"});
+      }
+    }
+  }
+  // A document of the program's own form has no project to bring.
+  write_file(path("user.mxd"), document_json({map_json("m", Json::array())}).dump(2));
+  auto a = app();
+  ASSERT_EQ(a->OpenDocument(bstr(path("user.mxd").string()).get()), S_OK);
+  EXPECT_EQ(gis::ProjectSavedWith(a.get(), path("r/cross.mxd").string()), "");
 }
 
 TEST_F(ApplicationTest, OpenFailureKeepsTheCurrentDocumentAndSaysWhy) {

@@ -1,0 +1,57 @@
+// What one cut did, in one place for whoever reports it: the command line prints it, the
+// window shows it. Built by run_cut (hosted_cut.h) from the run's result document, the
+// layers the run could not cut and the changes the GIS made to the data on the way.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// Exit status of a cut: 0 every layer cut, 1 the run failed or was refused, 2 bad usage or
+// input, 3 the result was written but some layers were not cut, 128 + the signal that
+// cancelled it.
+enum CutStatus { kCutDone = 0, kCutFailed = 1, kCutBadInput = 2, kCutPartial = 3 };
+
+// A change the GIS made to a layer's data while writing it, and how many times.
+struct CutWarning {
+  std::string message;
+  long count = 0;
+};
+
+// A layer of the result whose data the run wrote into the result folder.
+struct CutLayer {
+  std::string file;  // relative to the result folder
+  std::string name;  // the layer's name
+  long features = 0;
+  std::vector<CutWarning> warnings;
+};
+
+// A feature layer the run left naming its source: it had nothing to cut.
+struct LayerNotCut {
+  std::string name;
+  std::string reason;
+};
+
+struct CutSummary {
+  std::string folder;                   // the result folder, absolute
+  std::vector<CutLayer> layers;         // in the map's order
+  std::vector<LayerNotCut> not_cut;     // in the map's order
+  std::vector<std::string> documents;   // the result documents written, absolute
+  // Why the cut did not succeed, one line each (the messages shown and the GIS's reasons);
+  // empty after a success.
+  std::vector<std::string> failure;
+  int status = kCutFailed;
+
+  // Features written over every layer, leaving out layers named `except`.
+  long features(const std::string& except = "") const;
+  // True when the result was written: every layer cut, or some left out.
+  bool written() const { return status == kCutDone || status == kCutPartial; }
+};
+
+// The summary as the command prints it: each layer's file, count and name with its
+// warnings, the layers not cut, the result documents.
+void print_summary(const CutSummary& summary, std::FILE* out);
+
+}  // namespace host
