@@ -98,7 +98,7 @@ class TerminalProgress {
 // timers), which the run's progress calls do after every change of the dialog's progress
 // label and bar: the host reads them there. Time itself is the steady clock's.
 // The cut dialog's form name, and its controls by name.
-const char kDialogName[] = "vo_arcmap_areaclip_form";
+constexpr const char* kDialogName = host::kCutFormName;
 
 template <class T>
 T* control(TControl* root, const char* name) {
@@ -235,7 +235,7 @@ class DialogUser : public TUserAgent {
     if (dialog != watched_) {
       // Looked up once per dialog: this runs after every feature.
       watched_ = dialog;
-      panel_ = control<TPanel>(dialog, "f_progress_panel");
+      panel_ = control<TPanel>(dialog, host::kProgressPanelName);
       label_ = control<TLabel>(dialog, "f_progress_label");
       bar_ = control<TProgressBar>(dialog, "f_progress_bar");
     }

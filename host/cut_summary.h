@@ -1,11 +1,14 @@
 // What one cut did, in one place for whoever reports it: the command line prints it, the
-// window shows it. Built by run_cut (hosted_cut.h) from the run's result document, the
-// layers the run could not cut and the changes the GIS made to the data on the way.
+// window shows it. Built by a CutWatch around the command's click (run_cut in hosted_cut.h,
+// the window's toolbar) from the run's result document, the layers the run could not cut
+// and the changes the GIS made to the data on the way.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "arcobjects/arcobjects.h"
 
 namespace host {
 
@@ -51,7 +54,30 @@ struct CutSummary {
 };
 
 // The summary as the command prints it: each layer's file, count and name with its
-// warnings, the layers not cut, the result documents.
+// warnings, the layers not cut, the result documents; a line each, UTF-8.
+std::string summary_lines(const CutSummary& summary);
 void print_summary(const CutSummary& summary, std::FILE* out);
+
+// What a cut's summary is made from, taken around the command's click on the thread that
+// runs it: the open map before the run, then the result the run saved and the changes the
+// GIS reported on the way (gis::TakeDataChanges: the caller takes what came before the run
+// first).
+class CutWatch {
+ public:
+  // Before the click: the focus map the run cuts.
+  explicit CutWatch(IMap* map);
+  // The feature layers whose source cannot be opened: the run leaves them naming it.
+  const std::vector<LayerNotCut>& not_cut() const { return not_cut_; }
+  // After a run that saved its result document (and project, "" for none) into folder
+  // (absolute, normalised): the summary's layers, each with its changes, the layers not cut,
+  // the documents and the status (done, or partial with layers not cut). *unreadable says
+  // why the saved result could not be read back ("" when it could).
+  void finish(const std::string& folder, const std::string& document, const std::string& project,
+              CutSummary* summary, std::string* unreadable) const;
+
+ private:
+  std::vector<std::string> sources_before_;  // each layer's source, in the run's order
+  std::vector<LayerNotCut> not_cut_;
+};
 
 }  // namespace host

@@ -13,6 +13,13 @@ namespace host {
 
 // The toolbar the extension registers.
 inline constexpr char kToolbarProgId[] = "vot_arcmap_areaclip.vo_arcmap_tool_bar_areaclip";
+// The command's cut dialog (the form's name) and the controls of it the host watches: the
+// progress panel shows while a run goes on, the path edit holds the result folder (ANSI).
+inline constexpr char kCutFormName[] = "vo_arcmap_areaclip_form";
+inline constexpr char kProgressPanelName[] = "f_progress_panel";
+inline constexpr char kResultFolderEditName[] = "f_path_edit";
+// The document a cut saves into its result folder (and opens).
+inline constexpr char kResultDocumentName[] = "cross.mxd";
 
 // Loads the module at `path` and calls DllRegisterServer (or DllUnregisterServer). Returns
 // 0, or 2 when the module cannot be loaded or lacks the entry point, or 1 when the call

@@ -64,84 +64,6 @@ class MadeFolders {
   bool kept_ = false;
 };
 
-std::string name_of(ILayer* layer) {
-  Bstr name;
-  layer->get_Name(name.put());
-  return name.utf8();
-}
-
-// The map's layers as the run walks them, groups opened.
-std::vector<ComPtr<ILayer>> layers_of(IMap* map) {
-  std::vector<ComPtr<ILayer>> out;
-  ComPtr<IEnumLayer> layers;
-  if (map) map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
-  ComPtr<ILayer> layer;
-  while (layers && layers->Next(layer.put()) == S_OK && layer) out.push_back(std::move(layer));
-  return out;
-}
-
-// Where each layer of the map takes its data ("" for none), in the run's order.
-std::vector<std::string> sources_of(IMap* map) {
-  std::vector<std::string> out;
-  for (const auto& layer : layers_of(map)) {
-    gis::LayerSource source;
-    out.push_back(gis::GetLayerSource(layer.get(), &source) ? source.path : std::string());
-  }
-  return out;
-}
-
-// A feature layer whose source cannot be opened has nothing to cut: the run leaves it
-// naming its source. Says so for each such layer before the run.
-std::vector<host::LayerNotCut> layers_not_cut(IMap* map) {
-  std::vector<host::LayerNotCut> out;
-  for (const auto& layer : layers_of(map)) {
-    gis::LayerSource source;
-    if (gis::LayerType(layer.get()) != "feature" || !gis::GetLayerSource(layer.get(), &source) ||
-        source.open_error.empty())
-      continue;
-    out.push_back({name_of(layer.get()), source.open_error});
-    std::fprintf(stderr, "areaclip: layer \"%s\" is not cut: %s\n", out.back().name.c_str(), source.open_error.c_str());
-  }
-  return out;
-}
-
-// True when path lies inside folder, compared by whole path components.
-bool inside(const fs::path& folder, const fs::path& path) {
-  auto f = folder.begin(), p = path.begin();
-  for (; f != folder.end(); ++f, ++p) {
-    if (f->empty()) continue;  // the empty last component of a folder ending in "/"
-    if (p == path.end() || *f != *p) return false;
-  }
-  return p != path.end();
-}
-
-// The layers of the saved result whose data the run wrote: re-pointed at a file inside the
-// result folder (sources_before: the layers' sources before the run, in the same order).
-std::vector<host::CutLayer> result_layers(const fs::path& folder, const fs::path& document,
-                                          const std::vector<std::string>& sources_before, std::string* error) {
-  std::vector<host::CutLayer> out;
-  ComPtr<IMxDocument> saved = gis::LoadDocument(document.string(), error);
-  if (!saved) return out;
-  ComPtr<IMap> map;
-  saved->get_FocusMap(map.put());
-  const std::vector<ComPtr<ILayer>> layers = layers_of(map.get());
-  for (size_t i = 0; i < layers.size(); ++i) {
-    ILayer* layer = layers[i].get();
-    gis::LayerSource source;
-    if (!gis::GetLayerSource(layer, &source) || source.path.empty()) continue;
-    const fs::path path = fs::path(source.path).lexically_normal();
-    if (!inside(folder, path) || (i < sources_before.size() && sources_before[i] == source.path)) continue;
-    ComPtr<IFeatureLayer> feature_layer = ComPtr<ILayer>(layers[i]).as<IFeatureLayer>();
-    ComPtr<IFeatureClass> feature_class;
-    if (feature_layer) feature_layer->get_FeatureClass(feature_class.put());
-    if (!feature_class) continue;
-    LONG count = 0;
-    feature_class->FeatureCount(nullptr, &count);
-    out.push_back({path.lexically_relative(folder).string(), name_of(layer), static_cast<long>(count), {}});
-  }
-  return out;
-}
-
 // Says why the cut ends (standard error, and the summary); the exit code.
 int fail(host::CutSummary* summary, int code, const std::string& message) {
   std::fprintf(stderr, "areaclip: %s\n", message.c_str());
@@ -202,9 +124,11 @@ int cut(const CutRequest& request, CutSummary* summary) {
   if (!map) return fail(summary, kCutBadInput, request.document + " has no map");
 
   if (request.prepare && !request.prepare(map.get(), &error)) return fail(summary, kCutBadInput, error);
-  summary->not_cut = layers_not_cut(map.get());
-  const std::vector<std::string> sources_before = sources_of(map.get());
-  const fs::path result_document = folder / "cross.mxd";
+  const CutWatch watch(map.get());
+  summary->not_cut = watch.not_cut();
+  for (const LayerNotCut& l : summary->not_cut)
+    std::fprintf(stderr, "areaclip: layer \"%s\" is not cut: %s\n", l.name.c_str(), l.reason.c_str());
+  const fs::path result_document = folder / kResultDocumentName;
   const std::string result_project = gis::ProjectSavedWith(app.get(), result_document.string());
   if (const int signal_number = CancelSignals::received())
     return fail(summary, 128 + signal_number,
@@ -269,15 +193,9 @@ int cut(const CutRequest& request, CutSummary* summary) {
   made_folders.keep();
 
   std::string unreadable;  // the saved result read back
-  summary->layers = result_layers(folder, result_document, sources_before, &unreadable);
+  watch.finish(folder_text, result_document.string(), result_project, summary, &unreadable);
   if (!unreadable.empty()) std::fprintf(stderr, "areaclip: %s\n", unreadable.c_str());
-  // Every change the GIS made to a layer's data on the way, under its layer.
-  for (const gis::DataChange& c : gis::TakeDataChanges())
-    for (CutLayer& l : summary->layers)
-      if (c.file == (folder / l.file).lexically_normal().string()) l.warnings.push_back({c.message, c.count});
-  summary->documents.push_back(result_document.string());
-  if (!result_project.empty()) summary->documents.push_back(result_project);
-  return summary->not_cut.empty() ? kCutDone : kCutPartial;
+  return summary->status;
 }
 
 }  // namespace

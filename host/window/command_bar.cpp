@@ -52,6 +52,7 @@ CommandBar::CommandBar(IApplication* application, const std::string& module_path
     action->setObjectName(QString::fromStdString(command.prog_id));
     ICommand* raw = command.command.get();
     connect(action, &QAction::triggered, [this, raw] {
+      if (before_command && !before_command()) return;
       HRESULT result = raw->OnClick();
       if (FAILED(result)) {
         std::string why = take_error_description();

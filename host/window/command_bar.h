@@ -26,6 +26,8 @@ class CommandBar : public QToolBar {
   const std::string& error() const { return error_; }
   // Asks each command whether it is enabled.
   void update_states();
+  // Called before a command's OnClick; false leaves the command unclicked.
+  std::function<bool()> before_command;
   // Called after a command's OnClick returned.
   std::function<void()> on_command_done;
   QAction* action(int index) const { return actions_.at(static_cast<size_t>(index)); }

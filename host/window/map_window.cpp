@@ -2,21 +2,31 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <cmath>
 #include <filesystem>
 
+#include <gis/application.h>
+#include <gis/core.h>
 #include <gis/document.h>
 #include <toolkit/application.h>
+#include <toolkit/control.h>
+#include <toolkit/form.h>
+#include <toolkit_qt/screen_agent.h>
 #include <win32/text.h>
 
 #include "../extension.h"
@@ -44,6 +54,17 @@ QString first_warning(const QStringList& warnings) {
 }
 
 }  // namespace
+
+struct MapWindow::CutUnderWay {
+  explicit CutUnderWay(IMap* map) : watch(map) {}
+  CutWatch watch;
+  win32::ComPtr<IDocument> before;  // the document the command was clicked on
+  bool ran = false;                 // the dialog's run showed
+  std::string folder, project;      // where it cut into, as the dialog named it
+  std::vector<std::string> failure;  // the boxes raised since the run began, and the GIS's reasons
+  toolkit_qt::TScreenAgent* agent = nullptr;
+  toolkit_qt::TScreenAgent::BoxWatcher previous;
+};
 
 MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     : application_(application) {
@@ -97,7 +118,9 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
 
   commands_ = new CommandBar(application, module_path, this);
   addToolBar(commands_);
+  commands_->before_command = [this] { return before_command(); };
   commands_->on_command_done = [this] {
+    after_command();
     follow_application();
     commands_->update_states();
   };
@@ -145,6 +168,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     commands_->update_states();
   });
   toolkit_listener_ = Application->AddChangeListener([this] {
+    if (cut_) watch_cut_run();
     if (!follow_->isActive()) follow_->start(0);
   });
   resize(1100, 750);
@@ -156,6 +180,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
 
 MapWindow::~MapWindow() {
   if (Application) Application->RemoveChangeListener(toolkit_listener_);
+  if (cut_ && cut_->agent) cut_->agent->WatchBoxes(std::move(cut_->previous));
   gis::SetDisplayPainter(display_.get(), nullptr);
   follow_->stop();
 }
@@ -170,6 +195,118 @@ void MapWindow::follow_application() {
   }
   canvas_->follow_map_extent();
 }
+
+bool MapWindow::before_command() {
+  // The cut opens its result in place of the document: its changes are asked about first.
+  if (!may_discard()) return false;
+  win32::ComPtr<IMap> map;
+  if (auto mx = shown_.as<IMxDocument>()) mx->get_FocusMap(map.put());
+  cut_ = std::make_unique<CutUnderWay>(map.get());
+  application_->get_Document(cut_->before.put());
+  gis::TakeDataChanges();    // what the window read before is not the cut's
+  take_error_description();  // nor an error left from before
+  cut_->agent = dynamic_cast<toolkit_qt::TScreenAgent*>(Application->UserAgent());
+  if (cut_->agent)
+    cut_->previous = cut_->agent->WatchBoxes([this](const TMessageBoxInfo& box) {
+      if (!cut_) return;
+      watch_cut_run();
+      if (!cut_->ran) return;  // the dialog refusing its choices: no cut yet
+      cut_->failure.push_back(box.TextUtf8());
+      // A box after a failed call of the run: the GIS's own words say what the box cannot.
+      if (std::string reason = take_error_description(); !reason.empty()) cut_->failure.push_back(reason);
+    });
+  return true;
+}
+
+void MapWindow::watch_cut_run() {
+  if (!cut_ || cut_->ran) return;
+  TForm* form = Application->ModalForm();
+  if (!form || form->Name != kCutFormName) return;
+  TControl* panel = toolkit::FindControl(form, kProgressPanelName);
+  if (!panel || !panel->Visible) return;
+  cut_->ran = true;
+  if (TControl* edit = toolkit::FindControl(form, kResultFolderEditName)) {
+    std::string folder = std::filesystem::path(win32::ansi_to_utf8(edit->Text())).lexically_normal().string();
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    cut_->folder = folder;
+    // Asked now, while the document cut is still the open one.
+    if (!folder.empty())
+      cut_->project = gis::ProjectSavedWith(application_.get(), (std::filesystem::path(folder) / kResultDocumentName).string());
+  }
+}
+
+void MapWindow::after_command() {
+  if (!cut_) return;
+  const std::unique_ptr<CutUnderWay> cut = std::move(cut_);
+  if (cut->agent) cut->agent->WatchBoxes(std::move(cut->previous));
+  if (!cut->ran) return;  // the dialog closed without a run
+  CutSummary summary;
+  summary.folder = cut->folder;
+  win32::ComPtr<IDocument> now;
+  application_->get_Document(now.put());
+  const std::string result = gis::DocumentPath(now.get());
+  if (now.get() != cut->before.get() && !result.empty()) {
+    // The run opened its result: the folder is the one it was saved in.
+    summary.folder = std::filesystem::path(result).parent_path().lexically_normal().string();
+    std::string unreadable;
+    cut->watch.finish(summary.folder, result, cut->project, &summary, &unreadable);
+    if (!unreadable.empty()) summary.failure.push_back(unreadable);
+  } else {
+    summary.status = kCutFailed;
+    summary.not_cut = cut->watch.not_cut();
+    summary.failure = cut->failure;
+    if (summary.failure.empty()) summary.failure.push_back("the cut did not write its result");
+  }
+  show_summary(summary);
+}
+
+namespace {
+
+QString counted(size_t n, const char* what) {
+  return QString("%1 %2%3").arg(n).arg(what).arg(n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+QString MapWindow::cut_headline(const CutSummary& summary) {
+  const QString folder = QString::fromStdString(summary.folder);
+  if (!summary.written()) return folder.isEmpty() ? QString("The cut failed.") : QString("The cut into %1 failed.").arg(folder);
+  size_t warnings = 0;
+  for (const CutLayer& layer : summary.layers) warnings += layer.warnings.size();
+  QString text = QString("Cut into %1: %2, %3 written")
+                     .arg(folder, counted(summary.layers.size(), "layer"),
+                          counted(static_cast<size_t>(summary.features()), "feature"));
+  if (warnings) text += ", " + counted(warnings, "warning");
+  if (!summary.not_cut.empty()) text += ", " + counted(summary.not_cut.size(), "layer") + " not cut";
+  return text + ".";
+}
+
+void MapWindow::show_summary(const CutSummary& summary) {
+  if (!summary_) {
+    summary_ = new QDialog(this);
+    summary_->setObjectName("cut_summary");
+    summary_->setWindowTitle("The cut's summary");
+    auto* layout = new QVBoxLayout(summary_);
+    summary_text_ = new QPlainTextEdit(summary_);
+    summary_text_->setReadOnly(true);
+    summary_text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    summary_text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));  // the columns line up
+    layout->addWidget(summary_text_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, summary_);
+    connect(buttons, &QDialogButtonBox::rejected, summary_, &QDialog::hide);
+    layout->addWidget(buttons);
+    summary_->resize(760, 360);
+  }
+  // The lines the command line prints, under the headline; a failure's reasons after them.
+  QString text = cut_headline(summary) + "\n\n" + QString::fromStdString(summary_lines(summary));
+  for (const std::string& line : summary.failure) text += QString::fromStdString(line) + "\n";
+  summary_text_->setPlainText(text);
+  statusBar()->showMessage(cut_headline(summary));
+  summary_->show();
+  summary_->raise();
+}
+
+QString MapWindow::cut_summary_text() const { return summary_text_ ? summary_text_->toPlainText() : QString(); }
 
 void MapWindow::show_scale() {
   const double n = canvas_->scale_denominator();

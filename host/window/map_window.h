@@ -15,7 +15,15 @@
 // The document is modified by what the window changes in it (Add data, a layer switched on
 // or off); the title shows it ("*"), and closing the window, Quit, New and Open ask first
 // whether to save it. A document another one replaces by a command (a cut's result) is
-// shown unmodified; moving the view is no change of the document.
+// shown unmodified; moving the view is no change of the document. Before the extension's
+// command runs (the cut, which opens its result in place of the document) the same question
+// is asked; Cancel leaves the command unclicked.
+//
+// After each cut from the toolbar (the dialog's run, whether it wrote its result, left
+// layers out or failed) the window shows its summary (host::CutSummary, made as the command
+// line makes it): a dialog with the layers and features written, each layer's warnings, the
+// layers not cut and why, and for a failure what the dialog said and the GIS's reason; its
+// first line in the status bar (until the map drawn next has something to say there).
 #pragma once
 
 #include <memory>
@@ -26,8 +34,11 @@
 #include <win32/com_ptr.h>
 
 #include "arcobjects/arcobjects.h"
+#include "../cut_summary.h"
 
 class QAction;
+class QDialog;
+class QPlainTextEdit;
 class QLabel;
 class QLineEdit;
 class QTimer;
@@ -65,6 +76,12 @@ class MapWindow : public QMainWindow {
   // or chose to discard its changes; false when they cancelled or saving failed.
   bool may_discard();
 
+  // The summary of the last cut from the toolbar (null before one), and its text.
+  QDialog* cut_summary() const { return summary_; }
+  QString cut_summary_text() const;
+  // The summary's first line: what was cut where, or that the cut failed.
+  static QString cut_headline(const CutSummary& summary);
+
   // The path with the extension of the chosen filter ("… (*.qgs)") unless it already has
   // one of the map documents' extensions.
   static QString with_extension(const QString& path, const QString& filter);
@@ -78,6 +95,12 @@ class MapWindow : public QMainWindow {
   void show_scale();
   void failed(const QString& what, const std::string& why);
   void changed();
+  // Around the extension's command: the question, then the watch of a cut's run.
+  bool before_command();
+  void after_command();
+  // Notes when the cut dialog's run shows (its progress panel) and where it cuts into.
+  void watch_cut_run();
+  void show_summary(const CutSummary& summary);
 
   win32::ComPtr<IApplication> application_;
   win32::ComPtr<IUnknown> display_;
@@ -90,6 +113,10 @@ class MapWindow : public QMainWindow {
   bool drawing_warned_ = false;  // the status bar tells what the map could not draw
   QTimer* follow_ = nullptr;  // follows the application once the toolkit has changed
   int toolkit_listener_ = 0;
+  struct CutUnderWay;
+  std::unique_ptr<CutUnderWay> cut_;  // while the extension's command runs
+  QDialog* summary_ = nullptr;
+  QPlainTextEdit* summary_text_ = nullptr;
 };
 
 }  // namespace host

@@ -71,10 +71,11 @@ int dimension_of(esriGeometryType type) {
   }
 }
 
+// -1 when there is no such field, or no class (a layer whose source could not be opened).
 LONG find_field(IFeatureClass* fc, const std::string& name) {
   LONG index = -1;
   win32::Bstr b = win32::Bstr::from_utf8(name);
-  if (FAILED(fc->FindField(b.get(), &index))) index = -1;
+  if (!fc || FAILED(fc->FindField(b.get(), &index))) index = -1;
   return index;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include <QApplication>
 #include <QEventLoop>
@@ -141,7 +142,13 @@ TUserAction TScreenAgent::NextAction(TForm& form) {
 
 void TScreenAgent::Refused(const TUserAction&, const Exception&) {}
 
+TScreenAgent::BoxWatcher TScreenAgent::WatchBoxes(BoxWatcher watcher) {
+  std::swap(box_watcher_, watcher);
+  return watcher;
+}
+
 int TScreenAgent::AnswerMessageBox(const TMessageBoxInfo& box) {
+  if (box_watcher_) box_watcher_(box);
   Update();
   QWidget* parent = QApplication::activeWindow();
   const int answer = ShowMessageBox(box, parent);

@@ -23,15 +23,20 @@
 #include "window/command_bar.h"
 #include "window/layers_tree.h"
 #include "window/map_canvas.h"
+#include "cut_driver.h"
 #include "window_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const char kDialog[] = "vo_arcmap_areaclip_form";
-const char kLayer[] = "Листы карты";
-const char kSheet[] = "M-36-1-Б";
+using test::choose;
+using test::control;
+using test::modal;
+using test::walk_to;
+const char* const kDialog = test::kCutDialog;
+const char* const kLayer = test::kSheetsLayer;
+const char* const kSheet = test::kSheet;
 
 std::string bytes_of(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -47,49 +52,6 @@ std::map<std::string, std::string> data_files(const fs::path& folder) {
     if (entry.is_regular_file() && entry.path().extension() != ".mxd")
       out[fs::relative(entry.path(), folder).string()] = bytes_of(entry.path());
   return out;
-}
-
-TForm* modal(const char* name) {
-  TForm* form = Application->ModalForm();
-  return form && (name == nullptr || form->Name == name) ? form : nullptr;
-}
-
-TControl* control(TForm* form, const char* name) { return form ? toolkit::FindControl(form, name) : nullptr; }
-
-// Presses the arrow keys on a combo box until it shows `text` (each step is the person's
-// choice, as with the keyboard on a closed combo box).
-void choose(QComboBox* box, const QString& text) {
-  const int target = box->findText(text);
-  ASSERT_GE(target, 0) << text.toStdString();
-  box->setFocus();
-  while (box->currentIndex() != target) QTest::keyClick(box, target > box->currentIndex() ? Qt::Key_Down : Qt::Key_Up);
-}
-
-void double_click(QListWidget* list, const QString& text) {
-  auto items = list->findItems(text, Qt::MatchExactly);
-  ASSERT_EQ(items.size(), 1) << text.toStdString();
-  list->scrollToItem(items[0]);
-  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items[0]).center());
-}
-
-// Steps down the folder dialog's list from the root to `folder`, one double click a folder.
-void walk_to(test::QtDriver& driver, toolkit_qt::TScreenAgent& agent, const fs::path& folder) {
-  fs::path walked = "/";
-  for (const auto& part : fs::relative(folder, "/")) {
-    const fs::path here = walked;
-    driver.when("the list at " + here.string(),
-                [&agent, here, part] {
-                  auto* list = qobject_cast<QListWidget*>(agent.PeerOf(control(modal(nullptr), "f_directory_list")));
-                  auto* dir = dynamic_cast<TDirectoryListBox*>(control(modal(nullptr), "f_directory_list"));
-                  return list && dir && win32::ansi_to_utf8(dir->Directory()) == here.string() &&
-                         list->findItems(QString::fromStdString(part.string()), Qt::MatchExactly).size() == 1;
-                },
-                [&agent, part] {
-                  double_click(qobject_cast<QListWidget*>(agent.PeerOf(control(modal(nullptr), "f_directory_list"))),
-                               QString::fromStdString(part.string()));
-                });
-    walked /= part;
-  }
 }
 
 TEST(CutInWindow, APersonCutsTheSampleToASheet) {
@@ -281,34 +243,8 @@ TEST(CutInWindow, TheCutOfAQgisProjectWritesItsResultProject) {
   toolkit_qt::TScreenAgent& agent = *f.agent;
   const fs::path result = f.folder / "результат";
   fs::create_directories(result);
-  auto widget = [&](const char* name) { return agent.PeerOf(control(modal(nullptr), name)); };
-  auto shown = [&](const char* name) {
-    TForm* form = modal(name);
-    return form && agent.PeerOf(form) && agent.PeerOf(form)->isVisible();
-  };
-
   test::QtDriver driver;
-  driver
-      .when("the cut dialog", [&] { return shown(kDialog) && widget("f_layers_combo"); },
-            [&] { choose(qobject_cast<QComboBox*>(widget("f_layers_combo")), QString::fromUtf8(kLayer)); })
-      .when("the sheets listed", [&] { return qobject_cast<QComboBox*>(widget("f_objects_combo"))->findText(kSheet) >= 0; },
-            [&] {
-              choose(qobject_cast<QComboBox*>(widget("f_objects_combo")), kSheet);
-              QTest::mouseClick(widget("f_choose_button"), Qt::LeftButton);
-            })
-      .when("the folder dialog", [&] { return modal(nullptr) && modal(nullptr)->Name != kDialog && widget("f_directory_list") && agent.PeerOf(modal(nullptr))->isVisible(); },
-            [&] { choose(qobject_cast<QComboBox*>(widget("f_drive_combo")), "/"); });
-  walk_to(driver, agent, result);
-  driver
-      .when("the result folder opened",
-            [&] {
-              auto* dir = dynamic_cast<TDirectoryListBox*>(control(modal(nullptr), "f_directory_list"));
-              return dir && win32::ansi_to_utf8(dir->Directory()) == result.string();
-            },
-            [&] { QTest::mouseClick(widget("f_ok_button"), Qt::LeftButton); })
-      .when("the folder in the dialog",
-            [&] { return shown(kDialog) && qobject_cast<QLineEdit*>(widget("f_path_edit"))->text().toStdString() == result.string(); },
-            [&] { QTest::mouseClick(widget("f_apply_button"), Qt::LeftButton); });
+  test::drive_cut(driver, agent, result);
 
   f.window->commands()->action(0)->trigger();
   EXPECT_TRUE(driver.done()) << driver.pending();

@@ -41,7 +41,8 @@ inline void window_picture(const char* name, host::MapWindow* window, QWidget* o
   if (!folder || !*folder) return;
   QPixmap picture = window->grab();
   QPainter painter(&picture);
-  painter.drawImage(window->canvas()->mapTo(window, QPoint(0, 0)), window->canvas()->picture());
+  window->canvas()->picture();  // finished, then shown as the canvas paints it (with its scale bar)
+  painter.drawPixmap(window->canvas()->mapTo(window, QPoint(0, 0)), window->canvas()->grab());
   if (over) {
     const QPixmap dialog = over->grab();
     const QPoint at(8, picture.height() - dialog.height() - 28);

@@ -22,6 +22,7 @@
 // destroyed takes its widget with it at the next update.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,10 @@ class TScreenAgent : public TUserAgent {
     int answer = 0;
   };
   const std::vector<ShownBox>& Boxes() const { return boxes_; }
+  // Called as each message box is raised, before it shows: the host notes it while the
+  // failure that raised it is still at hand. Returns the watcher it replaces.
+  using BoxWatcher = std::function<void(const TMessageBoxInfo& box)>;
+  BoxWatcher WatchBoxes(BoxWatcher watcher);
 
  private:
   class PumpingClock;
@@ -79,6 +84,7 @@ class TScreenAgent : public TUserAgent {
   QEventLoop* waiting_ = nullptr;   // a modal form's wait for input
   int listener_ = 0;
   std::vector<ShownBox> boxes_;
+  BoxWatcher box_watcher_;
   TUserAgent* previous_agent_ = nullptr;
   TClock* previous_clock_ = nullptr;
   bool pumping_ = false;
