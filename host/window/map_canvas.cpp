@@ -457,6 +457,10 @@ void MapCanvas::mouseReleaseEvent(QMouseEvent* event) {
   drag_offset_ = {};
   if (moved.isNull()) {
     update();
+    if (on_click) {
+      const QPointF at = to_map(event->position());
+      on_click(at.x(), at.y());
+    }
     return;
   }
   remember();

@@ -108,6 +108,8 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   std::function<void()> on_view;
   // The cursor moved to map point (x, y).
   std::function<void(double x, double y)> on_cursor;
+  // The left button was clicked (pressed and released without moving) at map point (x, y).
+  std::function<void(double x, double y)> on_click;
   // The display drew on the canvas (after each drawing call and at its end).
   std::function<void()> on_display_drawn;
   // The map was drawn; warnings name what could not be drawn (a layer whose source is

@@ -31,6 +31,7 @@
 
 #include "../extension.h"
 #include "command_bar.h"
+#include "identify.h"
 #include "layers_tree.h"
 #include "map_canvas.h"
 
@@ -115,6 +116,22 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   auto* navigation = addToolBar("Navigation");
   navigation->setObjectName("navigation_toolbar");
   navigation->addAction(whole);
+
+  // Identify: while on, a click on the map lists the features under it in a dock.
+  identify_ = new IdentifyPanel(this);
+  identify_dock_ = new QDockWidget("Identify", this);
+  identify_dock_->setObjectName("identify_dock");
+  identify_dock_->setWidget(identify_);
+  addDockWidget(Qt::RightDockWidgetArea, identify_dock_);
+  identify_dock_->hide();
+  QAction* identify = view->addAction("&Identify");
+  identify->setObjectName("identify_tool");
+  identify->setCheckable(true);
+  identify->setShortcut(QKeySequence("Ctrl+I"));
+  navigation->addAction(identify);
+  canvas_->on_click = [this, identify](double x, double y) {
+    if (identify->isChecked()) identify_at(x, y);
+  };
 
   commands_ = new CommandBar(application, module_path, this);
   addToolBar(commands_);
@@ -307,6 +324,20 @@ void MapWindow::show_summary(const CutSummary& summary) {
 }
 
 QString MapWindow::cut_summary_text() const { return summary_text_ ? summary_text_->toPlainText() : QString(); }
+
+std::vector<FoundLayer> MapWindow::identify_at(double x, double y) {
+  // A few pixels around the point, so a thin line or a marker is easy to hit.
+  const gis::MapView v = canvas_->view();
+  const double tolerance = 4 * (v.xmax - v.xmin) / std::max(v.width, 1);
+  std::vector<FoundLayer> found = IdentifyFeatures(shown_.as<IMxDocument>().get(), x, y, tolerance);
+  identify_->show_found(found);
+  identify_dock_->show();
+  size_t features = 0;
+  for (const FoundLayer& layer : found) features += layer.features.size();
+  statusBar()->showMessage(features ? QString("Identify: %1 under the cursor").arg(features == 1 ? QString("1 feature") : QString("%1 features").arg(features))
+                                    : QString("Identify: no feature under the cursor"));
+  return found;
+}
 
 void MapWindow::show_scale() {
   const double n = canvas_->scale_denominator();

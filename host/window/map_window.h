@@ -5,7 +5,8 @@
 // The status bar shows the map's scale (typed there, the map is shown at another) and the
 // cursor's map coordinates; View → Previous view goes back to the view before and Next view
 // forward again, Shift and the left button draw a box to zoom to, a layer's context menu in
-// the table of contents zooms to it.
+// the table of contents zooms to it. With View → Identify on, a click lists the features
+// under the cursor in the Identify dock.
 // The window follows the application: when its document changes (a command opened another
 // one) or the focus map's extent changes (a bookmark's zoom), the window shows it, looking
 // after each command and each time the toolkit has dispatched messages (the extension's
@@ -35,9 +36,11 @@
 
 #include "arcobjects/arcobjects.h"
 #include "../cut_summary.h"
+#include "identify.h"
 
 class QAction;
 class QDialog;
+class QDockWidget;
 class QPlainTextEdit;
 class QLabel;
 class QLineEdit;
@@ -75,6 +78,11 @@ class MapWindow : public QMainWindow {
   // Whether the shown document may go: true when it is unmodified, or the person saved it
   // or chose to discard its changes; false when they cancelled or saving failed.
   bool may_discard();
+
+  // Lists the features of the visible layers under map point (x, y) in the Identify dock (as
+  // a click does with View → Identify on).
+  std::vector<FoundLayer> identify_at(double x, double y);
+  IdentifyPanel* identify_panel() const { return identify_; }
 
   // The summary of the last cut from the toolbar (null before one), and its text.
   QDialog* cut_summary() const { return summary_; }
@@ -116,6 +124,8 @@ class MapWindow : public QMainWindow {
   struct CutUnderWay;
   std::unique_ptr<CutUnderWay> cut_;  // while the extension's command runs
   QDialog* summary_ = nullptr;
+  IdentifyPanel* identify_ = nullptr;
+  QDockWidget* identify_dock_ = nullptr;
   QPlainTextEdit* summary_text_ = nullptr;
 };
 
