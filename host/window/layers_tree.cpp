@@ -61,6 +61,10 @@ QMenu* LayersTree::menu_for(QTreeWidgetItem* item) {
   menu->addAction("&Zoom to layer", [this, held] {
     if (on_zoom_to_layer) on_zoom_to_layer(held.get());
   })->setObjectName("zoom_to_layer");
+  if (win32::query<IFeatureLayer>(layer))
+    menu->addAction("Open &attribute table", [this, held] {
+      if (on_attribute_table) on_attribute_table(held.get());
+    })->setObjectName("attribute_table");
   return menu;
 }
 

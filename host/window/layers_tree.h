@@ -1,7 +1,8 @@
 // LayersTree: the table of contents. The document's maps (data frames, the focus map in
 // bold), their group layers and layers, each layer with a box that switches its visibility
 // and its legend (its symbol, or its classes under it); a switch calls on_visibility_changed
-// so the canvas draws again. A layer's context menu zooms the map to it.
+// so the canvas draws again. A layer's context menu zooms the map to it and opens a
+// feature layer's attribute table.
 #pragma once
 
 #include <functional>
@@ -23,6 +24,7 @@ class LayersTree : public QTreeWidget {
   void set_document(IMxDocument* document);
   std::function<void()> on_visibility_changed;
   std::function<void(ILayer* layer)> on_zoom_to_layer;
+  std::function<void(ILayer* layer)> on_attribute_table;
   // The layer an item shows; null for a map, a legend entry or none.
   ILayer* layer_of(QTreeWidgetItem* item) const;
   // The context menu of an item (null when it is no layer's), to be shown or driven by a test;

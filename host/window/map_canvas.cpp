@@ -385,6 +385,36 @@ void MapCanvas::paintEvent(QPaintEvent*) {
     else
       painter.drawImage(target, picture_);
   }
+  // The selection over the map, in the view as it is shown (moved while dragged).
+  if (!selection_.empty()) {
+    painter.save();
+    painter.translate(drag_offset_);
+    painter.setPen(QPen(QColor(0, 200, 255), 2));
+    painter.setBrush(QColor(0, 200, 255, 60));
+    for (const gis::ShapeParts& s : selection_) {
+      if (s.dimension == 0) {
+        for (size_t i = 0; i + 1 < s.xy.size(); i += 2)
+          painter.drawRect(QRectF(to_pixel(s.xy[i], s.xy[i + 1]) - QPointF(5, 5), QSizeF(10, 10)));
+        continue;
+      }
+      QPainterPath path;
+      int begin = 0;
+      for (int end : s.part_ends) {
+        QPolygonF line;
+        for (int i = begin; i < end; ++i) line << to_pixel(s.xy[2 * i], s.xy[2 * i + 1]);
+        if (s.dimension == 2) {
+          path.addPolygon(line);
+          path.closeSubpath();
+        } else {
+          painter.drawPolyline(line);
+        }
+        begin = end;
+      }
+      path.setFillRule(Qt::OddEvenFill);
+      if (!path.isEmpty()) painter.drawPath(path);
+    }
+    painter.restore();
+  }
   // The scale bar at the lower left, on a white ground.
   if (const double n = scale_denominator(); n > 0) {
     const ScaleBar bar = scale_bar(n * 0.0254 / 96, 120);
@@ -484,6 +514,11 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
   center_x_ += fixed.x() - now.x();
   center_y_ += fixed.y() - now.y();
   redraw();
+}
+
+void MapCanvas::set_selection(std::vector<gis::ShapeParts> shapes) {
+  selection_ = std::move(shapes);
+  update();
 }
 
 void MapCanvas::keyPressEvent(QKeyEvent* event) {

@@ -29,6 +29,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <gis/core.h>
 #include <gis/display.h>
 #include <gis/render.h>
 #include <win32/com_ptr.h>
@@ -103,6 +104,10 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   const QImage& picture();
   // Adopts a change of the map's extent made by someone else; true when there was one.
   bool follow_map_extent();
+  // Shapes (in map units) drawn over the map as selected (an attribute table's rows); none
+  // clears them.
+  void set_selection(std::vector<gis::ShapeParts> shapes);
+  const std::vector<gis::ShapeParts>& selection() const { return selection_; }
 
   // The view changed (or the map was asked to be drawn again).
   std::function<void()> on_view;
@@ -186,6 +191,7 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   QPoint drag_offset_;  // where the picture is shown while a drag goes on
   QPointF drag_center_;
   bool dragging_ = false;
+  std::vector<gis::ShapeParts> selection_;
 };
 
 }  // namespace host

@@ -30,6 +30,7 @@
 #include <win32/text.h>
 
 #include "../extension.h"
+#include "attribute_table.h"
 #include "command_bar.h"
 #include "identify.h"
 #include "layers_tree.h"
@@ -82,6 +83,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     canvas_->redraw();
     changed();
   };
+  layers_->on_attribute_table = [this](ILayer* layer) { open_attribute_table(layer); };
   layers_->on_zoom_to_layer = [this](ILayer* layer) {
     if (!canvas_->show_layer(layer)) statusBar()->showMessage("The layer has no data to zoom to.");
   };
@@ -206,6 +208,10 @@ void MapWindow::follow_application() {
   win32::ComPtr<IDocument> document;
   application_->get_Document(document.put());
   if (document.get() != shown_.get()) {
+    // The tables of the document shown before go with it.
+    for (const QPointer<AttributeTable>& table : tables_)
+      if (table) table->close();
+    tables_.clear();
     shown_ = document;
     show_document(document.as<IMxDocument>().get());
     return;
@@ -351,6 +357,17 @@ bool MapWindow::set_scale(const QString& text) {
   if (!shown) statusBar()->showMessage(QString("Not a scale: %1 (type 1:50 000 or 50000)").arg(text));
   show_scale();
   return shown;
+}
+
+AttributeTable* MapWindow::open_attribute_table(ILayer* layer) {
+  win32::ComPtr<IMap> map;
+  win32::ComPtr<ISpatialReference> system;
+  if (auto mx = shown_.as<IMxDocument>(); mx && SUCCEEDED(mx->get_FocusMap(map.put())) && map)
+    map->get_SpatialReference(system.put());
+  auto* table = new AttributeTable(layer, system.get(), canvas_, this);
+  tables_.emplace_back(table);
+  table->show();
+  return table;
 }
 
 void MapWindow::show_document(IMxDocument* document) {

@@ -6,7 +6,8 @@
 // cursor's map coordinates; View → Previous view goes back to the view before and Next view
 // forward again, Shift and the left button draw a box to zoom to, a layer's context menu in
 // the table of contents zooms to it. With View → Identify on, a click lists the features
-// under the cursor in the Identify dock.
+// under the cursor in the Identify dock; a feature layer's context menu opens its attribute
+// table (attribute_table.h).
 // The window follows the application: when its document changes (a command opened another
 // one) or the focus map's extent changes (a bookmark's zoom), the window shows it, looking
 // after each command and each time the toolkit has dispatched messages (the extension's
@@ -31,6 +32,7 @@
 #include <string>
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <win32/com_ptr.h>
 
@@ -48,6 +50,7 @@ class QTimer;
 
 namespace host {
 
+class AttributeTable;
 class CommandBar;
 class LayersTree;
 class MapCanvas;
@@ -83,6 +86,9 @@ class MapWindow : public QMainWindow {
   // a click does with View → Identify on).
   std::vector<FoundLayer> identify_at(double x, double y);
   IdentifyPanel* identify_panel() const { return identify_; }
+  // Opens the layer's attribute table (as its context menu in the table of contents does);
+  // it closes when another document is shown.
+  AttributeTable* open_attribute_table(ILayer* layer);
 
   // The summary of the last cut from the toolbar (null before one), and its text.
   QDialog* cut_summary() const { return summary_; }
@@ -125,6 +131,7 @@ class MapWindow : public QMainWindow {
   std::unique_ptr<CutUnderWay> cut_;  // while the extension's command runs
   QDialog* summary_ = nullptr;
   IdentifyPanel* identify_ = nullptr;
+  std::vector<QPointer<AttributeTable>> tables_;
   QDockWidget* identify_dock_ = nullptr;
   QPlainTextEdit* summary_text_ = nullptr;
 };
