@@ -138,6 +138,13 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   commands_ = new CommandBar(application, module_path, this);
   addToolBar(commands_);
   commands_->before_command = [this] { return before_command(); };
+  // The extension's commands also in a menu named after their category, with their captions,
+  // for the keyboard (Alt and the menu's letter).
+  if (commands_->count() > 0) {
+    QMenu* extension = menuBar()->addMenu(commands_->windowTitle());
+    extension->setObjectName("extension_menu");
+    for (int i = 0; i < commands_->count(); ++i) extension->addAction(commands_->action(i));
+  }
   commands_->on_command_done = [this] {
     after_command();
     follow_application();

@@ -9,3 +9,15 @@ void TButton::Click() {
     if (TForm* form = ParentForm()) form->ModalResult = ModalResult;
   TWinControl::Click();
 }
+
+namespace toolkit {
+
+TButton* KeyButton(TWinControl* form, bool enter) {
+  for (TWinControl* control : TabOrdered(form))
+    if (auto* button = dynamic_cast<TButton*>(control);
+        button && (enter ? button->Default : button->Cancel) && button->Showing() && button->Enabled)
+      return button;
+  return nullptr;
+}
+
+}  // namespace toolkit

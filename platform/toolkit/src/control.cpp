@@ -294,3 +294,24 @@ TControl* FindControl(TControl* root, const std::string& name) {
 }
 
 }  // namespace toolkit
+
+namespace toolkit {
+
+namespace {
+
+void tab_walk(const TWinControl* container, std::vector<TWinControl*>& out) {
+  for (TWinControl* child : container->TabList()) {
+    out.push_back(child);
+    tab_walk(child, out);
+  }
+}
+
+}  // namespace
+
+std::vector<TWinControl*> TabOrdered(TWinControl* root) {
+  std::vector<TWinControl*> out;
+  if (root) tab_walk(root, out);
+  return out;
+}
+
+}  // namespace toolkit

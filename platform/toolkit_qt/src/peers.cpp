@@ -50,6 +50,18 @@ class FormWindow : public QWidget {
   explicit FormWindow(TForm* form) : form_(form), alive_(form->Liveness()) {}
 
  protected:
+  // Enter and Escape that no control took press the form's Default and Cancel buttons, as
+  // a click would.
+  void keyPressEvent(QKeyEvent* event) override {
+    const int key = event->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if ((enter || key == Qt::Key_Escape) && event->modifiers() == Qt::NoModifier && !alive_.expired() && Application)
+      if (TButton* button = toolkit::KeyButton(form_, enter)) {
+        Application->PostClick(button);
+        return;
+      }
+    QWidget::keyPressEvent(event);
+  }
   void closeEvent(QCloseEvent* event) override {
     event->ignore();
     if (!alive_.expired() && Application) Application->PostCloseRequest(form_);
@@ -103,9 +115,12 @@ class FormPeer : public Peer {
       window->activateWindow();
     } else if (!shown && window->isVisible()) {
       window->hide();
+      tabs_ordered = false;  // shown again, it starts at its first control again
     }
     window->updating = false;
   }
+
+  bool tabs_ordered = false;  // the tab order and the first focus were set since it showed
 
  private:
   bool placed_ = false;
@@ -379,6 +394,28 @@ void Peers::update_tree(TControl& control, QWidget* parent) {
   if (auto* container = dynamic_cast<TWinControl*>(&control))
     for (int i = 0; i < container->ControlCount(); ++i) update_tree(*container->Controls(i), peer->widget());
   peer->update(control);
+  if (auto* form = dynamic_cast<TForm*>(&control); form && form->Visible) {
+    auto* form_peer = static_cast<FormPeer*>(peer);
+    if (!form_peer->tabs_ordered) {
+      form_peer->tabs_ordered = true;
+      order_tabs(*form);
+    }
+  }
+}
+
+void Peers::order_tabs(TForm& form) {
+  // The widgets that take the focus by Tab, in the controls' TabOrder.
+  std::vector<std::pair<TWinControl*, QWidget*>> stops;
+  for (TWinControl* control : toolkit::TabOrdered(&form))
+    if (QWidget* w = find(control); w && control->TabStop && (w->focusPolicy() & Qt::TabFocus))
+      stops.emplace_back(control, w);
+  for (size_t i = 0; i + 1 < stops.size(); ++i) QWidget::setTabOrder(stops[i].second, stops[i + 1].second);
+  // The first that shows and is enabled has the focus.
+  for (const auto& [control, w] : stops)
+    if (control->Showing() && control->Enabled) {
+      w->setFocus(Qt::TabFocusReason);
+      break;
+    }
 }
 
 void Peers::update() {

@@ -41,6 +41,8 @@ class Peers {
     std::unique_ptr<Peer> peer;
   };
   void update_tree(TControl& control, QWidget* parent);
+  // Tab follows the controls' TabOrder on the form's window; its first control has the focus.
+  void order_tabs(TForm& form);
   Peer* peer_for(TControl& control, QWidget* parent);
 
   std::map<const TControl*, Entry> entries_;

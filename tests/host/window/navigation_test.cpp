@@ -11,6 +11,7 @@
 #include <gis/document.h>
 #include <gis/render.h>
 
+#include "window/command_bar.h"
 #include "window/layers_tree.h"
 #include "window_fixture.h"
 
@@ -206,6 +207,25 @@ TEST(Navigation, ZoomToALayer) {
   // Fitted: the layer fills the view across or up and down, with its margin.
   EXPECT_TRUE(std::abs((v.xmax - v.xmin) - (bounds.xmax - bounds.xmin) * 1.08) < (v.xmax - v.xmin) * 1e-6 ||
               std::abs((v.ymax - v.ymin) - (bounds.ymax - bounds.ymin) * 1.08) < (v.ymax - v.ymin) * 1e-6);
+}
+
+}  // namespace
+
+namespace {
+
+// The extension's commands are in a menu named after their category too, with their
+// captions: the toolbar's own actions (one click, one enabled state).
+TEST(Keyboard, TheExtensionsCommandsInAMenu) {
+  test::WindowFixture f("extension_menu");
+  auto* menu = f.window->findChild<QMenu*>("extension_menu");
+  ASSERT_NE(menu, nullptr);
+  ASSERT_GT(f.window->commands()->count(), 0);
+  EXPECT_EQ(menu->title(), f.window->commands()->windowTitle());
+  ASSERT_EQ(menu->actions().size(), f.window->commands()->count());
+  for (int i = 0; i < f.window->commands()->count(); ++i) {
+    EXPECT_EQ(menu->actions()[i], f.window->commands()->action(i));
+    EXPECT_FALSE(menu->actions()[i]->text().isEmpty());
+  }
 }
 
 }  // namespace

@@ -313,3 +313,101 @@ TEST_F(ScreenAgent, OpeningAFolderInTheDirectoryList) {
 }
 
 }  // namespace
+
+namespace {
+
+// A form whose Tab order is not its controls' creation order: the combo, then the second
+// edit, the first edit, and the buttons' panel (OK, then Cancel).
+struct KeyedForm {
+  TForm* form = new TForm(nullptr);
+  TEdit* first = new TEdit(form);
+  TEdit* second = new TEdit(form);
+  TComboBox* combo = new TComboBox(form);
+  TPanel* bottom = new TPanel(form);
+  TButton* ok = new TButton(form);
+  TButton* cancel = new TButton(form);
+
+  explicit KeyedForm(bool declared) {
+    form->Name = "keyed";
+    form->ClientWidth = 300;
+    form->ClientHeight = 160;
+    for (TControl* c : std::vector<TControl*>{first, second, combo}) {
+      c->Parent = form;
+      c->Align = alTop;
+    }
+    combo->Items->Assign({"a", "b"});
+    bottom->Parent = form;
+    bottom->Align = alBottom;
+    bottom->Height = 40;
+    ok->Parent = bottom;
+    ok->Align = alLeft;
+    ok->Caption = "OK";
+    ok->ModalResult = mrOk;
+    cancel->Parent = bottom;
+    cancel->Align = alRight;
+    cancel->Caption = "Cancel";
+    cancel->ModalResult = mrCancel;
+    ok->Default = declared;
+    cancel->Cancel = declared;
+    combo->TabOrder = 0;
+    second->TabOrder = 1;
+    first->TabOrder = 2;
+  }
+  ~KeyedForm() { delete form; }
+};
+
+}  // namespace
+
+TEST(ToolkitTabs, TabOrderedFollowsEachContainersTabOrderDepthFirst) {
+  KeyedForm k(true);
+  const std::vector<TWinControl*> expected{k.combo, k.second, k.first, k.bottom, k.ok, k.cancel};
+  EXPECT_EQ(toolkit::TabOrdered(k.form), expected);
+  EXPECT_EQ(toolkit::KeyButton(k.form, true), nullptr);  // not showing yet
+}
+
+// Tab moves through the controls in their TabOrder from the first, which has the focus;
+// Enter presses the Default button and Escape the Cancel button where the form declares
+// them, and nothing where it does not.
+TEST_F(ScreenAgent, TabOrderFirstFocusEnterAndEscape) {
+  const struct {
+    bool declared;
+    Qt::Key key;
+    TModalResult result;
+  } cases[] = {{true, Qt::Key_Return, mrOk}, {true, Qt::Key_Escape, mrCancel}, {false, Qt::Key_Return, mrNone},
+               {false, Qt::Key_Escape, mrNone}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.declared) + " " + std::to_string(c.key));
+    KeyedForm k(c.declared);
+    test::QtDriver driver;
+    TScreenAgent agent;
+    std::vector<QWidget*> focused;
+    bool pressed = false;
+    driver
+        .when("the form on screen", [&] { return agent.PeerOf(k.cancel) && agent.PeerOf(k.form)->isVisible(); },
+              [&] {
+                QWidget* window = agent.PeerOf(k.form);
+                focused.push_back(window->focusWidget());
+                for (int i = 0; i < 4; ++i) {
+                  QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+                  focused.push_back(window->focusWidget());
+                }
+                // Back in the second edit, the key.
+                QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+                QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+                QTest::keyClick(window->focusWidget(), c.key);
+                pressed = true;
+              });
+    if (c.result == mrNone)
+      driver.when("the key handled", [&] { return pressed && Application->PendingMessages() == 0; },
+                  [&] {
+                    EXPECT_TRUE(agent.PeerOf(k.form)->isVisible());  // nothing pressed
+                    agent.PeerOf(k.form)->close();
+                  });
+    const TModalResult result = k.form->ShowModal();
+    EXPECT_TRUE(driver.done()) << driver.pending();
+    EXPECT_EQ(result, c.result == mrNone ? mrCancel : c.result);
+    const std::vector<QWidget*> expected{agent.PeerOf(k.combo), agent.PeerOf(k.second), agent.PeerOf(k.first),
+                                         agent.PeerOf(k.ok), agent.PeerOf(k.cancel)};
+    EXPECT_EQ(focused, expected);
+  }
+}

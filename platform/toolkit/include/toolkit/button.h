@@ -9,8 +9,15 @@ class TButton : public TWinControl {
   explicit TButton(TComponent* AOwner);
 
   TModalResult ModalResult = mrNone;
+  // Enter on the form presses its Default button, Escape its Cancel button (KeyButton).
   bool Default = false;
   bool Cancel = false;
 
   void Click() override;
 };
+
+namespace toolkit {
+// The button Enter (enter) or Escape (!enter) presses on `form`: its first showing, enabled
+// Default (or Cancel) button in tab order; null when it declares none.
+TButton* KeyButton(TWinControl* form, bool enter);
+}  // namespace toolkit

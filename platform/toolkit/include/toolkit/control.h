@@ -193,6 +193,9 @@ class TWinControl : public TControl {
   toolkit::Property<TWinControl, int> TabOrder{this, &TWinControl::GetTabOrder, &TWinControl::SetTabOrder};
   bool TabStop = true;
 
+  // The focusable children in their TabOrder.
+  const std::vector<TWinControl*>& TabList() const { return tab_list_; }
+
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
 
@@ -222,4 +225,8 @@ namespace toolkit {
 // The control under `root` (not `root` itself) named `name`; failing that, the one whose
 // caption is `name`, a showing one before a hidden one. Null when there is none.
 TControl* FindControl(TControl* root, const std::string& name);
+// The controls under `root` in the order Tab moves through them: each container's children
+// in their TabOrder, a container before the controls inside it (TabStop, and whether they
+// show and are enabled, is the caller's to ask when the focus moves).
+std::vector<TWinControl*> TabOrdered(TWinControl* root);
 }  // namespace toolkit

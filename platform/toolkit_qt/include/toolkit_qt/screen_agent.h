@@ -2,7 +2,9 @@
 // control (see peers.h) placed at the rectangle the toolkit's layout computed, and a person
 // is the user: clicks, combo choices, typing, opening folders and the close box are posted
 // to the toolkit as the user agent's actions are (TApplication::PostClick, PostChoose, …),
-// message boxes are QMessageBox with the system's texts and buttons.
+// message boxes are QMessageBox with the system's texts and buttons. On a form's window Tab
+// follows the controls' TabOrder and its first control has the focus when it shows; Enter
+// and Escape press its Default and Cancel buttons (toolkit::KeyButton).
 //
 // The toolkit tells the agent when it has something to do (TApplication's change
 // listeners), and the agent never asks it on a clock: the widgets are brought up to date,
