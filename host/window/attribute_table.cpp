@@ -12,6 +12,7 @@
 
 #include <win32/text.h>
 
+#include "identify.h"
 #include "map_canvas.h"
 
 namespace host {
@@ -30,21 +31,9 @@ bool as_number(const std::string& text, double* number) {
 
 AttributeModel::AttributeModel(IFeatureClass* feature_class, QObject* parent)
     : QAbstractTableModel(parent), class_(feature_class) {
-  win32::ComPtr<IFields> fields;
-  if (class_ && SUCCEEDED(class_->get_Fields(fields.put())) && fields) {
-    LONG count = 0;
-    fields->get_FieldCount(&count);
-    for (LONG f = 0; f < count; ++f) {
-      win32::ComPtr<IField> field;
-      esriFieldType type = esriFieldTypeString;
-      if (FAILED(fields->get_Field(f, field.put())) || !field || FAILED(field->get_Type(&type)) ||
-          type == esriFieldTypeGeometry)
-        continue;
-      win32::Bstr name;
-      field->get_Name(name.put());
-      fields_.push_back(f);
-      names_.push_back(QString::fromStdString(name.utf8()));
-    }
+  for (const auto& [index, name] : AttributeFields(class_.get())) {
+    fields_.push_back(index);
+    names_.push_back(QString::fromStdString(name));
   }
   if (class_) class_->Search(nullptr, VARIANT_FALSE, cursor_.put());
 }

@@ -61,6 +61,25 @@ void visible_feature_layers(ILayer* layer, std::vector<win32::ComPtr<ILayer>>& o
 
 }  // namespace
 
+std::vector<std::pair<LONG, std::string>> AttributeFields(IFeatureClass* feature_class) {
+  std::vector<std::pair<LONG, std::string>> out;
+  win32::ComPtr<IFields> fields;
+  if (!feature_class || FAILED(feature_class->get_Fields(fields.put())) || !fields) return out;
+  LONG count = 0;
+  fields->get_FieldCount(&count);
+  for (LONG f = 0; f < count; ++f) {
+    win32::ComPtr<IField> field;
+    esriFieldType type = esriFieldTypeString;
+    if (FAILED(fields->get_Field(f, field.put())) || !field || FAILED(field->get_Type(&type)) ||
+        type == esriFieldTypeGeometry)
+      continue;
+    win32::Bstr name;
+    field->get_Name(name.put());
+    out.emplace_back(f, name.utf8());
+  }
+  return out;
+}
+
 std::vector<FoundLayer> IdentifyFeatures(IMxDocument* document, double x, double y, double tolerance) {
   std::vector<FoundLayer> found;
   win32::ComPtr<IMap> map;
@@ -78,23 +97,12 @@ std::vector<FoundLayer> IdentifyFeatures(IMxDocument* document, double x, double
   for (const auto& layer : layers) {
     win32::ComPtr<IFeatureClass> feature_class;
     win32::query<IFeatureLayer>(layer.get())->get_FeatureClass(feature_class.put());
-    win32::ComPtr<IFields> fields;
-    if (!feature_class || FAILED(feature_class->get_Fields(fields.put())) || !fields) continue;
-    // Every field but the shape's.
+    if (!feature_class) continue;
     std::vector<LONG> asked;
     std::vector<std::string> names;
-    LONG field_count = 0;
-    fields->get_FieldCount(&field_count);
-    for (LONG f = 0; f < field_count; ++f) {
-      win32::ComPtr<IField> field;
-      esriFieldType type = esriFieldTypeString;
-      if (FAILED(fields->get_Field(f, field.put())) || !field || FAILED(field->get_Type(&type)) ||
-          type == esriFieldTypeGeometry)
-        continue;
-      win32::Bstr name;
-      field->get_Name(name.put());
-      asked.push_back(f);
-      names.push_back(name.utf8());
+    for (auto& [index, field_name] : AttributeFields(feature_class.get())) {
+      asked.push_back(index);
+      names.push_back(std::move(field_name));
     }
     FoundLayer hits;
     win32::Bstr name;

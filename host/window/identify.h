@@ -23,6 +23,9 @@ struct FoundLayer {
   std::vector<FoundFeature> features;
 };
 
+// The fields a person reads of a feature class: all but the shape's, as (index, UTF-8 name).
+std::vector<std::pair<LONG, std::string>> AttributeFields(IFeatureClass* feature_class);
+
 // The features of the focus map's visible feature layers (the first of the table of contents
 // first) whose shapes, in the map's system, come within `tolerance` map units of (x, y):
 // a point or line that near, an area that holds the point or has its edge that near. Layers

@@ -34,18 +34,8 @@ Point first_point(IMxDocument* document, ILayer* layer) {
   map->get_SpatialReference(system.put());
   win32::ComPtr<IFeatureClass> feature_class;
   win32::query<IFeatureLayer>(layer)->get_FeatureClass(feature_class.put());
-  win32::ComPtr<IFields> fields;
-  feature_class->get_Fields(fields.put());
-  LONG count = 0;
-  fields->get_FieldCount(&count);
   std::vector<LONG> asked;
-  for (LONG f = 0; f < count; ++f) {
-    win32::ComPtr<IField> field;
-    esriFieldType type;
-    fields->get_Field(f, field.put());
-    field->get_Type(&type);
-    if (type != esriFieldTypeGeometry) asked.push_back(f);
-  }
+  for (const auto& [index, name] : host::AttributeFields(feature_class.get())) asked.push_back(index);
   Point point;
   bool taken = false;
   gis::ReadShapes(feature_class.get(), nullptr, system.get(), asked,
