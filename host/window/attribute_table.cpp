@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <limits>
 
 #include <win32/text.h>
 
@@ -153,16 +152,7 @@ void AttributeTable::selection_changed() {
 
 bool AttributeTable::zoom_to_selection() {
   gis::MapView bounds;
-  bounds.xmin = bounds.ymin = std::numeric_limits<double>::max();
-  bounds.xmax = bounds.ymax = std::numeric_limits<double>::lowest();
-  bool any = false;
-  for (const gis::ShapeParts& s : selected_)
-    for (size_t i = 0; i + 1 < s.xy.size(); i += 2) {
-      bounds.xmin = std::min(bounds.xmin, s.xy[i]), bounds.xmax = std::max(bounds.xmax, s.xy[i]);
-      bounds.ymin = std::min(bounds.ymin, s.xy[i + 1]), bounds.ymax = std::max(bounds.ymax, s.xy[i + 1]);
-      any = true;
-    }
-  if (!any || !canvas_) return false;
+  if (!canvas_ || !MapCanvas::bounds_of(selected_, &bounds)) return false;
   canvas_->show_bounds(bounds);
   return true;
 }

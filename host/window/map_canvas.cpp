@@ -230,6 +230,22 @@ bool MapCanvas::show_layer(ILayer* layer) {
   return true;
 }
 
+bool MapCanvas::bounds_of(const std::vector<gis::ShapeParts>& shapes, gis::MapView* bounds) {
+  bool any = false;
+  for (const gis::ShapeParts& s : shapes)
+    for (size_t i = 0; i + 1 < s.xy.size(); i += 2) {
+      const double x = s.xy[i], y = s.xy[i + 1];
+      if (!any) {
+        bounds->xmin = bounds->xmax = x;
+        bounds->ymin = bounds->ymax = y;
+        any = true;
+      }
+      bounds->xmin = std::min(bounds->xmin, x), bounds->xmax = std::max(bounds->xmax, x);
+      bounds->ymin = std::min(bounds->ymin, y), bounds->ymax = std::max(bounds->ymax, y);
+    }
+  return any;
+}
+
 void MapCanvas::show_bounds(const gis::MapView& bounds) {
   if (bounds.xmax - bounds.xmin <= 0 && bounds.ymax - bounds.ymin <= 0) {
     // One point: the view moves to it at its scale.
@@ -385,6 +401,28 @@ void MapCanvas::paintEvent(QPaintEvent*) {
     else
       painter.drawImage(target, picture_);
   }
+  // The sheet grid: each frame's outline and its name in its middle.
+  if (!frames_.empty()) {
+    painter.save();
+    painter.translate(drag_offset_);
+    painter.setPen(QPen(QColor(160, 0, 160), 1));
+    for (const Frame& frame : frames_) {
+      QRectF box;
+      for (const gis::ShapeParts& s : frame.shapes) {
+        int begin = 0;
+        for (int end : s.part_ends) {
+          QPolygonF ring;
+          for (int i = begin; i < end; ++i) ring << to_pixel(s.xy[2 * i], s.xy[2 * i + 1]);
+          painter.drawPolygon(ring);
+          box = box.isNull() ? ring.boundingRect() : box.united(ring.boundingRect());
+          begin = end;
+        }
+      }
+      if (box.width() > painter.fontMetrics().horizontalAdvance(frame.name))
+        painter.drawText(box, Qt::AlignCenter, frame.name);
+    }
+    painter.restore();
+  }
   // The selection over the map, in the view as it is shown (moved while dragged).
   if (!selection_.empty()) {
     painter.save();
@@ -518,6 +556,11 @@ void MapCanvas::wheelEvent(QWheelEvent* event) {
 
 void MapCanvas::set_selection(std::vector<gis::ShapeParts> shapes) {
   selection_ = std::move(shapes);
+  update();
+}
+
+void MapCanvas::set_frames(std::vector<Frame> frames) {
+  frames_ = std::move(frames);
   update();
 }
 

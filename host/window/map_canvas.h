@@ -63,6 +63,8 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   bool show_layer(ILayer* layer);
   // The bounds with a small margin around them; a single point is shown at the scale.
   void show_bounds(const gis::MapView& bounds);
+  // The bounds of shapes' points; false when they have none.
+  static bool bounds_of(const std::vector<gis::ShapeParts>& shapes, gis::MapView* bounds);
   // Goes back to the view before the last change of the view (a pan, a zoom, a rectangle
   // shown); false when there is none. Up to kHistory views are remembered.
   bool previous_view();
@@ -108,6 +110,13 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   // clears them.
   void set_selection(std::vector<gis::ShapeParts> shapes);
   const std::vector<gis::ShapeParts>& selection() const { return selection_; }
+  // Named frames (in map units) drawn over the map with their names: the sheet grid.
+  struct Frame {
+    QString name;
+    std::vector<gis::ShapeParts> shapes;
+  };
+  void set_frames(std::vector<Frame> frames);
+  const std::vector<Frame>& frames() const { return frames_; }
 
   // The view changed (or the map was asked to be drawn again).
   std::function<void()> on_view;
@@ -192,6 +201,7 @@ class MapCanvas : public QWidget, public gis::DisplayPainter {
   QPointF drag_center_;
   bool dragging_ = false;
   std::vector<gis::ShapeParts> selection_;
+  std::vector<Frame> frames_;
 };
 
 }  // namespace host

@@ -8,6 +8,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QInputDialog>
+#include <QActionGroup>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -34,6 +36,7 @@
 #include "command_bar.h"
 #include "identify.h"
 #include "layers_tree.h"
+#include "sheet_grid.h"
 #include "map_canvas.h"
 
 namespace host {
@@ -115,6 +118,28 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   view->addAction("&Previous view", QKeySequence::Back, [this] { canvas_->previous_view(); })->setObjectName("previous_view");
   view->addAction("&Next view", QKeySequence::Forward, [this] { canvas_->next_view(); })->setObjectName("next_view");
 
+  // Map sheets: the grid of a scale over the map, and a sheet found by its name.
+  QMenu* sheets = view->addMenu("&Sheet grid");
+  sheets->setObjectName("sheet_grid_menu");
+  auto* scales = new QActionGroup(this);
+  QAction* none = sheets->addAction("&None");
+  none->setCheckable(true);
+  none->setChecked(true);
+  scales->addAction(none);
+  connect(none, &QAction::triggered, this, [this] { show_sheet_grid(std::nullopt); });
+  for (const gis::SheetScale scale : {gis::SheetScale::k1000000, gis::SheetScale::k500000, gis::SheetScale::k200000,
+                                      gis::SheetScale::k100000, gis::SheetScale::k50000, gis::SheetScale::k25000,
+                                      gis::SheetScale::k10000, gis::SheetScale::k5000, gis::SheetScale::k2000}) {
+    QAction* action = sheets->addAction(QString::fromStdString(gis::ScaleText(scale)));
+    action->setCheckable(true);
+    scales->addAction(action);
+    connect(action, &QAction::triggered, this, [this, scale] { show_sheet_grid(scale); });
+  }
+  view->addAction("&Go to sheet…", [this] {
+    const QString name = QInputDialog::getText(this, "Go to sheet", "The sheet's name (M-36-1-Б):");
+    if (!name.isEmpty()) go_to_sheet(name);
+  })->setObjectName("go_to_sheet");
+
   auto* navigation = addToolBar("Navigation");
   navigation->setObjectName("navigation_toolbar");
   navigation->addAction(whole);
@@ -159,6 +184,7 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   statusBar()->addPermanentWidget(scale_);
   canvas_->on_view = [this] {
     if (!scale_->isModified()) show_scale();  // not over what the person is typing
+    if (grid_scale_) update_sheet_grid();
   };
   connect(scale_, &QLineEdit::returnPressed, [this] { set_scale(scale_->text()); });
   connect(scale_, &QLineEdit::editingFinished, [this] { show_scale(); });
@@ -350,6 +376,34 @@ std::vector<FoundLayer> MapWindow::identify_at(double x, double y) {
   statusBar()->showMessage(features ? QString("Identify: %1 under the cursor").arg(features == 1 ? QString("1 feature") : QString("%1 features").arg(features))
                                     : QString("Identify: no feature under the cursor"));
   return found;
+}
+
+void MapWindow::show_sheet_grid(std::optional<gis::SheetScale> scale) {
+  grid_scale_ = scale;
+  update_sheet_grid();
+}
+
+void MapWindow::update_sheet_grid() {
+  std::vector<MapCanvas::Frame> frames;
+  std::string why;
+  win32::ComPtr<IMap> map;
+  if (auto mx = shown_.as<IMxDocument>()) mx->get_FocusMap(map.put());
+  if (grid_scale_ && !SheetFrames(map.get(), *grid_scale_, canvas_->view(), &frames, &why))
+    statusBar()->showMessage(QString::fromStdString("No sheet grid: " + why));
+  canvas_->set_frames(std::move(frames));
+}
+
+bool MapWindow::go_to_sheet(const QString& name) {
+  win32::ComPtr<IMap> map;
+  if (auto mx = shown_.as<IMxDocument>()) mx->get_FocusMap(map.put());
+  gis::MapView bounds;
+  std::string why;
+  if (!SheetBounds(map.get(), name.trimmed().toStdString(), &bounds, &why)) {
+    failed("No sheet " + name, why);
+    return false;
+  }
+  canvas_->show_bounds(bounds);
+  return true;
 }
 
 void MapWindow::show_scale() {

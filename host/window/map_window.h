@@ -7,7 +7,8 @@
 // forward again, Shift and the left button draw a box to zoom to, a layer's context menu in
 // the table of contents zooms to it. With View → Identify on, a click lists the features
 // under the cursor in the Identify dock; a feature layer's context menu opens its attribute
-// table (attribute_table.h).
+// table (attribute_table.h). View → Sheet grid draws the frames of a scale's sheets with
+// their names over the map, and Go to sheet shows a sheet by its name (sheet_grid.h).
 // The window follows the application: when its document changes (a command opened another
 // one) or the focus map's extent changes (a bookmark's zoom), the window shows it, looking
 // after each command and each time the toolkit has dispatched messages (the extension's
@@ -29,11 +30,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include <gis/sheets.h>
 #include <win32/com_ptr.h>
 
 #include "arcobjects/arcobjects.h"
@@ -86,6 +89,13 @@ class MapWindow : public QMainWindow {
   // a click does with View → Identify on).
   std::vector<FoundLayer> identify_at(double x, double y);
   IdentifyPanel* identify_panel() const { return identify_; }
+  // Shows the frames of the scale's sheets over the map, with their names (none: no grid),
+  // kept up with the view (View → Sheet grid).
+  void show_sheet_grid(std::optional<gis::SheetScale> scale);
+  // Shows the named sheet's frame whole (View → Go to sheet); false, with the reason in a
+  // message box, when the name is no sheet.
+  bool go_to_sheet(const QString& name);
+
   // Opens the layer's attribute table (as its context menu in the table of contents does);
   // it closes when another document is shown.
   AttributeTable* open_attribute_table(ILayer* layer);
@@ -107,6 +117,7 @@ class MapWindow : public QMainWindow {
   void show_document(IMxDocument* document);
   void update_title();
   void show_scale();
+  void update_sheet_grid();
   void failed(const QString& what, const std::string& why);
   void changed();
   // Around the extension's command: the question, then the watch of a cut's run.
@@ -131,6 +142,7 @@ class MapWindow : public QMainWindow {
   std::unique_ptr<CutUnderWay> cut_;  // while the extension's command runs
   QDialog* summary_ = nullptr;
   IdentifyPanel* identify_ = nullptr;
+  std::optional<gis::SheetScale> grid_scale_;  // the sheet grid shown
   std::vector<QPointer<AttributeTable>> tables_;
   QDockWidget* identify_dock_ = nullptr;
   QPlainTextEdit* summary_text_ = nullptr;
