@@ -24,11 +24,18 @@ void copy_fixtures(const Sandbox& s) {
   fs::copy(kFixtures / "sub", s.root() / "sub", fs::copy_options::recursive);
 }
 
-// The datasource of the layer named name in a project's text.
+// A project's text with the XML escapes resolved (QGIS writes ">" as it is, libxml2 as "&gt;").
+std::string unescaped(std::string text) {
+  for (auto [escape, plain] : {std::pair{"&gt;", ">"}, {"&lt;", "<"}, {"&quot;", "\""}, {"&amp;", "&"}})
+    text = std::regex_replace(text, std::regex(escape), plain);
+  return text;
+}
+
+// The datasource of the layer named name in a project's text, unescaped.
 std::string datasource_of(const std::string& project, const std::string& name) {
   std::smatch m;
   std::regex re("<datasource>([^<]*)</datasource>\\s*(?:<[^>]*>\\s*)*?<layername>" + name + "</layername>");
-  return std::regex_search(project, m, re) ? std::string(m[1]) : "(none)";
+  return std::regex_search(project, m, re) ? unescaped(m[1]) : "(none)";
 }
 
 // What a result shapefile holds, for comparing two cuts: count, geometries and rows.
@@ -219,17 +226,17 @@ TEST(QgisCut, ResultProjectFollowsShortenedFieldsAndKeepsUncutSourcesReachable) 
   const std::string geology = datasource_of(project, "Geology");
   EXPECT_EQ(geology.rfind("./geology.shp", 0), 0u) << geology;
   EXPECT_NE(geology.find("|subset=\"GEOLOGY_KI\" > 0"), std::string::npos) << geology;
-  EXPECT_NE(project.find("filter=\"&quot;GEOLOGY_KI&quot; > 10\""), std::string::npos);
+  EXPECT_NE(unescaped(project).find("filter=\"\"GEOLOGY_KI\" > 10\""), std::string::npos);
   EXPECT_NE(project.find("fieldName=\"GEOLOGY_NA\""), std::string::npos);
-  EXPECT_EQ(project.find("GEOLOGY_NAME_TEXT\""), std::string::npos);
+  EXPECT_EQ(project.find("GEOLOGY_NAME_TEXT"), std::string::npos);
   // The unsafe expression is kept, and named in the run's warnings.
-  EXPECT_NE(project.find("attribute($currentfeature, 'GEOLOGY_KIND_CODE')"), std::string::npos);
+  EXPECT_NE(unescaped(project).find("attribute($currentfeature, 'GEOLOGY_KIND_CODE') <= 10"), std::string::npos);
   EXPECT_NE(cut.out.find("layer \"Geology\": the expression attribute($currentfeature, 'GEOLOGY_KIND_CODE') <= 10"),
             std::string::npos)
       << cut.out;
   EXPECT_EQ(datasource_of(project, "Wells"), "./wells.shp|layername=wells");
   const std::string points = datasource_of(project, "Points");
-  EXPECT_EQ(points.rfind("file:../data/pts.csv?type=csv&amp;", 0), 0u) << points;
+  EXPECT_EQ(points.rfind("file:../data/pts.csv?type=csv&", 0), 0u) << points;
 }
 
 // convert refuses to replace a file without being told, and never replaces a file of
