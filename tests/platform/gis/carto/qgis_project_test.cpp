@@ -454,6 +454,65 @@ TEST_F(QgisProjectTest, ArchivesDeclaringMoreThanTheLimitAreRefused) {
   EXPECT_NE(error.find("is too large: it unpacks to more than 256 MiB"), std::string::npos) << error;
 }
 
+// A zip archive of one member named name whose deflated stream unpacks to `size` spaces (a
+// literal, then copies of 258 bytes in fixed Huffman codes: 13 bits each) while the archive
+// declares `declared` bytes.
+std::string forged_archive(const std::string& name, uint64_t size, uint32_t declared) {
+  std::string stream;
+  uint32_t bits = 0;
+  int count = 0;
+  auto put = [&](uint32_t value, int n) {  // n bits, least significant first
+    for (int i = 0; i < n; ++i) {
+      bits |= ((value >> i) & 1u) << count;
+      if (++count == 8) {
+        stream += static_cast<char>(bits);
+        bits = 0;
+        count = 0;
+      }
+    }
+  };
+  auto code = [&](uint32_t value, int n) {  // a Huffman code: most significant bit first
+    for (int i = n - 1; i >= 0; --i) put((value >> i) & 1u, 1);
+  };
+  put(1, 1);  // the last block,
+  put(1, 2);  // of fixed codes
+  code(0x30 + ' ', 8);
+  for (uint64_t done = 1; done + 258 <= size; done += 258) {
+    code(0xC5, 8);  // length 258
+    code(0, 5);     // distance 1
+  }
+  code(0, 7);  // end of block
+  if (count) stream += static_cast<char>(bits);
+  auto u16 = [](uint16_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; };
+  auto u32 = [&](uint32_t v) { return u16(v & 0xFFFF) + u16(v >> 16); };
+  const auto n = static_cast<uint16_t>(name.size());
+  const auto compressed = static_cast<uint32_t>(stream.size());
+  std::string local = u32(0x04034b50) + u16(20) + u16(0) + u16(8) + u16(0) + u16(0) + u32(0) + u32(compressed) +
+                      u32(declared) + u16(n) + u16(0) + name;
+  std::string central = u32(0x02014b50) + u16(20) + u16(20) + u16(0) + u16(8) + u16(0) + u16(0) + u32(0) +
+                        u32(compressed) + u32(declared) + u16(n) + u16(0) + u16(0) + u16(0) + u16(0) + u32(0) + u32(0) +
+                        name;
+  const auto at = static_cast<uint32_t>(local.size() + stream.size());
+  std::string end = u32(0x06054b50) + u16(0) + u16(0) + u16(1) + u16(1) + u32(static_cast<uint32_t>(central.size())) +
+                    u32(at) + u16(0);
+  return local + stream + central + end;
+}
+
+// An archive whose stream holds more than it declares is refused once what it gives passes
+// the limit, not read to its end.
+TEST_F(QgisProjectTest, ArchivesUnpackingToMoreThanTheyDeclareAreRefused) {
+  // A forged archive of a small project reads as that project…
+  write_file(path("small.qgz"), forged_archive("small.qgs", 300, 10));
+  std::string error;
+  EXPECT_FALSE(gis::LoadDocument(path("small.qgz").string(), &error));
+  EXPECT_NE(error.find("is empty"), std::string::npos) << error;
+  // …one whose stream passes 256 MiB is refused, though it declares 10 bytes.
+  write_file(path("bomb.qgz"), forged_archive("bomb.qgs", (uint64_t(256) << 20) + 1000, 10));
+  error.clear();
+  EXPECT_FALSE(gis::LoadDocument(path("bomb.qgz").string(), &error));
+  EXPECT_NE(error.find("is too large: it unpacks to more than 256 MiB"), std::string::npos) << error;
+}
+
 // Saving through a symbolic link replaces the document the link names; the link stays.
 TEST_F(QgisProjectTest, SavingThroughALinkWritesTheDocumentItNames) {
   fs::create_directories(path("real"));
