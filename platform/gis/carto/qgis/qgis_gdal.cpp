@@ -146,7 +146,7 @@ std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1 <
 
 }  // namespace
 
-QgzContent read_qgz(const std::string& path, std::uint64_t limit) {
+std::vector<QgzMember> read_zip(const std::string& path, std::uint64_t limit) {
   QuietErrors quiet;
   const std::string archive = "/vsizip/{" + path + "}";
   char** names = VSIReadDirRecursive(archive.c_str());
@@ -154,13 +154,6 @@ QgzContent read_qgz(const std::string& path, std::uint64_t limit) {
   for (char** n = names; n && *n; ++n)
     if (std::string name = *n; !name.empty() && name.back() != '/') members.push_back(name);
   CSLDestroy(names);
-  QgzContent out;
-  for (const std::string& name : members)
-    if (name.size() > 4 && name.find('/') == std::string::npos && name.compare(name.size() - 4, 4, ".qgs") == 0) {
-      out.project = name;
-      break;
-    }
-  if (out.project.empty()) throw DocumentError("is not a QGIS project archive: it holds no .qgs file");
   // The sizes the archive declares first, before anything is unpacked…
   std::uint64_t declared = 0;
   for (const std::string& name : members) {
@@ -169,6 +162,7 @@ QgzContent read_qgz(const std::string& path, std::uint64_t limit) {
     if (declared > limit) too_large(limit);
   }
   // …then what the streams really hold, which a forged archive need not match.
+  std::vector<QgzMember> out;
   std::uint64_t total = 0;
   for (const std::string& name : members) {
     VSILFILE* file = VSIFOpenL((archive + "/" + name).c_str(), "rb");
@@ -185,11 +179,25 @@ QgzContent read_qgz(const std::string& path, std::uint64_t limit) {
       bytes.append(buffer, n);
     }
     VSIFCloseL(file);
-    if (name == out.project)
-      out.text = std::move(bytes);
-    else
-      out.others.emplace_back(name, std::move(bytes));
+    out.emplace_back(name, std::move(bytes));
   }
+  return out;
+}
+
+QgzContent read_qgz(const std::string& path, std::uint64_t limit) {
+  QgzContent out;
+  for (QgzMember& member : read_zip(path, limit)) {
+    const std::string& name = member.first;
+    bool project = out.project.empty() && name.size() > 4 && name.find('/') == std::string::npos &&
+                   name.compare(name.size() - 4, 4, ".qgs") == 0;
+    if (project) {
+      out.project = name;
+      out.text = std::move(member.second);
+    } else {
+      out.others.push_back(std::move(member));
+    }
+  }
+  if (out.project.empty()) throw DocumentError("is not a QGIS project archive: it holds no .qgs file");
   return out;
 }
 

@@ -44,8 +44,10 @@ struct QgzContent {
   std::string text;                  // its text
   std::vector<QgzMember> others;     // every other member, in the archive's order
 };
-// The members of a .qgz archive; throws DocumentError, also when the archive unpacks to more
+// Every file of a zip archive; throws DocumentError, also when the archive unpacks to more
 // than limit bytes (by the sizes it declares, or by what its streams really give).
+std::vector<QgzMember> read_zip(const std::string& path, std::uint64_t limit);
+// The members of a .qgz archive (read_zip's errors, and one for an archive without a .qgs).
 QgzContent read_qgz(const std::string& path, std::uint64_t limit = kMaxProjectBytes);
 // A .qgz archive holding the members, as bytes.
 std::string make_qgz(const std::vector<QgzMember>& members);

@@ -34,7 +34,8 @@ class XmlDocument;
 struct QgisOrigin {
   std::shared_ptr<const XmlDocument> xml;  // null for a document not read from a project
   DocumentPlace place;                     // where the project was read from
-  // Read from a .qgz: the name of its .qgs member and its other members (name, bytes).
+  // Read from a .qgz: the name of its .qgs member and its other members (name, bytes); read
+  // from a .qgs: the files QGIS keeps beside it for them (NAME.qgd, NAME_attachments.zip).
   std::string archive_project;
   std::shared_ptr<const std::vector<std::pair<std::string, std::string>>> archive_members;
   // The project came inside a map document (.mxd) that carries it for the way back.

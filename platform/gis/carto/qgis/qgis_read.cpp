@@ -177,6 +177,33 @@ Json map_extent(const xmlNode* root) {
   return {v[0], v[1], v[2], v[3]};
 }
 
+// What QGIS writes beside a .qgs for what a .qgz holds inside: the auxiliary storage
+// (NAME.qgd) and the attached files (NAME_attachments.zip), taken as the members of an
+// archive so that they go with the project wherever it is written.
+void files_beside(const std::string& path, std::uint64_t limit, QgisOrigin* origin) {
+  const fs::path file(path);
+  const std::string base = file.stem().string();
+  std::vector<QgzMember> members;
+  std::error_code ec;
+  const fs::path storage = file.parent_path() / (base + ".qgd");
+  const fs::path attachments = file.parent_path() / (base + "_attachments.zip");
+  try {
+    if (fs::is_regular_file(storage, ec)) {
+      members.emplace_back(base + ".qgd", read_document_bytes(storage.string(), limit));
+      limit -= members.back().second.size();
+    }
+    if (fs::is_regular_file(attachments, ec))
+      for (QgzMember& member : read_zip(attachments.string(), limit))
+        if (member.first != base + ".qgd") members.push_back(std::move(member));
+  } catch (const DocumentError& e) {
+    throw DocumentError("has files beside it (" + storage.filename().string() + ", " +
+                        attachments.filename().string() + ") that cannot be read: " + e.what());
+  }
+  if (members.empty()) return;
+  origin->archive_project = base + ".qgs";
+  origin->archive_members = std::make_shared<const std::vector<QgzMember>>(std::move(members));
+}
+
 }  // namespace
 
 bool is_qgis_path(const std::string& path) {
@@ -196,6 +223,7 @@ QgisRead read_qgis_project(const std::string& path, const DocumentPlace& place) 
         std::make_shared<const std::vector<QgzMember>>(std::move(archive.others));
   } else {
     text = read_document_bytes(path, kMaxProjectBytes);
+    files_beside(path, kMaxProjectBytes - text.size(), &out.origin);
   }
   if (text.find_first_not_of(" \t\r\n") == std::string::npos) throw DocumentError("is empty");
   auto xml = std::make_shared<XmlDocument>(XmlDocument::parse(text));

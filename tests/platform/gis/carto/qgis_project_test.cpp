@@ -432,6 +432,21 @@ TEST_F(QgisProjectTest, ArchiveMembersGoWithTheProject) {
   const auto attachments = members(path("sub/plain_attachments.zip"));
   ASSERT_EQ(attachments.size(), 1u);
   EXPECT_EQ(attachments.begin()->second, original.at(note));
+  doc.reset();
+
+  // The files beside a .qgs go with it too, into another folder or back into an archive.
+  auto plain = open(path("sub/plain.qgs"));
+  ASSERT_TRUE(plain);
+  save(plain.get(), path("elsewhere/moved.qgs"));
+  EXPECT_EQ(read_file(path("elsewhere/moved.qgd")), original.at("fidelity.qgd"));
+  EXPECT_EQ(members(path("elsewhere/moved_attachments.zip")).size(), 1u);
+  save(plain.get(), path("elsewhere/packed.qgz"));
+  const auto packed = members(path("elsewhere/packed.qgz"));
+  EXPECT_EQ(packed.size(), 3u);
+  ASSERT_TRUE(packed.count("packed.qgd"));
+  EXPECT_EQ(packed.at("packed.qgd"), original.at("fidelity.qgd"));
+  ASSERT_TRUE(packed.count(note));
+  EXPECT_EQ(packed.at(note), original.at(note));
 }
 
 // An archive that says it unpacks to more than a project may hold is refused before it is
