@@ -293,7 +293,7 @@ TEST(DocumentsConvert, ProjectThroughAMapDocumentComesBackWhole) {
   // A .qgz's auxiliary storage and attachments cannot go into a map document: said so.
   CutResult from_archive = s.run("convert sub/fidelity.qgz archive.mxd");
   ASSERT_EQ(from_archive.code, 0) << from_archive.err;
-  EXPECT_NE(from_archive.err.find("warning: the project archive's 2 other file(s)"), std::string::npos)
+  EXPECT_NE(from_archive.err.find("warning: the project's 2 other file(s)"), std::string::npos)
       << from_archive.err;
 }
 

@@ -280,9 +280,9 @@ std::vector<std::string> ConversionLosses(IUnknown* document, const std::string&
   const bool to_project = carto::is_qgis_path(path);
   const carto::QgisOrigin& origin = impl->qgis;
   if (!to_project) {
-    // The project goes along whole; only the archive's other files stay behind.
+    // The project goes along whole; only its other files stay behind.
     if (origin.archive_members && !origin.archive_members->empty())
-      out.push_back("the project archive's " + std::to_string(origin.archive_members->size()) +
+      out.push_back("the project's " + std::to_string(origin.archive_members->size()) +
                     " other file(s) (auxiliary storage, attachments) are not carried: a map document holds the "
                     "project's text only");
     return out;
