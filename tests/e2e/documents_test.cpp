@@ -218,9 +218,13 @@ TEST(QgisCut, ResultProjectFollowsShortenedFieldsAndKeepsUncutSourcesReachable) 
   std::string text = fixture::read_file(s.root() / "sub/fidelity.qgs");
   const std::string unsafe = "attribute($currentfeature, 'GEOLOGY_KIND_CODE') &lt;= 10";
   text = std::regex_replace(text, std::regex("&quot;GEOLOGY_KIND_CODE&quot; &lt;= 10"), unsafe);
+  // Names bare and in any letter case, beside functions, variables and texts that merely look alike.
+  text = std::regex_replace(text, std::regex("<previewExpression>\"GEOLOGY_NAME_TEXT\"</previewExpression>"),
+                            "<previewExpression>upper(geology_name_text) || ' GEOLOGY_NAME' || $id || "
+                            "\"Geology_Kind_Code\"</previewExpression>");
   std::ofstream(s.root() / "sub/fidelity.qgs", std::ios::binary) << text;
 
-  CutResult cut = s.cut("--layer Geology --feature clay", s.root() / "out", s.root() / "sub/fidelity.qgs");
+  CutResult cut = s.cut("--layer Geology --feature-id 1", s.root() / "out", s.root() / "sub/fidelity.qgs");  // "clay"
   ASSERT_EQ(cut.code, 0) << cut.err;
   const std::string project = fixture::read_file(s.root() / "out/cross.qgs");
   const std::string geology = datasource_of(project, "Geology");
@@ -229,6 +233,8 @@ TEST(QgisCut, ResultProjectFollowsShortenedFieldsAndKeepsUncutSourcesReachable) 
   EXPECT_NE(unescaped(project).find("filter=\"\"GEOLOGY_KI\" > 10\""), std::string::npos);
   EXPECT_NE(project.find("fieldName=\"GEOLOGY_NA\""), std::string::npos);
   EXPECT_EQ(project.find("GEOLOGY_NAME_TEXT"), std::string::npos);
+  EXPECT_NE(project.find("<previewExpression>upper(GEOLOGY_NA) || ' GEOLOGY_NAME' || $id || \"GEOLOGY_KI\""),
+            std::string::npos);
   // The unsafe expression is kept, and named in the run's warnings.
   EXPECT_NE(unescaped(project).find("attribute($currentfeature, 'GEOLOGY_KIND_CODE') <= 10"), std::string::npos);
   EXPECT_NE(cut.out.find("layer \"Geology\": the expression attribute($currentfeature, 'GEOLOGY_KIND_CODE') <= 10"),
