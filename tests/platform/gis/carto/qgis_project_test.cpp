@@ -547,6 +547,14 @@ TEST_F(QgisProjectTest, SavingThroughALinkWritesTheDocumentItNames) {
     for (const auto& entry : fs::directory_iterator(path("real")))
       EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();  // no temporary file left
   }
+  // Links that name each other name no file: saving fails and leaves them as they were.
+  fs::create_symlink("loop_b.mxd", path("loop_a.mxd"));
+  fs::create_symlink("loop_a.mxd", path("loop_b.mxd"));
+  std::string error;
+  EXPECT_FALSE(gis::SaveDocument(doc.get(), path("loop_a.mxd").string(), &error));
+  EXPECT_NE(error.find("loop_a.mxd"), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_symlink(path("loop_a.mxd")));
+  EXPECT_EQ(fs::read_symlink(path("loop_a.mxd")), "loop_b.mxd");
 }
 
 }  // namespace
