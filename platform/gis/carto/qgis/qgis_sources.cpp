@@ -90,7 +90,20 @@ bool split_source(const std::string& provider, const std::string& datasource, So
     out->rest = query == std::string::npos ? "" : rest.substr(query);
     return true;
   }
-  if (provider != "ogr" && provider != "gdal") return false;
+  if (provider == "spatialite") {
+    // dbname='./x.sqlite' table="t" (geometry): the file between the quotes.
+    size_t start = datasource.find("dbname='");
+    if (start == std::string::npos) return false;
+    start += 8;
+    size_t end = datasource.find('\'', start);
+    if (end == std::string::npos || end == start) return false;
+    out->prefix = datasource.substr(0, start);
+    out->path = datasource.substr(start, end - start);
+    out->rest = datasource.substr(end);
+    return true;
+  }
+  // Providers that take a plain path: vector and raster files, meshes, point clouds.
+  if (provider != "ogr" && provider != "gdal" && provider != "mdal" && provider != "pdal") return false;
   size_t bar = datasource.find('|');
   std::string path = datasource.substr(0, bar);
   if (path.empty() || path.rfind("/vsi", 0) == 0 || driver_prefixed(path) || path.find("://") != std::string::npos)

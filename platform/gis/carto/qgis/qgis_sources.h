@@ -1,9 +1,9 @@
 // Layer sources and field references as a QGIS project stores them.
 //
-// A datasource names its file in one of three forms: a plain path, optionally followed by the
-// "ogr" and "gdal" providers' options ("./data/x.gpkg|layername=roads|subset=…"), or a file
-// URI followed by a query ("file:../data/pts.csv?type=csv&…", delimited text and other
-// providers that read one file). Paths are written as the project's path mode says
+// A datasource names its file as a plain path, optionally followed by the "ogr" and "gdal"
+// providers' options ("./data/x.gpkg|layername=roads|subset=…"), as a file URI followed by a
+// query ("file:../data/pts.csv?type=csv&…", delimited text and other providers that read one
+// file), or as a SpatiaLite database (dbname='./x.sqlite' table=…). Paths are written as the project's path mode says
 // (<properties><Paths><Absolute>): relative to the project's folder ("./a", "../b"), or
 // absolute.
 //
@@ -23,13 +23,13 @@ namespace gis::carto {
 
 // A datasource split around the file it names: prefix + path + rest is the datasource.
 struct SourceText {
-  std::string prefix;  // "file:" for a file URI, else ""
+  std::string prefix;  // "file:" for a file URI, "… dbname='" for a SpatiaLite database, else ""
   std::string path;    // as stored: relative to the project's folder, or absolute; decoded
   std::string rest;    // "|option=…" or "?query", as stored
 };
 // False when the datasource names no file this can follow (another provider's syntax, a
-// database, a GDAL virtual path). The "ogr" and "gdal" providers take plain paths; any
-// provider may take a file URI.
+// database server, a GDAL virtual path). The "ogr", "gdal", "mdal" and "pdal" providers take
+// plain paths, "spatialite" a dbname='…'; any provider may take a file URI.
 bool split_source(const std::string& provider, const std::string& datasource, SourceText* out);
 std::string join_source(const SourceText& source);
 

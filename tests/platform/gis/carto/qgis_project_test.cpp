@@ -390,6 +390,38 @@ TEST_F(QgisProjectTest, SourcesKeepThePathModeAndNameTheSameFilesFromAnotherFold
   }
 }
 
+// Layers of providers the program keeps without reading them name their files from the new
+// folder too, in each provider's syntax; sources that name no file stay as they were.
+TEST_F(QgisProjectTest, KeptLayersOfOtherProvidersNameTheirFilesFromTheNewFolder) {
+  struct Case {
+    const char* provider;
+    std::string source, moved;
+  };
+  const Case cases[] = {
+      {"spatialite", "dbname='../data/pts.sqlite' table=\"pts\" (geometry)",
+       "dbname='../../data/pts.sqlite' table=\"pts\" (geometry)"},
+      {"pdal", "../data/cloud.laz", "../../data/cloud.laz"},
+      {"mdal", "../data/mesh.2dm", "../../data/mesh.2dm"},
+      {"delimitedtext", "file:../data/a%20b.csv?type=csv", "file:../../data/a%20b.csv?type=csv"},
+      {"postgres", "dbname='gis' host=localhost table=\"t\"", "dbname='gis' host=localhost table=\"t\""},
+      {"gdal", "/vsizip/../data/x.zip/x.tif", "/vsizip/../data/x.zip/x.tif"},
+  };
+  const std::string original = read_file(path("sub/fidelity.qgs"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.provider);
+    std::string text = std::regex_replace(original, std::regex("<provider encoding=\"\">delimitedtext</provider>"),
+                                          std::string("<provider encoding=\"\">") + c.provider + "</provider>");
+    std::string escaped = std::regex_replace(c.source, std::regex("\""), "&quot;");
+    text = std::regex_replace(text, std::regex("<datasource>file:[^<]*pts\\.csv[^<]*</datasource>"),
+                              "<datasource>" + escaped + "</datasource>");
+    write_file(path("sub/other.qgs"), text);
+    auto doc = open(path("sub/other.qgs"));
+    ASSERT_TRUE(doc);
+    save(doc.get(), path("sub/deeper/other.qgs"));
+    EXPECT_EQ(datasource(read_file(path("sub/deeper/other.qgs")), "Points"), c.moved);
+  }
+}
+
 // The members of an archive a document was read from: a .qgz written from it holds them
 // (the auxiliary storage named after the new project), a .qgs gets them beside it as QGIS
 // writes them for a .qgs.
