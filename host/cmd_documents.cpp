@@ -2,6 +2,7 @@
 // and a document written in the other format (a QGIS project or the program's JSON form).
 // A command writes its document only when everything it was given could be used, and
 // replaces the file atomically.
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -31,10 +32,12 @@ const char kAddUsage[] =
     "  document DOC, inside the group NAME (made when missing); DOC is replaced atomically, and not\n"
     "  at all when a data set cannot be used.\n";
 const char kConvertUsage[] =
-    "usage: areaclip convert IN OUT\n"
+    "usage: areaclip convert IN OUT [--overwrite]\n"
     "  writes the map document IN as OUT: a QGIS project (.qgs, .qgz) or the program's JSON\n"
     "  document (.mxd), by OUT's name. A project written from a project keeps what the program\n"
-    "  does not model.\n";
+    "  does not model; a .mxd written from a project carries the project for the way back. What\n"
+    "  OUT cannot hold is listed as warnings. An existing OUT is replaced only with --overwrite,\n"
+    "  and only when it is a document of its kind.\n";
 
 namespace {
 
@@ -154,20 +157,46 @@ int cmd_add(int argc, char** argv) {
 }
 
 int cmd_convert(int argc, char** argv) {
-  if (argc != 2 || argv[0][0] == '-' || argv[1][0] == '-') return usage_error("%s", kConvertUsage);
+  std::vector<std::string> files;
+  bool overwrite = false;
+  for (int i = 0; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--overwrite")
+      overwrite = true;
+    else if (!arg.empty() && arg[0] == '-')
+      return usage_error("unknown option '%s'\n%s", arg.c_str(), kConvertUsage);
+    else
+      files.push_back(arg);
+  }
+  if (files.size() != 2) return usage_error("%s", kConvertUsage);
+  const std::string& in = files[0];
+  const std::string& out = files[1];
+  std::string ext = fs::path(out).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext != ".mxd" && ext != ".qgs" && ext != ".qgz")
+    return usage_error("%s: OUT must be a map document (.mxd) or a QGIS project (.qgs, .qgz)", out.c_str());
   gis::RegisterClasses();
   std::string error;
-  ComPtr<IMxDocument> document = gis::LoadDocument(argv[0], &error);
+  ComPtr<IMxDocument> document = gis::LoadDocument(in, &error);
   if (!document) return usage_error("%s", error.c_str());
   std::error_code ec;
-  if (fs::exists(argv[1], ec) && fs::equivalent(argv[0], argv[1], ec))
-    return usage_error("%s is the document being converted: name another file", argv[1]);
+  if (fs::exists(fs::symlink_status(out, ec))) {
+    if (fs::equivalent(in, out, ec)) return usage_error("%s is the document being converted: name another file", out.c_str());
+    if (!overwrite) return usage_error("%s exists already (--overwrite replaces it)", out.c_str());
+    // Only a document of OUT's kind is replaced: never a data file or another kind of file.
+    std::string reason;
+    if (fs::is_directory(out, ec) || !gis::LoadDocument(out, &reason))
+      return usage_error("%s exists and is not a %s: it is not replaced", out.c_str(),
+                         ext == ".mxd" ? "map document" : "QGIS project");
+  }
   for (const std::string& note : gis::DocumentNotes(document.get()))
     std::fprintf(stderr, "areaclip: note: %s\n", note.c_str());
-  const std::string ext = fs::path(argv[1]).extension().string();
-  if (gis::ReadFromQgisProject(document.get()) && ext != ".qgs" && ext != ".qgz" && !gis::DocumentNotes(document.get()).empty())
-    std::fprintf(stderr, "areaclip: note: what the project holds beyond the map document stays in %s only\n", argv[0]);
-  return save(document.get(), argv[1], {});
+  if (gis::ReadFromQgisProject(document.get()) && ext == ".mxd" && !gis::DocumentNotes(document.get()).empty())
+    std::fprintf(stderr, "areaclip: note: what the project holds beyond the map document goes along in %s and "
+                 "comes back when it is written as a project\n", out.c_str());
+  for (const std::string& loss : gis::ConversionLosses(document.get(), out))
+    std::fprintf(stderr, "areaclip: warning: %s\n", loss.c_str());
+  return save(document.get(), out, {});
 }
 
 }  // namespace host
