@@ -61,9 +61,11 @@ def main(argv):
             os.makedirs(os.path.join(work, folder), exist_ok=True)
         shutil.copy(os.path.join(work, "sub/fidelity.qgs"), os.path.join(work, "sub/added.qgs"))
 
-        def areaclip(*args):
+        # A cut whose project holds a layer the program does not read (delimited text) leaves
+        # that layer naming its source and exits 3.
+        def areaclip(*args, ok=(0,)):
             run = subprocess.run([program, *args], cwd=work, env=env, capture_output=True, text=True)
-            if run.returncode != 0:
+            if run.returncode not in ok:
                 sys.exit(f"areaclip {' '.join(args)} failed ({run.returncode}):\n{run.stderr}")
 
         # (written, origin, how the counts compare)
@@ -78,9 +80,9 @@ def main(argv):
         checks.append(("sub/back.qgs", "sub/fidelity.qgs", "same"))
         areaclip("add", "sub/added.qgs", "data/parcels.shp")
         checks.append(("sub/added.qgs", "sub/fidelity.qgs", "same"))
-        areaclip("cut", "sub/fidelity.qgs", "--layer", "Geology", "--feature", "clay", "--folder", "out")
-        cut = next(os.path.join("out", n) for n in ("cross.qgz", "cross.qgs") if os.path.exists(os.path.join(work, "out", n)))
-        checks.append((cut, "sub/fidelity.qgs", "cut"))
+        for origin, folder, written in [("sub/fidelity.qgs", "out", "cross.qgs"), ("sub/fidelity.qgz", "outz", "cross.qgz")]:
+            areaclip("cut", origin, "--layer", "Geology", "--feature", "clay", "--folder", folder, ok=(0, 3))
+            checks.append((os.path.join(folder, written), origin, "cut"))
         areaclip("convert", "examples/map.mxd", "examples/map.qgs")
         checks.append(("examples/map.qgs", None, "valid"))
 
