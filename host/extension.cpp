@@ -115,7 +115,7 @@ bool load_toolbar_command(const std::string& toolbar_prog_id, int item, const st
   if (!error->empty()) return false;
   if (FAILED(hr) || !toolbar) {
     *error = "cannot create the toolbar " + toolbar_prog_id + ": " + hex(hr) +
-             " (areaclip register registers the module beside the program)";
+             " (areaclip register registers the program's own module, " + module_path + ")";
     return false;
   }
   LONG count = 0;

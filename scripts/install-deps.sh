@@ -9,6 +9,7 @@ packages=(
   gdal-bin librsvg2-bin
   clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev xvfb xauth
+  dpkg-dev file
 )
 
 missing=()
