@@ -1,21 +1,16 @@
 // areaclip register | unregister [--module PATH]: what regsvr32 does for the module. Loads
-// it (by default the program's own module, default_module_path), calls DllRegisterServer or
+// it (by default vot_arcmap_areaclip.so beside the program), calls DllRegisterServer or
 // DllUnregisterServer and prints the outcome.
 #include "commands.h"
 #include "extension.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include <windows.h>
 #include <win32/registry.h>
 
 namespace {
-
-namespace fs = std::filesystem;
-
-const char kModuleFile[] = "vot_arcmap_areaclip.so";
 
 int run(int argc, char** argv, const char* command, const char* entry) {
   std::string module;
@@ -42,18 +37,6 @@ int run(int argc, char** argv, const char* command, const char* entry) {
 }  // namespace
 
 namespace host {
-
-std::string default_module_path() {
-  char program[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, program, MAX_PATH);
-  const fs::path folder = fs::path(program).parent_path();
-  // A build tree keeps the module beside the program; an installed program keeps it in its
-  // own folder of the library tree (bin/../lib/areaclip).
-  const fs::path beside = folder / kModuleFile;
-  std::error_code ec;
-  if (fs::exists(beside, ec)) return beside.string();
-  return (folder.parent_path() / "lib" / "areaclip" / kModuleFile).lexically_normal().string();
-}
 
 int cmd_register(int argc, char** argv) { return run(argc, argv, "register", "DllRegisterServer"); }
 int cmd_unregister(int argc, char** argv) { return run(argc, argv, "unregister", "DllUnregisterServer"); }

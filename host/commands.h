@@ -25,8 +25,7 @@ int cmd_render(int argc, char** argv);
 int cmd_register(int argc, char** argv);
 int cmd_unregister(int argc, char** argv);
 
-// The program's own module: vot_arcmap_areaclip.so beside the program in a build tree
-// (build/bin), else in the installed library folder (PREFIX/lib/areaclip).
+// The module's file beside the program (build/bin/vot_arcmap_areaclip.so).
 std::string default_module_path();
 
 // Prints "areaclip: <message>" to standard error and returns 2.
