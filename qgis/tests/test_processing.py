@@ -10,6 +10,7 @@ every layer valid. Also: a sheet name areaclip refuses, a project with unsaved c
 from a temporary copy, the user's file and state untouched), a cancel while a slow cut runs,
 and the plugin's zip. Never needed by `make test`.
 """
+import json
 import os
 import shutil
 import subprocess
@@ -55,7 +56,7 @@ class Feedback(QgsProcessingFeedback):
 
     def __init__(self, cancel_after=None):
         super().__init__()
-        self.commands, self.infos, self.warnings, self.errors = [], [], [], []
+        self.commands, self.infos, self.warnings, self.errors, self.progress = [], [], [], [], []
         self.cancel_after = cancel_after
         self.started = None
 
@@ -71,6 +72,10 @@ class Feedback(QgsProcessingFeedback):
 
     def pushWarning(self, text):  # noqa: N802
         self.warnings.append(text)
+
+    def setProgress(self, value):  # noqa: N802
+        self.progress.append(value)
+        super().setProgress(value)
 
     def reportError(self, text, fatal=False):  # noqa: N802
         self.errors.append(text)
@@ -251,6 +256,42 @@ class ProcessingProvider(unittest.TestCase):
                 ProcessingConfig.setSettingValue(settings.PROGRAM_SETTING, fake)
                 error = self.failed_cut("cutbysheet", {"SHEET": "M-36-1-Б", "FOLDER": os.path.join(self.work, "x")})
                 self.assertIn(message, error)
+
+    def test_json_report_of_the_program(self):
+        # A stand-in for an areaclip with --json: its report is what the run's outcome is read from.
+        self.open_fixture()
+        fake = os.path.join(self.work, "json-areaclip")
+        out = os.path.join(self.work, "json out")
+        cut = {"folder": out, "status": 3, "not_cut": [{"name": "Scratch", "reason": "memory layer"}],
+               "layers": [{"name": "Roads", "file": "roads.shp", "features_read": 5, "features_written": 2,
+                           "warnings": [{"message": "field NAME_LONG cut to NAME_LON", "count": 2}]}],
+               "documents": [os.path.join(out, "cross.mxd"), os.path.join(out, "cross.qgs")], "failure": []}
+        report = {"format": "areaclip-cut/1", "kind": "cut", "document": "p.qgs", "by": {"sheet": "M-36-1-Б"},
+                  "cut": cut, "status": 3}
+        refused = dict(report, status=1, cut=dict(cut, status=1, documents=[], failure=["the folder is not empty"]))
+        for case, answer, status in (("partial", report, 3), ("refused", refused, 1)):
+            with self.subTest(case):
+                with open(fake, "w") as f:
+                    f.write("#!/usr/bin/python3\nimport sys\n"
+                            "if '--help' in sys.argv: print('usage: areaclip cut DOC ... [--json]'); sys.exit(0)\n"
+                            "assert sys.argv[-1] == '--json' and '--sheet' in sys.argv, sys.argv\n"
+                            "sys.stderr.write('Обрабатывается: Roads 40%\\n')\n"
+                            f"print({json.dumps(json.dumps(answer))}); sys.exit({status})\n")
+                os.chmod(fake, 0o755)
+                runner._help_cache.clear()
+                ProcessingConfig.setSettingValue(settings.PROGRAM_SETTING, fake)
+                parameters = {"SHEET": "M-36-1-Б", "FOLDER": out}
+                if status == 3:
+                    result, feedback = self.run_cut("cutbysheet", parameters)
+                    self.assertEqual(result["PROJECT"], os.path.join(out, "cross.qgs"))
+                    self.assertEqual(result["STATUS"], 3)
+                    self.assertIn('layer "Scratch" is not cut: memory layer', feedback.warnings)
+                    self.assertIn('layer "Roads": field NAME_LONG cut to NAME_LON (2 times)', feedback.warnings)
+                    self.assertIn("Обрабатывается: Roads 40%", feedback.infos)
+                    self.assertIn(40, feedback.progress)
+                else:
+                    error = self.failed_cut("cutbysheet", parameters)
+                    self.assertIn("(exit 1): the folder is not empty", error)
 
     def test_cancel_while_a_slow_cut_runs(self):
         # A project written by QGIS over a large generated point layer and a many-vertex cutter.
