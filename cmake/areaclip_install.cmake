@@ -3,7 +3,7 @@
 #   PREFIX/lib/areaclip/                         the module, the window library and the
 #                                                platform libraries, private to the program
 #   PREFIX/share/areaclip/templates/Normal.mxt   the normal template
-#   PREFIX/share/man/man1, share/bash-completion the manual pages and completion, when built
+#   PREFIX/share/man/man1, share/bash-completion the manual pages and completion (host/)
 #   PREFIX/share/qgis/python/plugins/areaclip_plugin  the QGIS plugin
 # The program finds the module beside itself in a build tree and in ../lib/areaclip when
 # installed; its RUNPATH names that folder relative to itself, so the tree can move.
@@ -30,9 +30,8 @@ install(TARGETS ${installed_libraries}
 
 install(FILES ${CMAKE_SOURCE_DIR}/resources/templates/Normal.mxt DESTINATION ${CMAKE_INSTALL_DATADIR}/areaclip/templates)
 
-# Built by the command line's documentation step; taken when present at install time.
-install(DIRECTORY ${CMAKE_BINARY_DIR}/share/man/ DESTINATION ${CMAKE_INSTALL_MANDIR} OPTIONAL)
-install(DIRECTORY ${CMAKE_BINARY_DIR}/share/bash-completion/ DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion OPTIONAL)
+# The manual pages and the bash completion are installed by host/CMakeLists.txt, where they
+# are made.
 
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/qgis/areaclip_plugin DESTINATION ${CMAKE_INSTALL_DATADIR}/qgis/python/plugins
         PATTERN __pycache__ EXCLUDE PATTERN "*.pyc" EXCLUDE)

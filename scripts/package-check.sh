@@ -5,7 +5,7 @@
 #   scripts/package-check.sh [BUILD_DIR]   (default build; uses sudo when not root)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
+build=$(realpath -m "${1:-build}")
 source=$PWD
 sudo=""
 [ "$(id -u)" = 0 ] || sudo=sudo
@@ -48,6 +48,9 @@ grep -q '/usr/lib/areaclip/vot_arcmap_areaclip.so' registry.txt || fail "the reg
 run /usr/bin/areaclip open --help | grep -q "usage: areaclip open" || fail "areaclip open --help"
 [ -f /usr/share/qgis/python/plugins/areaclip_plugin/metadata.txt ] || fail "the QGIS plugin is not installed"
 [ -f /usr/share/areaclip/templates/Normal.mxt ] || fail "the template is not installed"
+for f in share/man/man1/areaclip.1 share/bash-completion/completions/areaclip; do
+  if [ -f "$build/$f" ] && [ ! -f "/usr/$f" ]; then fail "built but not in the package: $f"; fi
+done
 [ ! -e /usr/bin/templates ] || fail "the program wrote into /usr/bin"
 
 cd "$source"

@@ -22,6 +22,10 @@ for f in lib/areaclip/vot_arcmap_areaclip.so lib/areaclip/libareaclip_win32.so s
          share/qgis/python/plugins/areaclip_plugin/metadata.txt; do
   [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
+# The manual pages and the completion, when the build makes them.
+for f in share/man/man1/areaclip.1 share/bash-completion/completions/areaclip; do
+  if [ -f "$build/$f" ] && [ ! -f "$prefix/$f" ]; then fail "built but not installed: $f"; fi
+done
 if find "$prefix" -name __pycache__ | grep -q .; then fail "compiled Python installed"; fi
 
 # Every library of the program's own resolves inside the moved tree.
