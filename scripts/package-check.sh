@@ -53,6 +53,31 @@ for f in share/man/man1/areaclip.1 share/bash-completion/completions/areaclip; d
 done
 [ ! -e /usr/bin/templates ] || fail "the program wrote into /usr/bin"
 
+# QGIS (when python3-qgis is there) finds the installed plugin among its system plugins and
+# lists the provider's algorithms, with the installed program as the one it runs.
+if /usr/bin/python3 -c "import qgis.core" 2> /dev/null; then
+  run env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" /usr/bin/python3 - > plugin.log 2>&1 <<'PY' ||
+import sys
+from qgis.core import QgsApplication
+app = QgsApplication([], False)
+app.initQgis()
+sys.path.append("/usr/share/qgis/python/plugins")
+from processing.core.Processing import Processing
+Processing.initialize()
+import areaclip_plugin
+from areaclip_plugin import settings
+plugin = areaclip_plugin.classFactory(None)  # QGIS keeps its plugins, and so their providers
+plugin.initProcessing()
+provider = QgsApplication.processingRegistry().providerById("areaclip")
+ids = sorted(a.id() for a in provider.algorithms())
+print(ids)
+assert ids == ["areaclip:cutbypolygon", "areaclip:cutbysheet", "areaclip:cutintosheets"], ids
+assert settings.configured_program() == "/usr/bin/areaclip", settings.configured_program()
+PY
+    { cat plugin.log; fail "QGIS does not load the installed plugin"; }
+  echo "package-check: QGIS loads the installed plugin: $(tail -1 plugin.log)"
+fi
+
 cd "$source"
 $sudo apt-get remove -y -q areaclip > "$work/apt.log" || { cat "$work/apt.log"; fail "the package does not remove"; }
 installed=0
