@@ -38,6 +38,8 @@ done
 
 "$program" --version > "$work/version" || fail "--version"
 grep -qF "areaclip $version " "$work/version" || fail "--version says $(cat "$work/version"), the build is $version"
+grep -qx "version=$version" "$prefix/share/qgis/python/plugins/areaclip_plugin/metadata.txt" ||
+  fail "the QGIS plugin's metadata.txt is not of version $version"
 
 mkdir "$work/sample"
 cp -r "$source/examples/map.mxd" "$source/examples/data" "$work/sample/"
