@@ -25,7 +25,7 @@ dpkg-deb -f "$deb" Depends
 work=$(mktemp -d)
 installed=0
 cleanup() {
-  if [ "$installed" = 1 ]; then $sudo apt-get remove -y -q areaclip > /dev/null || true; fi
+  if [ "$installed" = 1 ]; then $sudo apt-get purge -y -q areaclip > /dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -79,7 +79,7 @@ PY
 fi
 
 cd "$source"
-$sudo apt-get remove -y -q areaclip > "$work/apt.log" || { cat "$work/apt.log"; fail "the package does not remove"; }
+$sudo apt-get purge -y -q areaclip > "$work/apt.log" || { cat "$work/apt.log"; fail "the package does not remove"; }
 installed=0
 [ ! -e /usr/bin/areaclip ] && [ ! -e /usr/lib/areaclip ] || fail "files left after removal"
 echo "package-check: the package installs, runs from /usr and removes"
