@@ -309,11 +309,10 @@ void print_map(IMap* map, long index, bool focus, const std::filesystem::path& f
 
 }  // namespace
 
-int cmd_info(int argc, char** argv) {
-  if (argc != 1 || argv[0][0] == '-') return usage_error("usage: areaclip info DOC");
+int cmd_info(const Arguments& args) {
   gis::RegisterClasses();
   std::string error;
-  ComPtr<IMxDocument> document = gis::LoadDocument(argv[0], &error);
+  ComPtr<IMxDocument> document = gis::LoadDocument(args.positionals().front(), &error);
   if (!document) return usage_error("%s", error.c_str());
   std::string path = gis::DocumentPath(document.get());
   std::filesystem::path folder = std::filesystem::path(path).parent_path();

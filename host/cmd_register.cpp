@@ -12,18 +12,8 @@
 
 namespace {
 
-int run(int argc, char** argv, const char* command, const char* entry) {
-  std::string module;
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--module" && i + 1 < argc) {
-      module = argv[++i];
-    } else {
-      std::fprintf(stderr, "areaclip %s: unexpected argument '%s'\nusage: areaclip %s [--module PATH]\n", command,
-                   arg.c_str(), command);
-      return 2;
-    }
-  }
+int run(const host::Arguments& args, const char* entry) {
+  std::string module = args.value("--module");
   if (module.empty()) module = host::default_module_path();
   std::string error;
   if (int code = host::register_module(module, std::string(entry) == "DllRegisterServer", &error)) {
@@ -46,7 +36,7 @@ std::string default_module_path() {
   return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "vot_arcmap_areaclip.so";
 }
 
-int cmd_register(int argc, char** argv) { return run(argc, argv, "register", "DllRegisterServer"); }
-int cmd_unregister(int argc, char** argv) { return run(argc, argv, "unregister", "DllUnregisterServer"); }
+int cmd_register(const Arguments& args) { return run(args, "DllRegisterServer"); }
+int cmd_unregister(const Arguments& args) { return run(args, "DllUnregisterServer"); }
 
 }  // namespace host
