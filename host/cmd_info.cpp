@@ -14,6 +14,7 @@
 #include "gis/core.h"
 #include "gis/document.h"
 #include "gis/gis.h"
+#include "json_writer.h"
 
 namespace host {
 
@@ -307,6 +308,77 @@ void print_map(IMap* map, long index, bool focus, const std::filesystem::path& f
   }
 }
 
+void json_layer(ILayer* layer, const std::filesystem::path& folder, JsonWriter* json) {
+  VARIANT_BOOL visible = VARIANT_TRUE;
+  layer->get_Visible(&visible);
+  json->begin_object().key("name").string(read_text(layer, &ILayer::get_Name)).key("type").string(gis::LayerType(layer));
+  json->key("visible").boolean(visible != VARIANT_FALSE);
+  gis::LayerSource source;
+  if (gis::GetLayerSource(layer, &source)) {
+    json->key("source").string(source.path.empty() ? "" : shown_path(source.path, folder));
+    if (!source.layer.empty()) json->key("source_layer").string(source.layer);
+    if (!source.open_error.empty()) json->key("source_error").string(source.open_error);
+  }
+  if (auto feature_layer = win32::query<IGeoFeatureLayer>(layer)) {
+    ComPtr<IFeatureClass> fc;
+    if (SUCCEEDED(feature_layer->get_FeatureClass(fc.put())) && fc) {
+      LONG count = -1;
+      esriGeometryType shape = esriGeometryNull;
+      fc->FeatureCount(nullptr, &count);
+      fc->get_ShapeType(&shape);
+      json->key("features").number(count).key("shapes").string(shape_name(shape));
+    }
+    const std::string field = read_text(feature_layer.get(), &IFeatureLayer::get_DisplayField);
+    if (!field.empty()) json->key("display_field").string(field);
+  }
+  if (auto composite = win32::query<ICompositeLayer>(layer)) {
+    LONG n = 0;
+    composite->get_Count(&n);
+    json->key("layers").begin_array();
+    for (LONG i = 0; i < n; ++i) {
+      ComPtr<ILayer> child;
+      if (SUCCEEDED(composite->get_Layer(i, child.put())) && child) json_layer(child.get(), folder, json);
+    }
+    json->end_array();
+  }
+  json->end_object();
+}
+
+// What the text shows of the document's maps and layers, as info's JSON form.
+std::string info_json(IMxDocument* document, const std::string& given) {
+  const std::string path = gis::DocumentPath(document);
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  auto doc = win32::query<IDocument>(document);
+  JsonWriter json;
+  json.begin_object().key("format").string("areaclip-info/1").key("document").string(given).key("path").string(path);
+  json.key("title").string(read_text(doc.get(), &IDocument::get_Title)).key("maps").begin_array();
+  ComPtr<IMaps> maps;
+  LONG n = 0;
+  if (FAILED(document->get_Maps(maps.put())) || !maps || FAILED(maps->get_Count(&n))) n = 0;
+  ComPtr<IMap> focus;
+  document->get_FocusMap(focus.put());
+  for (LONG i = 0; i < n; ++i) {
+    ComPtr<IMap> map;
+    if (FAILED(maps->get_Item(i, map.put())) || !map) continue;
+    ComPtr<ISpatialReference> sr;
+    map->get_SpatialReference(sr.put());
+    json.begin_object().key("name").string(read_text(map.get(), &IMap::get_Name)).key("focus").boolean(map == focus);
+    json.key("spatial_reference");
+    if (sr) json.string(gis::SpatialReferenceToText(sr.get()));
+    else json.null();
+    LONG count = 0;
+    map->get_LayerCount(&count);
+    json.key("layers").begin_array();
+    for (LONG k = 0; k < count; ++k) {
+      ComPtr<ILayer> layer;
+      if (SUCCEEDED(map->get_Layer(k, layer.put())) && layer) json_layer(layer.get(), folder, &json);
+    }
+    json.end_array().end_object();
+  }
+  json.end_array().key("not_modelled").strings(gis::DocumentNotes(document)).end_object();
+  return json.text();
+}
+
 }  // namespace
 
 int cmd_info(const Arguments& args) {
@@ -314,6 +386,10 @@ int cmd_info(const Arguments& args) {
   std::string error;
   ComPtr<IMxDocument> document = gis::LoadDocument(args.positionals().front(), &error);
   if (!document) return usage_error("%s", error.c_str());
+  if (args.json()) {
+    std::fputs(info_json(document.get(), args.positionals().front()).c_str(), json_output());
+    return 0;
+  }
   std::string path = gis::DocumentPath(document.get());
   std::filesystem::path folder = std::filesystem::path(path).parent_path();
   auto doc = win32::query<IDocument>(document.get());
