@@ -8,7 +8,7 @@
 #include "commands.h"
 #include "hosted_cut.h"
 #include "cut_json.h"
-#include "json_writer.h"
+#include "cli_json.h"
 #include "polygon_features.h"
 #include "sheet_cut.h"
 

@@ -115,9 +115,8 @@ int cmd_add(const Arguments& args) {
   DataArguments a;
   std::string error;
   if (!data_arguments(args, &a, &error)) return usage_error("%s\n%s", error.c_str(), usage_text(*args.command).c_str());
-  gis::RegisterClasses();
-  ComPtr<IMxDocument> document = gis::LoadDocument(a.document, &error);
-  if (!document) return usage_error("%s", error.c_str());
+  ComPtr<IMxDocument> document = open_document(a.document);
+  if (!document) return 2;
   std::vector<gis::DataLayer> layers;
   if (!find_all(a, &layers)) return usage_error("nothing was written");
   if (!gis::AddDataLayers(document.get(), layers, a.group, &error)) return usage_error("%s", error.c_str());
@@ -133,10 +132,8 @@ int cmd_convert(const Arguments& args) {
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (ext != ".mxd" && ext != ".qgs" && ext != ".qgz")
     return usage_error("%s: OUT must be a map document (.mxd) or a QGIS project (.qgs, .qgz)", out.c_str());
-  gis::RegisterClasses();
-  std::string error;
-  ComPtr<IMxDocument> document = gis::LoadDocument(in, &error);
-  if (!document) return usage_error("%s", error.c_str());
+  ComPtr<IMxDocument> document = open_document(in);
+  if (!document) return 2;
   std::error_code ec;
   if (fs::exists(fs::symlink_status(out, ec))) {
     if (fs::equivalent(in, out, ec)) return usage_error("%s is the document being converted: name another file", out.c_str());

@@ -7,7 +7,7 @@
 #include <win32/com_ptr.h>
 
 #include "commands.h"
-#include "json_writer.h"
+#include "cli_json.h"
 #include "polygon_features.h"
 
 namespace host {
@@ -18,10 +18,10 @@ int cmd_features(const Arguments& args) {
     std::fprintf(stderr, "areaclip features: --layer is missing\n%s", usage_text(*args.command).c_str());
     return 2;
   }
-  std::string error;
   win32::ComPtr<IMxDocument> doc;
-  win32::ComPtr<IMap> map = open_focus_map(document, &doc, &error);
-  if (!map) return usage_error("%s", error.c_str());
+  win32::ComPtr<IMap> map = open_focus_map(document, &doc);
+  if (!map) return 2;
+  std::string error;
   std::vector<PolygonFeature> features;
   if (!list_polygon_features(map.get(), layer, &features, &error)) return usage_error("%s", error.c_str());
   if (!args.json()) {

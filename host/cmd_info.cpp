@@ -14,7 +14,7 @@
 #include "gis/core.h"
 #include "gis/document.h"
 #include "gis/gis.h"
-#include "json_writer.h"
+#include "cli_json.h"
 
 namespace host {
 
@@ -382,10 +382,8 @@ std::string info_json(IMxDocument* document, const std::string& given) {
 }  // namespace
 
 int cmd_info(const Arguments& args) {
-  gis::RegisterClasses();
-  std::string error;
-  ComPtr<IMxDocument> document = gis::LoadDocument(args.positionals().front(), &error);
-  if (!document) return usage_error("%s", error.c_str());
+  ComPtr<IMxDocument> document = open_document(args.positionals().front());
+  if (!document) return 2;
   if (args.json()) {
     std::fputs(info_json(document.get(), args.positionals().front()).c_str(), json_output());
     return 0;

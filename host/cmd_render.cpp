@@ -88,10 +88,9 @@ int cmd_render(const Arguments& args) {
   bool png = ends_with(out_path, ".png");
   if (!png && !ends_with(out_path, ".svg")) return usage_error("the picture must be a .svg or .png file: \"%s\"", out_path.c_str());
 
-  gis::RegisterClasses();
+  win32::ComPtr<IMxDocument> document = open_document(doc_path);
+  if (!document) return 2;
   std::string error;
-  win32::ComPtr<IMxDocument> document = gis::LoadDocument(doc_path, &error);
-  if (!document) return usage_error("%s", error.c_str());
 
   std::vector<std::string> warnings;
   std::string svg = gis::RenderDocumentSvg(document.get(), options, &warnings);

@@ -1,4 +1,4 @@
-// areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS]: the sheets of a scale that
+// areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS] [--json]: the sheets of a scale that
 // hold features of the map, listed, and written as a layer of frames with -o.
 #include <cstdio>
 #include <filesystem>
@@ -10,17 +10,13 @@
 #include <gis/sheets.h>
 
 #include "commands.h"
-#include "json_writer.h"
+#include "cli_json.h"
 #include "sheet_cut.h"
 #include "sheet_frame.h"
 
-namespace {
+namespace host {
 
 using win32::ComPtr;
-
-}  // namespace
-
-namespace host {
 
 int cmd_sheets(const Arguments& args) {
   const std::string document_path = args.positionals().front(), scale_text = args.value("--scale");
@@ -40,10 +36,10 @@ int cmd_sheets(const Arguments& args) {
     std::fprintf(stderr, "areaclip sheets: %s exists already; it is never replaced\n", output.c_str());
     return 2;
   }
-  std::string error;
   ComPtr<IMxDocument> document;
-  ComPtr<IMap> map = open_focus_map(document_path, &document, &error);
-  if (!map) return usage_error("%s", error.c_str());
+  ComPtr<IMap> map = open_focus_map(document_path, &document);
+  if (!map) return 2;
+  std::string error;
   ComPtr<ISpatialReference> degrees = sheet_degrees_system(map.get(), sheet_crs, &error);
   ComPtr<ISpatialReference> map_sr;
   map->get_SpatialReference(map_sr.put());
@@ -52,21 +48,11 @@ int cmd_sheets(const Arguments& args) {
     std::fprintf(stderr, "areaclip: %s\n", error.c_str());
     return 2;
   }
-  if (args.json()) {
-    JsonWriter json;
-    json.begin_object().key("format").string("areaclip-sheets/1").key("document").string(document_path);
-    json.key("scale").string("1:" + std::to_string(gis::ScaleDenominator(scale))).key("sheets").begin_array();
-    for (const gis::MapSheet& s : sheets)
-      json.begin_object().key("name").string(s.name).key("south").real(s.corners.south).key("north")
-          .real(s.corners.north).key("west").real(s.corners.west).key("east").real(s.corners.east).end_object();
-    json.end_array().end_object();
-    std::fputs(json.text().c_str(), json_output());
-  } else {
+  if (!args.json())
     for (const gis::MapSheet& s : sheets)
       std::printf("%s\t%s – %s\t%s – %s\n", s.name.c_str(), degrees_text(s.corners.south, true).c_str(),
                   degrees_text(s.corners.north, true).c_str(), degrees_text(s.corners.west, false).c_str(),
                   degrees_text(s.corners.east, false).c_str());
-  }
   note("%zu %s sheets hold features of the map", sheets.size(), gis::ScaleText(scale).c_str());
   if (!output.empty()) {
     if (!map_sr) {
@@ -78,6 +64,16 @@ int cmd_sheets(const Arguments& args) {
       return 1;
     }
     note("sheets written to %s", output.c_str());
+  }
+  if (args.json()) {
+    JsonWriter json;
+    json.begin_object().key("format").string("areaclip-sheets/1").key("document").string(document_path);
+    json.key("scale").string("1:" + std::to_string(gis::ScaleDenominator(scale))).key("sheets").begin_array();
+    for (const gis::MapSheet& s : sheets)
+      json.begin_object().key("name").string(s.name).key("south").real(s.corners.south).key("north")
+          .real(s.corners.north).key("west").real(s.corners.west).key("east").real(s.corners.east).end_object();
+    json.end_array().end_object();
+    std::fputs(json.text().c_str(), json_output());
   }
   return 0;
 }

@@ -72,13 +72,19 @@ void error_message(const char* format, ...) {
   va_end(args);
 }
 
-win32::ComPtr<IMap> open_focus_map(const std::string& path, win32::ComPtr<IMxDocument>* document,
-                                   std::string* error) {
+win32::ComPtr<IMxDocument> open_document(const std::string& path) {
   gis::RegisterClasses();
-  *document = gis::LoadDocument(path, error);
+  std::string error;
+  win32::ComPtr<IMxDocument> document = gis::LoadDocument(path, &error);
+  if (!document) error_message("%s", error.c_str());
+  return document;
+}
+
+win32::ComPtr<IMap> open_focus_map(const std::string& path, win32::ComPtr<IMxDocument>* document) {
+  *document = open_document(path);
   win32::ComPtr<IMap> map;
   if (*document) (*document)->get_FocusMap(map.put());
-  if (*document && !map) *error = path + " has no map";
+  if (*document && !map) error_message("%s has no map", path.c_str());
   return map;
 }
 

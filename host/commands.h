@@ -51,8 +51,10 @@ void note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "areaclip: <message>" to standard error, always.
 void error_message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// The map document at path (UTF-8) and its focus map, the classes registered first. Null
-// with *error saying why when it cannot be read or has no map.
-win32::ComPtr<IMap> open_focus_map(const std::string& path, win32::ComPtr<IMxDocument>* document, std::string* error);
+// The map document at path (UTF-8), the classes registered first; null after saying why
+// ("areaclip: <reason>" on standard error).
+win32::ComPtr<IMxDocument> open_document(const std::string& path);
+// The document's focus map as well; null after saying why (unreadable, or no map).
+win32::ComPtr<IMap> open_focus_map(const std::string& path, win32::ComPtr<IMxDocument>* document);
 
 }  // namespace host

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cut_summary.h"
-#include "json_writer.h"
+#include "cli_json.h"
 
 namespace host {
 

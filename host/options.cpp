@@ -48,6 +48,36 @@ std::string roff(const std::string& text) {
   return out;
 }
 
+// text, to be printed from column first, broken at spaces into lines of up to width
+// columns (a UTF-8 letter is one), every line after the first starting with indent.
+std::string wrapped(const std::string& text, size_t first, size_t width, const std::string& indent) {
+  std::string out, line;
+  size_t line_chars = first, start = 0;
+  const auto chars = [](const std::string& s) {
+    size_t n = 0;
+    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+    return n;
+  };
+  while (start <= text.size()) {
+    size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    if (!line.empty() && line_chars + 1 + chars(word) > width) {
+      out += line + "\n" + indent;
+      line.clear();
+      line_chars = chars(indent);
+    }
+    if (!line.empty()) {
+      line += ' ';
+      ++line_chars;
+    }
+    line += word;
+    line_chars += chars(word);
+    start = end + 1;
+  }
+  return out + line;
+}
+
 std::string upper(std::string s) {
   for (char& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -155,7 +185,7 @@ std::string help_text(const CommandSpec& command) {
     for (const Option& o : *list) {
       std::string form = "  " + option_form(o);
       form += form.size() < 24 ? std::string(24 - form.size(), ' ') : "\n" + std::string(24, ' ');
-      out += form + o.help + "\n";
+      out += form + wrapped(o.help, 24, 95, std::string(24, ' ')) + "\n";
     }
   if (command.exit_status) out += "\nexit status:\n" + indented(command.exit_status, "  ");
   return out;

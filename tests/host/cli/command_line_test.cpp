@@ -9,7 +9,7 @@
 
 #include "bad_input_sandbox.h"
 #include "fixture.h"
-#include "json_writer.h"
+#include "cli_json.h"
 
 namespace {
 

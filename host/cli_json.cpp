@@ -1,4 +1,4 @@
-#include "json_writer.h"
+#include "cli_json.h"
 
 #include <cmath>
 #include <cstdio>
