@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "bad_input_sandbox.h"
 #include "fixture.h"
@@ -141,6 +142,28 @@ TEST(UsageErrors, NameWhatIsWrongAndExit2) {
   EXPECT_FALSE(fs::exists(s.out()));
 }
 
+// --layer-crs gives its system to the data sets after it only, in either option form, and
+// "--" lets a data file's name begin with "-".
+TEST(UsageForms, LayerCrsReachesTheDataAfterItOnly) {
+  Sandbox s;
+  bad_input::LayerSchema schema;
+  schema.type = wkbPoint;
+  schema.epsg = 0;
+  schema.fields = {{"N", OFTInteger}};
+  for (const fs::path& file : {s.data() / "a.shp", s.data() / "b.shp", s.root() / "-c.shp"})
+    bad_input::write_wkt(file, schema, {{"POINT (500000 6000000)", {"1"}}});
+  const CutResult r = s.run("new order.mxd data/a.shp --layer-crs=EPSG:4326 data/b.shp -- -c.shp");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("a.shp"), std::string::npos) << r.err;  // warned: no system
+  EXPECT_EQ(r.err.find("b.shp"), std::string::npos) << r.err;
+  const nlohmann::json doc = nlohmann::json::parse(fixture::read_file(s.root() / "order.mxd"));
+  const nlohmann::json& layers = doc["maps"][0]["layers"];
+  ASSERT_EQ(layers.size(), 3u) << doc.dump();
+  EXPECT_FALSE(layers[0]["source"].contains("crs")) << layers[0].dump();
+  EXPECT_EQ(layers[1]["source"]["crs"], "EPSG:4326");
+  EXPECT_EQ(layers[2]["source"]["crs"], "EPSG:4326");
+}
+
 TEST(ManualPages, EachCommandsPageListsEveryOptionItsHelpLists) {
   Sandbox s;
   const fs::path pages = fs::path(AREACLIP_BIN_DIR).parent_path() / "share/man/man1";
@@ -193,6 +216,7 @@ TEST(BashCompletion, OffersCommandsOptionsLayersSheetsAndScales) {
   const Words layers = completions(examples, {"cut", "map.mxd", "--layer", ""});
   EXPECT_EQ(layers, (Words{"Листы\\ карты", "Геология\\ \\(BASE\\)"}));
   EXPECT_EQ(completions(examples, {"features", "map.mxd", "--layer", "=", "Ли"}), Words{"Листы\\ карты"});
+  EXPECT_EQ(completions(examples, {"features", "map.mxd", "--layer", "="}), layers);  // "--layer=" so far
   EXPECT_EQ(completions(examples, {"cut", "map.mxd", "--sheet", ""}), (Words{"N-35", "N-36", "M-35", "M-36"}));
   const Words finer = completions(examples, {"cut", "map.mxd", "--sheet", "M-36-1"});
   ASSERT_FALSE(finer.empty());
