@@ -79,6 +79,9 @@ TEST(JsonOutput, EveryFormValidatesAndStandardOutputHoldsOnlyIt) {
       {"features map.mxd --layer Листы --json", "areaclip-features.schema.json", 0, {"\"label\":\"A\""}},
       {"info map.mxd --json", "areaclip-info.schema.json", 0,
        {"\"name\":\"Реки\"", "\"source_error\":\"cannot open"}},
+      {"info " + (fs::path(AREACLIP_SOURCE_DIR) / "examples/map.mxd").string() + " --json", "areaclip-info.schema.json", 0,
+       {"\"renderer\":{\"kind\":\"unique values by KIND, 5 values\",\"classes\":[\"", "\"graphics\":[{\"layer\":null",
+        "{\"name\":\"NAME\",\"type\":\"text\",\"width\":80}"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
