@@ -1,14 +1,15 @@
 // areaclip cut: by a polygon feature picked in the dialog (--layer with --feature or
-// --feature-id), by a map sheet (--sheet), or by every sheet of a scale (--all-sheets).
+// --feature-id), by a map sheet (--sheet), or by every sheet of a scale (--all-sheets); with
+// --json the run's record goes to standard output in the form of docs/json/areaclip-cut.schema.json.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "hosted_cut.h"
-#include "cut_json.h"
 #include "cli_json.h"
+#include "commands.h"
+#include "cut_json.h"
+#include "hosted_cut.h"
 #include "polygon_features.h"
 #include "sheet_cut.h"
 
