@@ -90,6 +90,40 @@ std::vector<host::CutLayer> result_layers(const fs::path& folder, const fs::path
   return out;
 }
 
+// The name and the feature count of each feature layer of the map whose data can be read,
+// in the run's order: the run reads every feature of a layer it cuts.
+std::vector<std::pair<std::string, long>> features_to_read(IMap* map) {
+  std::vector<std::pair<std::string, long>> out;
+  ComPtr<IEnumLayer> layers;
+  if (map) map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+  ComPtr<ILayer> layer;
+  while (layers && layers->Next(layer.put()) == S_OK && layer) {
+    ComPtr<IFeatureLayer> feature_layer = ComPtr<ILayer>(layer).as<IFeatureLayer>();
+    ComPtr<IFeatureClass> feature_class;
+    LONG count = 0;
+    if (feature_layer && SUCCEEDED(feature_layer->get_FeatureClass(feature_class.put())) && feature_class &&
+        SUCCEEDED(feature_class->FeatureCount(nullptr, &count))) {
+      Bstr name;
+      layer->get_Name(name.put());
+      out.emplace_back(name.utf8(), static_cast<long>(count));
+    }
+  }
+  return out;
+}
+
+// Each result layer's features read: the layers of the result are those of the map, in the
+// same order, so each takes the count of the next layer of its name.
+void add_features_read(const std::vector<std::pair<std::string, long>>& before, std::vector<host::CutLayer>* layers) {
+  size_t next = 0;
+  for (host::CutLayer& l : *layers)
+    for (size_t k = next; k < before.size(); ++k)
+      if (before[k].first == l.name) {
+        l.features_read = before[k].second;
+        next = k + 1;
+        break;
+      }
+}
+
 }  // namespace
 
 namespace host {
@@ -130,13 +164,15 @@ std::string summary_lines(const CutSummary& summary) {
 
 void print_summary(const CutSummary& summary, std::FILE* out) { std::fputs(summary_lines(summary).c_str(), out); }
 
-CutWatch::CutWatch(IMap* map) : sources_before_(sources_of(map)), not_cut_(layers_not_cut(map)) {}
+CutWatch::CutWatch(IMap* map)
+    : sources_before_(sources_of(map)), read_before_(features_to_read(map)), not_cut_(layers_not_cut(map)) {}
 
 void CutWatch::finish(const std::string& folder, const std::string& document, const std::string& project,
                       CutSummary* summary, std::string* unreadable) const {
   const fs::path where(folder);
   summary->not_cut = not_cut_;
   summary->layers = result_layers(where, document, sources_before_, unreadable);
+  add_features_read(read_before_, &summary->layers);
   // Every change the GIS made to a layer's data on the way, under its layer.
   for (const gis::DataChange& c : gis::TakeDataChanges())
     for (CutLayer& l : summary->layers)

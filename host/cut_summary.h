@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "arcobjects/arcobjects.h"
@@ -29,6 +30,7 @@ struct CutLayer {
   std::string name;  // the layer's name
   long features = 0;
   std::vector<CutWarning> warnings;
+  long features_read = -1;  // the features of the layer's source the run read; -1 unknown
 };
 
 // A feature layer the run left naming its source: it had nothing to cut.
@@ -69,14 +71,15 @@ class CutWatch {
   // The feature layers whose source cannot be opened: the run leaves them naming it.
   const std::vector<LayerNotCut>& not_cut() const { return not_cut_; }
   // After a run that saved its result document (and project, "" for none) into folder
-  // (absolute, normalised): the summary's layers, each with its changes, the layers not cut,
-  // the documents and the status (done, or partial with layers not cut). *unreadable says
-  // why the saved result could not be read back ("" when it could).
+  // (absolute, normalised): the summary's layers, each with its changes and the features
+  // the run read for it, the layers not cut, the documents and the status (done, or partial
+  // with layers not cut). *unreadable says why the saved result could not be read back.
   void finish(const std::string& folder, const std::string& document, const std::string& project,
               CutSummary* summary, std::string* unreadable) const;
 
  private:
   std::vector<std::string> sources_before_;  // each layer's source, in the run's order
+  std::vector<std::pair<std::string, long>> read_before_;  // each readable layer's features
   std::vector<LayerNotCut> not_cut_;
 };
 

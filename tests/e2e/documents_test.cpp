@@ -21,6 +21,21 @@ void copy_fixtures(const Sandbox& s) {
   fs::copy(kFixtures / "data", s.root() / "data", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   fs::copy_file(kFixtures / "project.qgs", s.root() / "project.qgs");
   fs::copy_file(kFixtures / "project.qgz", s.root() / "project.qgz");
+  fs::copy(kFixtures / "sub", s.root() / "sub", fs::copy_options::recursive);
+}
+
+// A project's text with the XML escapes resolved (QGIS writes ">" as it is, libxml2 as "&gt;").
+std::string unescaped(std::string text) {
+  for (auto [escape, plain] : {std::pair{"&gt;", ">"}, {"&lt;", "<"}, {"&quot;", "\""}, {"&amp;", "&"}})
+    text = std::regex_replace(text, std::regex(escape), plain);
+  return text;
+}
+
+// The datasource of the layer named name in a project's text, unescaped.
+std::string datasource_of(const std::string& project, const std::string& name) {
+  std::smatch m;
+  std::regex re("<datasource>([^<]*)</datasource>\\s*(?:<[^>]*>\\s*)*?<layername>" + name + "</layername>");
+  return std::regex_search(project, m, re) ? unescaped(m[1]) : "(none)";
 }
 
 // What a result shapefile holds, for comparing two cuts: count, geometries and rows.
@@ -190,10 +205,119 @@ TEST(DocumentsConvert, QgisProjectToJsonAndBackKeepsLayersRenderersAndAnnotation
   };
   std::string original = listing("project.qgs");
   EXPECT_NE(original.find("unique values by KIND"), std::string::npos) << original;
-  // The memory layer has no file to name in a new project: it is the one difference.
-  std::string expected = std::regex_replace(original, std::regex("    - feature \"Scratch\"\n.*\n"), "");
-  EXPECT_EQ(listing("back.qgz"), expected);
+  // The map document carries the project: even the memory layer comes back.
+  EXPECT_EQ(listing("back.qgz"), original);
   EXPECT_EQ(s.run("convert project.qgs project.qgs").code, 2);
+}
+
+// A cut of a project that names its data as ../data: the layers it cuts read the results and
+// every field reference follows the shapefile's shortened names; the layers it keeps without
+// cutting (delimited text) still name their files from the result folder.
+TEST(QgisCut, ResultProjectFollowsShortenedFieldsAndKeepsUncutSourcesReachable) {
+  Sandbox s;
+  copy_fixtures(s);
+  // One expression names a field inside a text: it cannot be renamed safely.
+  std::string text = fixture::read_file(s.root() / "sub/fidelity.qgs");
+  const std::string unsafe = "attribute($currentfeature, 'GEOLOGY_KIND_CODE') &lt;= 10";
+  text = std::regex_replace(text, std::regex("&quot;GEOLOGY_KIND_CODE&quot; &lt;= 10"), unsafe);
+  // Names bare and in any letter case, beside functions, variables and texts that merely look alike.
+  text = std::regex_replace(text, std::regex("<previewExpression>\"GEOLOGY_NAME_TEXT\"</previewExpression>"),
+                            "<previewExpression>upper(geology_name_text) || ' GEOLOGY_NAME' || $id || "
+                            "\"Geology_Kind_Code\"</previewExpression>");
+  std::ofstream(s.root() / "sub/fidelity.qgs", std::ios::binary) << text;
+
+  CutResult cut = s.cut("--layer Geology --feature-id 1", s.root() / "out", s.root() / "sub/fidelity.qgs");  // "clay"
+  // The delimited-text layer is not read, so it is not cut: the result keeps naming it.
+  ASSERT_EQ(cut.code, 3) << cut.err;
+  const std::string project = fixture::read_file(s.root() / "out/cross.qgs");
+  const std::string geology = datasource_of(project, "Geology");
+  EXPECT_EQ(geology.rfind("./geology.shp", 0), 0u) << geology;
+  EXPECT_NE(geology.find("|subset=\"GEOLOGY_KI\" > 0"), std::string::npos) << geology;
+  EXPECT_NE(unescaped(project).find("filter=\"\"GEOLOGY_KI\" > 10\""), std::string::npos);
+  EXPECT_NE(project.find("fieldName=\"GEOLOGY_NA\""), std::string::npos);
+  EXPECT_EQ(project.find("GEOLOGY_NAME_TEXT"), std::string::npos);
+  EXPECT_NE(project.find("<previewExpression>upper(GEOLOGY_NA) || ' GEOLOGY_NAME' || $id || \"GEOLOGY_KI\""),
+            std::string::npos);
+  // The unsafe expression is kept, and named in the run's warnings.
+  EXPECT_NE(unescaped(project).find("attribute($currentfeature, 'GEOLOGY_KIND_CODE') <= 10"), std::string::npos);
+  EXPECT_NE(cut.out.find("layer \"Geology\": the expression attribute($currentfeature, 'GEOLOGY_KIND_CODE') <= 10"),
+            std::string::npos)
+      << cut.out;
+  EXPECT_EQ(datasource_of(project, "Wells"), "./wells.shp|layername=wells");
+  const std::string points = datasource_of(project, "Points");
+  EXPECT_EQ(points.rfind("file:../data/pts.csv?type=csv&", 0), 0u) << points;
+}
+
+// convert refuses to replace a file without being told, and never replaces a file of
+// another kind; OUT must name a document.
+TEST(DocumentsConvert, ExistingAndForeignOutputsAreRefused) {
+  Sandbox s;
+  copy_fixtures(s);
+  std::ofstream(s.root() / "taken.qgs", std::ios::binary) << "keep me";
+  const std::string shapefile = fixture::read_file(s.root() / "data/parcels.shp");
+  struct Case {
+    const char* arguments;
+    int code;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"convert project.qgs taken.qgs", 2, "exists already"},
+      {"convert project.qgs taken.qgs --overwrite", 2, "is not a QGIS project"},
+      {"convert project.qgs data/parcels.shp", 2, "must be a map document"},
+      {"convert project.qgs data/parcels.shp --overwrite", 2, "must be a map document"},
+      {"convert project.qgs out.json", 2, "must be a map document"},
+  };
+  for (const Case& c : cases) {
+    CutResult r = s.run(c.arguments);
+    EXPECT_EQ(r.code, c.code) << c.arguments << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << "\n" << r.err;
+  }
+  EXPECT_EQ(fixture::read_file(s.root() / "taken.qgs"), "keep me");
+  EXPECT_EQ(fixture::read_file(s.root() / "data/parcels.shp"), shapefile);
+  EXPECT_FALSE(fs::exists(s.root() / "out.json"));
+  // A document of the kind is replaced when told.
+  ASSERT_EQ(s.run("convert project.qgs copy.qgs").code, 0);
+  EXPECT_EQ(s.run("convert project.qgs copy.qgs").code, 2);
+  CutResult again = s.run("convert project.qgs copy.qgs --overwrite");
+  EXPECT_EQ(again.code, 0) << again.err;
+}
+
+// A project through a map document and back keeps what the map document does not model: the
+// delimited-text layer, the rule-based renderer, labels, opacity, filter.
+TEST(DocumentsConvert, ProjectThroughAMapDocumentComesBackWhole) {
+  Sandbox s;
+  copy_fixtures(s);
+  CutResult middle = s.run("convert sub/fidelity.qgs middle.mxd");
+  ASSERT_EQ(middle.code, 0) << middle.err;
+  CutResult back = s.run("convert middle.mxd sub/back.qgs");
+  ASSERT_EQ(back.code, 0) << back.err;
+  const std::string original = fixture::read_file(s.root() / "sub/fidelity.qgs");
+  const std::string project = fixture::read_file(s.root() / "sub/back.qgs");
+  for (const char* layer : {"Geology", "Wells", "Points"})
+    EXPECT_EQ(datasource_of(project, layer), datasource_of(original, layer)) << layer;
+  for (const char* kept : {"type=\"RuleRenderer\"", "fieldName=\"GEOLOGY_NAME_TEXT\"", "<layerOpacity>0.7</layerOpacity>",
+                           "labelsEnabled=\"1\""})
+    EXPECT_EQ(count_of(project, kept), count_of(original, kept)) << kept;
+
+  // A .qgz's auxiliary storage and attachments cannot go into a map document: said so.
+  CutResult from_archive = s.run("convert sub/fidelity.qgz archive.mxd");
+  ASSERT_EQ(from_archive.code, 0) << from_archive.err;
+  EXPECT_NE(from_archive.err.find("warning: the project's 2 other file(s)"), std::string::npos)
+      << from_archive.err;
+}
+
+// A map document with what a project cannot hold: each loss is named.
+TEST(DocumentsConvert, MapDocumentToProjectListsWhatIsNotCarried) {
+  Sandbox s;
+  fs::copy(fs::path(AREACLIP_SOURCE_DIR) / "examples", s.root() / "examples", fs::copy_options::recursive);
+  CutResult r = s.run("convert examples/map.mxd examples/map.qgs");
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const char* warning : {"warning: map \"Обзорная карта\" is not written", "warning: the page layout is not written",
+                              "warning: graphics layer \"Надписи\" is written as its elements",
+                              "warning: text \"Надпись через границу листов\" is written at the centre of its frame"})
+    EXPECT_NE(r.err.find(warning), std::string::npos) << warning << "\n" << r.err;
+  const std::string project = fixture::read_file(s.root() / "examples/map.qgs");
+  EXPECT_NE(project.find("text=\"Надпись через границу листов\""), std::string::npos);
 }
 
 TEST(CommandLine, HelpVersionOptionFormsAndUnknownCommands) {

@@ -43,11 +43,27 @@ class TempFile {
   bool kept_ = false;
 };
 
+// The file a path names, symbolic links followed (a link's relative target is taken from the
+// link's folder); the path itself when it names no link. A loop of links is an error.
+std::filesystem::path final_path(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path p(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) return p;
+    fs::path next = fs::read_symlink(p, ec);
+    if (ec) fail(path, ec.value());
+    p = next.is_absolute() ? next : p.parent_path() / next;
+  }
+  fail(path, ELOOP);
+}
+
 }  // namespace
 
 void write_file_atomically(const std::string& path, const std::string& content) {
   namespace fs = std::filesystem;
-  fs::path target(path);
+  // A link to the file is kept: the file it names is replaced, with the temporary file beside it.
+  fs::path target = final_path(path);
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   if (target.filename().empty()) fail(path, EISDIR);
@@ -60,7 +76,7 @@ void write_file_atomically(const std::string& path, const std::string& content) 
   TempFile temp(fd, name.data());
 
   struct stat st;
-  mode_t mode = (::stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
+  mode_t mode = (::stat(target.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
   if (::fchmod(fd, mode) != 0) fail(path, errno);
 
   const char* data = content.data();
@@ -76,7 +92,7 @@ void write_file_atomically(const std::string& path, const std::string& content) 
   }
   if (::fsync(fd) != 0) fail(path, errno);
   if (temp.close() != 0) fail(path, errno);
-  if (::rename(temp.path().c_str(), path.c_str()) != 0) fail(path, errno);
+  if (::rename(temp.path().c_str(), target.c_str()) != 0) fail(path, errno);
   temp.keep();
 
   int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);

@@ -1,6 +1,7 @@
 // Atomic replacement of a file: the content goes to a temporary file in the same folder,
 // is flushed to disk, and is renamed over the target. A failure leaves the target as it was
-// and removes the temporary file.
+// and removes the temporary file. A path that names a symbolic link replaces the file the link
+// names (the link stays a link).
 #pragma once
 
 #include <string>

@@ -5,6 +5,7 @@
 // other formats and newer versions with a message naming the file; writing is atomic.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,9 @@ class Document : public win32::ComObject<Document, IDocument, IMxDocument> {
 
 inline Document* document_impl(IUnknown* document) { return dynamic_cast<Document*>(document); }
 
-// The bytes of the file at path; throws DocumentError for a folder or a file that cannot be read.
-std::string read_document_bytes(const std::string& path);
+// The bytes of the file at path; throws DocumentError for a folder, a file that cannot be read
+// or one larger than limit bytes.
+std::string read_document_bytes(const std::string& path, std::uint64_t limit = UINT64_MAX);
 // Reads the document at path (UTF-8): a QGIS project when the name ends in .qgs or .qgz,
 // else the JSON form; throws DocumentError with a message naming the file.
 win32::ComPtr<Document> read_document(const std::string& path);

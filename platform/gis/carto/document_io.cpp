@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "group_layer.h"
 #include "gis/document.h"
 #include "other_layer.h"
+#include "qgis/xml_tree.h"
 
 namespace gis::carto {
 
@@ -138,11 +140,33 @@ win32::ComPtr<Document> document_from_text(const std::string& text, const std::s
   return document_from_json(json, name, place);
 }
 
+// The key of a map document that carries the QGIS project it was converted from.
+constexpr const char* kCarriedProject = "qgis_project";
+
+// The project a map document carries becomes its origin for writing it as a project; one that
+// cannot be read is left out with a note.
+void carried_project(const Json& json, const DocumentPlace& place, Document* document) {
+  auto it = json.find(kCarriedProject);
+  if (it == json.end() || !it->is_object() || !it->contains("text") || !(*it)["text"].is_string()) return;
+  try {
+    auto xml = std::make_shared<XmlDocument>(XmlDocument::parse((*it)["text"].get<std::string>()));
+    if (!xml_is(xml->root(), "qgis")) throw DocumentError("its root element is not <qgis>");
+    document->qgis.xml = std::move(xml);
+    document->qgis.place = place;
+    document->qgis.carried = true;
+  } catch (const DocumentError& e) {
+    document->notes.push_back(std::string("the QGIS project the document carries is left out: ") + e.what());
+  }
+}
+
 }  // namespace
 
-std::string read_document_bytes(const std::string& path) {
+std::string read_document_bytes(const std::string& path, std::uint64_t limit) {
   std::error_code ec;
   if (fs::is_directory(path, ec)) throw DocumentError("is a folder, not a map document");
+  if (std::uintmax_t size = fs::file_size(path, ec); !ec && size > limit)
+    throw DocumentError("is too large: it holds more than " + std::to_string(limit >> 20) +
+                        " MiB (the most a document may hold)");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw DocumentError(std::string("cannot be read: ") + std::strerror(errno));
   std::ostringstream text;
@@ -166,20 +190,27 @@ win32::ComPtr<Document> read_document(const std::string& path) {
     document->path = fs::absolute(fs::path(path)).lexically_normal().string();
     return document;
   }
-  std::string text;
+  Json json;
   try {
-    text = read_document_bytes(path);
+    json = parse_text(read_document_bytes(path));
+    check_format(json);
   } catch (const DocumentError& e) {
     throw DocumentError(name + e.what());
   }
-  auto document = document_from_text(text, name, place_of(path));
+  auto document = document_from_json(json, name, place_of(path));
   document->path = fs::absolute(fs::path(path)).lexically_normal().string();
+  carried_project(json, place_of(path), document.get());
   return document;
 }
 
 std::string document_text(const Document& document, const std::string& path) {
   Json json = document.to_json(place_of(path));
   if (is_qgis_path(path)) return qgis_project_text(json, document.qgis, place_of(path));
+  if (document.qgis.xml) {
+    // The project goes along as it would be written beside the document, so that writing the
+    // document as a project again gives back what the map document does not model.
+    json[kCarriedProject] = {{"text", qgis_project_text(json, document.qgis, place_of(path))}};
+  }
   return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
@@ -238,7 +269,72 @@ std::vector<std::string> DocumentNotes(IUnknown* document) {
 
 bool ReadFromQgisProject(IUnknown* document) {
   carto::Document* impl = carto::document_impl(document);
-  return impl && impl->qgis.xml;
+  return impl && impl->qgis.xml && !impl->qgis.carried;
+}
+
+std::vector<std::string> ConversionLosses(IUnknown* document, const std::string& path) {
+  carto::Document* impl = carto::document_impl(document);
+  if (!impl) return {};
+  std::vector<std::string> out;
+  const carto::DocumentPlace place{fs::absolute(fs::path(path)).lexically_normal().parent_path()};
+  const bool to_project = carto::is_qgis_path(path);
+  const carto::QgisOrigin& origin = impl->qgis;
+  if (!to_project) {
+    // The project goes along whole; only its other files stay behind.
+    if (origin.archive_members && !origin.archive_members->empty())
+      out.push_back("the project's " + std::to_string(origin.archive_members->size()) +
+                    " other file(s) (auxiliary storage, attachments) are not carried: a map document holds the "
+                    "project's text only");
+    return out;
+  }
+  if (origin.xml) return out;  // written back into the project it came from
+  const carto::Json json = impl->to_json(place);
+  auto text = [](const carto::Json& j, const char* key) {
+    return j.is_object() && j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
+  };
+  const carto::Json maps = json.value("maps", carto::Json::array());
+  for (size_t i = 0; i < maps.size(); ++i) {
+    if (i == impl->focus) continue;
+    out.push_back("map \"" + text(maps[i], "name") + "\" is not written: a project holds one map (the focus map)");
+  }
+  if (json.contains("page_layout") && !json["page_layout"].is_null())
+    out.push_back("the page layout is not written: a project written from a map document has no layout");
+  if (impl->focus >= maps.size()) return out;
+  const carto::Json& map = maps[impl->focus];
+  std::function<void(const carto::Json&)> layers = [&](const carto::Json& list) {
+    for (const carto::Json& layer : list) {
+      std::string type = text(layer, "type");
+      if (type == "group") {
+        layers(layer.value("layers", carto::Json::array()));
+      } else if (type != "feature" && type != "raster") {
+        out.push_back("layer \"" + text(layer, "name") + "\" (" + type + ") is not written: a project written from a "
+                      "map document holds feature and raster layers");
+      } else if (text(layer.value("source", carto::Json()), "path").empty()) {
+        out.push_back("layer \"" + text(layer, "name") + "\" is not written: it names no file");
+      }
+    }
+  };
+  layers(map.value("layers", carto::Json::array()));
+  const carto::Json graphics = map.value("graphics", carto::Json::object());
+  auto elements = [&](const carto::Json& list) {
+    for (const carto::Json& e : list) {
+      std::string kind = text(e, "type");
+      std::string geometry = text(e.value("geometry", carto::Json()), "type");
+      if (kind == "text" && geometry == "Polygon")
+        out.push_back("text \"" + text(e, "text") + "\" is written at the centre of its frame, without the frame");
+      else if (!((kind == "text" || kind == "marker") && geometry == "Point") && geometry != "LineString" &&
+               geometry != "Polygon")
+        out.push_back("a graphic element (" + kind + ") is not written: its shape has no annotation item");
+    }
+  };
+  if (graphics.is_object()) {
+    elements(graphics.value("elements", carto::Json::array()));
+    for (const carto::Json& group : graphics.value("layers", carto::Json::array())) {
+      out.push_back("graphics layer \"" + text(group, "name") + "\" is written as its elements, without the layer");
+      elements(group.value("elements", carto::Json::array()));
+    }
+  }
+  return out;
 }
 
 std::string DocumentPath(IUnknown* document) {

@@ -10,9 +10,13 @@
 
 namespace gis::core {
 
-// The shapefile changes are written for from now on (absolute path).
+// The shapefile changes are written for from now on (absolute path), made anew: the field
+// names it shortened before are forgotten.
 void set_change_subject(const std::string& file);
 // One more occurrence of a change.
 void report_change(const std::string& message);
+// A field of the current shapefile named `name` where `asked` was asked for (also reported
+// as a change).
+void report_field_renamed(const std::string& asked, const std::string& name);
 
 }  // namespace gis::core

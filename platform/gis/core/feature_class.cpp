@@ -317,7 +317,7 @@ void FeatureClass::add_attribute(const FieldSpec& desc) {
     std::string suffix = std::to_string(n);
     name = utf8_prefix(desc.name, kDbfMaxName - suffix.size()) + suffix;
   }
-  if (name != desc.name) report_change("field name " + desc.name + " shortened to " + name);
+  if (name != desc.name) report_field_renamed(desc.name, name);
 
   GdalErrorScope errors;
   OGRFieldDefn defn(name.c_str(), ogr_type);

@@ -2,8 +2,10 @@
 """Writes the QGIS project fixtures of the tests with QGIS itself (Debian's python3-qgis).
 
 Run from anywhere: /usr/bin/python3 tests/data/qgis/make_projects.py
-It rewrites data/ (a shapefile, a GeoPackage with two layers, a GeoJSON file in WGS 84)
-and the projects project.qgs and project.qgz beside this script, saved with relative paths.
+It rewrites data/ (a shapefile, a GeoPackage with two layers, a GeoJSON file in WGS 84, a
+GeoJSON file with long field names, a CSV file of points) and the projects project.qgs and
+project.qgz beside this script and sub/fidelity.qgs and sub/fidelity.qgz below it, saved with
+relative paths.
 
 The project holds, in EPSG:32636 (UTM zone 36N):
   Parcels   polygons, categorized on KIND, display expression "NAME"
@@ -13,6 +15,14 @@ The project holds, in EPSG:32636 (UTM zone 36N):
   Springs   GeoJSON in EPSG:4326, single marker symbol
   Scratch   a memory layer (a provider that is not a file)
   two text annotations in the main annotation layer, one inside parcel "North", one far outside.
+
+The projects in sub/ name their data as ../data/… and hold, in EPSG:32636:
+  Geology   GeoJSON polygons with long field names, a filter on GEOLOGY_KIND_CODE, a
+            rule-based renderer filtering on it, labels of GEOLOGY_NAME_TEXT, opacity 0.7
+  Wells     the GeoPackage's second layer named by its index (|layerid=1)
+  Points    a delimited-text layer of data/pts.csv
+The .qgz also holds auxiliary storage (a .qgd: an auxiliary field of Geology) and an
+attached file (a note).
 """
 import os
 import shutil
@@ -101,6 +111,72 @@ def make_data():
     write(springs, os.path.join(DATA, "springs.geojson"), "GeoJSON")
 
 
+def make_fidelity_data():
+    geology = memory_layer("Polygon", UTM, [QgsField("GEOLOGY_KIND_CODE", QVariant.Int),
+                                            QgsField("GEOLOGY_NAME_TEXT", QVariant.String, len=40)], [
+        (square(X0, Y0, 1000), [5, "sand"]),
+        (square(X0 + 1000, Y0, 1000), [20, "clay"]),
+        (square(X0, Y0 + 1000, 1000), [30, "rock"]),
+        (square(X0 + 10000, Y0 + 10000, 1000), [40, "far"]),
+    ])
+    write(geology, os.path.join(DATA, "geology.geojson"), "GeoJSON")
+    with open(os.path.join(DATA, "pts.csv"), "w") as f:
+        f.write("id,name,x,y\n")
+        for i, (x, y) in enumerate([(X0 + 100, Y0 + 100), (X0 + 1500, Y0 + 300), (X0 + 9000, Y0 + 9000)]):
+            f.write(f"{i + 1},p{i + 1},{x},{y}\n")
+
+
+def make_fidelity_project(path, archive):
+    from qgis.core import (QgsRuleBasedRenderer, QgsPalLayerSettings, QgsVectorLayerSimpleLabeling,
+                           QgsTextFormat)
+    project = QgsProject.instance()
+    project.clear()
+    project.setCrs(UTM)
+    project.setTitle("Fidelity project")
+    root = project.layerTreeRoot()
+
+    geology = QgsVectorLayer(os.path.join(DATA, "geology.geojson"), "Geology", "ogr")
+    geology.setSubsetString('"GEOLOGY_KIND_CODE" > 0')
+    rules = QgsRuleBasedRenderer.Rule(None)
+    for label, expression, color in [("young", '"GEOLOGY_KIND_CODE" > 10', QColor(200, 120, 40)),
+                                     ("old", '"GEOLOGY_KIND_CODE" <= 10', QColor(90, 90, 200))]:
+        rules.appendChild(QgsRuleBasedRenderer.Rule(symbol(QgsWkbTypes.PolygonGeometry, setColor=color), 0, 0,
+                                                    expression, label))
+    geology.setRenderer(QgsRuleBasedRenderer(rules))
+    settings = QgsPalLayerSettings()
+    settings.fieldName = "GEOLOGY_NAME_TEXT"
+    settings.setFormat(QgsTextFormat())
+    geology.setLabeling(QgsVectorLayerSimpleLabeling(settings))
+    geology.setLabelsEnabled(True)
+    geology.setOpacity(0.7)
+    geology.setDisplayExpression('"GEOLOGY_NAME_TEXT"')
+    project.addMapLayer(geology, False)
+
+    wells = QgsVectorLayer(os.path.join(DATA, "network.gpkg") + "|layerid=1", "Wells", "ogr")
+    project.addMapLayer(wells, False)
+
+    uri = "file://" + os.path.join(DATA, "pts.csv") + "?type=csv&xField=x&yField=y&crs=EPSG:32636&spatialIndex=no&subsetIndex=no&watchFile=no"
+    points = QgsVectorLayer(uri, "Points", "delimitedtext")
+    project.addMapLayer(points, False)
+
+    root.addLayer(geology)
+    root.addLayer(wells)
+    root.addLayer(points)
+    for layer in (geology, wells, points):
+        if not layer.isValid():
+            sys.exit(f"layer {layer.name()} is not valid")
+    if archive:
+        from qgis.core import QgsPropertyDefinition
+        field = project.auxiliaryStorage().createAuxiliaryLayer(geology.fields().field("GEOLOGY_NAME_TEXT"), geology)
+        geology.setAuxiliaryLayer(field)
+        geology.auxiliaryLayer().addAuxiliaryField(QgsPropertyDefinition("note", QgsPropertyDefinition.DataTypeString, "note", "string"))
+        note = project.createAttachedFile("note.txt")
+        with open(note, "w") as f:
+            f.write("attached to the project\n")
+    if not project.write(path):
+        sys.exit(f"cannot write {path}: {project.error()}")
+
+
 def symbol(kind, **props):
     s = QgsSymbol.defaultSymbol(kind)
     layer = s.symbolLayer(0)
@@ -170,6 +246,11 @@ def main():
     make_data()
     make_project(os.path.join(HERE, "project.qgs"))
     make_project(os.path.join(HERE, "project.qgz"))
+    make_fidelity_data()
+    shutil.rmtree(os.path.join(HERE, "sub"), ignore_errors=True)
+    os.makedirs(os.path.join(HERE, "sub"))
+    make_fidelity_project(os.path.join(HERE, "sub", "fidelity.qgs"), False)
+    make_fidelity_project(os.path.join(HERE, "sub", "fidelity.qgz"), True)
     QgsProject.instance().clear()
     app.exitQgis()
 

@@ -7,6 +7,7 @@
 #include <ogr_srs_api.h>
 #include <ogr_spatialref.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "xml_tree.h"
@@ -134,38 +135,87 @@ std::string wkt_from_geojson(const Json& geometry) {
   return take(wkt);
 }
 
-std::string read_qgz(const std::string& path) {
-  QuietErrors quiet;
-  const std::string archive = "/vsizip/{" + path + "}";
-  char** names = VSIReadDir(archive.c_str());
-  std::string member;
-  for (char** n = names; n && *n; ++n) {
-    std::string name = *n;
-    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".qgs") == 0) {
-      member = name;
-      break;
-    }
-  }
-  CSLDestroy(names);
-  if (member.empty()) throw DocumentError("is not a QGIS project archive: it holds no .qgs file");
-  VSILFILE* file = VSIFOpenL((archive + "/" + member).c_str(), "rb");
-  if (!file) throw DocumentError("is not a QGIS project archive: " + member + " cannot be read");
-  std::string text;
-  char buffer[65536];
-  size_t n = 0;
-  while ((n = VSIFReadL(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  VSIFCloseL(file);
-  return text;
+namespace {
+
+std::string megabytes(std::uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MiB"; }
+
+[[noreturn]] void too_large(std::uint64_t limit) {
+  throw DocumentError("is too large: it unpacks to more than " + megabytes(limit) +
+                      " (the most a project may hold)");
 }
 
-std::string make_qgz(const std::string& name, const std::string& text) {
+}  // namespace
+
+std::vector<QgzMember> read_zip(const std::string& path, std::uint64_t limit) {
+  QuietErrors quiet;
+  const std::string archive = "/vsizip/{" + path + "}";
+  char** names = VSIReadDirRecursive(archive.c_str());
+  std::vector<std::string> members;
+  for (char** n = names; n && *n; ++n)
+    if (std::string name = *n; !name.empty() && name.back() != '/') members.push_back(name);
+  CSLDestroy(names);
+  // The sizes the archive declares first, before anything is unpacked…
+  std::uint64_t declared = 0;
+  for (const std::string& name : members) {
+    VSIStatBufL stat;
+    if (VSIStatL((archive + "/" + name).c_str(), &stat) == 0) declared += static_cast<std::uint64_t>(stat.st_size);
+    if (declared > limit) too_large(limit);
+  }
+  // …then what the streams really hold, which a forged archive need not match.
+  std::vector<QgzMember> out;
+  std::uint64_t total = 0;
+  for (const std::string& name : members) {
+    VSILFILE* file = VSIFOpenL((archive + "/" + name).c_str(), "rb");
+    if (!file) throw DocumentError("is not a QGIS project archive: " + name + " cannot be read");
+    std::string bytes;
+    char buffer[65536];
+    size_t n = 0;
+    while ((n = VSIFReadL(buffer, 1, sizeof buffer, file)) > 0) {
+      total += n;
+      if (total > limit) {
+        VSIFCloseL(file);
+        too_large(limit);
+      }
+      bytes.append(buffer, n);
+    }
+    VSIFCloseL(file);
+    out.emplace_back(name, std::move(bytes));
+  }
+  return out;
+}
+
+QgzContent read_qgz(const std::string& path, std::uint64_t limit) {
+  QgzContent out;
+  for (QgzMember& member : read_zip(path, limit)) {
+    const std::string& name = member.first;
+    bool project = out.project.empty() && name.size() > 4 && name.find('/') == std::string::npos &&
+                   name.compare(name.size() - 4, 4, ".qgs") == 0;
+    if (project) {
+      out.project = name;
+      out.text = std::move(member.second);
+    } else {
+      out.others.push_back(std::move(member));
+    }
+  }
+  if (out.project.empty()) throw DocumentError("is not a QGIS project archive: it holds no .qgs file");
+  return out;
+}
+
+std::string make_qgz(const std::vector<QgzMember>& members) {
   static int counter = 0;
   const std::string memory = "/vsimem/areaclip_qgz_" + std::to_string(++counter) + ".zip";
   void* zip = CPLCreateZip(memory.c_str(), nullptr);
   if (!zip) throw std::runtime_error("cannot make a .qgz archive");
-  bool ok = CPLCreateFileInZip(zip, name.c_str(), nullptr) == CE_None &&
-            CPLWriteFileInZip(zip, text.data(), static_cast<int>(text.size())) == CE_None &&
-            CPLCloseFileInZip(zip) == CE_None;
+  bool ok = true;
+  for (const auto& [name, bytes] : members) {
+    ok = ok && CPLCreateFileInZip(zip, name.c_str(), nullptr) == CE_None;
+    // Written in pieces: the zip writer takes an int count.
+    for (size_t at = 0; ok && at < bytes.size(); at += size_t(1) << 30) {
+      size_t piece = std::min(bytes.size() - at, size_t(1) << 30);
+      ok = CPLWriteFileInZip(zip, bytes.data() + at, static_cast<int>(piece)) == CE_None;
+    }
+    ok = ok && CPLCloseFileInZip(zip) == CE_None;
+  }
   ok = CPLCloseZip(zip) == CE_None && ok;
   vsi_l_offset size = 0;
   GByte* bytes = VSIGetMemFileBuffer(memory.c_str(), &size, FALSE);
@@ -173,6 +223,16 @@ std::string make_qgz(const std::string& name, const std::string& text) {
   VSIUnlink(memory.c_str());
   if (out.empty()) throw std::runtime_error("cannot make a .qgz archive");
   return out;
+}
+
+std::string vector_layer_name(const std::string& path, int index) {
+  QuietErrors quiet;
+  GDALAllRegister();
+  std::unique_ptr<void, DatasetClose> dataset(
+      GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+  if (!dataset || index < 0 || index >= GDALDatasetGetLayerCount(dataset.get())) return "";
+  OGRLayerH layer = GDALDatasetGetLayer(dataset.get(), index);
+  return layer ? OGR_L_GetName(layer) : "";
 }
 
 }  // namespace gis::carto

@@ -11,10 +11,13 @@
 // model is listed in notes and stays in the project's XML, which the document keeps.
 //
 // Writing goes the other way. A document read from a project is written as that project with
-// only what the document changed: layer sources (relative to the new file where they lie
-// inside its folder, as QGIS stores them), coordinate systems of re-pointed layers, names,
-// visibility, renderer and display fields, removed layers and annotation items; layers the
-// project did not hold are added. Any other document is written as a new project.
+// only what the document changed: layer sources, coordinate systems of re-pointed layers,
+// names, visibility, renderer and display fields, removed layers and annotation items; layers
+// the project did not hold are added. Any other document is written as a new project. Every
+// source keeps the project's path mode (relative or absolute, qgis_sources.h) and names the
+// same file from the new project's folder; the field references of a layer re-pointed at a
+// shapefile that shortened field names follow the new names. A .qgz keeps its other members
+// (auxiliary storage, attached files).
 #pragma once
 
 #include <memory>
@@ -31,6 +34,12 @@ class XmlDocument;
 struct QgisOrigin {
   std::shared_ptr<const XmlDocument> xml;  // null for a document not read from a project
   DocumentPlace place;                     // where the project was read from
+  // Read from a .qgz: the name of its .qgs member and its other members (name, bytes); read
+  // from a .qgs: the files QGIS keeps beside it for them (NAME.qgd, NAME_attachments.zip).
+  std::string archive_project;
+  std::shared_ptr<const std::vector<std::pair<std::string, std::string>>> archive_members;
+  // The project came inside a map document (.mxd) that carries it for the way back.
+  bool carried = false;
 };
 
 struct QgisRead {
@@ -45,7 +54,10 @@ bool is_qgis_path(const std::string& path);
 // Reads the project at path; throws DocumentError (the message does not name the file).
 QgisRead read_qgis_project(const std::string& path, const DocumentPlace& place);
 // Writes the document (its JSON for a file at `place`) as a project at path, atomically; a
-// .qgz path gets an archive. origin may be empty.
+// .qgz path gets an archive. origin may be empty. The other members of an archive the
+// project was read from go into a .qgz with their names, the auxiliary storage named after
+// the new archive (<name>.qgd, as QGIS names it); beside a .qgs they are written as QGIS
+// writes them for one: <name>.qgd and <name>_attachments.zip.
 void write_qgis_project(const Json& document, const QgisOrigin& origin, const DocumentPlace& place,
                         const std::string& path);
 // The project's text for a .qgs file at `place`.

@@ -11,6 +11,7 @@
 #include "../document.h"
 #include "qgis_gdal.h"
 #include "qgis_project.h"
+#include "qgis_sources.h"
 #include "qgis_symbols.h"
 #include "xml_tree.h"
 
@@ -27,7 +28,8 @@ std::string lower(std::string text) {
 
 class ProjectReader {
  public:
-  ProjectReader(const xmlNode* root, std::vector<std::string>* notes) : notes_(notes) {
+  ProjectReader(const xmlNode* root, const DocumentPlace& place, std::vector<std::string>* notes)
+      : notes_(notes), place_(place) {
     for (xmlNode* layer : xml_children(xml_child(root, "projectlayers"), "maplayer"))
       maplayers_[xml_child_text(layer, "id")] = layer;
   }
@@ -70,7 +72,7 @@ class ProjectReader {
     } else if (type == "raster") {
       j["type"] = "raster";
       if (provider == "gdal") {
-        j["source"] = {{"path", datasource}};
+        j["source"] = {{"path", datasource.substr(0, datasource.find('|'))}};
       } else {
         j["source"] = {{"path", nullptr}, {"provider", provider}};
         note(name, "raster provider \"" + provider + "\" is kept, not drawn");
@@ -88,20 +90,19 @@ class ProjectReader {
       (*j)["source"] = {{"path", nullptr}, {"provider", provider}};
       note(name, "data of the \"" + provider + "\" provider is not read: the layer is kept, not cut");
     } else {
-      // path|layername=roads|subset=… : the file, then the provider's options.
-      std::vector<std::string> parts;
-      std::stringstream in(datasource);
-      for (std::string part; std::getline(in, part, '|');) parts.push_back(part);
-      Json source = {{"path", parts.empty() ? std::string() : parts[0]}, {"layer", nullptr}};
-      for (size_t i = 1; i < parts.size(); ++i) {
-        const std::string& p = parts[i];
-        if (p.rfind("layername=", 0) == 0)
-          source["layer"] = p.substr(10);
-        else if (p.rfind("subset=", 0) == 0)
-          note(name, "the filter " + p.substr(7) + " is not applied: every feature is cut");
-        else if (p.rfind("layerid=", 0) != 0 && p.rfind("geometrytype=", 0) != 0)
-          note(name, "source option " + p + " is not applied");
+      // path|layername=roads|subset=… : the file, then the provider's options. A layer named
+      // by its number is looked up as QGIS looks it up, by its index in the file.
+      OgrSource ogr = parse_ogr_source(datasource);
+      Json source = {{"path", ogr.path}, {"layer", nullptr}};
+      if (std::string layer = ogr_layer(ogr, place_.folder); !layer.empty()) {
+        source["layer"] = layer;
+        if (ogr.layername.empty() && layer.rfind("layerid=", 0) == 0)
+          note(name, "the file has no layer number " + std::to_string(ogr.layerid));
       }
+      if (!ogr.subset.empty()) note(name, "the filter " + ogr.subset + " is not applied: every feature is cut");
+      if (!ogr.geometrytype.empty())
+        note(name, "only the " + ogr.geometrytype + " features are drawn by QGIS: every feature is cut");
+      for (const std::string& p : ogr.others) note(name, "source option " + p + " is not applied");
       (*j)["source"] = std::move(source);
     }
     if (const xmlNode* srs = xml_path(map_layer, {"srs", "spatialrefsys"}))
@@ -123,6 +124,7 @@ class ProjectReader {
   }
 
   std::vector<std::string>* notes_;
+  const DocumentPlace& place_;
   std::map<std::string, const xmlNode*> maplayers_;
 };
 
@@ -175,6 +177,33 @@ Json map_extent(const xmlNode* root) {
   return {v[0], v[1], v[2], v[3]};
 }
 
+// What QGIS writes beside a .qgs for what a .qgz holds inside: the auxiliary storage
+// (NAME.qgd) and the attached files (NAME_attachments.zip), taken as the members of an
+// archive so that they go with the project wherever it is written.
+void files_beside(const std::string& path, std::uint64_t limit, QgisOrigin* origin) {
+  const fs::path file(path);
+  const std::string base = file.stem().string();
+  std::vector<QgzMember> members;
+  std::error_code ec;
+  const fs::path storage = file.parent_path() / (base + ".qgd");
+  const fs::path attachments = file.parent_path() / (base + "_attachments.zip");
+  try {
+    if (fs::is_regular_file(storage, ec)) {
+      members.emplace_back(base + ".qgd", read_document_bytes(storage.string(), limit));
+      limit -= members.back().second.size();
+    }
+    if (fs::is_regular_file(attachments, ec))
+      for (QgzMember& member : read_zip(attachments.string(), limit))
+        if (member.first != base + ".qgd") members.push_back(std::move(member));
+  } catch (const DocumentError& e) {
+    throw DocumentError("has files beside it (" + storage.filename().string() + ", " +
+                        attachments.filename().string() + ") that cannot be read: " + e.what());
+  }
+  if (members.empty()) return;
+  origin->archive_project = base + ".qgs";
+  origin->archive_members = std::make_shared<const std::vector<QgzMember>>(std::move(members));
+}
+
 }  // namespace
 
 bool is_qgis_path(const std::string& path) {
@@ -183,17 +212,27 @@ bool is_qgis_path(const std::string& path) {
 }
 
 QgisRead read_qgis_project(const std::string& path, const DocumentPlace& place) {
-  std::string text = lower(fs::path(path).extension().string()) == ".qgz" ? (read_document_bytes(path), read_qgz(path))
-                                                                            : read_document_bytes(path);
+  QgisRead out;
+  std::string text;
+  if (lower(fs::path(path).extension().string()) == ".qgz") {
+    read_document_bytes(path, kMaxProjectBytes);  // the archive's own errors first (a folder, no access)
+    QgzContent archive = read_qgz(path);
+    text = std::move(archive.text);
+    out.origin.archive_project = archive.project;
+    out.origin.archive_members =
+        std::make_shared<const std::vector<QgzMember>>(std::move(archive.others));
+  } else {
+    text = read_document_bytes(path, kMaxProjectBytes);
+    files_beside(path, kMaxProjectBytes - text.size(), &out.origin);
+  }
   if (text.find_first_not_of(" \t\r\n") == std::string::npos) throw DocumentError("is empty");
   auto xml = std::make_shared<XmlDocument>(XmlDocument::parse(text));
   const xmlNode* root = xml->root();
   if (!xml_is(root, "qgis")) throw DocumentError("is not a QGIS project (its root element is not <qgis>)");
 
-  QgisRead out;
   out.origin.xml = xml;
   out.origin.place = place;
-  ProjectReader reader(root, &out.notes);
+  ProjectReader reader(root, place, &out.notes);
   Json map = {{"name", "Layers"}, {"spatial_reference", nullptr}};
   if (const xmlNode* srs = xml_path(root, {"projectCrs", "spatialrefsys"}))
     if (std::string crs = crs_from_qgis(srs); !crs.empty()) map["spatial_reference"] = crs;

@@ -1,4 +1,5 @@
 // Map document JSON -> QGIS project (see qgis_project.h).
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -11,7 +12,9 @@
 
 #include "atomic_file.h"
 #include "qgis_gdal.h"
+#include "gis/core.h"
 #include "qgis_project.h"
+#include "qgis_sources.h"
 #include "qgis_symbols.h"
 #include "xml_tree.h"
 
@@ -23,30 +26,6 @@ namespace {
 
 std::string text_member(const Json& j, const char* key) {
   return j.is_object() && j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : "";
-}
-
-// A stored document path as QGIS stores it: "./a/b.shp" inside the project's folder.
-std::string qgis_path(const std::string& stored) {
-  if (stored.empty() || fs::path(stored).is_absolute()) return stored;
-  return "./" + stored;
-}
-
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::stringstream in(text);
-  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
-  return parts;
-}
-
-// The datasource of an "ogr" layer for a document source, keeping the provider's options
-// of the old datasource other than the layer's name.
-std::string ogr_datasource(const Json& source, const std::string& old_datasource) {
-  std::string out = qgis_path(text_member(source, "path"));
-  if (std::string layer = text_member(source, "layer"); !layer.empty()) out += "|layername=" + layer;
-  std::vector<std::string> old = split(old_datasource, '|');
-  for (size_t i = 1; i < old.size(); ++i)
-    if (old[i].rfind("layername=", 0) != 0 && old[i].rfind("layerid=", 0) != 0) out += "|" + old[i];
-  return out;
 }
 
 std::string id_text(const std::string& name, size_t n) {
@@ -77,6 +56,7 @@ class ProjectWriter {
   ProjectWriter(XmlDocument xml, const QgisOrigin& origin, const DocumentPlace& place, const std::string& map_crs)
       : xml_(std::move(xml)), origin_(origin), place_(place), map_crs_(map_crs) {
     root_ = xml_.root();
+    relative_ = relative_paths(root_);
     projectlayers_ = xml_ensure(root_, "projectlayers");
     tree_root_ = xml_ensure(root_, "layer-tree-group");
     for (xmlNode* layer : xml_children(projectlayers_, "maplayer")) maplayers_[xml_child_text(layer, "id")] = layer;
@@ -184,31 +164,60 @@ class ProjectWriter {
     return resolve_source_path(stored, place);
   }
 
+  // A file as this project stores it, in its path mode.
+  std::string file_path(const std::string& absolute) const {
+    return project_path(absolute, place_.folder, relative_);
+  }
+
+  // The datasource of an "ogr" layer for a document source, keeping the provider's options
+  // of the old datasource other than the layer's name.
+  std::string ogr_datasource(const Json& source, const std::string& old_datasource) const {
+    std::string out = file_path(absolute(text_member(source, "path"), place_));
+    if (std::string layer = text_member(source, "layer"); !layer.empty()) out += "|layername=" + layer;
+    OgrSource old = parse_ogr_source(old_datasource);
+    for (const std::string& option : old.others) out += "|" + option;
+    if (!old.geometrytype.empty()) out += "|geometrytype=" + old.geometrytype;
+    if (!old.subset.empty()) out += "|subset=" + old.subset;
+    return out;
+  }
+
+  void set_datasource(xmlNode* map_layer, xmlNode* tree_node, const std::string& text) {
+    xml_set_text(xml_ensure(map_layer, "datasource"), text);
+    if (tree_node) xml_set_attr(tree_node, "source", text);
+  }
+
   void patch_layer(const Json& layer, xmlNode* map_layer, xmlNode* tree_node) {
     set_tree_common(layer, tree_node);
     if (xmlNode* name = xml_child(map_layer, "layername")) xml_set_text(name, text_member(layer, "name"));
     const Json source = layer.value("source", Json(nullptr));
     std::string path = text_member(source, "path");
-    xmlNode* datasource = xml_ensure(map_layer, "datasource");
-    std::string old = xml_text(datasource);
+    std::string old = xml_child_text(map_layer, "datasource");
     std::string provider = xml_child_text(map_layer, "provider");
-    if (!path.empty() && (provider == "ogr" || provider == "gdal" || text_member(layer, "type") == "feature")) {
-      std::string updated = text_member(layer, "type") == "feature" ? ogr_datasource(source, old) : qgis_path(path);
-      std::string old_path = split(old, '|').empty() ? "" : split(old, '|')[0];
-      bool repointed = absolute(path, place_) != absolute(old_path, origin_.place) || provider != "ogr";
-      if (updated != old) {
-        xml_set_text(datasource, updated);
-        xml_set_attr(tree_node, "source", updated);
+    const bool feature = text_member(layer, "type") == "feature";
+    if (!path.empty() && (provider == "ogr" || provider == "gdal" || feature)) {
+      // The document changed the source when it names another file or layer than the project.
+      std::string new_path = absolute(path, place_);
+      bool repointed = provider != (feature ? "ogr" : "gdal");
+      SourceText old_source;
+      if (!repointed && split_source(provider, old, &old_source))
+        repointed = new_path != absolute(old_source.path, origin_.place) ||
+                    (feature && text_member(source, "layer") != ogr_layer(parse_ogr_source(old), origin_.place.folder));
+      else
+        repointed = true;
+      if (repointed) {
+        repointed_.insert(map_layer);
+        set_datasource(map_layer, tree_node, feature ? ogr_datasource(source, old) : file_path(new_path));
       }
-      if (text_member(layer, "type") == "feature" && repointed) {
+      if (feature && repointed) {
         xml_set_text(xml_ensure(map_layer, "provider"), "ogr");
         xml_set_attr(tree_node, "providerKey", "ogr");
-        VectorSourceInfo info = vector_source_info(absolute(path, place_), text_member(source, "layer"));
+        VectorSourceInfo info = vector_source_info(new_path, text_member(source, "layer"));
         if (!info.crs.empty()) {
           xmlNode* srs = xml_ensure(map_layer, "srs");
           while (xmlNode* old_srs = xml_child(srs, nullptr)) xml_remove(old_srs);
           add_qgis_crs(srs, info.crs);
         }
+        rename_fields(layer, map_layer, tree_node, new_path);
       }
     }
     if (text_member(layer, "type") != "feature") return;
@@ -219,6 +228,40 @@ class ProjectWriter {
       xml_set_text(preview ? preview : xml_add(map_layer, "previewExpression"), field_expression(display));
   }
 
+  // The field references of a layer whose data now lie in a file that shortened field names.
+  void rename_fields(const Json& layer, xmlNode* map_layer, xmlNode* tree_node, const std::string& file) {
+    FieldRenames renames = gis::RenamedFields(file);
+    if (renames.empty()) return;
+    std::vector<std::string> unsafe;
+    rename_layer_fields(map_layer, renames, &unsafe);
+    if (tree_node) xml_set_attr(tree_node, "source", xml_child_text(map_layer, "datasource"));
+    for (const std::string& expression : unsafe)
+      gis::ReportDataChange(file, "layer \"" + text_member(layer, "name") + "\": the expression " + expression +
+                                      " names a shortened field in a way that cannot be renamed: it is kept as it was");
+  }
+
+ public:
+  // Every source the document did not change, re-based to name the same file from the new
+  // project's folder in the project's path mode; kept as it was in the project's own folder.
+  void rebase_sources() {
+    if (!origin_.xml || origin_.place.folder == place_.folder) return;
+    std::map<xmlNode*, xmlNode*> tree_of;
+    for (auto& [id, node] : tree_layers_)
+      if (auto it = maplayers_.find(id); it != maplayers_.end()) tree_of[it->second] = node;
+    for (xmlNode* map_layer : xml_children(projectlayers_, "maplayer")) {
+      if (repointed_.count(map_layer)) continue;
+      std::string old = xml_child_text(map_layer, "datasource");
+      SourceText source;
+      if (!split_source(xml_child_text(map_layer, "provider"), old, &source)) continue;
+      source.path = file_path(absolute(source.path, origin_.place));
+      if (std::string text = join_source(source); text != old) {
+        auto it = tree_of.find(map_layer);
+        set_datasource(map_layer, it == tree_of.end() ? nullptr : it->second, text);
+      }
+    }
+  }
+
+ private:
   void patch_renderer(const Json& layer, xmlNode* map_layer) {
     if (!layer.contains("renderer") || !layer["renderer"].is_object()) return;
     const Json& r = layer["renderer"];
@@ -250,10 +293,12 @@ class ProjectWriter {
     bool vector = text_member(layer, "type") == "feature";
     std::string id = id_text(text_member(layer, "name"), ++added_);
     while (maplayers_.count(id)) id = id_text(text_member(layer, "name"), ++added_);
-    std::string datasource = vector ? ogr_datasource(source, "") : qgis_path(path);
+    std::string datasource = vector ? ogr_datasource(source, "") : file_path(absolute(path, place_));
 
     xmlNode* map_layer = xml_add(projectlayers_, "maplayer");
     maplayers_[id] = map_layer;
+    // Its source is named from the new folder already: nothing for rebase_sources to do.
+    repointed_.insert(map_layer);
     xml_set_attr(map_layer, "type", vector ? "vector" : "raster");
     VectorSourceInfo info;
     if (vector) {
@@ -288,15 +333,43 @@ class ProjectWriter {
     seen_.insert(id);
   }
 
+  // Where a text or marker item stands: its point, or for a text in a frame (a polygon) the
+  // centre of the frame's extent.
+  static bool anchor(const Json& geometry, bool framed, double* x, double* y) {
+    const Json coordinates = geometry.value("coordinates", Json());
+    std::string type = text_member(geometry, "type");
+    if (type == "Point" && coordinates.is_array() && coordinates.size() >= 2 && coordinates[0].is_number() &&
+        coordinates[1].is_number()) {
+      *x = coordinates[0].get<double>();
+      *y = coordinates[1].get<double>();
+      return true;
+    }
+    if (!framed || type != "Polygon" || !coordinates.is_array() || coordinates.empty() || !coordinates[0].is_array())
+      return false;
+    double box[4] = {1e300, 1e300, -1e300, -1e300};
+    for (const Json& p : coordinates[0])
+      if (p.is_array() && p.size() >= 2 && p[0].is_number() && p[1].is_number()) {
+        box[0] = std::min(box[0], p[0].get<double>());
+        box[1] = std::min(box[1], p[1].get<double>());
+        box[2] = std::max(box[2], p[0].get<double>());
+        box[3] = std::max(box[3], p[1].get<double>());
+      }
+    if (box[0] > box[2]) return false;
+    *x = (box[0] + box[2]) / 2;
+    *y = (box[1] + box[3]) / 2;
+    return true;
+  }
+
   void add_item(xmlNode* items, const Json& e, size_t n) {
     std::string kind = text_member(e, "type");
     const Json geometry = e.value("geometry", Json(nullptr));
     xmlNode* item = xmlNewNode(nullptr, reinterpret_cast<const xmlChar*>("item"));
     std::string geometry_type = text_member(geometry, "type");
-    if ((kind == "text" || kind == "marker") && geometry_type == "Point" && geometry["coordinates"].size() >= 2) {
+    double x = 0, y = 0;
+    if ((kind == "text" || kind == "marker") && anchor(geometry, kind == "text", &x, &y)) {
       xml_set_attr(item, "type", kind == "text" ? "pointtext" : "marker");
-      xml_set_attr(item, "x", number(geometry["coordinates"][0].get<double>()));
-      xml_set_attr(item, "y", number(geometry["coordinates"][1].get<double>()));
+      xml_set_attr(item, "x", number(x));
+      xml_set_attr(item, "y", number(y));
       if (kind == "text") {
         xml_set_attr(item, "text", text_member(e, "text"));
         xml_set_attr(item, "angle", "0");
@@ -322,7 +395,9 @@ class ProjectWriter {
   xmlNode* root_ = nullptr;
   xmlNode* projectlayers_ = nullptr;
   xmlNode* tree_root_ = nullptr;
+  bool relative_ = true;
   std::map<std::string, xmlNode*> maplayers_, tree_layers_;
+  std::set<xmlNode*> repointed_;  // layers whose source the document set: named from the new folder
   std::set<std::string> seen_;
   size_t added_ = 0;
 };
@@ -383,6 +458,7 @@ std::string qgis_project_text(const Json& document, const QgisOrigin& origin, co
   ProjectWriter writer(std::move(xml), origin, place, text_member(map, "spatial_reference"));
   writer.layers(map.value("layers", Json::array()), xml_child(writer.xml().root(), "layer-tree-group"));
   if (origin.xml) writer.remove_unseen_layers();
+  writer.rebase_sources();
   writer.annotations(all_elements(map));
   return writer.xml().text();
 }
@@ -392,7 +468,31 @@ void write_qgis_project(const Json& document, const QgisOrigin& origin, const Do
   std::string text = qgis_project_text(document, origin, place);
   std::string ext = fs::path(path).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".qgz") text = make_qgz(fs::path(path).stem().string() + ".qgs", text);
+  const std::string base = fs::path(path).stem().string();
+  // The archive's auxiliary storage is named after its project; the other members keep their
+  // names (the project refers to attached files by them).
+  const std::string old_base = fs::path(origin.archive_project).stem().string();
+  const std::string old_storage = old_base + ".qgd";
+  std::vector<QgzMember> others;
+  const QgzMember* storage = nullptr;
+  if (origin.archive_members) {
+    for (const QgzMember& member : *origin.archive_members) {
+      if (member.first == old_storage)
+        storage = &member;
+      else
+        others.push_back(member);
+    }
+  }
+  if (ext == ".qgz") {
+    std::vector<QgzMember> members{{base + ".qgs", std::move(text)}};
+    if (storage) members.emplace_back(base + ".qgd", storage->second);
+    members.insert(members.end(), others.begin(), others.end());
+    write_file_atomically(path, make_qgz(members));
+    return;
+  }
+  const fs::path folder = fs::path(path).parent_path();
+  if (storage) write_file_atomically((folder / (base + ".qgd")).string(), storage->second);
+  if (!others.empty()) write_file_atomically((folder / (base + "_attachments.zip")).string(), make_qgz(others));
   write_file_atomically(path, text);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,13 @@ struct DataChange {
 };
 // The changes gathered on this thread since the last call, in the order first seen.
 std::vector<DataChange> TakeDataChanges();
+// One more change for the output file (absolute path), found after its data were written:
+// what a document that refers to the file cannot follow.
+void ReportDataChange(const std::string& file, const std::string& message);
+// The fields whose names were shortened when the shapefile `file` (absolute path) was made in
+// this process: the name asked for -> the name the file holds. Kept until the file is made
+// again (not taken by TakeDataChanges: a document written after the run still needs them).
+std::map<std::string, std::string> RenamedFields(const std::string& file);
 
 // --- cancelling ---
 // Asks the work under way to stop: from then on reading a feature, storing one and saving

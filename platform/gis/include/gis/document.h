@@ -36,6 +36,10 @@ std::vector<std::string> DocumentNotes(IUnknown* document);
 // project back with the document's changes).
 bool ReadFromQgisProject(IUnknown* document);
 
+// What saving the document as path (a map document .mxd or a QGIS project .qgs/.qgz, by the
+// name) does not carry, one line each; empty when it carries everything the document holds.
+std::vector<std::string> ConversionLosses(IUnknown* document, const std::string& path);
+
 // The file a document was read from or last saved to (absolute, UTF-8); "" for a new one.
 std::string DocumentPath(IUnknown* document);
 

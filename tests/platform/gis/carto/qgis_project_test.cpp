@@ -3,6 +3,9 @@
 // the document changed; new projects from JSON documents; .qgz archives; bad projects refused.
 #include <regex>
 
+#include <cpl_string.h>
+#include <cpl_vsi.h>
+
 #include "carto_test.h"
 #include "gis/core.h"
 
@@ -21,6 +24,7 @@ class QgisProjectTest : public CartoTest {
     fs::copy(kFixtures / "data", path("data"), fs::copy_options::recursive);
     fs::copy_file(kFixtures / "project.qgs", path("project.qgs"));
     fs::copy_file(kFixtures / "project.qgz", path("project.qgz"));
+    fs::copy(kFixtures / "sub", path("sub"), fs::copy_options::recursive);
   }
 
   ComPtr<IMxDocument> open(const fs::path& file) {
@@ -89,12 +93,16 @@ class QgisProjectTest : public CartoTest {
     return nullptr;
   }
 
-  // The datasource QGIS stores for the layer named name.
+  // The datasource QGIS stores for the layer named name, its XML escapes resolved (QGIS
+  // writes ">" in text as it is, libxml2 as "&gt;").
   static std::string datasource(const std::string& project, const std::string& name) {
     std::smatch m;
     std::regex re("<datasource>([^<]*)</datasource>\\s*(?:<[^>]*>\\s*)*?<layername>" + name + "</layername>");
     if (!std::regex_search(project, m, re)) return "(none)";
-    return m[1];
+    std::string text = m[1];
+    for (auto [escape, plain] : {std::pair{"&gt;", ">"}, {"&lt;", "<"}, {"&quot;", "\""}, {"&amp;", "&"}})
+      text = std::regex_replace(text, std::regex(escape), plain);
+    return text;
   }
 
   const std::map<std::string, std::string> kFixtureLayers = {
@@ -219,7 +227,7 @@ TEST_F(QgisProjectTest, RepointedLayerAndDeletedAnnotationWrittenIntoAnotherFold
   save(doc.get(), path("out/cross.qgs"));
   std::string cross = read_file(path("out/cross.qgs"));
   EXPECT_EQ(datasource(cross, "Springs"), "./result.shp|layername=result");
-  EXPECT_EQ(datasource(cross, "Parcels"), path("data/parcels.shp").lexically_normal().string());
+  EXPECT_EQ(datasource(cross, "Parcels"), "../data/parcels.shp");  // relative, as the project stores paths
   EXPECT_EQ(datasource(cross, "Scratch"), datasource(read_file(path("project.qgs")), "Scratch"));
   EXPECT_EQ(cross.find("text=\"outside\""), std::string::npos);
   EXPECT_NE(cross.find("text=\"inside\""), std::string::npos);
@@ -257,10 +265,9 @@ TEST_P(QgisConvertTest, RoundTripKeepsWhatBothFormatsHold) {
   auto back = open(path(c.to));
   ASSERT_TRUE(back);
   auto summary = layer_summary(back.get());
-  // A layer whose data no file holds cannot be named in a new project.
-  auto expected = kFixtureLayers;
-  if (fs::path(c.from).extension() == ".mxd" || fs::path(c.middle).extension() == ".mxd") expected.erase("Scratch");
-  EXPECT_EQ(summary, expected);
+  // A map document carries the project it was written from: even the layer whose data no
+  // file holds comes back.
+  EXPECT_EQ(summary, kFixtureLayers);
   EXPECT_EQ(element_texts(back.get()), (std::vector<std::string>{"inside", "outside"}));
   ComPtr<ISpatialReference> sr;
   focus_map(back.get())->get_SpatialReference(sr.put());
@@ -309,6 +316,277 @@ TEST_F(QgisProjectTest, BadProjectsAreRefusedWithTheReason) {
     EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
     EXPECT_NE(error.find(c.name), std::string::npos) << error;
   }
+}
+
+// The projects in sub/ name their data as ../data, a GeoPackage's second layer by number, and a
+// CSV file through a file URI.
+TEST_F(QgisProjectTest, LayerNumbersAreReadAsQgisReadsThemAndSourcesWrittenBackUnchanged) {
+  for (const char* name : {"sub/fidelity.qgs", "sub/fidelity.qgz"}) {
+    SCOPED_TRACE(name);
+    auto doc = open(path(name));
+    ASSERT_TRUE(doc);
+    gis::LayerSource wells;
+    ASSERT_TRUE(gis::GetLayerSource(find_layer(doc.get(), "Wells").get(), &wells));
+    EXPECT_EQ(wells.path, path("data/network.gpkg").lexically_normal().string());
+    EXPECT_EQ(wells.layer, "wells");  // layer 1; layer 0 is roads
+    EXPECT_EQ(layer_summary(doc.get()).at("Wells"), "feature shown simple valid");
+    EXPECT_EQ(layer_summary(doc.get()).at("Geology"), "feature shown other valid");
+
+    // Saved beside the original, with a layer renamed: every source as QGIS wrote it.
+    ASSERT_EQ(find_layer(doc.get(), "Geology")->put_Name(win32::Bstr::from_utf8("Geologie").get()), S_OK);
+    save(doc.get(), path("sub/copy.qgs"));
+    std::string original = read_file(path("sub/fidelity.qgs"));
+    std::string copy = read_file(path("sub/copy.qgs"));
+    EXPECT_EQ(datasource(copy, "Geologie"), datasource(original, "Geology"));
+    for (const char* layer : {"Wells", "Points"}) EXPECT_EQ(datasource(copy, layer), datasource(original, layer)) << layer;
+    EXPECT_EQ(datasource(copy, "Wells"), "../data/network.gpkg|layerid=1");
+  }
+}
+
+// Saved into another folder, every source names the same file, in the project's path mode:
+// relative ones stay relative ("./", "../"), absolute ones absolute.
+TEST_F(QgisProjectTest, SourcesKeepThePathModeAndNameTheSameFilesFromAnotherFolder) {
+  const std::string data = path("data").lexically_normal().string();
+  std::string absolute = read_file(path("sub/fidelity.qgs"));
+  absolute = std::regex_replace(absolute, std::regex("<Absolute type=\"bool\">false</Absolute>"),
+                                "<Absolute type=\"bool\">true</Absolute>");
+  absolute = std::regex_replace(absolute, std::regex("file:\\.\\./data/"), "file://" + data + "/");
+  absolute = std::regex_replace(absolute, std::regex("\\.\\./data/"), data + "/");
+  write_file(path("sub/absolute.qgs"), absolute);
+  struct Case {
+    const char* from;
+    const char* to;
+    std::string geology, wells, points;
+  };
+  const Case cases[] = {
+      {"sub/fidelity.qgs", "sub/deeper/x.qgs", "../../data/geology.geojson|subset=\"GEOLOGY_KIND_CODE\" > 0",
+       "../../data/network.gpkg|layerid=1", "file:../../data/pts.csv?type=csv"},
+      {"sub/fidelity.qgs", "top.qgs", "./data/geology.geojson|subset=\"GEOLOGY_KIND_CODE\" > 0",
+       "./data/network.gpkg|layerid=1", "file:./data/pts.csv?type=csv"},
+      {"sub/fidelity.qgz", "elsewhere/x.qgz", "../data/geology.geojson|subset=\"GEOLOGY_KIND_CODE\" > 0",
+       "../data/network.gpkg|layerid=1", "file:../data/pts.csv?type=csv"},
+      {"sub/absolute.qgs", "elsewhere/x.qgs", data + "/geology.geojson|subset=\"GEOLOGY_KIND_CODE\" > 0",
+       data + "/network.gpkg|layerid=1", "file://" + data + "/pts.csv?type=csv"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+    auto doc = open(path(c.from));
+    ASSERT_TRUE(doc);
+    save(doc.get(), path(c.to));
+    std::string text = read_file(path(c.to));
+    if (fs::path(c.to).extension() == ".qgz") {
+      save(doc.get(), path(c.to).replace_extension(".qgs"));
+      text = read_file(path(c.to).replace_extension(".qgs"));
+    }
+    EXPECT_EQ(datasource(text, "Geology"), c.geology);
+    EXPECT_EQ(datasource(text, "Wells"), c.wells);
+    EXPECT_EQ(datasource(text, "Points").rfind(c.points, 0), 0u) << datasource(text, "Points");
+    // The tree names the same source as the layer.
+    EXPECT_NE(text.find("source=\"" + std::regex_replace(c.wells, std::regex("\\|"), "|") + "\""), std::string::npos);
+    auto back = open(path(c.to));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(layer_summary(back.get()).at("Wells"), "feature shown simple valid");
+    EXPECT_EQ(layer_summary(back.get()).at("Geology"), "feature shown other valid");
+  }
+}
+
+// Layers of providers the program keeps without reading them name their files from the new
+// folder too, in each provider's syntax; sources that name no file stay as they were.
+TEST_F(QgisProjectTest, KeptLayersOfOtherProvidersNameTheirFilesFromTheNewFolder) {
+  struct Case {
+    const char* provider;
+    std::string source, moved;
+  };
+  const Case cases[] = {
+      {"spatialite", "dbname='../data/pts.sqlite' table=\"pts\" (geometry)",
+       "dbname='../../data/pts.sqlite' table=\"pts\" (geometry)"},
+      {"pdal", "../data/cloud.laz", "../../data/cloud.laz"},
+      {"mdal", "../data/mesh.2dm", "../../data/mesh.2dm"},
+      {"delimitedtext", "file:../data/a%20b.csv?type=csv", "file:../../data/a%20b.csv?type=csv"},
+      {"postgres", "dbname='gis' host=localhost table=\"t\"", "dbname='gis' host=localhost table=\"t\""},
+      {"memory", "Point?crs=EPSG:32636&amp;field=NOTE:string", "Point?crs=EPSG:32636&field=NOTE:string"},
+  };
+  const std::string original = read_file(path("sub/fidelity.qgs"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.provider);
+    std::string text = std::regex_replace(original, std::regex("<provider encoding=\"\">delimitedtext</provider>"),
+                                          std::string("<provider encoding=\"\">") + c.provider + "</provider>");
+    std::string escaped = std::regex_replace(c.source, std::regex("\""), "&quot;");
+    text = std::regex_replace(text, std::regex("<datasource>file:[^<]*pts\\.csv[^<]*</datasource>"),
+                              "<datasource>" + escaped + "</datasource>");
+    write_file(path("sub/other.qgs"), text);
+    auto doc = open(path("sub/other.qgs"));
+    ASSERT_TRUE(doc);
+    save(doc.get(), path("sub/deeper/other.qgs"));
+    EXPECT_EQ(datasource(read_file(path("sub/deeper/other.qgs")), "Points"), c.moved);
+  }
+}
+
+// The members of an archive a document was read from: a .qgz written from it holds them
+// (the auxiliary storage named after the new project), a .qgs gets them beside it as QGIS
+// writes them for a .qgs.
+TEST_F(QgisProjectTest, ArchiveMembersGoWithTheProject) {
+  auto members = [](const fs::path& archive) {
+    std::map<std::string, std::string> out;
+    const std::string root = "/vsizip/{" + archive.string() + "}";
+    char** names = VSIReadDir(root.c_str());
+    for (char** n = names; n && *n; ++n) {
+      VSILFILE* f = VSIFOpenL((root + "/" + *n).c_str(), "rb");
+      std::string bytes;
+      char buffer[4096];
+      for (size_t got; f && (got = VSIFReadL(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, got);
+      if (f) VSIFCloseL(f);
+      out[*n] = bytes;
+    }
+    CSLDestroy(names);
+    return out;
+  };
+  const auto original = members(path("sub/fidelity.qgz"));
+  ASSERT_EQ(original.size(), 3u);
+  std::string note;
+  for (const auto& [name, bytes] : original)
+    if (fs::path(name).extension() == ".txt") note = name;
+  ASSERT_FALSE(note.empty());
+
+  auto doc = open(path("sub/fidelity.qgz"));
+  ASSERT_TRUE(doc);
+  save(doc.get(), path("sub/renamed.qgz"));
+  const auto written = members(path("sub/renamed.qgz"));
+  EXPECT_EQ(written.size(), 3u);
+  ASSERT_TRUE(written.count("renamed.qgs"));
+  ASSERT_TRUE(written.count("renamed.qgd"));
+  EXPECT_EQ(written.at("renamed.qgd"), original.at("fidelity.qgd"));
+  ASSERT_TRUE(written.count(note));
+  EXPECT_EQ(written.at(note), original.at(note));
+
+  save(doc.get(), path("sub/plain.qgs"));
+  EXPECT_EQ(read_file(path("sub/plain.qgd")), original.at("fidelity.qgd"));
+  const auto attachments = members(path("sub/plain_attachments.zip"));
+  ASSERT_EQ(attachments.size(), 1u);
+  EXPECT_EQ(attachments.begin()->second, original.at(note));
+  doc.reset();
+
+  // The files beside a .qgs go with it too, into another folder or back into an archive.
+  auto plain = open(path("sub/plain.qgs"));
+  ASSERT_TRUE(plain);
+  save(plain.get(), path("elsewhere/moved.qgs"));
+  EXPECT_EQ(read_file(path("elsewhere/moved.qgd")), original.at("fidelity.qgd"));
+  EXPECT_EQ(members(path("elsewhere/moved_attachments.zip")).size(), 1u);
+  save(plain.get(), path("elsewhere/packed.qgz"));
+  const auto packed = members(path("elsewhere/packed.qgz"));
+  EXPECT_EQ(packed.size(), 3u);
+  ASSERT_TRUE(packed.count("packed.qgd"));
+  EXPECT_EQ(packed.at("packed.qgd"), original.at("fidelity.qgd"));
+  ASSERT_TRUE(packed.count(note));
+  EXPECT_EQ(packed.at(note), original.at(note));
+}
+
+// An archive that says it unpacks to more than a project may hold is refused before it is
+// unpacked.
+TEST_F(QgisProjectTest, ArchivesDeclaringMoreThanTheLimitAreRefused) {
+  std::string bytes = read_file(path("project.qgz"));
+  // The member's unpacked size, in its local header and in the central directory.
+  auto patch = [&](const char* signature, size_t offset) {
+    for (size_t at = bytes.find(signature); at != std::string::npos; at = bytes.find(signature, at + 4)) {
+      const uint32_t size = 300u << 20;
+      for (int i = 0; i < 4; ++i) bytes[at + offset + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+    }
+  };
+  patch("PK\x03\x04", 22);
+  patch("PK\x01\x02", 24);
+  write_file(path("huge.qgz"), bytes);
+  std::string error;
+  EXPECT_FALSE(gis::LoadDocument(path("huge.qgz").string(), &error));
+  EXPECT_NE(error.find("is too large: it unpacks to more than 256 MiB"), std::string::npos) << error;
+}
+
+// A zip archive of one member named name whose deflated stream unpacks to `size` spaces (a
+// literal, then copies of 258 bytes in fixed Huffman codes: 13 bits each) while the archive
+// declares `declared` bytes.
+std::string forged_archive(const std::string& name, uint64_t size, uint32_t declared) {
+  std::string stream;
+  uint32_t bits = 0;
+  int count = 0;
+  auto put = [&](uint32_t value, int n) {  // n bits, least significant first
+    for (int i = 0; i < n; ++i) {
+      bits |= ((value >> i) & 1u) << count;
+      if (++count == 8) {
+        stream += static_cast<char>(bits);
+        bits = 0;
+        count = 0;
+      }
+    }
+  };
+  auto code = [&](uint32_t value, int n) {  // a Huffman code: most significant bit first
+    for (int i = n - 1; i >= 0; --i) put((value >> i) & 1u, 1);
+  };
+  put(1, 1);  // the last block,
+  put(1, 2);  // of fixed codes
+  code(0x30 + ' ', 8);
+  for (uint64_t done = 1; done + 258 <= size; done += 258) {
+    code(0xC5, 8);  // length 258
+    code(0, 5);     // distance 1
+  }
+  code(0, 7);  // end of block
+  if (count) stream += static_cast<char>(bits);
+  auto u16 = [](uint16_t v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; };
+  auto u32 = [&](uint32_t v) { return u16(v & 0xFFFF) + u16(v >> 16); };
+  const auto n = static_cast<uint16_t>(name.size());
+  const auto compressed = static_cast<uint32_t>(stream.size());
+  std::string local = u32(0x04034b50) + u16(20) + u16(0) + u16(8) + u16(0) + u16(0) + u32(0) + u32(compressed) +
+                      u32(declared) + u16(n) + u16(0) + name;
+  std::string central = u32(0x02014b50) + u16(20) + u16(20) + u16(0) + u16(8) + u16(0) + u16(0) + u32(0) +
+                        u32(compressed) + u32(declared) + u16(n) + u16(0) + u16(0) + u16(0) + u16(0) + u32(0) + u32(0) +
+                        name;
+  const auto at = static_cast<uint32_t>(local.size() + stream.size());
+  std::string end = u32(0x06054b50) + u16(0) + u16(0) + u16(1) + u16(1) + u32(static_cast<uint32_t>(central.size())) +
+                    u32(at) + u16(0);
+  return local + stream + central + end;
+}
+
+// An archive whose stream holds more than it declares is refused once what it gives passes
+// the limit, not read to its end.
+TEST_F(QgisProjectTest, ArchivesUnpackingToMoreThanTheyDeclareAreRefused) {
+  // A forged archive of a small project reads as that project…
+  write_file(path("small.qgz"), forged_archive("small.qgs", 300, 10));
+  std::string error;
+  EXPECT_FALSE(gis::LoadDocument(path("small.qgz").string(), &error));
+  EXPECT_NE(error.find("is empty"), std::string::npos) << error;
+  // …one whose stream passes 256 MiB is refused, though it declares 10 bytes.
+  write_file(path("bomb.qgz"), forged_archive("bomb.qgs", (uint64_t(256) << 20) + 1000, 10));
+  error.clear();
+  EXPECT_FALSE(gis::LoadDocument(path("bomb.qgz").string(), &error));
+  EXPECT_NE(error.find("is too large: it unpacks to more than 256 MiB"), std::string::npos) << error;
+}
+
+// Saving through a symbolic link replaces the document the link names; the link stays.
+TEST_F(QgisProjectTest, SavingThroughALinkWritesTheDocumentItNames) {
+  fs::create_directories(path("real"));
+  fs::copy(path("data"), path("real/data"), fs::copy_options::recursive);
+  fs::copy_file(path("project.qgs"), path("real/project.qgs"));
+  auto doc = open(path("real/project.qgs"));
+  ASSERT_TRUE(doc);
+  save(doc.get(), path("real/map.mxd"));
+  for (const char* name : {"project.qgs", "map.mxd"}) {
+    SCOPED_TRACE(name);
+    fs::create_symlink(fs::path("real") / name, path(std::string("link_") + name));
+    auto linked = open(path(std::string("link_") + name));
+    ASSERT_TRUE(linked);
+    ASSERT_EQ(find_layer(linked.get(), "Wells")->put_Name(win32::Bstr::from_utf8("Boreholes").get()), S_OK);
+    save(linked.get(), path(std::string("link_") + name));
+    EXPECT_TRUE(fs::is_symlink(path(std::string("link_") + name)));
+    EXPECT_NE(read_file(path("real") / name).find("Boreholes"), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(path("real")))
+      EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();  // no temporary file left
+  }
+  // Links that name each other name no file: saving fails and leaves them as they were.
+  fs::create_symlink("loop_b.mxd", path("loop_a.mxd"));
+  fs::create_symlink("loop_a.mxd", path("loop_b.mxd"));
+  std::string error;
+  EXPECT_FALSE(gis::SaveDocument(doc.get(), path("loop_a.mxd").string(), &error));
+  EXPECT_NE(error.find("loop_a.mxd"), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_symlink(path("loop_a.mxd")));
+  EXPECT_EQ(fs::read_symlink(path("loop_a.mxd")), "loop_b.mxd");
 }
 
 }  // namespace
