@@ -21,11 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 class ProjectReader {
  public:
   ProjectReader(const xmlNode* root, const DocumentPlace& place, std::vector<std::string>* notes)
@@ -207,14 +202,14 @@ void files_beside(const std::string& path, std::uint64_t limit, QgisOrigin* orig
 }  // namespace
 
 bool is_qgis_path(const std::string& path) {
-  std::string ext = lower(fs::path(path).extension().string());
+  std::string ext = ascii_lower(fs::path(path).extension().string());
   return ext == ".qgs" || ext == ".qgz";
 }
 
 QgisRead read_qgis_project(const std::string& path, const DocumentPlace& place) {
   QgisRead out;
   std::string text;
-  if (lower(fs::path(path).extension().string()) == ".qgz") {
+  if (ascii_lower(fs::path(path).extension().string()) == ".qgz") {
     read_document_bytes(path, kMaxProjectBytes);  // the archive's own errors first (a folder, no access)
     QgzContent archive = read_qgz(path);
     text = std::move(archive.text);

@@ -10,14 +10,14 @@
 
 namespace gis::carto {
 
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string lower(std::string text) {
+std::string ascii_lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
+
+namespace fs = std::filesystem;
+
+namespace {
 
 int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -157,7 +157,7 @@ std::string ogr_layer(const OgrSource& source, const fs::path& folder) {
 
 bool relative_paths(const xmlNode* project_root) {
   const xmlNode* absolute = xml_path(project_root, {"properties", "Paths", "Absolute"});
-  return !absolute || lower(xml_text(absolute)) != "true";
+  return !absolute || ascii_lower(xml_text(absolute)) != "true";
 }
 
 std::string project_path(const std::string& absolute, const fs::path& folder, bool relative) {
@@ -170,9 +170,9 @@ std::string project_path(const std::string& absolute, const fs::path& folder, bo
 }
 
 std::string renamed_field(const std::string& field, const FieldRenames& renames) {
-  std::string wanted = lower(field);
+  std::string wanted = ascii_lower(field);
   for (const auto& [from, to] : renames)
-    if (lower(from) == wanted) return to;
+    if (ascii_lower(from) == wanted) return to;
   return "";
 }
 
@@ -180,9 +180,9 @@ bool rename_in_expression(const std::string& expression, const FieldRenames& ren
   std::string result;
   const size_t n = expression.size();
   auto names_renamed = [&](const std::string& text) {
-    std::string l = lower(text);
+    std::string l = ascii_lower(text);
     for (const auto& [from, to] : renames)
-      if (l.find(lower(from)) != std::string::npos) return true;
+      if (l.find(ascii_lower(from)) != std::string::npos) return true;
     return false;
   };
   for (size_t i = 0; i < n;) {

@@ -21,6 +21,9 @@
 
 namespace gis::carto {
 
+// The text with A–Z in lower case: names and extensions compare so.
+std::string ascii_lower(std::string text);
+
 // A datasource split around the file it names: prefix + path + rest is the datasource.
 struct SourceText {
   std::string prefix;  // "file:" for a file URI, "… dbname='" for a SpatiaLite database, else ""

@@ -466,8 +466,7 @@ std::string qgis_project_text(const Json& document, const QgisOrigin& origin, co
 void write_qgis_project(const Json& document, const QgisOrigin& origin, const DocumentPlace& place,
                         const std::string& path) {
   std::string text = qgis_project_text(document, origin, place);
-  std::string ext = fs::path(path).extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string ext = ascii_lower(fs::path(path).extension().string());
   const std::string base = fs::path(path).stem().string();
   // The archive's auxiliary storage is named after its project; the other members keep their
   // names (the project refers to attached files by them).
