@@ -15,12 +15,13 @@ namespace {
 const char kCutUsage[] =
     "usage: areaclip cut DOC --layer NAME (--feature LABEL | --feature-id OID) --folder DIR\n"
     "       areaclip cut DOC --sheet NAME --folder DIR [--sheet-crs CRS]\n"
-    "       areaclip cut DOC --all-sheets SCALE --folder DIR [--sheet-crs CRS]\n";
+    "       areaclip cut DOC --all-sheets SCALE --folder DIR [--sheet-crs CRS] [--resume]\n";
 
 struct Arguments {
   std::string document, layer, feature, folder, sheet, all_sheets, sheet_crs;
   long feature_id = -1;
   bool by_id = false;
+  bool resume = false;
 };
 
 bool parse(int argc, char** argv, Arguments* a, std::string* error) {
@@ -58,6 +59,8 @@ bool parse(int argc, char** argv, Arguments* a, std::string* error) {
         *error = arg + " '" + *named + (arg == "--sheet" ? "': the name is empty" : "': the scale is empty");
         return false;
       }
+    } else if (arg == "--resume") {
+      a->resume = true;
     } else if (arg == "--sheet-crs") {
       if (!value(&a->sheet_crs)) return false;
     } else if (a->document.empty() && !arg.empty() && arg[0] != '-') {
@@ -75,6 +78,7 @@ bool parse(int argc, char** argv, Arguments* a, std::string* error) {
   else if (by_sheet && (!a->feature.empty() || a->by_id)) *error = "--feature and --feature-id go with --layer only";
   else if (!by_sheet && !a->sheet_crs.empty()) *error = "--sheet-crs goes with --sheet or --all-sheets only";
   else if (!by_sheet && a->feature.empty() == !a->by_id) *error = "give one of --feature and --feature-id";
+  else if (a->resume && a->all_sheets.empty()) *error = "--resume goes with --all-sheets only";
   else if (a->folder.empty()) *error = "--folder is missing";
   return error->empty();
 }
@@ -91,7 +95,8 @@ int cmd_cut(int argc, char** argv) {
     return 2;
   }
   if (!args.sheet.empty()) return cut_by_sheet(args.document, args.sheet, args.folder, args.sheet_crs);
-  if (!args.all_sheets.empty()) return cut_all_sheets(args.document, args.all_sheets, args.folder, args.sheet_crs);
+  if (!args.all_sheets.empty())
+    return cut_all_sheets(args.document, args.all_sheets, args.folder, args.sheet_crs, args.resume);
   CutRequest request;
   request.document = args.document;
   request.folder = args.folder;
