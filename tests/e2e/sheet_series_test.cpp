@@ -150,6 +150,10 @@ TEST(SheetSeriesTest, AnInterruptedSeriesIsCompletedByResume) {
     std::ofstream(series / name, std::ios::binary) << bytes;
   }
 
+  // A folder without a result document is no result: its sheet is cut.
+  ASSERT_FALSE(fs::exists(series / "M-36-14-Б"));
+  fs::create_directories(series / "M-36-14-Б");
+
   CutResult resumed = box.cut("--all-sheets 1:50000 --resume", series);
   ASSERT_EQ(resumed.code, 0) << resumed.out << resumed.err;
   const std::set<std::string> there = rows_with(resumed, "already there: ");
