@@ -123,6 +123,31 @@ INSTANTIATE_TEST_SUITE_P(Sources, SeriesAsSheetsAloneTest, testing::Values(false
                            return info.param ? std::string("GeoPackageAndGeoJson") : std::string("Shapefiles");
                          });
 
+// At 1:10,000 (266 sheets) points of the sample in WGS 84 lie on sheet edges, and lines
+// and polygons cross many: the series in one pass writes, byte for byte, what cutting the
+// whole map by each sheet in turn writes (AREACLIP_SHEET_BY_SHEET=1, the way a cut by one
+// named sheet reads the map).
+TEST(SheetSeriesTest, AFineSeriesInOnePassIsTheMapCutByEachSheetInTurn) {
+  Sandbox box;
+  copy_sample(box);
+  const fs::path routed = box.root() / "routed", by_sheet = box.root() / "by-sheet";
+  const auto ignore = [](pid_t, const std::string&) {};
+  CutResult run = box.cut_watched({"--all-sheets", "1:10000"}, routed, ignore, 5);
+  ASSERT_EQ(run.code, 0) << run.out << run.err;
+  setenv("AREACLIP_SHEET_BY_SHEET", "1", 1);
+  CutResult each = box.cut_watched({"--all-sheets", "1:10000"}, by_sheet, ignore, 5);
+  unsetenv("AREACLIP_SHEET_BY_SHEET");
+  ASSERT_EQ(each.code, 0) << each.out << each.err;
+  ASSERT_EQ(folders_of(routed), folders_of(by_sheet));
+  EXPECT_GT(folders_of(routed).size(), 200u);
+  const auto ours = bad_input::files_under(routed), theirs = bad_input::files_under(by_sheet);
+  ASSERT_EQ(ours.size(), theirs.size());
+  std::string differing;
+  for (const auto& [name, bytes] : theirs)
+    if (!ours.count(name) || ours.at(name) != bytes) differing += " " + name;
+  EXPECT_EQ(differing, "");
+}
+
 // A series interrupted after its third sheet, then resumed: the sheets cut before are left
 // as they are, the rest are cut, and every sheet is what its own cut writes. Without
 // --resume, the sheets already there are refused one by one and kept.

@@ -197,9 +197,15 @@ struct SheetsFound {
 
 // Past this many candidate sheets a feature is prepared itself and the frames tested against it.
 constexpr size_t kPrepareFeatureAbove = 4;
+// How far beyond a shape's extent in degrees the sheets that may hold it are looked for:
+// about a metre, and a thousandth of the extent (its outline is projected at 16 points a
+// side, its curved edges in between).
+constexpr double kEdgeMarginDegrees = 1e-5;
+constexpr double kEdgeMarginShare = 1e-3;
 
-// Reads every class once. Without routing, sheets already found are tested only while the
-// feature is on no sheet yet; with it, every sheet the feature's extent reaches is tested.
+// Reads every class once. The sheets found are those a feature lies on, each feature tested
+// only while it is on no sheet found yet; with routing, each feature's id is also recorded
+// for every sheet whose cut may hold it.
 bool walk_classes(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
                   ISpatialReference* fallback, bool route, SheetsFound* found, std::string* error,
                   long* off_series) {
@@ -232,37 +238,70 @@ bool walk_classes(const std::vector<IFeatureClass*>& classes, SheetScale scale, 
           if (off_series) ++*off_series;
           continue;
         }
-        LONG id = -1;
-        if (route) feature->get_OID(&id);
-        if (id < 0) ids_known = false;
-        const std::vector<MapSheet> candidates = SheetsCovering(scale, degrees);
-        std::unique_ptr<const GEOSPreparedGeometry, void (*)(const GEOSPreparedGeometry*)> prepared_shape(
-            nullptr, [](const GEOSPreparedGeometry* p) { GEOSPreparedGeom_destroy_r(core::geos(), p); });
-        if (route && candidates.size() > kPrepareFeatureAbove)
-          prepared_shape.reset(GEOSPrepare_r(core::geos(), state->geom()));
-        const auto touches = [&](const MapSheet& sheet) {
-          ComPtr<IGeometry>& frame = frames[{system_id(sr), sheet.name}];
-          if (!frame) frame = frame_in(sheet, geographic, sr);
+        // Is the shape on the sheet: its frame in the system `in`, prepared (or the shape,
+        // when given prepared), tested against the shape.
+        const auto touches = [&](const MapSheet& sheet, const GeometryState& shape, ISpatialReference* in,
+                                 const GEOSPreparedGeometry* prepared_shape) {
+          ComPtr<IGeometry>& frame = frames[{system_id(in), sheet.name}];
+          if (!frame) frame = frame_in(sheet, geographic, in);
           const GeometryState& framed = *core::state_of(frame.get());
           const char hit = prepared_shape
-                               ? GEOSPreparedIntersects_r(core::geos(), prepared_shape.get(), framed.cutter())
-                               : GEOSPreparedIntersects_r(core::geos(), framed.prepared_cutter(), state->geom());
+                               ? GEOSPreparedIntersects_r(core::geos(), prepared_shape, framed.cutter())
+                               : GEOSPreparedIntersects_r(core::geos(), framed.prepared_cutter(), shape.geom());
           if (hit == 2) win32::throw_hr(E_FAIL, "GEOS intersects: " + core::geos_last_error());
           return hit == 1;
         };
+        // Which sheets hold features: the sheets covering the shape's extent (an edge
+        // belonging to the sheet north-east of it), tested in the shape's own system.
         bool on_sheet = false;
         std::vector<MapSheet> known;
-        for (const MapSheet& candidate : candidates) {
-          if (!route && found->sheets.count(candidate.name)) {
+        for (const MapSheet& candidate : SheetsCovering(scale, degrees)) {
+          if (found->sheets.count(candidate.name)) {
             known.push_back(candidate);
-          } else if (touches(candidate)) {
+          } else if (touches(candidate, *state, sr, nullptr)) {
             found->sheets.emplace(candidate.name, candidate);
-            if (route) on.emplace_back(candidate.name, id);
             on_sheet = true;
           }
         }
-        for (size_t k = 0; !on_sheet && off_series && k < known.size(); ++k) on_sheet = touches(known[k]);
+        for (size_t k = 0; !on_sheet && off_series && k < known.size(); ++k)
+          on_sheet = touches(known[k], *state, sr, nullptr);
         if (!on_sheet && off_series) ++*off_series;
+        if (!route) continue;
+
+        // Which sheets' cuts may hold the feature: the shape taken into the map's system, as a
+        // cut takes it, tested against the frames of the sheets its extent reaches, widened
+        // so that a shape on or beside an edge (within what projecting the extent and the
+        // frame's edges may move it) meets the sheets on both sides. Sheets found by no
+        // feature are dropped later.
+        LONG id = -1;
+        feature->get_OID(&id);
+        if (id < 0) ids_known = false;
+        const GeometryState* tested = state;
+        ISpatialReference* tested_in = sr;
+        std::unique_ptr<GeometryState> moved;
+        if (fallback && system_id(sr) != system_id(fallback)) {
+          moved = std::make_unique<GeometryState>(state->type());
+          moved->set(core::geos_clone(state->geom()));
+          moved->set_sr(sr);
+          try {
+            core::project_state(*moved, fallback);
+          } catch (const std::exception&) {
+            continue;  // the cut cannot take it into the map either
+          }
+          if (moved->is_empty()) continue;
+          tested = moved.get();
+          tested_in = fallback;
+        }
+        const double margin =
+            kEdgeMarginDegrees + kEdgeMarginShare * std::max(degrees.east - degrees.west, degrees.north - degrees.south);
+        const SheetCorners widened{degrees.west - margin, degrees.south - margin, degrees.east + margin,
+                                   degrees.north + margin};
+        const std::vector<MapSheet> candidates = SheetsCovering(scale, widened);
+        std::unique_ptr<const GEOSPreparedGeometry, void (*)(const GEOSPreparedGeometry*)> prepared_shape(
+            nullptr, [](const GEOSPreparedGeometry* p) { GEOSPreparedGeom_destroy_r(core::geos(), p); });
+        if (candidates.size() > kPrepareFeatureAbove) prepared_shape.reset(GEOSPrepare_r(core::geos(), tested->geom()));
+        for (const MapSheet& candidate : candidates)
+          if (touches(candidate, *tested, tested_in, prepared_shape.get())) on.emplace_back(candidate.name, id);
       }
       if (!route) continue;
       for (const auto& [name, id] : on) {

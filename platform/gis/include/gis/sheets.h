@@ -81,9 +81,10 @@ win32::ComPtr<IGeometry> SheetPolygon(const MapSheet& sheet, ISpatialReference* 
                                       std::string* error = nullptr);
 
 // The sheets of the scale that at least one feature of the classes touches, from north to
-// south and west to east. A feature's shape is tested against the frame projected into the
-// shape's own system (`fallback`, the map's, when the shape has none), as a cut by the
-// frame would hold it. *off_series (when given) counts the features that no sheet's frame
+// south and west to east. A feature's shape is taken into `fallback`, the map's system (as
+// a cut takes it; a shape without a system is in it already), and tested against the frame
+// in that system, as a cut by the frame would hold it; with no `fallback`, in the shape's
+// own system. *off_series (when given) counts the features that no sheet's frame
 // holds: wholly beyond 88° of latitude, in geographic degrees wholly beyond ±180° (where
 // no frame is drawn), or whose place has no degrees. False with
 // *error set when a feature cannot be read or projected, or when a cancel was requested.
