@@ -1,4 +1,4 @@
-// areaclip features DOC --layer NAME: the features of a polygon layer a cut can be made by,
+// areaclip features DOC --layer NAME [--json]: the features of a polygon layer a cut can be made by,
 // with their object ids, labels, areas and extents.
 #include <cstdio>
 #include <string>
@@ -7,39 +7,36 @@
 #include <win32/com_ptr.h>
 
 #include "commands.h"
-#include "gis/document.h"
-#include "gis/gis.h"
+#include "cli_json.h"
 #include "polygon_features.h"
 
 namespace host {
 
-const char kFeaturesUsage[] =
-    "usage: areaclip features DOC --layer NAME\n"
-    "  lists the features of the polygon layer NAME of DOC's map: object id, label (the display\n"
-    "  field's value), area and extent, for choosing one with cut --feature or --feature-id\n";
-
-int cmd_features(int argc, char** argv) {
-  std::string document, layer;
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--layer" && i + 1 < argc)
-      layer = argv[++i];
-    else if (document.empty() && !arg.empty() && arg[0] != '-')
-      document = arg;
-    else
-      return usage_error("unexpected argument '%s'\n%s", arg.c_str(), kFeaturesUsage);
+int cmd_features(const Arguments& args) {
+  const std::string document = args.positionals().front(), layer = args.value("--layer");
+  if (layer.empty()) {
+    std::fprintf(stderr, "areaclip features: --layer is missing\n%s", usage_text(*args.command).c_str());
+    return 2;
   }
-  if (document.empty() || layer.empty()) return usage_error("%s", kFeaturesUsage);
-  gis::RegisterClasses();
+  win32::ComPtr<IMxDocument> doc;
+  win32::ComPtr<IMap> map = open_focus_map(document, &doc);
+  if (!map) return 2;
   std::string error;
-  win32::ComPtr<IMxDocument> doc = gis::LoadDocument(document, &error);
-  if (!doc) return usage_error("%s", error.c_str());
-  win32::ComPtr<IMap> map;
-  doc->get_FocusMap(map.put());
-  if (!map) return usage_error("%s has no map", document.c_str());
   std::vector<PolygonFeature> features;
   if (!list_polygon_features(map.get(), layer, &features, &error)) return usage_error("%s", error.c_str());
-  std::fputs(feature_table(features).c_str(), stdout);
+  if (!args.json()) {
+    std::fputs(feature_table(features).c_str(), stdout);
+    return 0;
+  }
+  JsonWriter json;
+  json.begin_object().key("format").string("areaclip-features/1").key("document").string(document);
+  json.key("layer").string(layer).key("features").begin_array();
+  for (const PolygonFeature& f : features) {
+    json.begin_object().key("id").number(f.id).key("label").string(f.label).key("area").real(f.area);
+    json.key("extent").begin_array().real(f.xmin).real(f.ymin).real(f.xmax).real(f.ymax).end_array().end_object();
+  }
+  json.end_array().end_object();
+  std::fputs(json.text().c_str(), json_output());
   return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "gis/core.h"
 #include "gis/document.h"
 #include "gis/gis.h"
+#include "cli_json.h"
 
 namespace host {
 
@@ -80,15 +81,15 @@ std::string symbol_text(ISymbol* symbol) {
   return "symbol of another kind";
 }
 
-void print_renderer(IFeatureRenderer* renderer, const std::string& indent) {
+// The renderer as info shows it: a line saying its kind, then a line per class.
+std::vector<std::string> renderer_lines(IFeatureRenderer* renderer) {
+  std::vector<std::string> lines;
   if (!renderer) {
-    std::printf("%srenderer: none (default symbol)\n", indent.c_str());
-    return;
-  }
-  if (auto simple = win32::query<ISimpleRenderer>(renderer)) {
+    lines.push_back("none (default symbol)");
+  } else if (auto simple = win32::query<ISimpleRenderer>(renderer)) {
     ComPtr<ISymbol> s;
     simple->get_Symbol(s.put());
-    std::printf("%srenderer: simple, %s\n", indent.c_str(), symbol_text(s.get()).c_str());
+    lines.push_back("simple, " + symbol_text(s.get()));
   } else if (auto unique = win32::query<IUniqueValueRenderer>(renderer)) {
     LONG fields = 0, values = 0;
     unique->get_FieldCount(&fields);
@@ -99,24 +100,22 @@ void print_renderer(IFeatureRenderer* renderer, const std::string& indent) {
       unique->get_Field(i, f.put());
       names += (i ? ", " : "") + f.utf8();
     }
-    std::printf("%srenderer: unique values by %s, %ld values\n", indent.c_str(), names.c_str(), long(values));
+    lines.push_back("unique values by " + names + ", " + std::to_string(values) + " values");
     for (LONG i = 0; i < values; ++i) {
       win32::Bstr value, label;
       unique->get_Value(i, value.put());
       unique->get_Label(value.get(), label.put());
       ComPtr<ISymbol> s;
       unique->get_Symbol(value.get(), s.put());
-      std::printf("%s  \"%s\" (%s): %s\n", indent.c_str(), value.utf8().c_str(), label.utf8().c_str(),
-                  symbol_text(s.get()).c_str());
+      lines.push_back("\"" + value.utf8() + "\" (" + label.utf8() + "): " + symbol_text(s.get()));
     }
     ComPtr<ISymbol> d;
-    if (SUCCEEDED(unique->get_DefaultSymbol(d.put())) && d)
-      std::printf("%s  other values: %s\n", indent.c_str(), symbol_text(d.get()).c_str());
+    if (SUCCEEDED(unique->get_DefaultSymbol(d.put())) && d) lines.push_back("other values: " + symbol_text(d.get()));
   } else if (auto breaks = win32::query<IClassBreaksRenderer>(renderer)) {
     LONG n = 0;
     breaks->get_BreakCount(&n);
-    std::printf("%srenderer: class breaks on %s, %ld classes\n", indent.c_str(),
-                read_text(breaks.get(), &IClassBreaksRenderer::get_Field).c_str(), long(n));
+    lines.push_back("class breaks on " + read_text(breaks.get(), &IClassBreaksRenderer::get_Field) + ", " +
+                    std::to_string(n) + " classes");
     for (LONG i = 0; i < n; ++i) {
       double max = 0;
       win32::Bstr label;
@@ -124,12 +123,18 @@ void print_renderer(IFeatureRenderer* renderer, const std::string& indent) {
       breaks->get_Break(i, &max);
       breaks->get_Label(i, label.put());
       breaks->get_Symbol(i, s.put());
-      std::printf("%s  up to %s \"%s\": %s\n", indent.c_str(), number(max).c_str(), label.utf8().c_str(),
-                  symbol_text(s.get()).c_str());
+      lines.push_back("up to " + number(max) + " \"" + label.utf8() + "\": " + symbol_text(s.get()));
     }
   } else {
-    std::printf("%srenderer: of a kind this program does not draw\n", indent.c_str());
+    lines.push_back("of a kind this program does not draw");
   }
+  return lines;
+}
+
+void print_renderer(IFeatureRenderer* renderer, const std::string& indent) {
+  const std::vector<std::string> lines = renderer_lines(renderer);
+  for (size_t i = 0; i < lines.size(); ++i)
+    std::printf("%s%s%s\n", indent.c_str(), i == 0 ? "renderer: " : "  ", lines[i].c_str());
 }
 
 const char* shape_name(esriGeometryType t) {
@@ -161,12 +166,18 @@ const char* field_type_name(esriFieldType type) {
   }
 }
 
-// The data's coordinate system and its fields: name (type width).
-void print_fields(IFeatureClass* feature_class, const std::string& in) {
+struct FieldInfo {
+  std::string name, type;
+  long width = 0;  // for text fields, 0 for the others
+};
+
+// The data's coordinate system ("none") and its fields other than the shape. False when the
+// fields cannot be read.
+bool read_fields(IFeatureClass* feature_class, std::string* system, std::vector<FieldInfo>* out) {
   ComPtr<IFields> fields;
   LONG n = 0;
-  if (FAILED(feature_class->get_Fields(fields.put())) || !fields || FAILED(fields->get_FieldCount(&n))) return;
-  std::string list, system = "none";
+  *system = "none";
+  if (FAILED(feature_class->get_Fields(fields.put())) || !fields || FAILED(fields->get_FieldCount(&n))) return false;
   for (LONG i = 0; i < n; ++i) {
     ComPtr<IField> field;
     if (FAILED(fields->get_Field(i, field.put())) || !field) continue;
@@ -177,15 +188,25 @@ void print_fields(IFeatureClass* feature_class, const std::string& in) {
     if (type == esriFieldTypeGeometry) {
       ComPtr<IGeometryDef> def;
       ComPtr<ISpatialReference> sr;
-      if (SUCCEEDED(field->get_GeometryDef(def.put())) && def && SUCCEEDED(def->get_SpatialReference(sr.put())) && sr) {
-        system = gis::SpatialReferenceToText(sr.get());
-        if (system.size() > 60) system = system.substr(0, 57) + "...";
-      }
+      if (SUCCEEDED(field->get_GeometryDef(def.put())) && def && SUCCEEDED(def->get_SpatialReference(sr.put())) && sr)
+        *system = gis::SpatialReferenceToText(sr.get());
       continue;
     }
-    list += (list.empty() ? "" : ", ") + read_text(field.get(), &IField::get_Name) + " (" + field_type_name(type);
-    list += (type == esriFieldTypeString && width > 0 ? " " + std::to_string(width) : std::string()) + ")";
+    out->push_back({read_text(field.get(), &IField::get_Name), field_type_name(type),
+                    type == esriFieldTypeString && width > 0 ? static_cast<long>(width) : 0});
   }
+  return true;
+}
+
+// The data's coordinate system and its fields: name (type width).
+void print_fields(IFeatureClass* feature_class, const std::string& in) {
+  std::string system;
+  std::vector<FieldInfo> fields;
+  if (!read_fields(feature_class, &system, &fields)) return;
+  if (system.size() > 60) system = system.substr(0, 57) + "...";
+  std::string list;
+  for (const FieldInfo& f : fields)
+    list += (list.empty() ? "" : ", ") + f.name + " (" + f.type + (f.width > 0 ? " " + std::to_string(f.width) : "") + ")";
   std::printf("%ssystem: %s\n%sfields: %s\n", in.c_str(), system.c_str(), in.c_str(), list.empty() ? "none" : list.c_str());
 }
 
@@ -255,13 +276,19 @@ std::string element_text(IElement* element) {
   return s;
 }
 
-void print_container(IUnknown* layer, const std::string& indent) {
+// The graphic elements of a graphics container, as info shows them.
+std::vector<std::string> container_elements(IUnknown* layer) {
+  std::vector<std::string> out;
   auto container = win32::query<IGraphicsContainer>(layer);
-  if (!container) return;
+  if (!container) return out;
   container->Reset();
   ComPtr<IElement> element;
-  while (container->Next(element.put()) == S_OK && element)
-    std::printf("%s- %s\n", indent.c_str(), element_text(element.get()).c_str());
+  while (container->Next(element.put()) == S_OK && element) out.push_back(element_text(element.get()));
+  return out;
+}
+
+void print_container(IUnknown* layer, const std::string& indent) {
+  for (const std::string& element : container_elements(layer)) std::printf("%s- %s\n", indent.c_str(), element.c_str());
 }
 
 void print_map(IMap* map, long index, bool focus, const std::filesystem::path& folder) {
@@ -307,14 +334,131 @@ void print_map(IMap* map, long index, bool focus, const std::filesystem::path& f
   }
 }
 
+void json_layer(ILayer* layer, const std::filesystem::path& folder, JsonWriter* json) {
+  VARIANT_BOOL visible = VARIANT_TRUE;
+  layer->get_Visible(&visible);
+  json->begin_object().key("name").string(read_text(layer, &ILayer::get_Name)).key("type").string(gis::LayerType(layer));
+  json->key("visible").boolean(visible != VARIANT_FALSE);
+  gis::LayerSource source;
+  if (gis::GetLayerSource(layer, &source)) {
+    json->key("source").string(source.path.empty() ? "" : shown_path(source.path, folder));
+    if (!source.layer.empty()) json->key("source_layer").string(source.layer);
+    if (!source.open_error.empty()) json->key("source_error").string(source.open_error);
+  }
+  if (auto feature_layer = win32::query<IGeoFeatureLayer>(layer)) {
+    ComPtr<IFeatureClass> fc;
+    if (SUCCEEDED(feature_layer->get_FeatureClass(fc.put())) && fc) {
+      LONG count = -1;
+      esriGeometryType shape = esriGeometryNull;
+      fc->FeatureCount(nullptr, &count);
+      fc->get_ShapeType(&shape);
+      json->key("features").number(count).key("shapes").string(shape_name(shape));
+      std::string system;
+      std::vector<FieldInfo> fields;
+      if (read_fields(fc.get(), &system, &fields)) {
+        json->key("system");
+        if (system == "none") json->null();
+        else json->string(system);
+        json->key("fields").begin_array();
+        for (const FieldInfo& f : fields) {
+          json->begin_object().key("name").string(f.name).key("type").string(f.type);
+          if (f.width > 0) json->key("width").number(f.width);
+          json->end_object();
+        }
+        json->end_array();
+      }
+    }
+    const std::string field = read_text(feature_layer.get(), &IFeatureLayer::get_DisplayField);
+    if (!field.empty()) json->key("display_field").string(field);
+    ComPtr<IFeatureRenderer> renderer;
+    feature_layer->get_Renderer(renderer.put());
+    const std::vector<std::string> lines = renderer_lines(renderer.get());
+    json->key("renderer").begin_object().key("kind").string(lines.front()).key("classes");
+    json->strings(std::vector<std::string>(lines.begin() + 1, lines.end())).end_object();
+  }
+  if (auto composite = win32::query<ICompositeLayer>(layer)) {
+    LONG n = 0;
+    composite->get_Count(&n);
+    json->key("layers").begin_array();
+    for (LONG i = 0; i < n; ++i) {
+      ComPtr<ILayer> child;
+      if (SUCCEEDED(composite->get_Layer(i, child.put())) && child) json_layer(child.get(), folder, json);
+    }
+    json->end_array();
+  }
+  json->end_object();
+}
+
+// What the text shows of the document's maps and layers, as info's JSON form.
+std::string info_json(IMxDocument* document, const std::string& given) {
+  const std::string path = gis::DocumentPath(document);
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  auto doc = win32::query<IDocument>(document);
+  JsonWriter json;
+  json.begin_object().key("format").string("areaclip-info/1").key("document").string(given).key("path").string(path);
+  json.key("title").string(read_text(doc.get(), &IDocument::get_Title)).key("maps").begin_array();
+  ComPtr<IMaps> maps;
+  LONG n = 0;
+  if (FAILED(document->get_Maps(maps.put())) || !maps || FAILED(maps->get_Count(&n))) n = 0;
+  ComPtr<IMap> focus;
+  document->get_FocusMap(focus.put());
+  for (LONG i = 0; i < n; ++i) {
+    ComPtr<IMap> map;
+    if (FAILED(maps->get_Item(i, map.put())) || !map) continue;
+    ComPtr<ISpatialReference> sr;
+    map->get_SpatialReference(sr.put());
+    json.begin_object().key("name").string(read_text(map.get(), &IMap::get_Name)).key("focus").boolean(map == focus);
+    json.key("spatial_reference");
+    if (sr) json.string(gis::SpatialReferenceToText(sr.get()));
+    else json.null();
+    json.key("extent");
+    ComPtr<IEnvelope> e;
+    VARIANT_BOOL empty = VARIANT_TRUE;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    auto view = win32::query<IActiveView>(map.get());
+    if (view && SUCCEEDED(view->get_Extent(e.put())) && e && SUCCEEDED(e->get_IsEmpty(&empty)) && !empty &&
+        SUCCEEDED(e->get_XMin(&x0)) && SUCCEEDED(e->get_YMin(&y0)) && SUCCEEDED(e->get_XMax(&x1)) &&
+        SUCCEEDED(e->get_YMax(&y1)))
+      json.begin_array().real(x0).real(y0).real(x1).real(y1).end_array();
+    else
+      json.null();
+    LONG count = 0;
+    map->get_LayerCount(&count);
+    json.key("layers").begin_array();
+    for (LONG k = 0; k < count; ++k) {
+      ComPtr<ILayer> layer;
+      if (SUCCEEDED(map->get_Layer(k, layer.put())) && layer) json_layer(layer.get(), folder, &json);
+    }
+    json.end_array().key("graphics").begin_array();
+    ComPtr<IGraphicsLayer> graphics;
+    if (SUCCEEDED(map->get_BasicGraphicsLayer(graphics.put())) && graphics) {
+      json.begin_object().key("layer").null().key("elements").strings(container_elements(graphics.get())).end_object();
+      if (auto composite = win32::query<ICompositeLayer>(graphics.get())) {
+        LONG layers = 0;
+        composite->get_Count(&layers);
+        for (LONG k = 0; k < layers; ++k) {
+          ComPtr<ILayer> sub;
+          if (FAILED(composite->get_Layer(k, sub.put())) || !sub) continue;
+          json.begin_object().key("layer").string(read_text(sub.get(), &ILayer::get_Name));
+          json.key("elements").strings(container_elements(sub.get())).end_object();
+        }
+      }
+    }
+    json.end_array().end_object();
+  }
+  json.end_array().key("not_modelled").strings(gis::DocumentNotes(document)).end_object();
+  return json.text();
+}
+
 }  // namespace
 
-int cmd_info(int argc, char** argv) {
-  if (argc != 1 || argv[0][0] == '-') return usage_error("usage: areaclip info DOC");
-  gis::RegisterClasses();
-  std::string error;
-  ComPtr<IMxDocument> document = gis::LoadDocument(argv[0], &error);
-  if (!document) return usage_error("%s", error.c_str());
+int cmd_info(const Arguments& args) {
+  ComPtr<IMxDocument> document = open_document(args.positionals().front());
+  if (!document) return 2;
+  if (args.json()) {
+    std::fputs(info_json(document.get(), args.positionals().front()).c_str(), json_output());
+    return 0;
+  }
   std::string path = gis::DocumentPath(document.get());
   std::filesystem::path folder = std::filesystem::path(path).parent_path();
   auto doc = win32::query<IDocument>(document.get());

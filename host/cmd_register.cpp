@@ -1,5 +1,5 @@
 // areaclip register | unregister [--module PATH]: what regsvr32 does for the module. Loads
-// it (by default vot_arcmap_areaclip.so beside the program), calls DllRegisterServer or
+// it (by default the program's own vot_arcmap_areaclip.so), calls DllRegisterServer or
 // DllUnregisterServer and prints the outcome.
 #include "commands.h"
 #include "extension.h"
@@ -12,18 +12,8 @@
 
 namespace {
 
-int run(int argc, char** argv, const char* command, const char* entry) {
-  std::string module;
-  for (int i = 0; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg == "--module" && i + 1 < argc) {
-      module = argv[++i];
-    } else {
-      std::fprintf(stderr, "areaclip %s: unexpected argument '%s'\nusage: areaclip %s [--module PATH]\n", command,
-                   arg.c_str(), command);
-      return 2;
-    }
-  }
+int run(const host::Arguments& args, const char* entry) {
+  std::string module = args.value("--module");
   if (module.empty()) module = host::default_module_path();
   std::string error;
   if (int code = host::register_module(module, std::string(entry) == "DllRegisterServer", &error)) {
@@ -38,15 +28,7 @@ int run(int argc, char** argv, const char* command, const char* entry) {
 
 namespace host {
 
-std::string default_module_path() {
-  char program[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, program, MAX_PATH);
-  std::string path = program;
-  size_t slash = path.find_last_of('/');
-  return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "vot_arcmap_areaclip.so";
-}
-
-int cmd_register(int argc, char** argv) { return run(argc, argv, "register", "DllRegisterServer"); }
-int cmd_unregister(int argc, char** argv) { return run(argc, argv, "unregister", "DllUnregisterServer"); }
+int cmd_register(const Arguments& args) { return run(args, "DllRegisterServer"); }
+int cmd_unregister(const Arguments& args) { return run(args, "DllUnregisterServer"); }
 
 }  // namespace host

@@ -72,39 +72,29 @@ bool convert_to_png(const std::string& svg_path, const std::string& png_path, st
 
 }  // namespace
 
-int cmd_render(int argc, char** argv) {
-  const char* usage = "usage: areaclip render DOC -o FILE [--width PIXELS] [--no-legend]";
-  std::string doc_path, out_path;
+int cmd_render(const Arguments& args) {
+  const std::string doc_path = args.positionals().front(), out_path = args.value("--output");
+  const std::string usage = usage_text(*args.command);
   gis::RenderOptions options;
-  for (int i = 0; i < argc; ++i) {
-    std::string a = argv[i];
-    if ((a == "-o" || a == "--output") && i + 1 < argc) {
-      out_path = argv[++i];
-    } else if (a == "--width" && i + 1 < argc) {
-      char* end = nullptr;
-      long w = std::strtol(argv[++i], &end, 10);
-      if (!end || *end || w < 100 || w > 20000) return usage_error("--width takes 100 to 20000 pixels\n%s", usage);
-      options.map_width = static_cast<int>(w);
-    } else if (a == "--no-legend") {
-      options.legend = false;
-    } else if (!a.empty() && a[0] != '-' && doc_path.empty()) {
-      doc_path = a;
-    } else {
-      return usage_error("unexpected argument \"%s\"\n%s", a.c_str(), usage);
-    }
+  if (out_path.empty()) return usage_error("-o FILE is missing\n%s", usage.c_str());
+  if (args.has("--width")) {
+    const std::string width = args.value("--width");
+    char* end = nullptr;
+    long w = std::strtol(width.c_str(), &end, 10);
+    if (width.empty() || *end || w < 100 || w > 20000) return usage_error("--width takes 100 to 20000 pixels\n%s", usage.c_str());
+    options.map_width = static_cast<int>(w);
   }
-  if (doc_path.empty() || out_path.empty()) return usage_error("%s", usage);
+  options.legend = !args.has("--no-legend");
   bool png = ends_with(out_path, ".png");
   if (!png && !ends_with(out_path, ".svg")) return usage_error("the picture must be a .svg or .png file: \"%s\"", out_path.c_str());
 
-  gis::RegisterClasses();
+  win32::ComPtr<IMxDocument> document = open_document(doc_path);
+  if (!document) return 2;
   std::string error;
-  win32::ComPtr<IMxDocument> document = gis::LoadDocument(doc_path, &error);
-  if (!document) return usage_error("%s", error.c_str());
 
   std::vector<std::string> warnings;
   std::string svg = gis::RenderDocumentSvg(document.get(), options, &warnings);
-  for (const auto& w : warnings) std::fprintf(stderr, "areaclip: warning: %s\n", w.c_str());
+  for (const auto& w : warnings) note("areaclip: warning: %s", w.c_str());
   if (svg.empty()) {
     std::fprintf(stderr, "areaclip: the document could not be drawn\n");
     return 1;

@@ -1,4 +1,4 @@
-// areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS]: the sheets of a scale that
+// areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS] [--json]: the sheets of a scale that
 // hold features of the map, listed, and written as a layer of frames with -o.
 #include <cstdio>
 #include <filesystem>
@@ -10,79 +10,37 @@
 #include <gis/sheets.h>
 
 #include "commands.h"
+#include "cli_json.h"
 #include "sheet_cut.h"
 #include "sheet_frame.h"
 
-namespace {
+namespace host {
 
 using win32::ComPtr;
 
-const char kSheetsUsage[] = "usage: areaclip sheets DOC --scale SCALE [-o FILE] [--sheet-crs CRS]\n";
-
-struct Arguments {
-  std::string document, scale, output, sheet_crs;
-};
-
-bool parse(int argc, char** argv, Arguments* a, std::string* error) {
-  for (int i = 0; i < argc; ++i) {
-    // "--name=value" reaches the command as "--name" "value".
-    std::string arg = argv[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= argc) {
-        *error = arg + " needs a value";
-        return false;
-      }
-      *out = argv[++i];
-      return true;
-    };
-    if (arg == "--scale") {
-      if (!value(&a->scale)) return false;
-    } else if (arg == "-o" || arg == "--output") {
-      if (!value(&a->output)) return false;
-    } else if (arg == "--sheet-crs") {
-      if (!value(&a->sheet_crs)) return false;
-    } else if (a->document.empty() && !arg.empty() && arg[0] != '-') {
-      a->document = arg;
-    } else {
-      *error = "unexpected argument '" + std::string(argv[i]) + "'";
-      return false;
-    }
-  }
-  if (a->document.empty()) *error = "the map document is missing";
-  else if (a->scale.empty()) *error = "--scale is missing";
-  return error->empty();
-}
-
-}  // namespace
-
-namespace host {
-
-int cmd_sheets(int argc, char** argv) {
-  Arguments args;
-  std::string error;
-  if (!parse(argc, argv, &args, &error)) {
-    std::fprintf(stderr, "areaclip sheets: %s\n%s", error.c_str(), kSheetsUsage);
+int cmd_sheets(const Arguments& args) {
+  const std::string document_path = args.positionals().front(), scale_text = args.value("--scale");
+  const std::string output = args.value("--output"), sheet_crs = args.value("--sheet-crs");
+  if (scale_text.empty()) {
+    std::fprintf(stderr, "areaclip sheets: --scale is missing\n%s", usage_text(*args.command).c_str());
     return 2;
   }
   gis::SheetScale scale;
-  if (!gis::ParseSheetScale(args.scale, &scale)) {
+  if (!gis::ParseSheetScale(scale_text, &scale)) {
     std::fprintf(stderr, "areaclip sheets: --scale takes a scale of the series (1:1000000, 1:500000, 1:200000, "
-                         "1:100000, 1:50000, 1:25000, 1:10000, 1:5000, 1:2000), not '%s'\n", args.scale.c_str());
+                         "1:100000, 1:50000, 1:25000, 1:10000, 1:5000, 1:2000), not '%s'\n", scale_text.c_str());
     return 2;
   }
   std::error_code ec;
-  if (!args.output.empty() && std::filesystem::exists(args.output, ec)) {
-    std::fprintf(stderr, "areaclip sheets: %s exists already; it is never replaced\n", args.output.c_str());
+  if (!output.empty() && std::filesystem::exists(output, ec)) {
+    std::fprintf(stderr, "areaclip sheets: %s exists already; it is never replaced\n", output.c_str());
     return 2;
   }
-  ComPtr<IMxDocument> document = gis::LoadDocument(args.document, &error);
-  ComPtr<IMap> map;
-  if (document) document->get_FocusMap(map.put());
-  if (!map) {
-    std::fprintf(stderr, "areaclip: %s\n", document ? (args.document + " has no map").c_str() : error.c_str());
-    return 2;
-  }
-  ComPtr<ISpatialReference> degrees = sheet_degrees_system(map.get(), args.sheet_crs, &error);
+  ComPtr<IMxDocument> document;
+  ComPtr<IMap> map = open_focus_map(document_path, &document);
+  if (!map) return 2;
+  std::string error;
+  ComPtr<ISpatialReference> degrees = sheet_degrees_system(map.get(), sheet_crs, &error);
   ComPtr<ISpatialReference> map_sr;
   map->get_SpatialReference(map_sr.put());
   std::vector<gis::MapSheet> sheets;
@@ -90,21 +48,32 @@ int cmd_sheets(int argc, char** argv) {
     std::fprintf(stderr, "areaclip: %s\n", error.c_str());
     return 2;
   }
-  for (const gis::MapSheet& s : sheets)
-    std::printf("%s\t%s – %s\t%s – %s\n", s.name.c_str(), degrees_text(s.corners.south, true).c_str(),
-                degrees_text(s.corners.north, true).c_str(), degrees_text(s.corners.west, false).c_str(),
-                degrees_text(s.corners.east, false).c_str());
-  std::fprintf(stderr, "%zu %s sheets hold features of the map\n", sheets.size(), gis::ScaleText(scale).c_str());
-  if (!args.output.empty()) {
+  if (!args.json())
+    for (const gis::MapSheet& s : sheets)
+      std::printf("%s\t%s – %s\t%s – %s\n", s.name.c_str(), degrees_text(s.corners.south, true).c_str(),
+                  degrees_text(s.corners.north, true).c_str(), degrees_text(s.corners.west, false).c_str(),
+                  degrees_text(s.corners.east, false).c_str());
+  note("%zu %s sheets hold features of the map", sheets.size(), gis::ScaleText(scale).c_str());
+  if (!output.empty()) {
     if (!map_sr) {
       std::fprintf(stderr, "areaclip: the map has no coordinate system to write the sheets in\n");
       return 2;
     }
-    if (!gis::WriteSheetLayer(args.output, sheets, degrees.get(), map_sr.get(), &error)) {
+    if (!gis::WriteSheetLayer(output, sheets, degrees.get(), map_sr.get(), &error)) {
       std::fprintf(stderr, "areaclip: %s\n", error.c_str());
       return 1;
     }
-    std::fprintf(stderr, "sheets written to %s\n", args.output.c_str());
+    note("sheets written to %s", output.c_str());
+  }
+  if (args.json()) {
+    JsonWriter json;
+    json.begin_object().key("format").string("areaclip-sheets/1").key("document").string(document_path);
+    json.key("scale").string("1:" + std::to_string(gis::ScaleDenominator(scale))).key("sheets").begin_array();
+    for (const gis::MapSheet& s : sheets)
+      json.begin_object().key("name").string(s.name).key("south").real(s.corners.south).key("north")
+          .real(s.corners.north).key("west").real(s.corners.west).key("east").real(s.corners.east).end_object();
+    json.end_array().end_object();
+    std::fputs(json.text().c_str(), json_output());
   }
   return 0;
 }

@@ -26,6 +26,7 @@ struct CutLayer {
   std::string name;  // the layer's name
   long features = 0;
   std::vector<CutWarning> warnings;
+  long features_read = -1;  // the features of the layer's source the run read; -1 unknown
 };
 
 // A feature layer the run left naming its source: it had nothing to cut.

@@ -1,6 +1,7 @@
 #include "extension.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include <objbase.h>
 #include <oaidl.h>
@@ -9,6 +10,8 @@
 #include <win32/inproc_servers.h>
 #include <win32/modules.h>
 #include <win32/text.h>
+
+#include "commands.h"
 
 namespace host {
 
@@ -60,6 +63,21 @@ std::string text_of(ICommand* command, HRESULT (STDMETHODCALLTYPE ICommand::*get
 }
 
 }  // namespace
+
+// The program's own module: beside the program in a build tree (build/bin), else in the
+// installed tree's library folder (PREFIX/bin/../lib/areaclip), so an installed tree runs
+// wherever it is put.
+std::string default_module_path() {
+  namespace fs = std::filesystem;
+  const char kModuleFile[] = "vot_arcmap_areaclip.so";
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  const fs::path folder = fs::path(program).parent_path();
+  const fs::path beside = folder / kModuleFile;
+  std::error_code ec;
+  if (fs::exists(beside, ec)) return beside.string();
+  return (folder.parent_path() / "lib" / "areaclip" / kModuleFile).lexically_normal().string();
+}
 
 std::string take_error_description() {
   ComPtr<IErrorInfo> info;
@@ -115,7 +133,7 @@ bool load_toolbar_command(const std::string& toolbar_prog_id, int item, const st
   if (!error->empty()) return false;
   if (FAILED(hr) || !toolbar) {
     *error = "cannot create the toolbar " + toolbar_prog_id + ": " + hex(hr) +
-             " (areaclip register registers the module beside the program)";
+             " (areaclip register registers the program's own module, " + module_path + ")";
     return false;
   }
   LONG count = 0;

@@ -142,6 +142,40 @@ std::vector<host::CutLayer> result_layers(const fs::path& folder, const fs::path
   return out;
 }
 
+// The name and the feature count of each feature layer of the map whose data can be read,
+// in the run's order: the run reads every feature of a layer it cuts.
+std::vector<std::pair<std::string, long>> features_to_read(IMap* map) {
+  std::vector<std::pair<std::string, long>> out;
+  ComPtr<IEnumLayer> layers;
+  if (map) map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+  ComPtr<ILayer> layer;
+  while (layers && layers->Next(layer.put()) == S_OK && layer) {
+    ComPtr<IFeatureLayer> feature_layer = ComPtr<ILayer>(layer).as<IFeatureLayer>();
+    ComPtr<IFeatureClass> feature_class;
+    LONG count = 0;
+    if (feature_layer && SUCCEEDED(feature_layer->get_FeatureClass(feature_class.put())) && feature_class &&
+        SUCCEEDED(feature_class->FeatureCount(nullptr, &count))) {
+      Bstr name;
+      layer->get_Name(name.put());
+      out.emplace_back(name.utf8(), static_cast<long>(count));
+    }
+  }
+  return out;
+}
+
+// Each result layer's features read: the layers of the result are those of the map, in the
+// same order, so each takes the count of the next layer of its name.
+void add_features_read(const std::vector<std::pair<std::string, long>>& before, std::vector<host::CutLayer>* layers) {
+  size_t next = 0;
+  for (host::CutLayer& l : *layers)
+    for (size_t k = next; k < before.size(); ++k)
+      if (before[k].first == l.name) {
+        l.features_read = before[k].second;
+        next = k + 1;
+        break;
+      }
+}
+
 // Says why the cut ends (standard error, and the summary); the exit code.
 int fail(host::CutSummary* summary, int code, const std::string& message) {
   std::fprintf(stderr, "areaclip: %s\n", message.c_str());
@@ -204,6 +238,7 @@ int cut(const CutRequest& request, CutSummary* summary) {
   if (request.prepare && !request.prepare(map.get(), &error)) return fail(summary, kCutBadInput, error);
   summary->not_cut = layers_not_cut(map.get());
   const std::vector<std::string> sources_before = sources_of(map.get());
+  const std::vector<std::pair<std::string, long>> read_before = features_to_read(map.get());
   const fs::path result_document = folder / "cross.mxd";
   const std::string result_project = gis::ProjectSavedWith(app.get(), result_document.string());
   if (const int signal_number = CancelSignals::received())
@@ -270,6 +305,7 @@ int cut(const CutRequest& request, CutSummary* summary) {
 
   std::string unreadable;  // the saved result read back
   summary->layers = result_layers(folder, result_document, sources_before, &unreadable);
+  add_features_read(read_before, &summary->layers);
   if (!unreadable.empty()) std::fprintf(stderr, "areaclip: %s\n", unreadable.c_str());
   // Every change the GIS made to a layer's data on the way, under its layer.
   for (const gis::DataChange& c : gis::TakeDataChanges())

@@ -9,8 +9,9 @@ namespace host {
 // `areaclip cut DOC --sheet NAME --folder DIR`: the sheet's frame is added to the open map
 // as a polygon layer named by the sheet and the cut runs with it as any cut does. Returns
 // the exit code.
+// With json, the run's record goes to json_output() (commands.h) as the cut's JSON form.
 int cut_by_sheet(const std::string& document, const std::string& sheet, const std::string& folder,
-                 const std::string& sheet_crs);
+                 const std::string& sheet_crs, bool json = false);
 
 // `areaclip cut DOC --all-sheets SCALE --folder DIR [--resume]`: one cut per sheet holding
 // features, into DIR/<sheet name>/, one after the other. The map's layers are read once,
@@ -21,8 +22,9 @@ int cut_by_sheet(const std::string& document, const std::string& sheet, const st
 // Ends with a table of the sheets. Returns 0 when every sheet was cut whole (or was there),
 // 1 when one failed (or was refused: its folder holds an earlier result), 3 when every sheet
 // was cut but some with layers not cut, 2 for bad input, 128 + the signal.
+// With json, every sheet's status and cut go to json_output() as the JSON form of the run.
 int cut_all_sheets(const std::string& document, const std::string& scale, const std::string& folder,
-                   const std::string& sheet_crs, bool resume = false);
+                   const std::string& sheet_crs, bool json = false, bool resume = false);
 
 // "51°57'30\" N" and the like for a sheet's corners.
 std::string degrees_text(double value, bool latitude);

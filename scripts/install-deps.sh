@@ -6,9 +6,10 @@ packages=(
   g++ cmake ninja-build make pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgdal-dev libgeos-dev libproj-dev nlohmann-json3-dev libxml2-dev
-  gdal-bin librsvg2-bin
+  gdal-bin librsvg2-bin python3-jsonschema
   clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev xvfb xauth
+  dpkg-dev file
 )
 
 missing=()

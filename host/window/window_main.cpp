@@ -20,27 +20,12 @@
 #include "../extension.h"
 #include "map_window.h"
 
-namespace {
-
-const char kUsage[] = "usage: areaclip open [DOC] [--screenshot FILE]";
-
-}  // namespace
-
-// argv: the arguments after "open". Returns the exit code.
-extern "C" __attribute__((visibility("default"))) int areaclip_window_main(int argc, char** argv,
+// The document to open ("" for a new one) and the file to write the window's picture to
+// ("" for none), as `areaclip open` read them. Returns the exit code.
+extern "C" __attribute__((visibility("default"))) int areaclip_window_main(const char* document_path,
+                                                                            const char* screenshot_path,
                                                                             const char* module_path) {
-  std::string document, screenshot;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--screenshot" && i + 1 < argc) {
-      screenshot = argv[++i];
-    } else if (!a.empty() && a[0] != '-' && document.empty()) {
-      document = a;
-    } else {
-      std::fprintf(stderr, "areaclip: unexpected argument \"%s\"\n%s\n", a.c_str(), kUsage);
-      return 2;
-    }
-  }
+  const std::string document = document_path, screenshot = screenshot_path;
   int code = 0;
   gis::RegisterClasses();
   win32::ComPtr<IApplication> application = gis::CreateApplication();

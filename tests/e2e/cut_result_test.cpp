@@ -242,3 +242,26 @@ TEST(CutResult, TheSummaryListsOnlyWhatTheRunWrote) {
 }
 
 }  // namespace
+
+// A layer the cut adds to a project's map (the sheet's frame) names its file in the result
+// folder, as every cut layer does, also when the result folder is not the project's own.
+TEST(CutResult, TheSheetFrameOfAProjectsCutNamesItsFileInTheResultFolder) {
+  const fs::path fixtures = fs::path(AREACLIP_SOURCE_DIR) / "tests/data/qgis";
+  for (const std::string ext : {".qgs", ".qgz"}) {
+    SCOPED_TRACE(ext);
+    Sandbox s;
+    fs::copy(fixtures / "data", s.root() / "data", fs::copy_options::recursive);
+    fs::copy_file(fixtures / ("project" + ext), s.root() / ("project" + ext));
+    const fs::path out = s.root() / "results" / "sheet";
+    const CutResult run = s.cut("--sheet M-36-1-Б", out, s.root() / ("project" + ext));
+    ASSERT_EQ(run.code, 3) << run.err << run.out;  // the fixture's memory layer is not cut
+    ASSERT_TRUE(fs::exists(out / "M-36-1-Б.shp"));
+    const CutResult info = s.run("info " + quoted((out / ("cross" + ext)).string()));
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("source: M-36-1-Б.shp [M-36-1-Б]\n"), std::string::npos) << info.out;
+    if (ext == ".qgs") {
+      const std::string text = fixture::read_file(out / "cross.qgs");
+      EXPECT_NE(text.find("<datasource>./M-36-1-Б.shp|layername=M-36-1-Б</datasource>"), std::string::npos);
+    }
+  }
+}

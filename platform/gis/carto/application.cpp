@@ -20,21 +20,13 @@
 
 namespace gis::carto {
 
+extern const char kNormalTemplate[];  // resources/templates/Normal.mxt
+
 namespace fs = std::filesystem;
 
 namespace {
 
 const char kNormalTemplateName[] = "Normal.mxt";
-const char kNormalTemplate[] =
-    "{\n"
-    "  \"format\": \"areaclip-map\",\n"
-    "  \"version\": 1,\n"
-    "  \"focus_map\": 0,\n"
-    "  \"maps\": [\n"
-    "    { \"name\": \"\xD0\xA1\xD0\xBB\xD0\xBE\xD0\xB8\", \"spatial_reference\": null, \"layers\": [],\n"
-    "      \"graphics\": { \"elements\": [] } }\n"
-    "  ]\n"
-    "}\n";
 
 std::string program_folder() {
   std::error_code ec;
@@ -42,15 +34,23 @@ std::string program_folder() {
   return ec ? std::string() : exe.parent_path().string();
 }
 
-// The template in folder, written when missing or unreadable; "" when that fails.
-std::string template_in(const fs::path& folder) {
+// The template in folder when it reads; "" otherwise.
+std::string readable_template_in(const fs::path& folder) {
   if (folder.empty()) return "";
   std::string path = (folder / kNormalTemplateName).string();
   try {
     read_document(path);
     return path;
   } catch (const std::exception&) {
+    return "";
   }
+}
+
+// The template in folder, written when missing or unreadable; "" when that fails.
+std::string template_in(const fs::path& folder) {
+  if (folder.empty()) return "";
+  if (std::string path = readable_template_in(folder); !path.empty()) return path;
+  std::string path = (folder / kNormalTemplateName).string();
   try {
     fs::create_directories(folder);
     write_file_atomically(path, kNormalTemplate);
@@ -158,7 +158,21 @@ std::string ensure_normal_template(const std::string& preferred_folder) {
   std::vector<fs::path> folders;
   if (!preferred_folder.empty()) folders.emplace_back(preferred_folder);
   if (const char* env = std::getenv("AREACLIP_TEMPLATES"); env && *env) folders.emplace_back(env);
-  if (std::string exe = program_folder(); !exe.empty()) folders.push_back(fs::path(exe) / "templates");
+  for (const fs::path& folder : folders)
+    if (std::string path = template_in(folder); !path.empty()) return path;
+  folders.clear();
+  if (std::string exe = program_folder(); !exe.empty()) {
+    // An installed program reads the templates installed with it (PREFIX/share/areaclip/
+    // templates) and never writes into the installed tree; a build tree keeps them beside
+    // the program.
+    const fs::path installed = fs::path(exe).parent_path() / "share" / "areaclip" / "templates";
+    std::error_code ec;
+    if (fs::is_directory(installed, ec)) {
+      if (std::string path = readable_template_in(installed); !path.empty()) return path;
+    } else {
+      folders.push_back(fs::path(exe) / "templates");
+    }
+  }
   if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
     folders.push_back(fs::path(data) / "areaclip" / "templates");
   else if (const char* home = std::getenv("HOME"); home && *home)

@@ -297,6 +297,8 @@ class ProjectWriter {
 
     xmlNode* map_layer = xml_add(projectlayers_, "maplayer");
     maplayers_[id] = map_layer;
+    // Its source is named from the new folder already: nothing for rebase_sources to do.
+    repointed_.insert(map_layer);
     xml_set_attr(map_layer, "type", vector ? "vector" : "raster");
     VectorSourceInfo info;
     if (vector) {
@@ -395,7 +397,7 @@ class ProjectWriter {
   xmlNode* tree_root_ = nullptr;
   bool relative_ = true;
   std::map<std::string, xmlNode*> maplayers_, tree_layers_;
-  std::set<xmlNode*> repointed_;
+  std::set<xmlNode*> repointed_;  // layers whose source the document set: named from the new folder
   std::set<std::string> seen_;
   size_t added_ = 0;
 };

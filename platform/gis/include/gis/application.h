@@ -14,6 +14,7 @@ namespace gis {
 struct ApplicationOptions {
   // Folder of the templates. The normal template (Normal.mxt, a blank document with one
   // empty map) is written there when missing or unreadable. Empty: $AREACLIP_TEMPLATES, else
+  // the installed PREFIX/share/areaclip/templates of an installed program (only read), else
   // "templates" beside the program, else a per-user folder, else one in the temporary folder
   // (the first that can hold it).
   std::string templates_folder;

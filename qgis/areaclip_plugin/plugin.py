@@ -1,0 +1,23 @@
+"""Registers the Processing provider with QGIS (and headless, through initProcessing)."""
+from qgis.core import QgsApplication
+
+from .provider import AreaclipProvider
+
+
+class AreaclipPlugin:
+    def __init__(self, iface=None):
+        self.iface = iface
+        self.provider = None
+
+    def initProcessing(self):  # noqa: N802
+        if self.provider is None:
+            self.provider = AreaclipProvider()
+            QgsApplication.processingRegistry().addProvider(self.provider)
+
+    def initGui(self):  # noqa: N802
+        self.initProcessing()
+
+    def unload(self):
+        if self.provider is not None:
+            QgsApplication.processingRegistry().removeProvider(self.provider)
+            self.provider = None
