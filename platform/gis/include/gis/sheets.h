@@ -81,10 +81,9 @@ win32::ComPtr<IGeometry> SheetPolygon(const MapSheet& sheet, ISpatialReference* 
                                       std::string* error = nullptr);
 
 // The sheets of the scale that at least one feature of the classes touches, from north to
-// south and west to east. A feature's shape is taken into `fallback`, the map's system (as
-// a cut takes it; a shape without a system is in it already), and tested against the frame
-// in that system, as a cut by the frame would hold it; with no `fallback`, in the shape's
-// own system. *off_series (when given) counts the features that no sheet's frame
+// south and west to east. A feature's shape is tested against the frame projected into the
+// shape's own system (`fallback`, the map's, when the shape has none), as a cut by the
+// frame would hold it. *off_series (when given) counts the features that no sheet's frame
 // holds: wholly beyond 88° of latitude, in geographic degrees wholly beyond ±180° (where
 // no frame is drawn), or whose place has no degrees. False with
 // *error set when a feature cannot be read or projected, or when a cancel was requested.
@@ -101,8 +100,10 @@ struct SheetFeatures {
   std::vector<std::shared_ptr<const std::vector<LONG>>> ids;
 };
 
-// SheetsWithFeatures, with the features on each sheet: every class read once, each feature
-// tested against the frames of the sheets its extent reaches only.
+// SheetsWithFeatures, with the features each sheet's cut may hold: every class read once.
+// A feature goes to every sheet whose frame, in `fallback` (the map's system, into which a
+// cut takes the shape first), its shape touches there, of the sheets its extent in degrees
+// reaches, widened a little so that a shape on an edge meets the sheets either side.
 bool FeaturesBySheet(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
                      ISpatialReference* fallback, std::vector<SheetFeatures>* sheets, std::string* error = nullptr,
                      long* off_series = nullptr);
