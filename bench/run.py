@@ -5,7 +5,8 @@ Runs the two side by side in one run (alternating, several runs each), reports m
 ratios, peak memory (maximum resident set of each process) and whether both produced the
 same feature counts. Also: `ogr2ogr` plain copy of the layers (the floor for reading and
 writing), time against size (half the features), memory against size (100,000 against
-1,000,000 points), and the 20,000-vertex cutter on 10,000 features per layer.
+1,000,000 points), the 20,000-vertex cutter on 10,000 features per layer, and the map cut
+into a whole series of sheets against one cut of it (--only series runs that part alone).
 """
 import argparse
 import json
@@ -154,6 +155,55 @@ def canvas(build, out, full, half, runs):
     return results
 
 
+def series(b, data, scale, runs, old_full, old_sample):
+    """The map cut into every sheet of a scale (one pass over the data) against one cut of the
+    whole map (through its 1:1,000,000 sheet) and against the earlier way, a cut reading every
+    feature per sheet."""
+    doc = os.path.join(data, "bench.mxd")
+    folder = os.path.join(b.scratch, "series")
+    _, _, listing = spawn([b.areaclip, "sheets", doc, "--scale", scale], capture=True)
+    sheets = [line.split("\t")[0] for line in listing.splitlines() if "\t" in line]
+    _, _, whole_listing = spawn([b.areaclip, "sheets", doc, "--scale", "1:1000000"], capture=True)
+    whole_sheets = [line.split("\t")[0] for line in whole_listing.splitlines() if "\t" in line]
+    if len(whole_sheets) != 1:
+        sys.exit(f"bench: the map lies on {len(whole_sheets)} sheets of 1:1,000,000, not one")
+    print(f"sheet series at {scale}: {len(sheets)} sheets; one cut of the whole map through its sheet "
+          f"{whole_sheets[0]}; {runs} alternating runs each", flush=True)
+
+    def cut_into(args, env=None):
+        shutil.rmtree(folder, ignore_errors=True)
+        return run([b.areaclip, "cut", doc] + args + ["--folder", folder], env)
+
+    all_runs, whole_runs = [], []
+    for _ in range(runs):
+        all_runs.append(cut_into(["--all-sheets", scale]))
+        whole_runs.append(cut_into(["--sheet", whole_sheets[0]]))
+    (t_all, m_all), (t_whole, m_whole) = median_pair(all_runs), median_pair(whole_runs)
+    entry = {"scale": scale, "sheets": len(sheets), "all_sheets_s": t_all, "whole_map_s": t_whole,
+             "all_sheets_peak_kib": m_all, "whole_map_peak_kib": m_whole}
+    # The earlier way: each sheet's cut reads every feature of the map, as a cut by one named
+    # sheet does; timed whole (AREACLIP_SHEET_BY_SHEET=1), or estimated from a few sheets.
+    if old_full:
+        env = dict(os.environ, AREACLIP_SHEET_BY_SHEET="1")
+        t_old, m_old = cut_into(["--all-sheets", scale], env)
+        entry.update({"sheet_by_sheet_s": t_old, "sheet_by_sheet_peak_kib": m_old, "sheet_by_sheet": "timed"})
+    else:
+        step = max(1, len(sheets) // old_sample)
+        picked = sheets[::step][:old_sample]
+        per_sheet = statistics.median(cut_into(["--sheet", name])[0] for name in picked)
+        t_old = per_sheet * len(sheets)
+        entry.update({"sheet_by_sheet_s": t_old, "sheet_by_sheet_per_sheet_s": per_sheet,
+                      "sheet_by_sheet": f"estimated: median of {len(picked)} sheets' cuts x {len(sheets)}"})
+    shutil.rmtree(folder, ignore_errors=True)
+    print(f"  --all-sheets {scale:10s} {t_all:8.2f} s   peak {m_all / 1024:7.1f} MiB   "
+          f"{len(sheets) / t_all:6.1f} sheets/s")
+    print(f"  one cut of the whole map  {t_whole:8.2f} s   peak {m_whole / 1024:7.1f} MiB")
+    print(f"  ratio series / whole map  {t_all / t_whole:8.2f}  (target <= 5-20)")
+    print(f"  sheet by sheet (earlier)  {t_old:8.2f} s   ({entry['sheet_by_sheet']})   "
+          f"{t_old / t_all:6.1f} x the series")
+    return entry
+
+
 def median_pair(samples):
     return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
 
@@ -169,7 +219,12 @@ def main():
     ap.add_argument("--complex-features", type=int, default=10000)
     ap.add_argument("--complex-runs", type=int, default=2)
     ap.add_argument("--canvas-runs", type=int, default=3)
-    ap.add_argument("--only", choices=["cut", "canvas"], help="run one part only")
+    ap.add_argument("--only", choices=["cut", "canvas", "series"], help="run one part only")
+    ap.add_argument("--series-scale", default="1:25000", help="scale of the sheet series (default 1:25000)")
+    ap.add_argument("--series-runs", type=int, default=2)
+    ap.add_argument("--series-old-full", action="store_true",
+                    help="time the earlier sheet-by-sheet way whole instead of estimating it from a few sheets")
+    ap.add_argument("--series-old-sample", type=int, default=3)
     a = ap.parse_args()
     b = Bench(a.build, a.out)
     os.makedirs(b.scratch, exist_ok=True)
@@ -180,6 +235,11 @@ def main():
     complex_data = os.path.join(a.out, "complex")
     print(f"generating data in {a.out} (kept between runs)", flush=True)
     generate(b.gen, full, a.points, a.lines, a.polygons)
+    if a.only == "series":
+        results = {"series": series(b, full, a.series_scale, a.series_runs, a.series_old_full, a.series_old_sample)}
+        with open(os.path.join(a.out, "results.json"), "w") as f:
+            json.dump(results, f, indent=2)
+        return
     generate(b.gen, half, a.points // 2, a.lines // 2, a.polygons // 2)
     generate(b.gen, small_points, a.points // 10, 0, 0)
     generate(b.gen, complex_data, a.complex_features, a.complex_features, a.complex_features)
@@ -248,6 +308,8 @@ def main():
     same = all(o == g for o, g in c_counts.values())
     print(f"  feature counts ours/ogr2ogr: " + ", ".join(f"{k} {o}/{g}" for k, (o, g) in c_counts.items()) +
           ("  (equal)" if same else "  (DIFFERENT)"))
+
+    results["series"] = series(b, full, a.series_scale, a.series_runs, a.series_old_full, a.series_old_sample)
 
     with open(os.path.join(a.out, "results.json"), "w") as f:
         json.dump(results, f, indent=2)

@@ -36,6 +36,7 @@ std::string check(const host::Arguments& a, long* feature_id) {
   if (by_sheet && (a.has("--feature") || a.has("--feature-id"))) return "--feature and --feature-id go with --layer only";
   if (!by_sheet && a.has("--sheet-crs")) return "--sheet-crs goes with --sheet or --all-sheets only";
   if (!by_sheet && a.value("--feature").empty() == !a.has("--feature-id")) return "give one of --feature and --feature-id";
+  if (a.has("--resume") && all.empty()) return "--resume goes with --all-sheets only";
   if (a.value("--folder").empty()) return "--folder is missing";
   return "";
 }
@@ -56,7 +57,8 @@ int cmd_cut(const Arguments& args) {
   const bool by_id = args.has("--feature-id");
   if (args.has("--sheet")) return cut_by_sheet(document, args.value("--sheet"), folder, args.value("--sheet-crs"), args.json());
   if (args.has("--all-sheets"))
-    return cut_all_sheets(document, args.value("--all-sheets"), folder, args.value("--sheet-crs"), args.json());
+    return cut_all_sheets(document, args.value("--all-sheets"), folder, args.value("--sheet-crs"), args.json(),
+                          args.has("--resume"));
   CutRequest request;
   request.document = document;
   request.folder = folder;

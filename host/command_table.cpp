@@ -37,7 +37,7 @@ const std::vector<CommandSpec>& command_table() {
        "cut a map document's layers to a polygon feature or to map sheets",
        {"DOC --layer NAME (--feature LABEL | --feature-id OID) --folder DIR [--json]",
         "DOC --sheet NAME --folder DIR [--sheet-crs CRS] [--json]",
-        "DOC --all-sheets SCALE --folder DIR [--sheet-crs CRS] [--json]"},
+        "DOC --all-sheets SCALE --folder DIR [--sheet-crs CRS] [--resume] [--json]"},
        "cuts every feature layer of DOC's map to one polygon (a feature of the polygon layer NAME\n"
        "by its label or object id, or a map sheet such as \"M-36-1-Б\", its frame kept as a layer)\n"
        "into shapefiles in DIR, and writes DIR/cross.mxd (and DIR/cross.qgs or DIR/cross.qgz when\n"
@@ -51,6 +51,8 @@ const std::vector<CommandSpec>& command_table() {
         {"--all-sheets", nullptr, "SCALE",
          "cut once per sheet of SCALE (1:1000000 … 1:2000) holding features of the map", Values::kScale},
         kSheetCrs,
+        {"--resume", nullptr, nullptr,
+         "with --all-sheets: leave the sheets whose folder holds a result document as they are, cut the rest"},
         {"--folder", nullptr, "DIR", "the result folder, made when missing", Values::kFolder},
         kJson},
        cmd_cut,

@@ -105,14 +105,20 @@ bool may_leave_series(IMap* map, ISpatialReference* degrees) {
 }  // namespace
 
 bool sheets_of_map(IMap* map, gis::SheetScale scale, ISpatialReference* degrees, std::vector<gis::MapSheet>* sheets,
-                   std::string* error) {
+                   std::string* error, std::vector<gis::SheetFeatures>* routed) {
   ComPtr<ISpatialReference> map_sr;
   map->get_SpatialReference(map_sr.put());
   std::vector<ComPtr<IFeatureClass>> owned = map_feature_classes(map);
   std::vector<IFeatureClass*> classes;
   for (const auto& c : owned) classes.push_back(c.get());
   long off_series = 0;
-  if (!gis::SheetsWithFeatures(classes, scale, degrees, map_sr.get(), sheets, error, &off_series)) return false;
+  if (routed) {
+    if (!gis::FeaturesBySheet(classes, scale, degrees, map_sr.get(), routed, error, &off_series)) return false;
+    sheets->clear();
+    for (const gis::SheetFeatures& s : *routed) sheets->push_back(s.sheet);
+  } else if (!gis::SheetsWithFeatures(classes, scale, degrees, map_sr.get(), sheets, error, &off_series)) {
+    return false;
+  }
   if (off_series > 0)
     std::fprintf(stderr,
                  "areaclip: warning: %ld features of the map lie on no sheet of the series (beyond 88° of latitude, "

@@ -24,8 +24,10 @@ std::vector<win32::ComPtr<IFeatureClass>> map_feature_classes(IMap* map);
 // The sheets of the scale holding features of the map (gis::SheetsWithFeatures over its
 // feature classes, degrees on `degrees`). Features that no sheet of the series holds are
 // counted in a warning on standard error: no sheet's cut will hold them.
+// With `routed`, also the features of each feature class (as map_feature_classes lists
+// them) on each sheet (gis::FeaturesBySheet), in the same order as *sheets.
 bool sheets_of_map(IMap* map, gis::SheetScale scale, ISpatialReference* degrees, std::vector<gis::MapSheet>* sheets,
-                   std::string* error);
+                   std::string* error, std::vector<gis::SheetFeatures>* routed = nullptr);
 
 // One sheet's frame as a shapefile in a temporary folder of its own (never beside the
 // user's data), removed with this object, and as a layer named by the sheet. A cut of the

@@ -222,6 +222,20 @@ CutResult Sandbox::run(const std::string& arguments) const {
 
 CutResult Sandbox::cut_interrupted(const std::vector<std::string>& args, const fs::path& folder, int signal_number,
                                    const std::string& after_output) const {
+  bool sent = false;
+  CutResult run = cut_watched(args, folder, [&](pid_t pid, const std::string& out) {
+    if (!sent && out.find(after_output) != std::string::npos) {
+      kill(pid, signal_number);
+      sent = true;
+    }
+  });
+  if (!sent) run.err += "\n(test: the signal was never sent)";
+  return run;
+}
+
+CutResult Sandbox::cut_watched(const std::vector<std::string>& args, const fs::path& folder,
+                               const std::function<void(pid_t pid, const std::string& out)>& watch,
+                               int minutes) const {
   testing_support::TempDir logs;
   const fs::path err = logs.path() / "stderr.txt";
   std::vector<std::string> argv_text = {kProgram, "cut", document().string()};
@@ -250,30 +264,28 @@ CutResult Sandbox::cut_interrupted(const std::vector<std::string>& args, const f
   }
   close(out_pipe[1]);
   CutResult run;
-  bool sent = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(minutes);
   for (;;) {
     struct pollfd p = {out_pipe[0], POLLIN, 0};
     if (std::chrono::steady_clock::now() > deadline) {
       kill(pid, SIGKILL);
       break;
     }
-    if (poll(&p, 1, 200) <= 0) continue;
+    if (poll(&p, 1, 200) <= 0) {
+      watch(pid, run.out);
+      continue;
+    }
     char buffer[4096];
     const ssize_t n = read(out_pipe[0], buffer, sizeof buffer);
     if (n <= 0) break;
     run.out.append(buffer, static_cast<size_t>(n));
-    if (!sent && run.out.find(after_output) != std::string::npos) {
-      kill(pid, signal_number);
-      sent = true;
-    }
+    watch(pid, run.out);
   }
   close(out_pipe[0]);
   int status = 0;
   waitpid(pid, &status, 0);
   run.code = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
   run.err = fixture::read_file(err);
-  if (!sent) run.err += "\n(test: the signal was never sent)";
   return run;
 }
 

@@ -9,6 +9,8 @@
 #include <gdal.h>
 #include <ogr_api.h>
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -88,6 +90,11 @@ class Sandbox {
   // the program died of a signal rather than exiting; killed after a minute.
   CutResult cut_interrupted(const std::vector<std::string>& args, const fs::path& folder, int signal_number,
                             const std::string& after_output) const;
+  // `areaclip cut DOC ARGS... --folder FOLDER` run directly, `watch` called with its process
+  // id and the standard output so far after each piece of output and at least every 200 ms
+  // while it runs; killed after `minutes`.
+  CutResult cut_watched(const std::vector<std::string>& args, const fs::path& folder,
+                        const std::function<void(pid_t pid, const std::string& out)>& watch, int minutes = 1) const;
 
  private:
   testing_support::TempDir dir_;

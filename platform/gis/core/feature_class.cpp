@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -548,11 +549,38 @@ bool FeatureClass::extent(double box[4]) {
   return true;
 }
 
+void FeatureClass::restrict_to(std::shared_ptr<const std::vector<LONG>> ids) {
+  only_ = std::move(ids);
+  only_sorted_.clear();
+  if (!only_) return;
+  only_sorted_ = *only_;
+  std::sort(only_sorted_.begin(), only_sorted_.end());
+}
+
+bool FeatureClass::serves(GIntBig id) const {
+  return !only_ || std::binary_search(only_sorted_.begin(), only_sorted_.end(), id);
+}
+
 HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
   if (!count) return E_POINTER;
   *count = 0;
   return win32::com_guard([&] {
     std::string where = where_clause(filter);
+    if (only_ && where.empty()) {
+      *count = static_cast<LONG>(only_->size());
+      return S_OK;
+    }
+    if (only_) {
+      // The features served that match: counted as a cursor reads them.
+      win32::ComPtr<IFeatureCursor> cursor = open_cursor(win32::ComPtr<FeatureClass>(this), where);
+      win32::ComPtr<IFeature> feature;
+      LONG n = 0;
+      HRESULT hr;
+      while ((hr = cursor->NextFeature(feature.put())) == S_OK && feature) ++n;
+      if (FAILED(hr)) return hr;
+      *count = n;
+      return S_OK;
+    }
     // A filter restarts the layer's reading: a cursor that has the layer keeps it.
     DatasetPtr own;
     OGRLayer* layer = layer_;

@@ -75,6 +75,14 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   // The envelope of the data as the source records it (computed when it records none);
   // false when there is none.
   bool extent(double box[4]);
+  // Serves only the features with these object ids (in the order given, the source's
+  // reading order) through Search, FeatureCount and the shape reader; null serves all.
+  // Fields, ids, system and GetFeature stay the source's.
+  void restrict_to(std::shared_ptr<const std::vector<LONG>> ids);
+  // The ids served, null when unrestricted.
+  const std::shared_ptr<const std::vector<LONG>>& restriction() const { return only_; }
+  // Whether the feature with this id is served.
+  bool serves(GIntBig id) const;
 
   // IClass
   HRESULT STDMETHODCALLTYPE FindField(BSTR name, LONG* index) override;
@@ -122,6 +130,8 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   esriGeometryType shape_type_ = esriGeometryNull;
   std::vector<Column> columns_;
   win32::ComPtr<IFields> fields_;
+  std::shared_ptr<const std::vector<LONG>> only_;
+  std::vector<LONG> only_sorted_;  // only_, sorted for lookups
 };
 
 // The core feature class behind fc; null for null or foreign objects (no reference added).

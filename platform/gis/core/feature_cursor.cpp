@@ -1,5 +1,8 @@
 #include "feature_cursor.h"
 
+#include <memory>
+#include <vector>
+
 #include <win32/com_error.h>
 
 #include "gis/core.h"
@@ -11,9 +14,11 @@ namespace {
 // Features are fetched on demand; recycling is not used (every feature is a new object).
 class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCursor> {
  public:
-  // Reads `layer` of `dataset`, or the class's own layer when `dataset` is null.
-  FeatureCursor(win32::ComPtr<FeatureClass> cls, DatasetPtr dataset, OGRLayer* layer)
-      : class_(std::move(cls)), dataset_(std::move(dataset)), layer_(layer), lent_(!dataset_) {}
+  // Reads `layer` of `dataset`, or the class's own layer when `dataset` is null: in turn,
+  // or by id the features `ids` names (in its order).
+  FeatureCursor(win32::ComPtr<FeatureClass> cls, DatasetPtr dataset, OGRLayer* layer,
+                std::shared_ptr<const std::vector<LONG>> ids = nullptr)
+      : class_(std::move(cls)), dataset_(std::move(dataset)), layer_(layer), lent_(!dataset_), ids_(std::move(ids)) {}
   ~FeatureCursor() override { finish(); }
 
   HRESULT STDMETHODCALLTYPE NextFeature(IFeature** feature) override {
@@ -23,7 +28,18 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
       if (!layer_) return S_FALSE;
       ThrowIfCancelled();
       GdalErrorScope errors;
-      OGRFeatureUniquePtr f(layer_->GetNextFeature());
+      OGRFeatureUniquePtr f;
+      if (ids_) {
+        if (next_ < ids_->size()) {
+          const LONG id = (*ids_)[next_++];
+          f.reset(layer_->GetFeature(id));
+          if (!f) errors.fail(E_FAIL, "cannot read feature " + std::to_string(id) + " of " + class_->path());
+        }
+      } else {
+        // A restricted class's features that it does not serve are passed over.
+        do f.reset(layer_->GetNextFeature());
+        while (f && errors.failure().empty() && !class_->serves(f->GetFID()));
+      }
       // A record the driver could read only in part (its shape or its values lost) fails
       // too: handing it out would lose what is missing unseen.
       if (!errors.failure().empty()) errors.fail(E_FAIL, "cannot read " + class_->path());
@@ -50,6 +66,8 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
   DatasetPtr dataset_;
   OGRLayer* layer_;  // owned by dataset_, or the class's when lent
   bool lent_;
+  std::shared_ptr<const std::vector<LONG>> ids_;  // read by id when set
+  size_t next_ = 0;
 };
 
 }  // namespace
@@ -57,8 +75,15 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
 win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const std::string& where,
                                           const SearchBox* within) {
   if (cls->writable()) cls->flush();
+  // A restricted class read whole fetches its features by id where the source can, so
+  // that a few features of a large source cost a few reads.
+  std::shared_ptr<const std::vector<LONG>> ids;
+  if (cls->restriction() && where.empty() && !within) ids = cls->restriction();
   if (where.empty() && !within) {
-    if (OGRLayer* layer = cls->lend_layer()) return FeatureCursor::make(std::move(cls), nullptr, layer);
+    if (OGRLayer* layer = cls->lend_layer()) {
+      if (ids && !layer->TestCapability(OLCRandomRead)) ids.reset();
+      return FeatureCursor::make(std::move(cls), nullptr, layer, std::move(ids));
+    }
   }
   DatasetPtr dataset = open_vector(cls->path(), false);
   GdalErrorScope errors;
@@ -68,7 +93,8 @@ win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const
     errors.fail(E_INVALIDARG, "bad where clause \"" + where + "\"");
   if (within) layer->SetSpatialFilterRect(within->xmin, within->ymin, within->xmax, within->ymax);
   layer->ResetReading();
-  return FeatureCursor::make(std::move(cls), std::move(dataset), layer);
+  if (ids && !layer->TestCapability(OLCRandomRead)) ids.reset();
+  return FeatureCursor::make(std::move(cls), std::move(dataset), layer, std::move(ids));
 }
 
 }  // namespace gis::core

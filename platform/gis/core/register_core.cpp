@@ -47,6 +47,13 @@ bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::st
   return true;
 }
 
+bool RestrictFeatures(IFeatureClass* feature_class, std::shared_ptr<const std::vector<LONG>> ids) {
+  core::FeatureClass* fc = core::feature_class_of(feature_class);
+  if (!fc) return false;
+  fc->restrict_to(std::move(ids));
+  return true;
+}
+
 HRESULT SearchFeaturesWithin(IFeatureClass* feature_class, const double box[4], ISpatialReference* in,
                              IFeatureCursor** cursor) {
   if (!feature_class || !cursor) return E_POINTER;

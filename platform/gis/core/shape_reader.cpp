@@ -159,6 +159,7 @@ void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const
     OGRFeatureUniquePtr f(layer->GetNextFeature());
     if (!errors.failure().empty()) errors.fail(E_FAIL, "cannot read " + fc.path());
     if (!f) break;
+    if (!fc.serves(f->GetFID())) continue;
     OGRGeometry* g = f->GetGeometryRef();
     if (!g || g->IsEmpty()) continue;
     if (unprojectable || (transform && g->transform(transform) != OGRERR_NONE)) {

@@ -184,17 +184,40 @@ ComPtr<IGeometry> SheetPolygon(const MapSheet& sheet, ISpatialReference* geograp
   }
 }
 
-bool SheetsWithFeatures(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
-                        ISpatialReference* fallback, std::vector<MapSheet>* sheets, std::string* error,
-                        long* off_series) {
-  sheets->clear();
+namespace {
+
+// What a walk over the classes finds: the sheets touched, by name, and (when routing) the
+// ids of the features of each class on each.
+struct SheetsFound {
+  std::map<std::string, MapSheet> sheets;
+  // By sheet name, by class; null entries for classes whose features have no ids.
+  std::map<std::string, std::vector<std::shared_ptr<std::vector<LONG>>>> ids;
+  std::vector<bool> whole;  // by class: its features have no ids
+};
+
+// Past this many candidate sheets a feature is prepared itself and the frames tested against it.
+constexpr size_t kPrepareFeatureAbove = 4;
+// How far beyond a shape's extent in degrees the sheets that may hold it are looked for:
+// about a metre, and a thousandth of the extent (its outline is projected at 16 points a
+// side, its curved edges in between).
+constexpr double kEdgeMarginDegrees = 1e-5;
+constexpr double kEdgeMarginShare = 1e-3;
+
+// Reads every class once. The sheets found are those a feature lies on, each feature tested
+// only while it is on no sheet found yet; with routing, each feature's id is also recorded
+// for every sheet whose cut may hold it.
+bool walk_classes(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
+                  ISpatialReference* fallback, bool route, SheetsFound* found, std::string* error,
+                  long* off_series) {
   if (off_series) *off_series = 0;
-  std::map<std::string, MapSheet> found;
+  // Frames projected into one system, by sheet name (kept alive for their prepared form).
+  std::map<std::pair<int, std::string>, ComPtr<IGeometry>> frames;
   try {
-    for (IFeatureClass* feature_class : classes) {
+    for (size_t c = 0; c < classes.size(); ++c) {
+      IFeatureClass* feature_class = classes[c];
       if (!feature_class) continue;
-      // Frames projected into one system, by sheet name (kept alive for their prepared form).
-      std::map<std::pair<int, std::string>, ComPtr<IGeometry>> frames;
+      bool ids_known = true;
+      std::vector<std::pair<std::string, LONG>> on;  // (sheet, id) of this class, in reading order
       ComPtr<IFeatureCursor> cursor;
       HRESULT hr = feature_class->Search(nullptr, VARIANT_FALSE, cursor.put());
       if (FAILED(hr) || !cursor) return fail(error, "cannot read the features: " + failed_call(hr));
@@ -215,37 +238,128 @@ bool SheetsWithFeatures(const std::vector<IFeatureClass*>& classes, SheetScale s
           if (off_series) ++*off_series;
           continue;
         }
-        const auto touches = [&](const MapSheet& sheet) {
-          ComPtr<IGeometry>& frame = frames[{system_id(sr), sheet.name}];
-          if (!frame) frame = frame_in(sheet, geographic, sr);
-          const GEOSPreparedGeometry* prepared = core::state_of(frame.get())->prepared_cutter();
-          const char hit = GEOSPreparedIntersects_r(core::geos(), prepared, state->geom());
+        // Is the shape on the sheet: its frame in the system `in`, prepared (or the shape,
+        // when given prepared), tested against the shape.
+        const auto touches = [&](const MapSheet& sheet, const GeometryState& shape, ISpatialReference* in,
+                                 const GEOSPreparedGeometry* prepared_shape) {
+          ComPtr<IGeometry>& frame = frames[{system_id(in), sheet.name}];
+          if (!frame) frame = frame_in(sheet, geographic, in);
+          const GeometryState& framed = *core::state_of(frame.get());
+          const char hit = prepared_shape
+                               ? GEOSPreparedIntersects_r(core::geos(), prepared_shape, framed.cutter())
+                               : GEOSPreparedIntersects_r(core::geos(), framed.prepared_cutter(), shape.geom());
           if (hit == 2) win32::throw_hr(E_FAIL, "GEOS intersects: " + core::geos_last_error());
           return hit == 1;
         };
-        // Sheets already found are tested only while the feature is on no sheet yet.
+        // Which sheets hold features: the sheets covering the shape's extent (an edge
+        // belonging to the sheet north-east of it), tested in the shape's own system.
         bool on_sheet = false;
         std::vector<MapSheet> known;
         for (const MapSheet& candidate : SheetsCovering(scale, degrees)) {
-          if (found.count(candidate.name)) {
+          if (found->sheets.count(candidate.name)) {
             known.push_back(candidate);
-          } else if (touches(candidate)) {
-            found.emplace(candidate.name, candidate);
+          } else if (touches(candidate, *state, sr, nullptr)) {
+            found->sheets.emplace(candidate.name, candidate);
             on_sheet = true;
           }
         }
-        for (size_t k = 0; !on_sheet && off_series && k < known.size(); ++k) on_sheet = touches(known[k]);
+        for (size_t k = 0; !on_sheet && off_series && k < known.size(); ++k)
+          on_sheet = touches(known[k], *state, sr, nullptr);
         if (!on_sheet && off_series) ++*off_series;
+        if (!route) continue;
+
+        // Which sheets' cuts may hold the feature: the shape taken into the map's system, as a
+        // cut takes it, tested against the frames of the sheets its extent reaches, widened
+        // so that a shape on or beside an edge (within what projecting the extent and the
+        // frame's edges may move it) meets the sheets on both sides. Sheets found by no
+        // feature are dropped later.
+        LONG id = -1;
+        feature->get_OID(&id);
+        if (id < 0) ids_known = false;
+        const GeometryState* tested = state;
+        ISpatialReference* tested_in = sr;
+        std::unique_ptr<GeometryState> moved;
+        if (fallback && system_id(sr) != system_id(fallback)) {
+          moved = std::make_unique<GeometryState>(state->type());
+          moved->set(core::geos_clone(state->geom()));
+          moved->set_sr(sr);
+          try {
+            core::project_state(*moved, fallback);
+          } catch (const std::exception&) {
+            continue;  // the cut cannot take it into the map either
+          }
+          if (moved->is_empty()) continue;
+          tested = moved.get();
+          tested_in = fallback;
+        }
+        const double margin =
+            kEdgeMarginDegrees + kEdgeMarginShare * std::max(degrees.east - degrees.west, degrees.north - degrees.south);
+        const SheetCorners widened{degrees.west - margin, degrees.south - margin, degrees.east + margin,
+                                   degrees.north + margin};
+        const std::vector<MapSheet> candidates = SheetsCovering(scale, widened);
+        std::unique_ptr<const GEOSPreparedGeometry, void (*)(const GEOSPreparedGeometry*)> prepared_shape(
+            nullptr, [](const GEOSPreparedGeometry* p) { GEOSPreparedGeom_destroy_r(core::geos(), p); });
+        if (candidates.size() > kPrepareFeatureAbove) prepared_shape.reset(GEOSPrepare_r(core::geos(), tested->geom()));
+        for (const MapSheet& candidate : candidates)
+          if (touches(candidate, *tested, tested_in, prepared_shape.get())) on.emplace_back(candidate.name, id);
       }
+      if (!route) continue;
+      for (const auto& [name, id] : on) {
+        auto& by_class = found->ids[name];
+        by_class.resize(classes.size());
+        if (!by_class[c]) by_class[c] = std::make_shared<std::vector<LONG>>();
+        by_class[c]->push_back(id);
+      }
+      found->whole.resize(classes.size());
+      found->whole[c] = !ids_known;
     }
   } catch (const std::exception& e) {
     return fail(error, message_of(e));
   }
-  for (auto& [name, sheet] : found) sheets->push_back(sheet);
-  std::sort(sheets->begin(), sheets->end(), [](const MapSheet& a, const MapSheet& b) {
-    if (a.corners.north != b.corners.north) return a.corners.north > b.corners.north;
-    return a.corners.west < b.corners.west;
-  });
+  return true;
+}
+
+// North to south, west to east.
+bool north_west_first(const MapSheet& a, const MapSheet& b) {
+  if (a.corners.north != b.corners.north) return a.corners.north > b.corners.north;
+  return a.corners.west < b.corners.west;
+}
+
+}  // namespace
+
+bool SheetsWithFeatures(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
+                        ISpatialReference* fallback, std::vector<MapSheet>* sheets, std::string* error,
+                        long* off_series) {
+  sheets->clear();
+  SheetsFound found;
+  if (!walk_classes(classes, scale, geographic, fallback, false, &found, error, off_series)) return false;
+  for (auto& [name, sheet] : found.sheets) sheets->push_back(sheet);
+  std::sort(sheets->begin(), sheets->end(), north_west_first);
+  return true;
+}
+
+bool FeaturesBySheet(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
+                     ISpatialReference* fallback, std::vector<SheetFeatures>* sheets, std::string* error,
+                     long* off_series) {
+  sheets->clear();
+  SheetsFound found;
+  if (!walk_classes(classes, scale, geographic, fallback, true, &found, error, off_series)) return false;
+  found.whole.resize(classes.size());
+  const auto none = std::make_shared<const std::vector<LONG>>();
+  for (auto& [name, sheet] : found.sheets) {
+    SheetFeatures s{sheet, {}};
+    auto& by_class = found.ids[name];
+    by_class.resize(classes.size());
+    for (size_t c = 0; c < classes.size(); ++c) {
+      // A class with no feature on the sheet serves none there; one without ids serves all.
+      if (found.whole[c]) s.ids.push_back(nullptr);
+      else if (by_class[c]) s.ids.push_back(std::move(by_class[c]));
+      else s.ids.push_back(none);
+    }
+    sheets->push_back(std::move(s));
+  }
+  std::sort(sheets->begin(), sheets->end(),
+            [](const SheetFeatures& a, const SheetFeatures& b) { return north_west_first(a.sheet, b.sheet); });
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,11 @@ win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std
 // Where a feature class made by the core reads its data from (UTF-8 path, layer name);
 // false for feature classes of other origin.
 bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::string* layer);
+// Limits a feature class made by the core to the features with the given object ids, in
+// the order given (the source's reading order): Search, FeatureCount and ReadShapes serve
+// only those, as if the source held no others; its fields, ids, system, source and
+// GetFeature stay as they are. Null ids lift the limit. False for classes of other origin.
+bool RestrictFeatures(IFeatureClass* feature_class, std::shared_ptr<const std::vector<LONG>> ids);
 // The features of a feature class that may lie in the rectangle {xmin, ymin, xmax, ymax}
 // given in the system `in` (null: the class's own): the source's spatial index narrows the
 // reading, so a small rectangle reads few features, a few outside may come too. The whole

@@ -17,6 +17,7 @@
 // them, and Cyrillic look-alikes of the row letter as the row letter.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,6 +90,23 @@ win32::ComPtr<IGeometry> SheetPolygon(const MapSheet& sheet, ISpatialReference* 
 bool SheetsWithFeatures(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
                         ISpatialReference* fallback, std::vector<MapSheet>* sheets, std::string* error = nullptr,
                         long* off_series = nullptr);
+
+// A sheet and the features of each class that touch it, as SheetsWithFeatures tests them.
+struct SheetFeatures {
+  MapSheet sheet;
+  // By class, in the order of the classes: the object ids of the features on the sheet in
+  // the class's reading order; null when the class's features have no ids to name them by
+  // (the whole class then goes to every sheet).
+  std::vector<std::shared_ptr<const std::vector<LONG>>> ids;
+};
+
+// SheetsWithFeatures, with the features each sheet's cut may hold: every class read once.
+// A feature goes to every sheet whose frame, in `fallback` (the map's system, into which a
+// cut takes the shape first), its shape touches there, of the sheets its extent in degrees
+// reaches, widened a little so that a shape on an edge meets the sheets either side.
+bool FeaturesBySheet(const std::vector<IFeatureClass*>& classes, SheetScale scale, ISpatialReference* geographic,
+                     ISpatialReference* fallback, std::vector<SheetFeatures>* sheets, std::string* error = nullptr,
+                     long* off_series = nullptr);
 
 // Writes the sheets' frames in `target` as a new polygon layer with the fields NAME (the
 // sheet's name) and SCALE (the denominator). The format follows the extension: .shp

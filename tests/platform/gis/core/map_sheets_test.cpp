@@ -506,6 +506,25 @@ TEST_F(SheetFrameTest, FeaturesOnTheEdgesOfTheSeriesFindTheirSheetsAndThoseBeyon
   EXPECT_EQ(names(sheets), (std::vector<std::string>{"V-33,34,35,36", "F-1", "F-60", "D-1", "C-1",
                                                      "V-33,34,35,36 (Ю.П.)"}));
   EXPECT_EQ(off_series, 3);
+  // The same sheets with the features on each, by class (the class given twice); a line
+  // across 180° is on the sheets either side of it.
+  std::vector<gis::SheetFeatures> routed;
+  long routed_off = -1;
+  ASSERT_TRUE(gis::FeaturesBySheet({points.get(), points.get()}, SheetScale::k1000000, wgs84.get(), wgs84.get(),
+                                   &routed, &error, &routed_off))
+      << error;
+  EXPECT_EQ(routed_off, 6);  // three features of each class
+  std::vector<std::string> routed_names;
+  std::vector<std::vector<LONG>> ids;
+  for (const gis::SheetFeatures& s : routed) {
+    routed_names.push_back(s.sheet.name);
+    ASSERT_EQ(s.ids.size(), 2u);
+    ASSERT_TRUE(s.ids[0] && s.ids[1]);
+    EXPECT_EQ(*s.ids[0], *s.ids[1]);
+    ids.push_back(*s.ids[0]);
+  }
+  EXPECT_EQ(routed_names, names(sheets));
+  EXPECT_EQ(ids, (std::vector<std::vector<LONG>>{{2}, {4}, {4}, {1}, {0}, {3}}));
   // The frames on 180° hold the meridian written either way; others only their own degrees.
   const struct {
     const char* sheet;

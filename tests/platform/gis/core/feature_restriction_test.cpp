@@ -1,0 +1,165 @@
+// A feature class limited to some of its features: Search (whole, by where clause, by
+// rectangle), FeatureCount and ReadShapes serve exactly those, in the source's order, with
+// their own ids and values; lifting the limit serves all again. Shapefiles and GeoJSON are
+// read in turn, GeoPackages by id.
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include <ogrsf_frmts.h>
+#include <win32/com_ptr.h>
+
+#include "core_test.h"
+
+namespace core_test {
+namespace {
+
+namespace fs = std::filesystem;
+using win32::ComPtr;
+
+// Six points (i, i) with N = 10 i, in a new source of the driver.
+void write_points(const fs::path& path, const char* driver_name) {
+  GDALAllRegister();
+  GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driver_name);
+  ASSERT_TRUE(driver);
+  std::unique_ptr<GDALDataset> ds(driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+  ASSERT_TRUE(ds);
+  OGRSpatialReference srs;
+  srs.importFromEPSG(32636);
+  OGRLayer* layer = ds->CreateLayer("points", &srs, wkbPoint, nullptr);
+  ASSERT_TRUE(layer);
+  OGRFieldDefn n("N", OFTInteger);
+  ASSERT_EQ(layer->CreateField(&n), OGRERR_NONE);
+  for (int i = 0; i < 6; ++i) {
+    OGRFeature f(layer->GetLayerDefn());
+    f.SetField("N", 10 * i);
+    OGRPoint p(i, i);
+    f.SetGeometry(&p);
+    ASSERT_EQ(layer->CreateFeature(&f), OGRERR_NONE);
+  }
+}
+
+struct Served {
+  std::vector<LONG> ids;
+  std::vector<long> values;  // N
+};
+
+Served drain(IFeatureCursor* cursor) {
+  Served out;
+  EXPECT_TRUE(cursor);
+  if (!cursor) return out;
+  ComPtr<IFeature> feature;
+  HRESULT hr;
+  while ((hr = cursor->NextFeature(feature.put())) == S_OK && feature) {
+    LONG id = -1;
+    feature->get_OID(&id);
+    VARIANT v;
+    VariantInit(&v);
+    feature->get_Value(2, &v);
+    VariantChangeType(&v, &v, 0, VT_I4);
+    out.ids.push_back(id);
+    out.values.push_back(v.lVal);
+    VariantClear(&v);
+  }
+  EXPECT_EQ(hr, S_FALSE);
+  return out;
+}
+
+Served search(IFeatureClass* fc, const char* where = nullptr) {
+  ComPtr<IQueryFilter> filter;
+  if (where) {
+    filter = create<IQueryFilter>(CLSID_QueryFilter);
+    filter->put_WhereClause(win32::Bstr::from_utf8(where).get());
+  }
+  ComPtr<IFeatureCursor> cursor;
+  EXPECT_EQ(fc->Search(filter.get(), VARIANT_FALSE, cursor.put()), S_OK);
+  return drain(cursor.get());
+}
+
+LONG count(IFeatureClass* fc, const char* where = nullptr) {
+  ComPtr<IQueryFilter> filter;
+  if (where) {
+    filter = create<IQueryFilter>(CLSID_QueryFilter);
+    filter->put_WhereClause(win32::Bstr::from_utf8(where).get());
+  }
+  LONG n = -1;
+  EXPECT_EQ(fc->FeatureCount(filter.get(), &n), S_OK);
+  return n;
+}
+
+std::vector<std::string> drawn(IFeatureClass* fc) {
+  std::vector<std::string> out;
+  EXPECT_EQ(gis::ReadShapes(fc, nullptr, nullptr, {2},
+                            [&](const std::vector<gis::ShapeParts>&, const std::vector<std::string>& values) {
+                              out.push_back(values[0]);
+                            }),
+            S_OK);
+  return out;
+}
+
+class FeatureRestriction : public CoreTest {
+ protected:
+  void SetUp() override {
+    CoreTest::SetUp();
+    dir_ = fs::temp_directory_path() / ("areaclip_restriction_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    fs::remove_all(dir_);
+    CoreTest::TearDown();
+  }
+  fs::path dir_;
+};
+
+TEST_F(FeatureRestriction, ServesOnlyTheFeaturesNamedInTheSourcesOrder) {
+  for (const auto& [file, driver] : {std::pair<const char*, const char*>{"p.shp", "ESRI Shapefile"},
+                                     {"p.gpkg", "GPKG"},
+                                     {"p.geojson", "GeoJSON"}}) {
+    SCOPED_TRACE(file);
+    write_points(dir_ / file, driver);
+    std::string error;
+    ComPtr<IFeatureClass> fc = gis::OpenFeatureClass((dir_ / file).string(), "", &error);
+    ASSERT_TRUE(fc) << error;
+    const Served all = search(fc.get());
+    ASSERT_EQ(all.values, (std::vector<long>{0, 10, 20, 30, 40, 50}));
+
+    const std::vector<LONG> some = {all.ids[1], all.ids[3], all.ids[4]};
+    ASSERT_TRUE(gis::RestrictFeatures(fc.get(), std::make_shared<const std::vector<LONG>>(some)));
+    const Served served = search(fc.get());
+    EXPECT_EQ(served.ids, some);
+    EXPECT_EQ(served.values, (std::vector<long>{10, 30, 40}));
+    EXPECT_EQ(count(fc.get()), 3);
+    EXPECT_EQ(search(fc.get(), "N >= 30").values, (std::vector<long>{30, 40}));
+    EXPECT_EQ(count(fc.get(), "N >= 30"), 2);
+    EXPECT_EQ(drawn(fc.get()), (std::vector<std::string>{"10", "30", "40"}));
+    const double box[4] = {-1, -1, 10, 10};
+    ComPtr<IFeatureCursor> within;
+    ASSERT_EQ(gis::SearchFeaturesWithin(fc.get(), box, nullptr, within.put()), S_OK);
+    EXPECT_EQ(drain(within.get()).values, (std::vector<long>{10, 30, 40}));
+    // Two cursors at once, each whole.
+    ComPtr<IFeatureCursor> a, b;
+    ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, a.put()), S_OK);
+    ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, b.put()), S_OK);
+    EXPECT_EQ(drain(a.get()).ids, some);
+    EXPECT_EQ(drain(b.get()).ids, some);
+    // A feature outside the limit is still there by its id.
+    ComPtr<IFeature> first;
+    EXPECT_EQ(fc->GetFeature(all.ids[0], first.put()), S_OK);
+    first.reset();
+
+    ASSERT_TRUE(gis::RestrictFeatures(fc.get(), std::make_shared<const std::vector<LONG>>()));
+    EXPECT_TRUE(search(fc.get()).ids.empty());
+    EXPECT_EQ(count(fc.get()), 0);
+    EXPECT_TRUE(drawn(fc.get()).empty());
+
+    ASSERT_TRUE(gis::RestrictFeatures(fc.get(), nullptr));
+    EXPECT_EQ(search(fc.get()).ids, all.ids);
+    EXPECT_EQ(count(fc.get()), 6);
+    EXPECT_EQ(drawn(fc.get()).size(), 6u);
+  }
+  EXPECT_FALSE(gis::RestrictFeatures(nullptr, nullptr));
+}
+
+}  // namespace
+}  // namespace core_test
