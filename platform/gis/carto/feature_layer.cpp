@@ -34,7 +34,9 @@ FeatureLayer::FeatureLayer(const Json& json, const std::string& where, const Doc
       return;
     }
   }
-  feature_class = OpenFeatureClass(source_path, source_layer, &error, assigned.get());
+  // The features the layer shows (the source's "filter", as QGIS keeps a layer's subset).
+  const std::string filter = member_string(source_json_, "filter", where + ".source");
+  feature_class = OpenFeatureClass(source_path, source_layer, &error, assigned.get(), filter);
   if (!feature_class) {
     open_error = error.empty() ? "cannot be opened" : error;
     return;
@@ -80,15 +82,15 @@ HRESULT FeatureLayer::putref_FeatureClass(IFeatureClass* value) {
       source_path = path;
       source_layer = document_source_layer_;
       has_source_layer = document_has_source_layer_;
+      source_is_documents_ = true;
     } else if (FeatureClassSource(value, &path, &layer)) {
       source_path = path;
       source_layer = layer;
       has_source_layer = !layer.empty();
-      // The system given to the old data is not the new data's: that names its own.
-      source_json_.erase("crs");
+      source_is_documents_ = false;
     } else {
       // A class of other origin cannot be named in a document: the saved layer names no source.
-      source_json_.erase("crs");
+      source_is_documents_ = false;
       source_path.clear();
       source_layer.clear();
       has_source_layer = false;
@@ -126,6 +128,12 @@ HRESULT FeatureLayer::putref_Renderer(IFeatureRenderer* value) {
 Json FeatureLayer::to_json(const DocumentPlace& place) const {
   Json j = common_json("feature");
   Json source = source_json_;
+  if (!source_is_documents_) {
+    // The system given to the old data and its filter are not the new data's: that names its
+    // own system and holds the features the filter kept.
+    source.erase("crs");
+    source.erase("filter");
+  }
   source["path"] = source_path.empty() ? Json(nullptr) : Json(stored_source_path(source_path, place));
   if (has_source_layer)
     source["layer"] = source_layer;

@@ -47,6 +47,7 @@ class FeatureLayer : public LayerObject<FeatureLayer, IGeoFeatureLayer> {
   void check_fields();
 
   Json source_json_ = Json::object();
+  bool source_is_documents_ = true;  // false once the layer was pointed at other data
   // The source as the document named it, and the layer that opening it gave: a class of
   // that same source put back restores the document's own naming (a null "layer" stays null).
   std::string document_source_path_;

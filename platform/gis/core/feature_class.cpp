@@ -199,13 +199,28 @@ std::string FeatureClass::dataset_name() const {
 }
 
 win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const std::string& layer,
-                                               IWorkspace* workspace, ISpatialReference* assigned) {
+                                               IWorkspace* workspace, ISpatialReference* assigned,
+                                               const std::string& filter) {
   check_record_counts(path);
   DatasetPtr dataset = open_vector(path, false);
   GdalErrorScope errors;
   OGRLayer* l = layer.empty() ? dataset->GetLayer(0) : dataset->GetLayerByName(layer.c_str());
   if (!l) win32::throw_hr(E_INVALIDARG, path + " has no layer " + (layer.empty() ? "" : "named " + layer));
-  return make(std::move(dataset), l, path, false, workspace, assigned);
+  win32::ComPtr<FeatureClass> cls = make(std::move(dataset), l, path, false, workspace, assigned);
+  if (!filter.empty()) {
+    // Set on the class's own layer once (it stays for every read through it); other reads
+    // open the layer again and set it with their own condition.
+    if (l->SetAttributeFilter(filter.c_str()) != OGRERR_NONE)
+      errors.fail(E_INVALIDARG, "the filter \"" + filter + "\" cannot be applied to " + path);
+    cls->filter_ = filter;
+  }
+  return cls;
+}
+
+std::string FeatureClass::where_with(const std::string& where) const {
+  if (filter_.empty()) return where;
+  if (where.empty()) return filter_;
+  return "(" + filter_ + ") AND (" + where + ")";
 }
 
 win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& folder, const std::string& base,
@@ -590,10 +605,10 @@ HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
       if (!layer) win32::throw_hr(E_FAIL, "layer " + layer_name_ + " is missing from " + path_);
     }
     GdalErrorScope errors;
-    if (!where.empty() && layer->SetAttributeFilter(where.c_str()) != OGRERR_NONE)
+    if (!where.empty() && layer->SetAttributeFilter(where_with(where).c_str()) != OGRERR_NONE)
       errors.fail(E_INVALIDARG, "bad where clause \"" + where + "\"");
     GIntBig n = layer->GetFeatureCount(TRUE);
-    if (!where.empty()) layer->SetAttributeFilter(nullptr);
+    if (!where.empty()) layer->SetAttributeFilter(filter_.empty() ? nullptr : filter_.c_str());
     if (n < 0) errors.fail(E_FAIL, "cannot count the features of " + dataset_name());
     *count = static_cast<LONG>(n);
     return S_OK;

@@ -34,9 +34,11 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
  public:
   // Opens a layer (empty name: the first) of a source read-only; throws ComError. With
   // `assigned`, the data is taken to be in that system whatever the source says (as
-  // ogr2ogr -s_srs assigns one): for a source that names none.
+  // ogr2ogr -s_srs assigns one): for a source that names none. With `filter` (an OGR SQL
+  // condition, as QGIS keeps a layer's subset), the class serves only the features that meet
+  // it, in every read; a condition the source cannot evaluate is refused here.
   static win32::ComPtr<FeatureClass> open(const std::string& path, const std::string& layer, IWorkspace* workspace,
-                                          ISpatialReference* assigned = nullptr);
+                                          ISpatialReference* assigned = nullptr, const std::string& filter = "");
   // Creates a shapefile folder/base.shp (UTF-8 text, .cpg, .prj when sr is set) with the
   // attribute fields given; throws ComError and leaves no file behind on failure.
   static win32::ComPtr<FeatureClass> create_shapefile(const std::string& folder, const std::string& base,
@@ -79,6 +81,8 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   // reading order) through Search, FeatureCount and the shape reader; null serves all.
   // Fields, ids, system and GetFeature stay the source's.
   void restrict_to(std::shared_ptr<const std::vector<LONG>> ids);
+  // where, and the class's own filter when it has one: the condition a read meets.
+  std::string where_with(const std::string& where) const;
   // The ids served, null when unrestricted.
   const std::shared_ptr<const std::vector<LONG>>& restriction() const { return only_; }
   // Whether the feature with this id is served.
@@ -123,6 +127,7 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   bool lent_ = false;
   std::string path_;
   std::string layer_name_;
+  std::string filter_;  // the condition every read meets, "" for none
   bool writable_;
   bool shapefile_;
   win32::ComPtr<IWorkspace> workspace_;

@@ -28,11 +28,11 @@ void RegisterCoreClasses() {
 }
 
 win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std::string& layer, std::string* error,
-                                              ISpatialReference* assigned) {
+                                              ISpatialReference* assigned, const std::string& filter) {
   try {
     if (assigned && !core::core_sr(assigned))
       win32::throw_hr(E_INVALIDARG, "the coordinate system given to " + path + " was not made by the GIS core");
-    return win32::ComPtr<IFeatureClass>(core::FeatureClass::open(path, layer, nullptr, assigned));
+    return win32::ComPtr<IFeatureClass>(core::FeatureClass::open(path, layer, nullptr, assigned, filter));
   } catch (const std::exception& e) {
     if (error) *error = e.what();
   }

@@ -147,6 +147,8 @@ void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const
     if (!wanted[i]) ignored.AddString(layer->GetLayerDefn()->GetFieldDefn(static_cast<int>(i))->GetNameRef());
   ignored.AddString("OGR_STYLE");
   layer->SetIgnoredFields(const_cast<const char**>(ignored.List()));
+  if (const std::string filter = fc.where_with(""); !filter.empty() && layer->SetAttributeFilter(filter.c_str()) != OGRERR_NONE)
+    errors.fail(E_INVALIDARG, "the filter \"" + filter + "\" cannot be applied to " + fc.path());
   if (filtered) layer->SetSpatialFilterRect(within[0], within[1], within[2], within[3]);
   layer->ResetReading();
 

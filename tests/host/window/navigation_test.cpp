@@ -56,7 +56,9 @@ TEST(Navigation, TheScaleBarIsARoundLengthThatFits) {
     EXPECT_NEAR(bar.metres, c.metres, c.metres * 1e-9) << c.metres_per_pixel;
     EXPECT_EQ(bar.text.toStdString(), c.text) << c.metres_per_pixel;
     EXPECT_LE(bar.pixels, c.max_pixels + 1e-9);
-    if (c.metres > 0) EXPECT_GT(bar.pixels, c.max_pixels / 2.5 - 1e-9) << c.metres_per_pixel;  // the longest that fits
+    if (c.metres > 0) {
+      EXPECT_GT(bar.pixels, c.max_pixels / 2.5 - 1e-9) << c.metres_per_pixel;  // the longest that fits
+    }
   }
 }
 

@@ -94,7 +94,12 @@ class ProjectReader {
         if (ogr.layername.empty() && layer.rfind("layerid=", 0) == 0)
           note(name, "the file has no layer number " + std::to_string(ogr.layerid));
       }
-      if (!ogr.subset.empty()) note(name, "the filter " + ogr.subset + " is not applied: every feature is cut");
+      // A subset is a condition of OGR SQL, as QGIS hands it to OGR; a whole SELECT statement
+      // is not a condition.
+      if (ascii_lower(ogr.subset).rfind("select ", 0) == 0)
+        note(name, "the filter " + ogr.subset + " is not applied: every feature is cut");
+      else if (!ogr.subset.empty())
+        source["filter"] = ogr.subset;
       if (!ogr.geometrytype.empty())
         note(name, "only the " + ogr.geometrytype + " features are drawn by QGIS: every feature is cut");
       for (const std::string& p : ogr.others) note(name, "source option " + p + " is not applied");

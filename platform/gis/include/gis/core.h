@@ -40,9 +40,11 @@ std::string GeometryToWkt(IGeometry* geometry);
 // Opens a feature class over any GDAL vector source, read-only. path is UTF-8; layer
 // names the layer inside a multi-layer source (empty: the first). With `assigned`, the
 // data is taken to be in that system whatever the source names (as ogr2ogr -s_srs
-// assigns one). Empty result and *error set when the source cannot be opened.
+// assigns one). With `filter` (an OGR SQL condition), only the features meeting it are
+// served. Empty result and *error set when the source cannot be opened.
 win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std::string& layer,
-                                              std::string* error = nullptr, ISpatialReference* assigned = nullptr);
+                                              std::string* error = nullptr, ISpatialReference* assigned = nullptr,
+                                              const std::string& filter = "");
 // Where a feature class made by the core reads its data from (UTF-8 path, layer name);
 // false for feature classes of other origin.
 bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::string* layer);

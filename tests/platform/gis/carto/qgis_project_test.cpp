@@ -343,6 +343,57 @@ TEST_F(QgisProjectTest, LayerNumbersAreReadAsQgisReadsThemAndSourcesWrittenBackU
   }
 }
 
+// A layer's subset is the features it has, as QGIS shows them: counted, searched and drawn
+// through the filter; a subset the source cannot evaluate leaves the layer unread with why.
+TEST_F(QgisProjectTest, SubsetsAreTheFeaturesALayerHas) {
+  const std::string text = read_file(path("sub/fidelity.qgs"));
+  const std::string stored = "subset=\"GEOLOGY_KIND_CODE\" > 0";
+  ASSERT_NE(text.find(stored), std::string::npos);
+  struct Case {
+    const char* subset;
+    long count;  // -1: the layer is not read
+  } cases[] = {{"\"GEOLOGY_KIND_CODE\" > 10", 3}, {"GEOLOGY_KIND_CODE = 5", 1},
+               {"\"GEOLOGY_KIND_CODE\" > 100", 0}, {"\"NO_SUCH_FIELD\" > 1", -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.subset);
+    std::string changed = text;
+    changed.replace(changed.find(stored), stored.size(), std::string("subset=") + c.subset);
+    write_file(path("sub/subset.qgs"), changed);
+    auto doc = open(path("sub/subset.qgs"));
+    ASSERT_TRUE(doc);
+    ComPtr<ILayer> layer = find_layer(doc.get(), "Geology");
+    gis::LayerSource source;
+    ASSERT_TRUE(gis::GetLayerSource(layer.get(), &source));
+    ComPtr<IFeatureClass> fc;
+    win32::query<IFeatureLayer>(layer.get())->get_FeatureClass(fc.put());
+    if (c.count < 0) {
+      EXPECT_FALSE(fc);
+      EXPECT_NE(source.open_error.find("NO_SUCH_FIELD"), std::string::npos) << source.open_error;
+      continue;
+    }
+    ASSERT_TRUE(fc) << source.open_error;
+    LONG count = -1;
+    ASSERT_EQ(fc->FeatureCount(nullptr, &count), S_OK);
+    EXPECT_EQ(count, c.count);
+    // A search with a condition of its own meets both.
+    ComPtr<IQueryFilter> filter;
+    ASSERT_EQ(CoCreateInstance(CLSID_QueryFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IQueryFilter,
+                               reinterpret_cast<void**>(filter.put())),
+              S_OK);
+    filter->put_WhereClause(win32::Bstr::from_utf8("GEOLOGY_KIND_CODE <> 30").get());
+    ComPtr<IFeatureCursor> cursor;
+    ASSERT_EQ(fc->Search(filter.get(), VARIANT_TRUE, cursor.put()), S_OK);
+    long found = 0;
+    ComPtr<IFeature> feature;
+    while (cursor->NextFeature(feature.put()) == S_OK && feature) ++found;
+    EXPECT_EQ(found, c.count - (c.count == 3 ? 1 : 0));
+    // Written back unchanged, the project keeps the subset as QGIS wrote it.
+    save(doc.get(), path("sub/subset_copy.qgs"));
+    EXPECT_EQ(datasource(read_file(path("sub/subset_copy.qgs")), "Geology"),
+              std::string("../data/geology.geojson|subset=") + c.subset);
+  }
+}
+
 // Saved into another folder, every source names the same file, in the project's path mode:
 // relative ones stay relative ("./", "../"), absolute ones absolute.
 TEST_F(QgisProjectTest, SourcesKeepThePathModeAndNameTheSameFilesFromAnotherFolder) {
