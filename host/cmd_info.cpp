@@ -147,6 +147,19 @@ const char* shape_name(esriGeometryType t) {
   }
 }
 
+// A feature class's count of features (-1 when it cannot say) and the name of its shapes.
+struct ClassData {
+  long count;
+  const char* shapes;
+};
+ClassData class_data(IFeatureClass* fc) {
+  LONG count = -1;
+  esriGeometryType shape = esriGeometryNull;
+  fc->FeatureCount(nullptr, &count);
+  fc->get_ShapeType(&shape);
+  return {static_cast<long>(count), shape_name(shape)};
+}
+
 std::string shown_path(const std::string& path, const std::filesystem::path& folder) {
   auto rel = std::filesystem::path(path).lexically_relative(folder);
   if (!rel.empty() && *rel.begin() != "..") return rel.string();
@@ -229,11 +242,8 @@ void print_layer(ILayer* layer, const std::string& indent, const std::filesystem
   if (auto feature_layer = win32::query<IGeoFeatureLayer>(layer)) {
     ComPtr<IFeatureClass> fc;
     if (SUCCEEDED(feature_layer->get_FeatureClass(fc.put())) && fc) {
-      LONG count = -1;
-      esriGeometryType shape = esriGeometryNull;
-      fc->FeatureCount(nullptr, &count);
-      fc->get_ShapeType(&shape);
-      std::printf("%sdata: %ld %s\n", in.c_str(), long(count), shape_name(shape));
+      const ClassData data = class_data(fc.get());
+      std::printf("%sdata: %ld %s\n", in.c_str(), data.count, data.shapes);
       print_fields(fc.get(), in);
     }
     std::string field = read_text(feature_layer.get(), &IFeatureLayer::get_DisplayField);
@@ -348,11 +358,8 @@ void json_layer(ILayer* layer, const std::filesystem::path& folder, JsonWriter* 
   if (auto feature_layer = win32::query<IGeoFeatureLayer>(layer)) {
     ComPtr<IFeatureClass> fc;
     if (SUCCEEDED(feature_layer->get_FeatureClass(fc.put())) && fc) {
-      LONG count = -1;
-      esriGeometryType shape = esriGeometryNull;
-      fc->FeatureCount(nullptr, &count);
-      fc->get_ShapeType(&shape);
-      json->key("features").number(count).key("shapes").string(shape_name(shape));
+      const ClassData data = class_data(fc.get());
+      json->key("features").number(data.count).key("shapes").string(data.shapes);
       std::string system;
       std::vector<FieldInfo> fields;
       if (read_fields(fc.get(), &system, &fields)) {
