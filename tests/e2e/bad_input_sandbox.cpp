@@ -289,4 +289,23 @@ CutResult Sandbox::cut_watched(const std::vector<std::string>& args, const fs::p
   return run;
 }
 
+void copy_sample(const Sandbox& box) {
+  const fs::path kSample = fs::path(AREACLIP_SOURCE_DIR) / "examples";
+  fs::copy_file(kSample / "map.mxd", box.document(), fs::copy_options::overwrite_existing);
+  fs::create_directories(box.data());
+  fs::copy(kSample / "data", box.data(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    out.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
+}
+
 }  // namespace bad_input

@@ -103,4 +103,10 @@ class Sandbox {
 // Single-quoted for the shell.
 std::string quoted(const std::string& text);
 
+// The sample map (examples/) and its data copied into the sandbox: its document is the
+// sandbox's.
+void copy_sample(const Sandbox& box);
+// The lines of a program's output, without their ends.
+std::vector<std::string> lines_of(const std::string& text);
+
 }  // namespace bad_input

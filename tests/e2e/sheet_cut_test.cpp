@@ -19,7 +19,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bad_input::copy_sample;
 using bad_input::CutResult;
+using bad_input::lines_of;
 using bad_input::quoted;
 using bad_input::Sandbox;
 
@@ -40,24 +42,6 @@ CutResult areaclip(const std::string& args, const fs::path& folder) {
   return run;
 }
 
-// The sample map and its data copied into the sandbox (its document is the sandbox's).
-void copy_sample(const Sandbox& box) {
-  fs::copy_file(kSample / "map.mxd", box.document(), fs::copy_options::overwrite_existing);
-  fs::create_directories(box.data());
-  fs::copy(kSample / "data", box.data(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    out.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return out;
-}
 
 // The names `areaclip sheets` lists (the first column of each line).
 std::vector<std::string> listed_sheets(const CutResult& run) {

@@ -19,29 +19,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bad_input::copy_sample;
 using bad_input::CutResult;
+using bad_input::lines_of;
 using bad_input::quoted;
 using bad_input::Sandbox;
 
 const fs::path kSample = fs::path(AREACLIP_SOURCE_DIR) / "examples";
 
-void copy_sample(const Sandbox& box) {
-  fs::copy_file(kSample / "map.mxd", box.document(), fs::copy_options::overwrite_existing);
-  fs::create_directories(box.data());
-  fs::copy(kSample / "data", box.data(), fs::copy_options::overwrite_existing | fs::copy_options::recursive);
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    out.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return out;
-}
 
 // The sheet folders of a series.
 std::vector<std::string> folders_of(const fs::path& series) {
