@@ -40,7 +40,7 @@ GeomPtr empty_result(esriGeometryType type) {
 // The polygonal part of g (repaired when g is invalid); g itself when it is valid.
 const GEOSGeometry* valid_polygonal(const GEOSGeometry* g, GeomPtr* holder) {
   GEOSContextHandle_t h = geos();
-  if (GEOSisValid_r(h, g) == 1) return g;
+  if (surely_valid_polygon(g) || GEOSisValid_r(h, g) == 1) return g;
   GeomPtr repaired = geos_checked(GEOSMakeValid_r(h, g), "repair of a polygon");
   std::vector<GeomPtr> polys;
   extract_dimension(repaired.get(), 2, &polys);

@@ -1,5 +1,8 @@
 #include "geos_parts.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <win32/com_error.h>
 
 namespace gis::core {
@@ -102,6 +105,57 @@ bool ring_is_ccw(const GEOSGeometry* ring) {
   char ccw = 0;
   const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(h, ring);
   return seq && GEOSCoordSeq_isCCW_r(h, seq, &ccw) && ccw;
+}
+
+namespace {
+
+// The side of p from the line a → b (1 left, -1 right, 0 on it; 2 when GEOS failed),
+// decided exactly by GEOS.
+int side(GEOSContextHandle_t h, const double* a, const double* b, const double* p) {
+  return GEOSOrientationIndex_r(h, a[0], a[1], b[0], b[1], p[0], p[1]);
+}
+
+}  // namespace
+
+bool surely_valid_polygon(const GEOSGeometry* g) {
+  GEOSContextHandle_t h = geos();
+  if (GEOSGeomTypeId_r(h, g) != GEOS_POLYGON || GEOSGetNumInteriorRings_r(h, g) != 0) return false;
+  const GEOSGeometry* shell = GEOSGetExteriorRing_r(h, g);
+  const GEOSCoordSequence* seq = shell ? GEOSGeom_getCoordSeq_r(h, shell) : nullptr;
+  unsigned size = 0;
+  if (!seq || !GEOSCoordSeq_getSize_r(h, seq, &size) || size < 4 || size > kQuickValidVertices) return false;
+  double xy[2 * kQuickValidVertices];
+  for (unsigned i = 0; i < size; ++i) {
+    if (!GEOSCoordSeq_getXY_r(h, seq, i, &xy[2 * i], &xy[2 * i + 1])) return false;
+    if (!std::isfinite(xy[2 * i]) || !std::isfinite(xy[2 * i + 1])) return false;
+  }
+  const size_t n = size - 1;  // edges; point n closes the ring on point 0
+  if (xy[0] != xy[2 * n] || xy[1] != xy[2 * n + 1]) return false;
+  auto at = [&](size_t i) { return &xy[2 * (i % n)]; };
+  for (size_t i = 0; i < n; ++i) {
+    const double *a = at(i), *b = at(i + 1);
+    if (a[0] == b[0] && a[1] == b[1]) return false;
+    const int turn = side(h, a, b, at(i + 2));
+    if (turn != 1 && turn != -1) return false;  // a straight vertex, a spike or a turn back
+  }
+  // Edges i and j (not consecutive) must not meet at all. Boxes apart settle most pairs.
+  for (size_t i = 0; i < n; ++i) {
+    const double *a = at(i), *b = at(i + 1);
+    const double ax0 = std::min(a[0], b[0]), ax1 = std::max(a[0], b[0]);
+    const double ay0 = std::min(a[1], b[1]), ay1 = std::max(a[1], b[1]);
+    for (size_t j = i + 2; j < n; ++j) {
+      if (i == 0 && j == n - 1) continue;  // the edges meeting at the closing point
+      const double *c = at(j), *d = at(j + 1);
+      if (std::max(c[0], d[0]) < ax0 || std::min(c[0], d[0]) > ax1 || std::max(c[1], d[1]) < ay0 ||
+          std::min(c[1], d[1]) > ay1)
+        continue;
+      const int s1 = side(h, a, b, c), s2 = side(h, a, b, d), s3 = side(h, c, d, a), s4 = side(h, c, d, b);
+      for (int s : {s1, s2, s3, s4})
+        if (s != 1 && s != -1) return false;  // touching or in line: GEOS judges
+      if (s1 != s2 && s3 != s4) return false;  // crossing
+    }
+  }
+  return true;
 }
 
 }  // namespace gis::core

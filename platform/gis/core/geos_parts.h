@@ -27,5 +27,11 @@ void components(const GEOSGeometry* g, std::vector<GeomPtr>* out);
 void append_coords(const GEOSGeometry* line, std::vector<double>* xy);
 // Signed orientation of a ring: true when counter-clockwise.
 bool ring_is_ccw(const GEOSGeometry* ring);
+// True when g is surely a valid polygon by a quick test: one shell of at most
+// kQuickValidVertices finite points, no holes, no repeated or collinear consecutive points,
+// and no two edges meeting except consecutive ones at their shared point. False says only
+// that the quick test cannot tell; GEOSisValid decides then.
+constexpr size_t kQuickValidVertices = 64;
+bool surely_valid_polygon(const GEOSGeometry* g);
 
 }  // namespace gis::core

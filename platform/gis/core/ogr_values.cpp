@@ -1,5 +1,6 @@
 #include "ogr_values.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -199,10 +200,15 @@ void write_value(OGRFeature& f, const Column& c, const VARIANT& v, bool fixed_wi
         report_change("numbers of field " + c.name + " rounded to the nearest double (more than 15 digits)");
       if (fixed_width && width > 0) {
         // The .dbf holds the number as text with the field's decimals.
+        // (to_chars and from_chars write and read as printf and strtod do, faster.)
         char text[400];
-        std::snprintf(text, sizeof text, "%.*f", defn->GetPrecision(), d.dblVal);
-        if (static_cast<int>(std::strlen(text)) > width) too_wide(c, text, width);
-        if (std::isfinite(d.dblVal) && std::strtod(text, nullptr) != d.dblVal)
+        const auto written = std::to_chars(text, text + sizeof text - 1, d.dblVal, std::chars_format::fixed,
+                                           defn->GetPrecision());
+        if (written.ec != std::errc()) too_wide(c, std::to_string(d.dblVal), width);  // hundreds of digits
+        *written.ptr = '\0';
+        if (static_cast<int>(written.ptr - text) > width) too_wide(c, text, width);
+        double back = 0;
+        if (std::isfinite(d.dblVal) && (std::from_chars(text, written.ptr, back).ec != std::errc() || back != d.dblVal))
           report_change("numbers of field " + c.name + " rounded to its " + std::to_string(defn->GetPrecision()) +
                         " decimals");
       }

@@ -94,3 +94,22 @@ TEST(Paths, BothSeparatorsAndDriveLetters) {
 }
 
 }  // namespace
+
+namespace {
+
+// Text of plain ASCII takes a shorter way than text with other characters; both must
+// agree with the converter at the border (0x7F, 0x80) and keep NULs and invalid bytes as
+// the converter does.
+TEST(CodePage, AsciiAndOtherTextConvertAlikeAtTheBorder) {
+  const std::string samples[] = {std::string("plain \x7F end"), std::string("a\0b", 3), "caf\xC3\xA9",
+                                 "\xC2\x80", "x\xFFy", ""};
+  for (const std::string& s : samples) {
+    SCOPED_TRACE(s);
+    EXPECT_EQ(win32::utf8_to_utf16(s), to_wide(CP_UTF8, s));
+    const std::u16string w = to_wide(CP_UTF8, s);
+    EXPECT_EQ(win32::utf16_to_utf8(w), to_narrow(CP_UTF8, w));
+  }
+  EXPECT_EQ(win32::utf16_to_utf8(u"\u007F\u0080"), "\x7F\xC2\x80");
+}
+
+}  // namespace
