@@ -155,31 +155,40 @@ def canvas(build, out, full, half, runs):
     return results
 
 
-def series(b, data, scale, runs, old_full, old_sample):
-    """The map cut into every sheet of a scale (one pass over the data) against one cut of the
-    whole map (through its 1:1,000,000 sheet) and against the earlier way, a cut reading every
-    feature per sheet."""
-    doc = os.path.join(data, "bench.mxd")
-    folder = os.path.join(b.scratch, "series")
+def sheet_names(b, doc, scale):
     _, _, listing = spawn([b.areaclip, "sheets", doc, "--scale", scale], capture=True)
-    sheets = [line.split("\t")[0] for line in listing.splitlines() if "\t" in line]
-    _, _, whole_listing = spawn([b.areaclip, "sheets", doc, "--scale", "1:1000000"], capture=True)
-    whole_sheets = [line.split("\t")[0] for line in whole_listing.splitlines() if "\t" in line]
-    if len(whole_sheets) != 1:
-        sys.exit(f"bench: the map lies on {len(whole_sheets)} sheets of 1:1,000,000, not one")
-    print(f"sheet series at {scale}: {len(sheets)} sheets; one cut of the whole map through its sheet "
-          f"{whole_sheets[0]}; {runs} alternating runs each", flush=True)
+    return [line.split("\t")[0] for line in listing.splitlines() if "\t" in line]
 
-    def cut_into(args, env=None):
+
+def series(b, data, scale, runs, old_full, old_sample, whole=None, title=None):
+    """The map cut into every sheet of a scale (one pass over the data) against one cut of the
+    whole map and against the earlier way, a cut reading every feature per sheet. The whole
+    map is cut through its 1:1,000,000 sheet, or as `whole` gives: (document, cut arguments)."""
+    doc = os.path.join(data, "bench.mxd") if os.path.isdir(data) else data
+    folder = os.path.join(b.scratch, "series")
+    sheets = sheet_names(b, doc, scale)
+    if whole is None:
+        whole_sheets = sheet_names(b, doc, "1:1000000")
+        if len(whole_sheets) != 1:
+            sys.exit(f"bench: the map lies on {len(whole_sheets)} sheets of 1:1,000,000, not one")
+        whole = (doc, ["--sheet", whole_sheets[0]])
+        how = f"through its sheet {whole_sheets[0]}"
+    else:
+        how = "by a frame around it"
+    print(f"{title or 'sheet series'} at {scale}: {len(sheets)} sheets; one cut of the whole map {how}; "
+          f"{runs} alternating runs each", flush=True)
+
+    def cut_into(args, env=None, document=doc):
         shutil.rmtree(folder, ignore_errors=True)
-        return run([b.areaclip, "cut", doc] + args + ["--folder", folder], env)
+        return run([b.areaclip, "cut", document] + args + ["--folder", folder], env)
 
     all_runs, whole_runs = [], []
     for _ in range(runs):
         all_runs.append(cut_into(["--all-sheets", scale]))
-        whole_runs.append(cut_into(["--sheet", whole_sheets[0]]))
+        whole_runs.append(cut_into(whole[1], document=whole[0]))
     (t_all, m_all), (t_whole, m_whole) = median_pair(all_runs), median_pair(whole_runs)
-    entry = {"scale": scale, "sheets": len(sheets), "all_sheets_s": t_all, "whole_map_s": t_whole,
+    entry = {"map": title or "bench", "scale": scale, "sheets": len(sheets), "all_sheets_s": t_all,
+             "whole_map_s": t_whole,
              "all_sheets_peak_kib": m_all, "whole_map_peak_kib": m_whole}
     # The earlier way: each sheet's cut reads every feature of the map, as a cut by one named
     # sheet does; timed whole (AREACLIP_SHEET_BY_SHEET=1), or estimated from a few sheets.
@@ -204,6 +213,45 @@ def series(b, data, scale, runs, old_full, old_sample):
     return entry
 
 
+def real_series(b, out, runs):
+    """Maps of real data into the sheets of the scales a mapping office cuts them into."""
+    entries = []
+    for (name, doc, whole), scale in zip(real_maps(b, out), ["1:100000", "1:1000000"]):
+        entries.append(series(b, doc, scale, runs, False, 5, whole=whole, title=f"{name} map"))
+    return entries
+
+
+def real_maps(b, out):
+    """Maps of real data unpacked from Debian packages (scripts/realdata.sh): North Carolina's
+    counties, and the world's countries with its populated places; each with a second
+    document that also holds a frame around the data, for the cut of the whole map."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    data = subprocess.run([os.path.join(here, "..", "scripts", "realdata.sh"), os.path.join(out, "realdata")],
+                          check=True, capture_output=True, text=True).stdout.strip()
+    env = dict(os.environ, AREACLIP_REGISTRY=os.path.join(out, "registry.txt"))
+    maps = []
+    for name, layers, frame in [("North Carolina", ["nc_counties"], (-85, 33, -75, 37.5)),
+                                ("world", ["world_countries", "world_cities"], (-180, -90, 180, 90))]:
+        stem = os.path.join(out, name.split()[-1].lower())
+        doc, whole = stem + ".mxd", stem + "_whole.mxd"
+        if not os.path.exists(whole):
+            frame_shp = stem + "_frame.shp"
+            srs = os.path.join(data, layers[0] + ".prj")
+            x0, y0, x1, y1 = frame
+            subprocess.run(["ogr2ogr", "-f", "ESRI Shapefile", "-overwrite", "-a_srs", srs, "-nln",
+                            os.path.basename(stem) + "_frame", frame_shp, os.path.join(data, layers[0] + ".shp"),
+                            "-dialect", "sqlite", "-sql",
+                            f"SELECT BuildMbr({x0}, {y0}, {x1}, {y1}) AS geometry, 'whole' AS NAME"],
+                           check=True, capture_output=True)
+            shapes = [os.path.join(data, l + ".shp") for l in layers]
+            for target, extra in ((doc, []), (whole, [frame_shp])):
+                if os.path.exists(target):
+                    os.remove(target)
+                subprocess.run([b.areaclip, "new", target] + shapes + extra, check=True, capture_output=True, env=env)
+        maps.append((name, doc, (whole, ["--layer", os.path.basename(stem) + "_frame", "--feature-id", "0"])))
+    return maps
+
+
 def median_pair(samples):
     return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
 
@@ -219,7 +267,7 @@ def main():
     ap.add_argument("--complex-features", type=int, default=10000)
     ap.add_argument("--complex-runs", type=int, default=2)
     ap.add_argument("--canvas-runs", type=int, default=3)
-    ap.add_argument("--only", choices=["cut", "canvas", "series"], help="run one part only")
+    ap.add_argument("--only", choices=["cut", "canvas", "series", "real-series"], help="run one part only")
     ap.add_argument("--series-scale", default="1:25000", help="scale of the sheet series (default 1:25000)")
     ap.add_argument("--series-runs", type=int, default=2)
     ap.add_argument("--series-old-full", action="store_true",
@@ -234,6 +282,11 @@ def main():
     small_points = os.path.join(a.out, "points_100k")
     complex_data = os.path.join(a.out, "complex")
     print(f"generating data in {a.out} (kept between runs)", flush=True)
+    if a.only == "real-series":
+        results = {"real_series": real_series(b, a.out, a.series_runs)}
+        with open(os.path.join(a.out, "results.json"), "w") as f:
+            json.dump(results, f, indent=2)
+        return
     generate(b.gen, full, a.points, a.lines, a.polygons)
     if a.only == "series":
         results = {"series": series(b, full, a.series_scale, a.series_runs, a.series_old_full, a.series_old_sample)}
@@ -310,6 +363,7 @@ def main():
           ("  (equal)" if same else "  (DIFFERENT)"))
 
     results["series"] = series(b, full, a.series_scale, a.series_runs, a.series_old_full, a.series_old_sample)
+    results["real_series"] = real_series(b, a.out, a.series_runs)
 
     with open(os.path.join(a.out, "results.json"), "w") as f:
         json.dump(results, f, indent=2)
