@@ -3,6 +3,7 @@
 #include "feature_layer.h"
 #include "gis/render.h"
 #include "group_layer.h"
+#include "other_layer.h"
 #include "renderers.h"
 #include "symbol_look.h"
 
@@ -48,7 +49,9 @@ void legend_of(ILayer* layer, int depth, bool only_visible, std::vector<LegendEn
   }
   auto* f = dynamic_cast<FeatureLayer*>(node);
   if (!f) {
-    legend.push_back({depth, node->name + " (not drawn)", true, -1, {}});
+    // A raster draws its own colours: its name alone.
+    auto* other = dynamic_cast<OtherLayer*>(node);
+    legend.push_back({depth, node->name + (other && other->type == "raster" ? "" : " (not drawn)"), true, -1, {}});
     return;
   }
   int dimension = 2;
