@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
 #include <cpl_error.h>
 #include <cpl_vsi.h>
@@ -39,7 +40,13 @@ std::string last_error() {
   return message && *message ? std::string(": ") + message : std::string();
 }
 
+void register_drivers() {
+  static std::once_flag once;
+  std::call_once(once, [] { GDALAllRegister(); });
+}
+
 DatasetPtr open_raster(const std::string& path, std::string* problem) {
+  register_drivers();
   if (path.empty()) {
     *problem = "it names no file";
     return nullptr;
@@ -257,6 +264,7 @@ Bounds raster_bounds(const std::string& path, ISpatialReference* map_system) {
 
 std::string png_of(const RasterPicture& picture) {
   if (picture.width <= 0 || picture.height <= 0) return "";
+  register_drivers();
   QuietErrors quiet;
   GDALDriver* mem_driver = GetGDALDriverManager()->GetDriverByName("MEM");
   GDALDriver* png_driver = GetGDALDriverManager()->GetDriverByName("PNG");
