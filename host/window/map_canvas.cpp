@@ -595,33 +595,40 @@ void MapCanvas::keyPressEvent(QKeyEvent* event) {
 
 void MapCanvas::StartDrawing() {}
 
-void MapCanvas::Draw(const gis::DisplayCall&, const gis::DrawnSymbol& symbol, const std::vector<gis::DrawnPart>& parts) {
+void MapCanvas::Draw(const gis::DisplayCall& call, const gis::DrawnSymbol& symbol,
+                     const std::vector<gis::DrawnPart>& parts) {
   picture();  // the display draws over the map as it is now
   QPainter painter(&picture_);
   painter.setCompositionMode(mode_of(symbol.rop2));
-  const QColor color = MapColor(symbol.rgb);
-  QPainterPath area;
+  // Drawn in the looks the map is drawn in, through the map's painter. A raster operation
+  // (XOR) undoes itself only where each pixel is drawn whole: no antialiasing then.
+  QtMapPainter map_painter(painter, symbol.rop2 == esriROPCopyPen);
+  std::vector<double> xy;
+  std::vector<int> ends;
+  int dimension = -1;
   for (const gis::DrawnPart& part : parts) {
     if (part.points.empty()) continue;
-    if (part.dimension == 0) {
-      const double r = std::max(symbol.size, 2.0) / 2;
-      for (const auto& [x, y] : part.points) painter.fillRect(QRectF(to_pixel(x, y) - QPointF(r, r), QSizeF(2 * r, 2 * r)), color);
-      continue;
+    dimension = std::clamp(part.dimension, 0, 2);
+    for (const auto& [x, y] : part.points) {
+      const QPointF at = to_pixel(x, y);
+      xy.push_back(at.x());
+      xy.push_back(at.y());
     }
-    QPolygonF line;
-    for (const auto& [x, y] : part.points) line << to_pixel(x, y);
-    if (part.dimension == 2) {
-      area.addPolygon(line);
-      area.closeSubpath();
-    } else {
-      painter.setPen(QPen(color, std::max(symbol.width, 1.0)));
-      painter.drawPolyline(line);
-    }
+    ends.push_back(static_cast<int>(xy.size() / 2));
   }
-  // Rings fill as one path (holes stay holes), so XOR touches each pixel once.
-  if (!area.isEmpty()) {
-    area.setFillRule(Qt::OddEvenFill);
-    painter.fillPath(area, color);
+  if (call.kind == gis::DisplayCall::DrawText && !xy.empty()) {
+    // A text at the middle of its place.
+    double box[4] = {xy[0], xy[1], xy[0], xy[1]};
+    for (size_t i = 0; i + 1 < xy.size(); i += 2)
+      box[0] = std::min(box[0], xy[i]), box[1] = std::min(box[1], xy[i + 1]), box[2] = std::max(box[2], xy[i]),
+      box[3] = std::max(box[3], xy[i + 1]);
+    map_painter.Text(gis::TextLook(gis::SymbolLook(symbol, 0)), (box[0] + box[2]) / 2, (box[1] + box[3]) / 2, call.text);
+  } else if (dimension == 0) {
+    const gis::Look look = gis::SymbolLook(symbol, 0);
+    for (size_t i = 0; i + 1 < xy.size(); i += 2) map_painter.Marker(look, xy[i], xy[i + 1]);
+  } else if (dimension > 0) {
+    // Rings fill as one path (holes stay holes), so XOR touches each pixel once.
+    map_painter.Shape(gis::SymbolLook(symbol, dimension), dimension, xy, ends);
   }
   painter.end();
   repaint();

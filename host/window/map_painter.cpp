@@ -75,8 +75,8 @@ void draw_marker(QPainter& painter, const gis::Look& look, QPointF at) {
 
 QColor MapColor(LONG rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
 
-QtMapPainter::QtMapPainter(QPainter& painter) : painter_(painter) {
-  painter_.setRenderHint(QPainter::Antialiasing);
+QtMapPainter::QtMapPainter(QPainter& painter, bool antialiased) : painter_(painter), antialiased_(antialiased) {
+  painter_.setRenderHint(QPainter::Antialiasing, antialiased);
 }
 
 const QtMapPainter::Stamp& QtMapPainter::stamp(const gis::Look& look) {
@@ -100,8 +100,13 @@ const QtMapPainter::Stamp& QtMapPainter::stamp(const gis::Look& look) {
 }
 
 void QtMapPainter::Marker(const gis::Look& look, double x, double y) {
-  const Stamp& s = stamp(look);
   drew_ = true;
+  if (!antialiased_) {
+    draw_marker(painter_, look, QPointF(x, y));
+    has_style_ = false;
+    return;
+  }
+  const Stamp& s = stamp(look);
   // Stamped whole pixels apart: the image stays as drawn, no resampling.
   painter_.drawImage(QPointF(std::floor(x + s.offset.x() + 0.5), std::floor(y + s.offset.y() + 0.5)), s.image);
 }
@@ -179,6 +184,13 @@ void QtMapPainter::Text(const gis::Look& look, double x, double y, const std::st
   painter_.fillPath(path, MapColor(look.fill));
   drew_ = true;
   has_style_ = false;
+}
+
+void QtMapPainter::Image(int x, int y, int width, int height, const std::vector<std::uint32_t>& argb) {
+  if (width <= 0 || height <= 0 || argb.size() < static_cast<size_t>(width) * height) return;
+  const QImage image(reinterpret_cast<const uchar*>(argb.data()), width, height, width * 4, QImage::Format_ARGB32);
+  painter_.drawImage(QPoint(x, y), image);
+  drew_ = true;
 }
 
 StepPicture DrawStep(const gis::MapViewDrawing& drawing, size_t step, QSize size, const std::atomic<bool>* cancel) {

@@ -19,12 +19,15 @@ namespace host {
 
 class QtMapPainter final : public gis::MapPainter {
  public:
-  explicit QtMapPainter(QPainter& painter);
+  // Antialiased unless told otherwise (a raster operation, XOR, wants each pixel drawn whole:
+  // markers are then drawn one by one instead of stamped).
+  explicit QtMapPainter(QPainter& painter, bool antialiased = true);
 
   void Shape(const gis::Look& look, int dimension, const std::vector<double>& xy,
              const std::vector<int>& part_ends) override;
   void Marker(const gis::Look& look, double x, double y) override;
   void Text(const gis::Look& look, double x, double y, const std::string& text) override;
+  void Image(int x, int y, int width, int height, const std::vector<std::uint32_t>& argb) override;
 
   // Whether anything was drawn.
   bool drew() const { return drew_; }
@@ -39,6 +42,7 @@ class QtMapPainter final : public gis::MapPainter {
   void use(const gis::Look& look, int dimension);
 
   QPainter& painter_;
+  bool antialiased_;
   std::vector<Stamp> stamps_;
   size_t last_stamp_ = 0;
   bool drew_ = false;

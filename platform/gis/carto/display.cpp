@@ -3,68 +3,10 @@
 #include <win32/com_error.h>
 #include <win32/text.h>
 
+#include "gis/core.h"
+#include "symbol_look.h"
+
 namespace gis::carto {
-
-namespace {
-
-LONG rgb_of(IColor* color) {
-  LONG rgb = 0;
-  if (color) color->get_RGB(&rgb);
-  return rgb;
-}
-
-}  // namespace
-
-DrawnSymbol describe_symbol(ISymbol* symbol) {
-  DrawnSymbol d;
-  if (!symbol) return d;
-  symbol->get_ROP2(&d.rop2);
-  if (auto marker = win32::query<ISimpleMarkerSymbol>(symbol)) {
-    d.kind = "marker";
-    win32::ComPtr<IColor> color;
-    marker->get_Color(color.put());
-    d.rgb = rgb_of(color.get());
-    esriSimpleMarkerStyle style{};
-    marker->get_Style(&style);
-    d.style = style;
-    marker->get_Size(&d.size);
-    VARIANT_BOOL outline = VARIANT_FALSE;
-    marker->get_Outline(&outline);
-    d.outline = outline != VARIANT_FALSE;
-  } else if (auto line = win32::query<ISimpleLineSymbol>(symbol)) {
-    d.kind = "line";
-    win32::ComPtr<IColor> color;
-    line->get_Color(color.put());
-    d.rgb = rgb_of(color.get());
-    esriSimpleLineStyle style{};
-    line->get_Style(&style);
-    d.style = style;
-    line->get_Width(&d.width);
-  } else if (auto fill = win32::query<ISimpleFillSymbol>(symbol)) {
-    d.kind = "fill";
-    win32::ComPtr<IColor> color;
-    fill->get_Color(color.put());
-    d.rgb = rgb_of(color.get());
-    esriSimpleFillStyle style{};
-    fill->get_Style(&style);
-    d.style = style;
-    win32::ComPtr<ILineSymbol> outline;
-    fill->get_Outline(outline.put());
-    if (outline) {
-      d.outline = true;
-      win32::ComPtr<IColor> outline_color;
-      outline->get_Color(outline_color.put());
-      d.outline_rgb = rgb_of(outline_color.get());
-      outline->get_Width(&d.outline_width);
-      if (auto simple = outline.as<ISimpleLineSymbol>()) {
-        esriSimpleLineStyle line_style{};
-        simple->get_Style(&line_style);
-        d.outline_style = line_style;
-      }
-    }
-  }
-  return d;
-}
 
 void Display::record(DisplayCall call) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -158,6 +100,21 @@ void SetDisplayPainter(IUnknown* display, DisplayPainter* painter) {
 
 void ClearDisplayCalls(IUnknown* display) {
   if (auto* impl = dynamic_cast<carto::Display*>(display)) impl->clear();
+}
+
+std::vector<DrawnPart> GeometryParts(IGeometry* geometry) {
+  std::vector<DrawnPart> out;
+  for (const ShapeParts& shape : GeometryShapes(geometry)) {
+    int begin = 0;
+    for (int end : shape.part_ends) {
+      DrawnPart drawn;
+      drawn.dimension = shape.dimension;
+      for (int i = begin; i < end; ++i) drawn.points.emplace_back(shape.xy[2 * i], shape.xy[2 * i + 1]);
+      out.push_back(std::move(drawn));
+      begin = end;
+    }
+  }
+  return out;
 }
 
 const char* DisplayCallName(DisplayCall::Kind kind) {

@@ -41,7 +41,4 @@ class Display : public win32::ComObject<Display, IAppDisplay> {
   DrawnSymbol symbol_;
 };
 
-// A snapshot of a symbol's settings (kind "" for null or an unknown symbol).
-DrawnSymbol describe_symbol(ISymbol* symbol);
-
 }  // namespace gis::carto

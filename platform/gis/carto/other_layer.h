@@ -1,5 +1,5 @@
-// A layer this stand-in does not draw or clip (a raster, or a kind it does not know). It
-// answers ILayer only, is valid while its source file exists, and is written back as read,
+// A layer this stand-in does not clip: a raster (drawn from its file, see raster_view.h), or a
+// kind it does not know (not drawn). It answers ILayer only, is valid while its source file exists, and is written back as read,
 // its source path following the document's path rules.
 // JSON form: {"type": "raster", "name": "…", "source": {"path": "relief.tif"}}
 #pragma once

@@ -1,11 +1,8 @@
 #include "svg_style.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-
-#include <win32/com_ptr.h>
-
-#include "symbols.h"
 
 namespace gis::carto {
 
@@ -38,61 +35,6 @@ std::string svg_number(double v) {
   while (!s.empty() && s.back() == '0') s.pop_back();
   if (!s.empty() && s.back() == '.') s.pop_back();
   return s == "-0" ? "0" : s;
-}
-
-namespace {
-
-void outline_from(Look* look, ILineSymbol* outline) {
-  auto* line = dynamic_cast<SimpleLineSymbol*>(outline);
-  if (!line) {
-    look->has_stroke = false;
-    return;
-  }
-  look->has_stroke = line->style != esriSLSNull && line->width > 0;
-  look->stroke = line->color;
-  look->stroke_width = line->width;
-  look->line_style = line->style;
-}
-
-}  // namespace
-
-Look look_of(ISymbol* symbol, int dimension) {
-  Look look;
-  if (dimension == 2) {
-    look.has_fill = true;
-    look.fill = 0xC8C8C8;
-    look.stroke_width = 0.7;
-  }
-  if (auto* fill = dynamic_cast<SimpleFillSymbol*>(symbol)) {
-    look.has_fill = fill->style != esriSFSHollow;
-    look.fill = fill->color;
-    look.fill_style = fill->style;
-    outline_from(&look, fill->outline.get());
-    if (dimension == 1 && !look.has_stroke) {
-      look.has_stroke = true;
-      look.stroke = fill->color;
-    }
-    if (dimension == 0) look.marker_size = 6;
-  } else if (auto* line = dynamic_cast<SimpleLineSymbol*>(symbol)) {
-    look.has_fill = false;
-    look.has_stroke = line->style != esriSLSNull;
-    look.stroke = line->color;
-    look.stroke_width = line->width;
-    look.line_style = line->style;
-    if (dimension == 0) {
-      look.has_fill = true;
-      look.fill = line->color;
-    }
-  } else if (auto* marker = dynamic_cast<SimpleMarkerSymbol*>(symbol)) {
-    look.has_fill = true;
-    look.fill = marker->color;
-    look.marker_size = marker->size;
-    look.marker_style = marker->style;
-    look.has_stroke = marker->outline || dimension == 1;
-    look.stroke = marker->outline ? marker->outline_color : marker->color;
-    look.stroke_width = marker->outline ? marker->outline_size : 1;
-  }
-  return look;
 }
 
 std::string SvgStyles::area(const Look& look) {

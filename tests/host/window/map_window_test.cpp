@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include <gis/document.h>
@@ -381,4 +382,82 @@ TEST(MapWindow, LayersShowTheirLegend) {
   QTreeWidgetItem* geology = find_item(tree, "Геология");
   ASSERT_NE(geology, nullptr);
   EXPECT_TRUE(geology->icon(0).isNull());
+}
+
+// What the display draws on the canvas is drawn in the looks the map draws the same symbol
+// in: a polygon's fill inside it and its outline, as wide as the map draws it, on its edge.
+TEST(MapWindow, TheDisplayDrawsOnTheCanvasInTheMapsLooks) {
+  test::WindowFixture f("display_looks");
+  host::MapCanvas* canvas = f.window->canvas();
+  canvas->picture();  // the map drawn
+  win32::ComPtr<IAppDisplay> display;
+  ASSERT_EQ(win32::query<IMxApplication>(f.application.get())->get_Display(display.put()), S_OK);
+
+  auto color = [](LONG rgb) {
+    win32::ComPtr<IColor> c;
+    EXPECT_EQ(CoCreateInstance(CLSID_RgbColor, nullptr, CLSCTX_ALL, IID_IColor, c.put_void()), S_OK);
+    c->put_RGB(rgb);
+    return c;
+  };
+  win32::ComPtr<ISimpleLineSymbol> outline;
+  ASSERT_EQ(CoCreateInstance(CLSID_SimpleLineSymbol, nullptr, CLSCTX_ALL, IID_ISimpleLineSymbol, outline.put_void()), S_OK);
+  outline->put_Color(color(0x0000FF).get());  // red
+  outline->put_Width(6);                        // points: 8 pixels
+  win32::ComPtr<ISimpleFillSymbol> fill;
+  ASSERT_EQ(CoCreateInstance(CLSID_SimpleFillSymbol, nullptr, CLSCTX_ALL, IID_ISimpleFillSymbol, fill.put_void()), S_OK);
+  fill->put_Color(color(0x00FF00).get());  // green
+  fill->put_Outline(outline.as<ILineSymbol>().get());
+
+  // A square of 120 pixels in the middle of the view.
+  const gis::MapView v = canvas->view();
+  const double unit = (v.xmax - v.xmin) / canvas->width(), cx = (v.xmin + v.xmax) / 2, cy = (v.ymin + v.ymax) / 2;
+  const double h = 60 * unit;
+  char wkt[512];
+  std::snprintf(wkt, sizeof wkt, "POLYGON ((%.6f %.6f, %.6f %.6f, %.6f %.6f, %.6f %.6f, %.6f %.6f))", cx - h, cy - h, cx + h,
+                cy - h, cx + h, cy + h, cx - h, cy + h, cx - h, cy - h);
+  std::string error;
+  win32::ComPtr<IGeometry> square = gis::GeometryFromWkt(wkt, nullptr, &error);
+  ASSERT_TRUE(square) << error;
+
+  ASSERT_EQ(display->StartDrawing(0, -1), S_OK);
+  ASSERT_EQ(display->SetSymbol(fill.as<ISymbol>().get()), S_OK);
+  ASSERT_EQ(display->DrawPolygon(square.get()), S_OK);
+  ASSERT_EQ(display->FinishDrawing(), S_OK);
+  const gis::DrawnSymbol drawn = gis::DisplayCalls(display.get())[1].symbol;
+  const gis::Look look = gis::SymbolLook(drawn, 2);
+  ASSERT_TRUE(look.has_fill && look.has_stroke);
+
+  const QImage picture = canvas->picture();
+  const QPoint middle = canvas->to_pixel(cx, cy).toPoint(), left_edge = canvas->to_pixel(cx - h, cy).toPoint();
+  EXPECT_EQ(picture.pixelColor(middle), host::MapColor(look.fill));
+  EXPECT_EQ(picture.pixelColor(middle), QColor(0, 255, 0));
+  // The outline's colour across its width (8 pixels), the fill's just inside it, the map's
+  // just outside it.
+  const int half = static_cast<int>(look.stroke_width * gis::kPixelsPerPoint / 2);
+  EXPECT_EQ(half, 4);
+  for (int dx = -half + 1; dx < half; ++dx) EXPECT_EQ(picture.pixelColor(left_edge + QPoint(dx, 0)), QColor(255, 0, 0)) << dx;
+  EXPECT_EQ(picture.pixelColor(left_edge + QPoint(half + 2, 0)), QColor(0, 255, 0));
+  EXPECT_NE(picture.pixelColor(left_edge - QPoint(half + 2, 0)), QColor(255, 0, 0));
+}
+
+// A raster layer is a step of the canvas's drawing: the sample's relief (one band, no colour
+// table) fills the view in greys.
+TEST(MapWindow, TheCanvasDrawsARasterLayer) {
+  const fs::path folder = test::temp_folder("raster_document");
+  const std::string relief = std::string(AREACLIP_SOURCE_DIR) + "/examples/data/relief.asc";
+  const std::string document = (folder / "relief.mxd").string();
+  std::ofstream(document) << R"({"format": "areaclip-map", "version": 1, "focus_map": 0, "maps": [{"name": "Рельеф",
+    "spatial_reference": null, "layers": [{"type": "raster", "name": "Рельеф", "visible": true,
+    "source": {"path": ")" << relief << R"("}}], "graphics": {}}]})";
+  test::WindowFixture f("raster_layer", document);
+  const QImage picture = f.window->canvas()->picture();
+  std::set<int> greys;
+  for (int y = picture.height() / 4; y < picture.height() * 3 / 4; y += 7)
+    for (int x = picture.width() / 4; x < picture.width() * 3 / 4; x += 7) {
+      const QColor c = picture.pixelColor(x, y);
+      EXPECT_TRUE(c.red() == c.green() && c.green() == c.blue()) << x << "," << y;
+      greys.insert(c.red());
+    }
+  EXPECT_GT(greys.size(), 10u);
+  fs::remove_all(folder);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "arcobjects/arcobjects.h"
+#include "gis/render.h"
 
 namespace gis {
 
@@ -17,12 +18,19 @@ struct DrawnSymbol {
   LONG style = 0;      // esriSimpleMarkerStyle, esriSimpleLineStyle or esriSimpleFillStyle
   double size = 0;     // markers
   double width = 0;    // lines
-  bool outline = false;        // markers: outline on; fills: an outline symbol is set
-  LONG outline_rgb = 0;        // fills: the outline's colour
+  bool outline = false;        // markers: outline on; fills: a simple line symbol is its outline
+  LONG outline_rgb = 0;        // markers and fills: the outline's colour
   LONG outline_style = 0;      // fills: the outline's style
-  double outline_width = 0;    // fills: the outline's width
+  double outline_width = 0;    // markers and fills: the outline's width
   esriRasterOpCode rop2 = esriROPCopyPen;
 };
+
+// How the map pictures draw a symbol of these settings on shapes of dimension 0 (points), 1
+// (lines) or 2 (areas): a painter of the display draws with these looks, so what the display
+// shows and what the map shows cannot differ.
+Look SymbolLook(const DrawnSymbol& symbol, int dimension);
+// The look of a text drawn with `look`, as the map pictures draw graphic texts.
+Look TextLook(const Look& look);
 
 struct DisplayCall {
   enum Kind { StartDrawing, FinishDrawing, SetSymbol, DrawPoint, DrawMultipoint, DrawPolyline, DrawPolygon,

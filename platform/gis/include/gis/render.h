@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,7 +35,8 @@ struct RenderOptions {
 };
 
 // Every map of the document, one under the other: its visible layers drawn with their
-// renderers and symbols (the first layer on top, as the table of contents lists them), then
+// renderers and symbols, rasters as pictures of their bands (grey, colour table or RGB,
+// embedded as PNG) (the first layer on top, as the table of contents lists them), then
 // its graphics, within the map's extent (the data's when the map has none). Layers and
 // features that cannot be drawn are skipped and described in *warnings.
 std::string RenderDocumentSvg(IMxDocument* document, const RenderOptions& options = {},
@@ -75,6 +77,9 @@ class MapPainter {
   virtual void Marker(const Look& look, double x, double y) = 0;
   // A graphic text centred on (x, y); look.fill is its colour when look.has_fill.
   virtual void Text(const Look& look, double x, double y, const std::string& text) = 0;
+  // A raster layer's picture of width × height pixels with its top left at pixel (x, y):
+  // argb holds 0xAARRGGBB values (not premultiplied), row after row from the top.
+  virtual void Image(int x, int y, int width, int height, const std::vector<std::uint32_t>& argb) = 0;
 };
 // Draws the view of the focus map onto painter as RenderFocusMapSvg draws it, reading the
 // features that may lie in the view one at a time (no layer is held in memory). False when
@@ -82,7 +87,7 @@ class MapPainter {
 bool DrawFocusMap(IMxDocument* document, const MapView& view, MapPainter& painter,
                   std::vector<std::string>* warnings = nullptr);
 // The drawing of a view of the focus map in steps that may run at the same time on different
-// threads, each onto a painter of its own: one step for each visible feature layer (the
+// threads, each onto a painter of its own: one step for each visible feature or raster layer (the
 // lowest first), then one for the graphics. The steps' pictures laid over each other in that
 // order make DrawFocusMap's picture. What the steps draw is taken from the document when the
 // drawing is made, on the document's thread: the view, the layers' sources, the looks of

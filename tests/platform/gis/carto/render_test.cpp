@@ -109,6 +109,10 @@ class RecordingPainter : public gis::MapPainter {
     calls.push_back("text " + std::to_string(look.fill) + " " + text + " " + std::to_string(std::lround(x)) + " " +
                     std::to_string(std::lround(y)));
   }
+  void Image(int x, int y, int width, int height, const std::vector<std::uint32_t>&) override {
+    calls.push_back("image " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) + " " +
+                    std::to_string(height));
+  }
   std::vector<std::string> calls;
   size_t vertices = 0;
 };
@@ -250,6 +254,7 @@ class PartsPainter : public gis::MapPainter {
   }
   void Marker(const gis::Look&, double, double) override {}
   void Text(const gis::Look&, double, double, const std::string&) override {}
+  void Image(int, int, int, int, const std::vector<std::uint32_t>&) override {}
   std::vector<std::vector<double>> parts;  // x, y pairs
 };
 
