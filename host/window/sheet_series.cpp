@@ -141,6 +141,7 @@ void SheetSeries::ended(int code, QProcess::ExitStatus status) {
     else if (row.status > 128) row.result = "cancelled";
     else if (row.status < 0) row.result = "not cut";
     else row.result = "failed";
+    if (row.status < 0 && cancelled_) row.reason = "not begun: the run was cancelled";
     rows_.push_back(row);
   }
   for (const QJsonValue& value : run.value("failure").toArray()) messages_ += value.toString() + "\n";

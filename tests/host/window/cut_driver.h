@@ -46,6 +46,13 @@ inline void double_click(QListWidget* list, const QString& text) {
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items[0]).center());
 }
 
+// Chooses the root in the folder dialog's drive combo, by way of another drive when the
+// combo shows the root already (the dialog may start anywhere on it).
+inline void choose_root(QComboBox* drives) {
+  if (drives->currentText() == "/" && drives->count() > 1) choose(drives, drives->itemText(1));
+  choose(drives, "/");
+}
+
 // Steps down the folder dialog's list from the root to `folder`, one double click a folder.
 inline void walk_to(QtDriver& driver, toolkit_qt::TScreenAgent& agent, const std::filesystem::path& folder) {
   std::filesystem::path walked = "/";
@@ -83,7 +90,7 @@ inline void drive_folder_and_apply(QtDriver& driver, toolkit_qt::TScreenAgent& s
               return modal(nullptr) && modal(nullptr)->Name != kCutDialog && widget("f_directory_list") &&
                      agent->PeerOf(modal(nullptr))->isVisible();
             },
-            [=] { choose(qobject_cast<QComboBox*>(widget("f_drive_combo")), "/"); });
+            [=] { choose_root(qobject_cast<QComboBox*>(widget("f_drive_combo"))); });
   walk_to(driver, screen, result);
   driver
       .when("the result folder opened",

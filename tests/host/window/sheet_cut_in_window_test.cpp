@@ -133,20 +133,22 @@ TEST(SheetCutInWindow, ADialogClosedWithoutARunTakesTheFrameOutAgain) {
   test::WindowFixture f("pick_sheet_closed");
   const long layers_before = layer_count(f);
   auto widget = [&](const char* name) { return f.agent->PeerOf(control(modal(nullptr), name)); };
-  test::QtDriver driver;
-  driver.when("the sheet chosen",
-              [&] {
-                auto* features = qobject_cast<QComboBox*>(widget("f_objects_combo"));
-                return modal(test::kCutDialog) && features && features->currentText() == "M-36-2-А" &&
-                       Application->PendingMessages() == 0;
-              },
-              [&] { QTest::mouseClick(widget("f_close_button"), Qt::LeftButton); });
-  // Latin look-alike letters name the same sheet, as on the command line.
-  EXPECT_TRUE(f.window->cut_sheet("M-36-2-A"));
-  EXPECT_TRUE(driver.done()) << driver.pending();
-  EXPECT_EQ(layer_count(f), layers_before);
-  EXPECT_FALSE(f.window->isWindowModified());
-  EXPECT_EQ(f.window->windowTitle().indexOf("cross.mxd"), -1);
+  {  // the dialog closed after the sheet was chosen
+    test::QtDriver driver;
+    driver.when("the sheet chosen",
+                [&] {
+                  auto* features = qobject_cast<QComboBox*>(widget("f_objects_combo"));
+                  return modal(test::kCutDialog) && features && features->currentText() == "M-36-2-А" &&
+                         Application->PendingMessages() == 0;
+                },
+                [&] { QTest::mouseClick(widget("f_close_button"), Qt::LeftButton); });
+    // Latin look-alike letters name the same sheet, as on the command line.
+    EXPECT_TRUE(f.window->cut_sheet("M-36-2-A"));
+    EXPECT_TRUE(driver.done()) << driver.pending();
+    EXPECT_EQ(layer_count(f), layers_before);
+    EXPECT_FALSE(f.window->isWindowModified());
+    EXPECT_EQ(f.window->windowTitle().indexOf("cross.mxd"), -1);
+  }
 
   // A name that is no sheet: the reason, and no dialog.
   test::QtDriver refusal;
