@@ -37,6 +37,56 @@ std::string listing(const std::vector<std::string>& entries) {
   return entries.empty() ? "\n  (none)" : out;
 }
 
+namespace {
+
+int listed(TComboBox* combo, const std::string& entry) {
+  for (int i = 1; i < combo->Items->Count(); ++i)
+    if (combo->Items->Strings(i) == entry) return i;
+  return -1;
+}
+
+std::string entries(TComboBox* combo) {
+  std::vector<std::string> names;
+  if (combo)
+    for (int i = 1; i < combo->Items->Count(); ++i) names.push_back(win32::ansi_to_utf8(combo->Items->Strings(i)));
+  return listing(names);
+}
+
+// The entry of the feature picker that shows feature `id` of the layer at entry
+// `layer_entry` of the layer picker.
+int entry_of_id(IMap* map, int layer_entry, long id) {
+  const std::vector<PickerLayer> layers = picker_layers(map);
+  if (layer_entry < 1 || layer_entry > static_cast<int>(layers.size())) return -1;
+  std::vector<PolygonFeature> features;
+  std::string error;
+  if (!picker_features(layers[layer_entry - 1], &features, &error)) return -1;
+  for (size_t k = 0; k < features.size(); ++k)
+    if (features[k].id == id) return static_cast<int>(k) + 1;
+  return -1;
+}
+
+}  // namespace
+
+int chosen_layer_entry(TComboBox* layers, const CutChoice& choice, std::string* error) {
+  const int index = layers ? listed(layers, win32::utf8_to_ansi(choice.layer)) : -1;
+  if (index < 1) *error = "no polygon layer '" + choice.layer + "'; the layer picker lists:" + entries(layers);
+  return index < 1 ? -1 : index;
+}
+
+int chosen_feature_entry(TComboBox* features, const CutChoice& choice, int layer_entry, IMap* map,
+                         std::string* error) {
+  const int index = choice.by_id ? entry_of_id(map, layer_entry, choice.feature_id)
+                                 : (features ? listed(features, win32::utf8_to_ansi(choice.feature)) : -1);
+  if (index >= 1 && features && index < features->Items->Count()) return index;
+  if (choice.by_id)
+    *error = "layer '" + choice.layer + "' has no feature " + std::to_string(choice.feature_id) +
+             " that the feature picker lists";
+  else
+    *error = "layer '" + choice.layer + "' has no feature '" + choice.feature + "'; the feature picker lists:" +
+             entries(features);
+  return -1;
+}
+
 }  // namespace host
 
 namespace {
@@ -182,26 +232,19 @@ class DialogUser : public TUserAgent {
     }
     switch (step_++) {
       case 0: {
-        auto* layers = control<TComboBox>(&form, "f_layers_combo");
-        layer_index_ = layers ? listed(layers, win32::utf8_to_ansi(args_.layer)) : -1;
-        if (layer_index_ < 1)
-          return refuse("no polygon layer '" + args_.layer + "'; the layer picker lists:" + entries(layers));
+        std::string why;
+        layer_index_ = host::chosen_layer_entry(control<TComboBox>(&form, "f_layers_combo"), args_, &why);
+        if (layer_index_ < 1) return refuse(why);
         action.kind = TUserAction::Choose;
         action.target = "f_layers_combo";
         action.index = layer_index_;
         return action;
       }
       case 1: {
-        auto* features = control<TComboBox>(&form, "f_objects_combo");
-        int index = args_.by_id ? feature_entry(layer_index_, args_.feature_id)
-                                : (features ? listed(features, win32::utf8_to_ansi(args_.feature)) : -1);
-        if (index < 1 || !features || index >= features->Items->Count()) {
-          if (args_.by_id)
-            return refuse("layer '" + args_.layer + "' has no feature " + std::to_string(args_.feature_id) +
-                          " that the feature picker lists");
-          return refuse("layer '" + args_.layer + "' has no feature '" + args_.feature +
-                        "'; the feature picker lists:" + entries(features));
-        }
+        std::string why;
+        const int index =
+            host::chosen_feature_entry(control<TComboBox>(&form, "f_objects_combo"), args_, layer_index_, map_, &why);
+        if (index < 1) return refuse(why);
         action.kind = TUserAction::Choose;
         action.target = "f_objects_combo";
         action.index = index;
@@ -288,35 +331,11 @@ class DialogUser : public TUserAgent {
       std::fprintf(stderr, "areaclip: no picture of the dialog: %s\n", e.what());
     }
   }
-  static int listed(TComboBox* combo, const std::string& entry) {
-    for (int i = 1; i < combo->Items->Count(); ++i)
-      if (combo->Items->Strings(i) == entry) return i;
-    return -1;
-  }
-  static std::string entries(TComboBox* combo) {
-    std::vector<std::string> names;
-    if (combo)
-      for (int i = 1; i < combo->Items->Count(); ++i) names.push_back(win32::ansi_to_utf8(combo->Items->Strings(i)));
-    return host::listing(names);
-  }
   TUserAction refuse(const std::string& message) {
     error_ = message;
     TUserAction action;
     action.target = "f_close_button";
     return action;
-  }
-
-  // The entry of the feature picker that shows feature `id` of the layer at entry
-  // `layer_entry` of the layer picker.
-  int feature_entry(int layer_entry, long id) const {
-    const std::vector<host::PickerLayer> layers = host::picker_layers(map_);
-    if (layer_entry < 1 || layer_entry > static_cast<int>(layers.size())) return -1;
-    std::vector<host::PolygonFeature> features;
-    std::string error;
-    if (!host::picker_features(layers[layer_entry - 1], &features, &error)) return -1;
-    for (size_t k = 0; k < features.size(); ++k)
-      if (features[k].id == id) return static_cast<int>(k) + 1;
-    return -1;
   }
 
   const host::CutChoice& args_;

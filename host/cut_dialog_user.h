@@ -9,6 +9,8 @@
 
 #include "arcobjects/arcobjects.h"
 
+class TComboBox;
+
 namespace host {
 
 // What the user picks in the dialog: the polygon layer by name and its feature by label
@@ -18,6 +20,15 @@ struct CutChoice {
   long feature_id = -1;
   bool by_id = false;
 };
+
+// The entry of the cut dialog's layer picker that shows choice.layer; -1 with *error naming
+// the entries the picker lists when it lists no such layer.
+int chosen_layer_entry(TComboBox* layers, const CutChoice& choice, std::string* error);
+// The entry of the feature picker, filled for the layer at `layer_entry` of the layer
+// picker, that shows the choice's feature (by label, or by object id found the way the
+// picker lists the map's features); -1 with *error when it lists none.
+int chosen_feature_entry(TComboBox* features, const CutChoice& choice, int layer_entry, IMap* map,
+                         std::string* error);
 
 // Answers the cut dialog of one click of the command.
 class CutDialogUser {

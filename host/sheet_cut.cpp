@@ -28,18 +28,6 @@ using win32::ComPtr;
 
 namespace {
 
-CutRequest sheet_request(const std::string& document, const gis::MapSheet& sheet, const std::string& folder,
-                         SheetFrameLayer* frame) {
-  CutRequest request;
-  request.document = document;
-  request.folder = folder;
-  request.choice.layer = sheet.name;
-  request.choice.by_id = true;
-  request.choice.feature_id = 0;
-  request.prepare = [frame](IMap* map, std::string* error) { return frame->add_to(map, error); };
-  return request;
-}
-
 // AREACLIP_SHEET_BY_SHEET=1 (for comparing in benchmarks): each sheet's cut reads every
 // feature of the map again, as a cut of one named sheet does.
 bool every_feature_per_sheet() {

@@ -175,7 +175,20 @@ bool SheetFrameLayer::add_to(IMap* map, std::string* error) {
     *error = "cannot add the layer of the sheet " + sheet_.name + " to the map";
     return false;
   }
+  layer_ = layer.as<ILayer>();
   return true;
+}
+
+CutRequest sheet_request(const std::string& document, const gis::MapSheet& sheet, const std::string& folder,
+                         SheetFrameLayer* frame) {
+  CutRequest request;
+  request.document = document;
+  request.folder = folder;
+  request.choice.layer = sheet.name;
+  request.choice.by_id = true;
+  request.choice.feature_id = 0;
+  request.prepare = [frame](IMap* map, std::string* error) { return frame->add_to(map, error); };
+  return request;
 }
 
 }  // namespace host

@@ -10,6 +10,7 @@
 #include <win32/com_ptr.h>
 
 #include "arcobjects/arcobjects.h"
+#include "hosted_cut.h"
 
 namespace host {
 
@@ -45,12 +46,21 @@ class SheetFrameLayer {
   bool add_to(IMap* map, std::string* error);
   // The layer's name (the sheet's name); its one feature has object id 0.
   const std::string& layer_name() const { return sheet_.name; }
+  // The layer add_to added (null before), for taking it out of the map again.
+  ILayer* layer() const { return layer_.get(); }
 
  private:
   gis::MapSheet sheet_;
   std::string sheet_crs_;
   bool warn_off_series_;
   std::filesystem::path folder_;
+  win32::ComPtr<ILayer> layer_;
 };
+
+// The cut by one sheet as `cut --sheet` makes it (the window's "Cut this sheet" too): the
+// sheet's frame (`frame`, which must outlive the cut) added to the open map when the cut
+// prepares it, its layer and its one feature chosen in the dialog, the result into folder.
+CutRequest sheet_request(const std::string& document, const gis::MapSheet& sheet, const std::string& folder,
+                         SheetFrameLayer* frame);
 
 }  // namespace host

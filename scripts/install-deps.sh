@@ -8,7 +8,7 @@ packages=(
   libgdal-dev libgeos-dev libproj-dev nlohmann-json3-dev libxml2-dev
   gdal-bin librsvg2-bin python3-jsonschema
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-svg-dev xvfb xauth
+  qt6-base-dev qt6-svg-dev xvfb xauth fonts-dejavu-core fonts-dejavu-extra
   dpkg-dev file
 )
 

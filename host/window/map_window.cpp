@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDockWidget>
@@ -27,17 +28,22 @@
 #include <gis/document.h>
 #include <toolkit/application.h>
 #include <toolkit/control.h>
+#include <toolkit/file_controls.h>
 #include <toolkit/form.h>
 #include <toolkit_qt/screen_agent.h>
 #include <win32/text.h>
 
+#include "../cut_dialog_user.h"
 #include "../extension.h"
+#include "../sheet_frame.h"
 #include "attribute_table.h"
 #include "command_bar.h"
 #include "identify.h"
 #include "layers_tree.h"
 #include "sheet_grid.h"
+#include "sheet_series.h"
 #include "map_canvas.h"
+#include "window_settings.h"
 
 namespace host {
 
@@ -94,9 +100,11 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   QMenu* file = menuBar()->addMenu("&File");
   file->addAction("&New", QKeySequence::New, [this] { new_document(); });
   file->addAction("&Open…", QKeySequence::Open, [this] {
-    const QString path = QFileDialog::getOpenFileName(this, "Open a map document", {},
+    const QString path = QFileDialog::getOpenFileName(this, "Open a map document", last_folder(LastFolder::kDocument),
                                                       "Map documents (*.mxd *.qgs *.qgz);;All files (*)");
-    if (!path.isEmpty()) open_document(path);
+    if (path.isEmpty()) return;
+    remember_folder(LastFolder::kDocument, QFileInfo(path).absolutePath());
+    open_document(path);
   });
   file->addAction("&Add data…", [this] {
     const QString path = QFileDialog::getOpenFileName(this, "Add data", {},
@@ -139,6 +147,21 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
     const QString name = QInputDialog::getText(this, "Go to sheet", "The sheet's name (M-36-1-Б):");
     if (!name.isEmpty()) go_to_sheet(name);
   })->setObjectName("go_to_sheet");
+  // Cutting by sheets of the grid shown: one picked on the map, or every sheet of its scale.
+  pick_sheet_ = view->addAction("P&ick a sheet to cut");
+  pick_sheet_->setObjectName("pick_sheet");
+  pick_sheet_->setCheckable(true);
+  pick_sheet_->setToolTip("A click on a sheet of the grid cuts it through the extension's dialog");
+  view->addAction("Cut &every sheet…", [this] {
+    if (!grid_scale_) {
+      failed("No sheets to cut", "show a sheet grid first (View → Sheet grid), the sheets of its scale are cut");
+      return;
+    }
+    const QString last = last_folder(LastFolder::kSheets);
+    const QString folder = QFileDialog::getExistingDirectory(this, "The folder for the sheets' results",
+                                                             last.isEmpty() ? folder_to_start_in() : last);
+    if (!folder.isEmpty()) cut_every_sheet(folder);
+  })->setObjectName("cut_every_sheet");
 
   auto* navigation = addToolBar("Navigation");
   navigation->setObjectName("navigation_toolbar");
@@ -157,8 +180,16 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   identify->setShortcut(QKeySequence("Ctrl+I"));
   navigation->addAction(identify);
   canvas_->on_click = [this, identify](double x, double y) {
-    if (identify->isChecked()) identify_at(x, y);
+    if (identify->isChecked()) {
+      identify_at(x, y);
+    } else if (pick_sheet_->isChecked()) {
+      const QString sheet = sheet_at(x, y);
+      if (sheet.isEmpty()) statusBar()->showMessage("No sheet of the grid there: show a grid (View → Sheet grid)");
+      else cut_sheet(sheet);
+    }
   };
+  canvas_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(canvas_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pixel) { sheet_context_menu(pixel); });
 
   commands_ = new CommandBar(application, module_path, this);
   addToolBar(commands_);
@@ -221,9 +252,12 @@ MapWindow::MapWindow(IApplication* application, const std::string& module_path)
   });
   toolkit_listener_ = Application->AddChangeListener([this] {
     if (cut_) watch_cut_run();
+    if (sheet_choice_) choose_sheet_in_dialog();
     if (!follow_->isActive()) follow_->start(0);
   });
   resize(1100, 750);
+  restore_window_settings(this);
+  program_ = QCoreApplication::applicationFilePath();
   follow_application();
   canvas_->setFocus();  // the keys zoom and pan the map
   if (!commands_->error().empty())
@@ -257,6 +291,8 @@ bool MapWindow::before_command() {
   if (!may_discard()) return false;
   win32::ComPtr<IMap> map;
   if (auto mx = shown_.as<IMxDocument>()) mx->get_FocusMap(map.put());
+  // The extension's folder dialog opens where the person is likely to want the result.
+  toolkit::SetStartFolder(win32::utf8_to_ansi(folder_to_start_in().toStdString()));
   cut_ = std::make_unique<CutUnderWay>(map.get());
   application_->get_Document(cut_->before.put());
   gis::TakeDataChanges();    // what the window read before is not the cut's
@@ -307,6 +343,7 @@ void MapWindow::after_command() {
     std::string unreadable;
     cut->watch.finish(summary.folder, result, cut->project, &summary, &unreadable);
     if (!unreadable.empty()) summary.failure.push_back(unreadable);
+    remember_folder(LastFolder::kResult, QString::fromStdString(summary.folder));
   } else {
     summary.status = kCutFailed;
     summary.not_cut = cut->watch.not_cut();
@@ -462,10 +499,12 @@ bool MapWindow::may_discard() {
 }
 
 void MapWindow::closeEvent(QCloseEvent* event) {
-  if (may_discard())
+  if (may_discard()) {
+    save_window_settings(this);
     event->accept();
-  else
+  } else {
     event->ignore();
+  }
 }
 
 namespace {

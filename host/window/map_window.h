@@ -8,7 +8,15 @@
 // the table of contents zooms to it. With View → Identify on, a click lists the features
 // under the cursor in the Identify dock; a feature layer's context menu opens its attribute
 // table (attribute_table.h). View → Sheet grid draws the frames of a scale's sheets with
-// their names over the map, and Go to sheet shows a sheet by its name (sheet_grid.h).
+// their names over the map, and Go to sheet shows a sheet by its name (sheet_grid.h). With
+// a grid shown, a sheet is cut from the map's context menu ("Cut this sheet…") or, with
+// View → Pick a sheet to cut on, by a click on it, the way `areaclip cut --sheet` cuts it:
+// its frame added to the map as a layer and the extension's dialog opened with the frame's
+// feature chosen (the person chooses the folder and applies; the frame goes again when
+// the dialog closes without a result). "Cut every sheet…" cuts every sheet of the grid's
+// scale into a folder as `areaclip cut --all-sheets` does (sheet_series.h).
+// The window keeps its size, its docks and the folders chosen last (window_settings.h); the
+// extension's folder dialog opens in the result folder chosen last, else the map's folder.
 // The window follows the application: when its document changes (a command opened another
 // one) or the focus map's extent changes (a bookmark's zoom), the window shows it, looking
 // after each command and each time the toolkit has dispatched messages (the extension's
@@ -55,6 +63,9 @@ namespace host {
 
 class AttributeTable;
 class CommandBar;
+class SheetFrameLayer;
+class SheetSeries;
+struct CutChoice;
 class LayersTree;
 class MapCanvas;
 
@@ -96,6 +107,19 @@ class MapWindow : public QMainWindow {
   // message box, when the name is no sheet.
   bool go_to_sheet(const QString& name);
 
+  // The name of the grid's sheet under map point (x, y), "" when no grid shows one there.
+  QString sheet_at(double x, double y) const;
+  // Cuts the named sheet through the extension's dialog, as `cut --sheet` does; false (and
+  // the reason in a message box) when the name is no sheet, the frame cannot be added or
+  // the person kept the document's changes (Cancel). Returns once the dialog has closed.
+  bool cut_sheet(const QString& name);
+  // Cuts every sheet of the grid's scale into folder in the background (SheetSeries, shown);
+  // null (and the reason in a message box) when no grid is shown or the document is not
+  // saved. The run goes on after this returns.
+  SheetSeries* cut_every_sheet(const QString& folder);
+  // The program run for "Cut every sheet…" (the running areaclip unless set).
+  void set_program(const QString& program) { program_ = program; }
+
   // Opens the layer's attribute table (as its context menu in the table of contents does);
   // it closes when another document is shown.
   AttributeTable* open_attribute_table(ILayer* layer);
@@ -126,6 +150,10 @@ class MapWindow : public QMainWindow {
   // Notes when the cut dialog's run shows (its progress panel) and where it cuts into.
   void watch_cut_run();
   void show_summary(const CutSummary& summary);
+  // Chooses the sheet's frame in the cut dialog's pickers, as the person would.
+  void choose_sheet_in_dialog();
+  void sheet_context_menu(const QPoint& pixel);
+  QString folder_to_start_in() const;
 
   win32::ComPtr<IApplication> application_;
   win32::ComPtr<IUnknown> display_;
@@ -146,6 +174,15 @@ class MapWindow : public QMainWindow {
   std::vector<QPointer<AttributeTable>> tables_;
   QDockWidget* identify_dock_ = nullptr;
   QPlainTextEdit* summary_text_ = nullptr;
+  // The sheet being cut through the dialog: its frame, the map it was added to, and the
+  // choice still to make in the dialog's pickers (the step: 0 the layer, 1 its feature).
+  std::unique_ptr<SheetFrameLayer> sheet_frame_;
+  win32::ComPtr<IMap> sheet_map_;
+  std::unique_ptr<CutChoice> sheet_choice_;
+  int sheet_step_ = 0, sheet_layer_entry_ = -1;
+  QAction* pick_sheet_ = nullptr;
+  QPointer<SheetSeries> series_;
+  QString program_;
 };
 
 }  // namespace host

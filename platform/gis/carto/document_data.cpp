@@ -228,6 +228,16 @@ win32::ComPtr<IMxDocument> NewMapDocument(const std::string& title, const std::s
   }
 }
 
+bool RemoveLayer(IMap* map, ILayer* layer) {
+  auto* impl = dynamic_cast<carto::Map*>(map);
+  if (!impl || !layer) return false;
+  auto& layers = impl->layers;
+  const auto at = std::find_if(layers.begin(), layers.end(), [layer](const auto& l) { return l.get() == layer; });
+  if (at == layers.end()) return false;
+  layers.erase(at);
+  return true;
+}
+
 bool AddDataLayers(IUnknown* document, const std::vector<DataLayer>& layers, const std::string& group,
                    std::string* error) {
   carto::Document* impl = carto::document_impl(document);

@@ -47,9 +47,24 @@ std::string home_folder() {
   return h == "/" || ansi_or_empty(h).empty() ? std::string() : h;
 }
 
-// Where the folder list starts: the working folder, else the nearest folder above it whose
-// name the code page can hold; "" when there is none (the list then starts at home).
+// The start folder the application set, "" for none.
+std::string& set_start_folder() {
+  static std::string folder;
+  return folder;
+}
+
+// The application's start folder while it is a folder, else "".
+std::string chosen_start_folder() {
+  const std::string& folder = set_start_folder();
+  std::error_code ec;
+  return !folder.empty() && fs::is_directory(win32::ansi_path_to_posix(folder), ec) ? folder : std::string();
+}
+
+// Where the folder list starts: the application's start folder, else the working folder,
+// else the nearest folder above it whose name the code page can hold; "" when there is none
+// (the list then starts at home).
 std::string start_folder() {
+  if (std::string chosen = chosen_start_folder(); !chosen.empty()) return chosen;
   std::error_code ec;
   fs::path cwd = fs::current_path(ec);
   if (ec) return {};
@@ -77,6 +92,9 @@ std::vector<std::string> Drives() {
   return drives;
 }
 
+void SetStartFolder(const std::string& ansi_path) { set_start_folder() = ansi_path; }
+std::string StartFolder() { return set_start_folder(); }
+
 std::string DriveOf(const std::string& ansi_path) {
   std::string best = "/";
   for (const std::string& drive : Drives())
@@ -95,8 +113,9 @@ TDirectoryListBox::TDirectoryListBox(TComponent* AOwner) : TWinControl(AOwner) {
 void TDirectoryListBox::SetDirectory(std::string value) {
   std::string posix;
   if (value.empty()) {
+    const std::string chosen = chosen_start_folder();
     const std::string home = home_folder();
-    posix = home.empty() ? std::string(1, '/') : home;
+    posix = !chosen.empty() ? normal_posix(win32::ansi_path_to_posix(chosen)) : home.empty() ? std::string(1, '/') : home;
   } else {
     posix = normal_posix(win32::ansi_path_to_posix(value));
   }

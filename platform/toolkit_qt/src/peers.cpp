@@ -1,6 +1,10 @@
 #include "peers.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -16,7 +20,10 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
+#include <win32/paths.h>
 #include <win32/text.h>
+
+#include "toolkit_qt/fonts.h"
 
 #include "toolkit/application.h"
 #include "toolkit/button.h"
@@ -96,6 +103,7 @@ class FormPeer : public Peer {
     auto* window = static_cast<FormWindow*>(widget_.data());
     window->updating = true;
     window->setWindowTitle(from_ansi(form.Caption));
+    if (const QFont font = ScreenFont(form.EffectiveFont()); window->font() != font) window->setFont(font);
     const QSize client(form.ClientWidth, form.ClientHeight);
     if (window->size() != client) window->resize(client);
     if (form.BorderStyle != bsSizeable && form.BorderStyle != bsSizeToolWin) window->setFixedSize(client);
@@ -161,6 +169,12 @@ class PanelPeer : public Peer {
       frame->update();
     }
   }
+
+ protected:
+  int caption_room(TControl& control, QString* caption) const override {
+    *caption = from_ansi(control.Caption);
+    return static_cast<QFrame*>(widget_.data())->contentsRect().width() - 8;
+  }
 };
 
 class GroupBoxPeer : public Peer {
@@ -171,6 +185,12 @@ class GroupBoxPeer : public Peer {
     auto* box = static_cast<QGroupBox*>(widget_.data());
     const QString title = from_ansi(control.Caption);
     if (box->title() != title) box->setTitle(title);
+  }
+
+ protected:
+  int caption_room(TControl& control, QString* caption) const override {
+    *caption = from_ansi(control.Caption);
+    return widget_->width() - 16;  // the frame's corner before the title and after it
   }
 };
 
@@ -194,6 +214,13 @@ class LabelPeer : public Peer {
     label->setAlignment(alignment_of(control.Alignment));
     label->setWordWrap(static_cast<TLabel&>(control).WordWrap);
   }
+
+ protected:
+  int caption_room(TControl& control, QString* caption) const override {
+    if (static_cast<TLabel&>(control).WordWrap) return 0;
+    *caption = from_ansi(control.Caption);
+    return widget_->width();
+  }
 };
 
 class ButtonPeer : public Peer {
@@ -209,6 +236,12 @@ class ButtonPeer : public Peer {
     const QString text = from_ansi(control.Caption);
     if (push->text() != text) push->setText(text);
     push->setDefault(static_cast<TButton&>(control).Default);
+  }
+
+ protected:
+  int caption_room(TControl& control, QString* caption) const override {
+    *caption = from_ansi(control.Caption);
+    return widget_->width() - 6;  // the button's bevel on either side
   }
 };
 
@@ -274,10 +307,19 @@ class ProgressBarPeer : public Peer {
 };
 
 // The directory list: ".." (unless at the root) and the subfolders; a double click or Enter
-// opens the entry. Each entry keeps the folder's ANSI name for the toolkit.
+// opens the entry. Each entry keeps the folder's ANSI name for the toolkit. "New folder…"
+// (its context menu, Ctrl+Shift+N) makes a subfolder of the folder shown and opens it.
 class FolderList : public QListWidget {
  public:
-  FolderList(TDirectoryListBox& list, QWidget* parent) : QListWidget(parent), list_(&list), alive_(list.Liveness()) {}
+  FolderList(TDirectoryListBox& list, QWidget* parent) : QListWidget(parent), list_(&list), alive_(list.Liveness()) {
+    auto* make = new QAction("New folder…", this);
+    make->setObjectName("new_folder");
+    make->setShortcut(QKeySequence("Ctrl+Shift+N"));
+    make->setShortcutContext(Qt::WidgetShortcut);
+    QObject::connect(make, &QAction::triggered, this, [this] { make_folder(); });
+    addAction(make);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+  }
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override {
@@ -295,6 +337,27 @@ class FolderList : public QListWidget {
   void open(QListWidgetItem* item) {
     if (!alive_.expired() && Application)
       Application->PostOpenFolder(list_, item->data(Qt::UserRole).toByteArray().toStdString());
+  }
+  void make_folder() {
+    if (alive_.expired() || !Application) return;
+    const QString name = QInputDialog::getText(this, "New folder", "The new folder's name:").trimmed();
+    if (name.isEmpty() || alive_.expired() || !Application) return;
+    const std::string directory = list_->Directory;
+    const QString where = QString::fromStdString(win32::ansi_path_to_posix(directory));
+    QString why;
+    if (name == "." || name == ".." || name.contains('/') || name.contains('\\'))
+      why = "a folder's name holds no / or \\ and is not . or ..";
+    else if (from_ansi(to_ansi(name)) != name)
+      why = "the system's code page cannot hold the name";
+    else if (QDir(where).exists(name))
+      why = "there is one of that name already";
+    else if (!QDir(where).mkdir(name))
+      why = "the folder cannot be made there";
+    if (!why.isEmpty()) {
+      QMessageBox::warning(this, "New folder", QString("No folder %1 in %2: %3.").arg(name, where, why));
+      return;
+    }
+    Application->PostOpenFolder(list_, (directory == "/" ? directory : directory + "/") + to_ansi(name));
   }
   TDirectoryListBox* list_;
   std::weak_ptr<void> alive_;
@@ -349,6 +412,8 @@ std::unique_ptr<Peer> make_peer(TControl& control, QWidget* parent) {
 
 Peer::~Peer() = default;
 
+int Peer::caption_room(TControl&, QString*) const { return 0; }
+
 void Peer::update(TControl& control) {
   QWidget* w = widget_.data();
   if (!w) return;
@@ -358,6 +423,11 @@ void Peer::update(TControl& control) {
   w->setEnabled(control.Enabled);
   w->setToolTip(from_ansi(control.Hint));
   w->setVisible(control.Visible);
+  QFont font = ScreenFont(control.EffectiveFont());
+  QString caption;
+  if (const int room = caption_room(control, &caption); room > 0 && !caption.isEmpty())
+    font = FittingFont(font, caption, room);
+  if (w->font() != font) w->setFont(font);
 }
 
 Peers::~Peers() {

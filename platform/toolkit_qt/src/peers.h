@@ -19,10 +19,13 @@ class Peer {
  public:
   virtual ~Peer();
   QWidget* widget() const { return widget_; }
-  // Copies caption, bounds, visibility, enabled state, hint and the kind's own state.
+  // Copies caption, bounds, visibility, enabled state, hint, font and the kind's own state.
   virtual void update(TControl& control);
 
  protected:
+  // The caption the widget shows in one line and the pixels it has for it (0: the kind
+  // shows none): the font is made smaller where the caption would not fit (fonts.h).
+  virtual int caption_room(TControl& control, QString* caption) const;
   explicit Peer(QWidget* widget) : widget_(widget) {}
   QPointer<QWidget> widget_;
 };

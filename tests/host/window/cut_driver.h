@@ -46,6 +46,13 @@ inline void double_click(QListWidget* list, const QString& text) {
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items[0]).center());
 }
 
+// Chooses the root in the folder dialog's drive combo, by way of another drive when the
+// combo shows the root already (the dialog may start anywhere on it).
+inline void choose_root(QComboBox* drives) {
+  if (drives->currentText() == "/" && drives->count() > 1) choose(drives, drives->itemText(1));
+  choose(drives, "/");
+}
+
 // Steps down the folder dialog's list from the root to `folder`, one double click a folder.
 inline void walk_to(QtDriver& driver, toolkit_qt::TScreenAgent& agent, const std::filesystem::path& folder) {
   std::filesystem::path walked = "/";
@@ -66,9 +73,10 @@ inline void walk_to(QtDriver& driver, toolkit_qt::TScreenAgent& agent, const std
   }
 }
 
-// The steps of a cut of the sample's sheet into `result` (an existing folder): the layer
-// and the sheet chosen, the folder chosen in the folder dialog, Apply pressed.
-inline void drive_cut(QtDriver& driver, toolkit_qt::TScreenAgent& screen, const std::filesystem::path& result) {
+// The steps after the polygon is chosen in the cut dialog: "..." pressed, the folder
+// `result` (an existing folder) chosen in the folder dialog from the root down, Apply pressed.
+inline void drive_folder_and_apply(QtDriver& driver, toolkit_qt::TScreenAgent& screen,
+                                   const std::filesystem::path& result) {
   toolkit_qt::TScreenAgent* agent = &screen;
   auto widget = [agent](const char* name) { return agent->PeerOf(control(modal(nullptr), name)); };
   auto shown = [agent](const char* name) {
@@ -76,19 +84,13 @@ inline void drive_cut(QtDriver& driver, toolkit_qt::TScreenAgent& screen, const 
     return form && agent->PeerOf(form) && agent->PeerOf(form)->isVisible();
   };
   driver
-      .when("the cut dialog", [=] { return shown(kCutDialog) && widget("f_layers_combo"); },
-            [=] { choose(qobject_cast<QComboBox*>(widget("f_layers_combo")), QString::fromUtf8(kSheetsLayer)); })
-      .when("the sheets listed", [=] { return qobject_cast<QComboBox*>(widget("f_objects_combo"))->findText(kSheet) >= 0; },
-            [=] {
-              choose(qobject_cast<QComboBox*>(widget("f_objects_combo")), kSheet);
-              QTest::mouseClick(widget("f_choose_button"), Qt::LeftButton);
-            })
+      .then("the folder dialog asked for", [=] { QTest::mouseClick(widget("f_choose_button"), Qt::LeftButton); })
       .when("the folder dialog",
             [=] {
               return modal(nullptr) && modal(nullptr)->Name != kCutDialog && widget("f_directory_list") &&
                      agent->PeerOf(modal(nullptr))->isVisible();
             },
-            [=] { choose(qobject_cast<QComboBox*>(widget("f_drive_combo")), "/"); });
+            [=] { choose_root(qobject_cast<QComboBox*>(widget("f_drive_combo"))); });
   walk_to(driver, screen, result);
   driver
       .when("the result folder opened",
@@ -103,6 +105,23 @@ inline void drive_cut(QtDriver& driver, toolkit_qt::TScreenAgent& screen, const 
                      qobject_cast<QLineEdit*>(widget("f_path_edit"))->text().toStdString() == result.string();
             },
             [=] { QTest::mouseClick(widget("f_apply_button"), Qt::LeftButton); });
+}
+
+// The steps of a cut of the sample's sheet into `result` (an existing folder): the layer
+// and the sheet chosen, the folder chosen in the folder dialog, Apply pressed.
+inline void drive_cut(QtDriver& driver, toolkit_qt::TScreenAgent& screen, const std::filesystem::path& result) {
+  toolkit_qt::TScreenAgent* agent = &screen;
+  auto widget = [agent](const char* name) { return agent->PeerOf(control(modal(nullptr), name)); };
+  auto shown = [agent](const char* name) {
+    TForm* form = modal(name);
+    return form && agent->PeerOf(form) && agent->PeerOf(form)->isVisible();
+  };
+  driver
+      .when("the cut dialog", [=] { return shown(kCutDialog) && widget("f_layers_combo"); },
+            [=] { choose(qobject_cast<QComboBox*>(widget("f_layers_combo")), QString::fromUtf8(kSheetsLayer)); })
+      .when("the sheets listed", [=] { return qobject_cast<QComboBox*>(widget("f_objects_combo"))->findText(kSheet) >= 0; },
+            [=] { choose(qobject_cast<QComboBox*>(widget("f_objects_combo")), kSheet); });
+  drive_folder_and_apply(driver, screen, result);
 }
 
 }  // namespace test

@@ -177,7 +177,7 @@ TEST(CutInWindow, APersonCutsTheSampleToASheet) {
       .when("the folder dialog again", [&] { return modal(nullptr) && modal(nullptr)->Name != kDialog && widget("f_directory_list") && agent.PeerOf(modal(nullptr))->isVisible(); },
             [&] {
               test::window_picture("window_folder_dialog", f.window.get(), agent.PeerOf(modal(nullptr)));
-              choose(qobject_cast<QComboBox*>(widget("f_drive_combo")), "/");
+              test::choose_root(qobject_cast<QComboBox*>(widget("f_drive_combo")));
             });
   walk_to(driver, agent, result);
   driver

@@ -1,5 +1,5 @@
-// The application window on the sample map, for the window's tests: a temporary registry
-// and template folder, the application with examples/map.mxd open, the screen agent and the
+// The application window on the sample map, for the window's tests: a temporary registry,
+// template folder and settings folder, the application with examples/map.mxd open, the screen agent and the
 // window shown (offscreen).
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPixmap>
+#include <QSettings>
 
 #include <gis/application.h>
 #include <toolkit_qt/screen_agent.h>
@@ -62,6 +63,8 @@ struct WindowFixture {
     qt_application();
     folder = temp_folder(name);
     setenv("AREACLIP_TEMPLATES", (folder / "templates").c_str(), 1);
+    // What the window remembers goes to the test's folder, never the user's settings.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString((folder / "settings").string()));
     application = gis::CreateApplication();
     if (!document.empty()) {
       win32::Bstr path = win32::Bstr::from_utf8(document);

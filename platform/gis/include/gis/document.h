@@ -78,6 +78,11 @@ win32::ComPtr<IMxDocument> NewMapDocument(const std::string& title, const std::s
 bool AddDataLayers(IUnknown* document, const std::vector<DataLayer>& layers, const std::string& group,
                    std::string* error = nullptr);
 
+// Takes a layer added with IMap::AddLayer out of the map's top level again (a layer the
+// host added for a while, as a sheet's frame for a cut). False when the map is not one of
+// this program's or the layer is not at its top level.
+bool RemoveLayer(IMap* map, ILayer* layer);
+
 // Where a layer takes its data. For a feature layer whose source could not be opened,
 // open_error says why (the layer then has no feature class).
 struct LayerSource {

@@ -24,16 +24,23 @@ namespace toolkit {
 std::vector<std::string> Drives();
 // The drive that holds `ansi_path` (an absolute path).
 std::string DriveOf(const std::string& ansi_path);
+// The folder (ANSI, absolute) directory lists start at and the empty Directory moves them
+// to, as an application sets it (its open document's folder, the one chosen last); "" puts
+// back the default (the working folder when a list is made, the home folder for the empty
+// text). A start folder that no longer exists is not used.
+void SetStartFolder(const std::string& ansi_path);
+std::string StartFolder();
 }  // namespace toolkit
 
 class TDirectoryListBox : public TWinControl {
  public:
-  // Starts at the process's current folder.
+  // Starts at SetStartFolder's folder, else the process's current folder.
   explicit TDirectoryListBox(TComponent* AOwner);
 
   // The folder shown (absolute, without a trailing separator except for "/"). Setting an
-  // existing folder moves the list there; the empty text moves it to the start folder (the
-  // user's home folder, else "/"); a folder that does not exist is an Exception.
+  // existing folder moves the list there; the empty text moves it to the start folder
+  // (SetStartFolder's, else the user's home folder, else "/"); a folder that does not exist
+  // is an Exception.
   toolkit::Property<TDirectoryListBox, std::string> Directory{this, &TDirectoryListBox::GetDirectory,
                                                                &TDirectoryListBox::SetDirectory};
   toolkit::Property<TDirectoryListBox, TLabel*> DirLabel{this, &TDirectoryListBox::GetDirLabel,
