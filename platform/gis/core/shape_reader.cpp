@@ -204,12 +204,17 @@ void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const
     if (c && c->kind == Column::Attribute && c->ogr_index >= 0 && static_cast<size_t>(c->ogr_index) < wanted.size())
       wanted[c->ogr_index] = true;
   }
+  // The class's condition is evaluated on the fields read: those it names are kept too.
+  const std::string filter = fc.where_with("");
+  const std::string filter_upper = CPLString(filter).toupper();
   CPLStringList ignored;
-  for (size_t i = 0; i < wanted.size(); ++i)
-    if (!wanted[i]) ignored.AddString(layer->GetLayerDefn()->GetFieldDefn(static_cast<int>(i))->GetNameRef());
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    const char* name = layer->GetLayerDefn()->GetFieldDefn(static_cast<int>(i))->GetNameRef();
+    if (!wanted[i] && filter_upper.find(CPLString(name).toupper()) == std::string::npos) ignored.AddString(name);
+  }
   ignored.AddString("OGR_STYLE");
   layer->SetIgnoredFields(const_cast<const char**>(ignored.List()));
-  if (const std::string filter = fc.where_with(""); !filter.empty() && layer->SetAttributeFilter(filter.c_str()) != OGRERR_NONE)
+  if (!filter.empty() && layer->SetAttributeFilter(filter.c_str()) != OGRERR_NONE)
     errors.fail(E_INVALIDARG, "the filter \"" + filter + "\" cannot be applied to " + fc.path());
 
   // Three ways to find the features: by the ids the class's extent index gives for the box;
