@@ -165,7 +165,7 @@ def canvas(build, out, full, half, runs):
     return results
 
 
-def window_answer(build, full, events=40, interval_ms=70):
+def window_answer(build, full, events=100, interval_ms=60):
     """The window's answer time while its canvas draws the whole large map: mouse moves
     posted over the canvas at intervals, each timed from its posting to the end of its
     handling (window_answer)."""

@@ -51,10 +51,13 @@ std::uint16_t ExtentIndex::step_y(double y, bool up) const {
   return static_cast<std::uint16_t>(std::clamp(r, 0.0, kSteps));
 }
 
-ExtentIndex::Builder::Builder(const OGREnvelope& extent, bool points) {
+ExtentIndex::Builder::Builder(const OGREnvelope& extent, bool points, size_t expected) {
   const bool usable = std::isfinite(extent.MinX) && std::isfinite(extent.MinY) && std::isfinite(extent.MaxX) &&
                       std::isfinite(extent.MaxY) && extent.MinX <= extent.MaxX && extent.MinY <= extent.MaxY;
-  if (usable) index_.reset(new ExtentIndex(extent, points));
+  if (usable) {
+    index_ = std::make_shared<ExtentIndex>(extent, points);
+    index_->steps_.reserve(expected * (points ? 2 : 4));
+  }
   spoilt_ = !usable;
 }
 
@@ -89,30 +92,35 @@ bool ExtentIndex::Builder::add(GIntBig fid, const OGREnvelope& e) {
 
 std::shared_ptr<const ExtentIndex> ExtentIndex::Builder::finish(SourceStamp stamp) {
   if (spoilt_) return nullptr;
-  index_->steps_.shrink_to_fit();
-  index_->fids_.shrink_to_fit();
+  // Much room left (a condition served few of the features): given back.
+  if (index_->steps_.capacity() > 2 * index_->steps_.size()) index_->steps_.shrink_to_fit();
   index_->stamp_ = std::move(stamp);
-  return std::shared_ptr<const ExtentIndex>(index_.release());
+  return std::move(index_);
 }
 
-std::vector<GIntBig> ExtentIndex::candidates(const double box[4]) const {
-  std::vector<GIntBig> out;
+bool ExtentIndex::candidates(const double box[4], size_t most, std::vector<GIntBig>* ids) const {
+  std::vector<GIntBig>& out = *ids;
+  out.clear();
   if (box[2] < extent_.MinX || box[0] > extent_.MaxX || box[3] < extent_.MinY || box[1] > extent_.MaxY ||
       box[0] > box[2] || box[1] > box[3])
-    return out;
+    return true;
   const std::uint16_t x0 = step_x(box[0], false), y0 = step_y(box[1], false);
   const std::uint16_t x1 = step_x(box[2], true), y1 = step_y(box[3], true);
+  const size_t stride = points_ ? 2 : 4;
+  auto meets = [&](const std::uint16_t* s) {
+    return points_ ? s[0] >= x0 && s[0] <= x1 && s[1] >= y0 && s[1] <= y1
+                   : s[2] >= x0 && s[0] <= x1 && s[3] >= y0 && s[1] <= y1;
+  };
+  // Counted first: a view of most of the source gives up without holding its ids.
+  size_t count = 0;
   const std::uint16_t* s = steps_.data();
-  const size_t n = count_;
-  auto id = [&](size_t i) { return fids_.empty() ? static_cast<GIntBig>(i) : static_cast<GIntBig>(fids_[i]); };
-  if (points_) {
-    for (size_t i = 0; i < n; ++i, s += 2)
-      if (s[0] >= x0 && s[0] <= x1 && s[1] >= y0 && s[1] <= y1) out.push_back(id(i));
-  } else {
-    for (size_t i = 0; i < n; ++i, s += 4)
-      if (s[2] >= x0 && s[0] <= x1 && s[3] >= y0 && s[1] <= y1) out.push_back(id(i));
-  }
-  return out;
+  for (size_t i = 0; i < count_; ++i, s += stride)
+    if (meets(s) && ++count > most) return false;
+  out.reserve(count);
+  s = steps_.data();
+  for (size_t i = 0; i < count_; ++i, s += stride)
+    if (meets(s)) out.push_back(fids_.empty() ? static_cast<GIntBig>(i) : static_cast<GIntBig>(fids_[i]));
+  return true;
 }
 
 std::shared_ptr<const ExtentIndex> ExtentCache::current() {

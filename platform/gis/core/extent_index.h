@@ -42,11 +42,16 @@ class SourceStamp {
 
 class ExtentIndex {
  public:
+  ExtentIndex(const OGREnvelope& extent, bool points);
+
   // Collects the envelopes of a reading, in reading order; the extent is the source's own
   // (the steps are taken within it).
   class Builder {
    public:
-    Builder(const OGREnvelope& extent, bool points);
+    // `expected`: how many features the reading will probably see (room is made for them at
+    // once: a vector grown step by step frees blocks big enough to make glibc keep later
+    // large blocks, such as the layers' pictures, in its heaps instead of giving them back).
+    Builder(const OGREnvelope& extent, bool points, size_t expected);
     // Notes the feature's envelope; false (and the builder is spoilt) when it leaves the
     // extent, the ids do not ascend or do not fit.
     bool add(GIntBig fid, const OGREnvelope& envelope);
@@ -55,20 +60,21 @@ class ExtentIndex {
     std::shared_ptr<const ExtentIndex> finish(SourceStamp stamp);
 
    private:
-    std::unique_ptr<ExtentIndex> index_;
+    // Made whole at the start: what is allocated at the end of a reading and kept would pin
+    // the top of the reading thread's heap, and with it everything the reading freed.
+    std::shared_ptr<ExtentIndex> index_;
     bool spoilt_ = false;
   };
 
   // The ids, ascending, of the features whose envelopes may meet the box (xmin, ymin, xmax,
-  // ymax; edges included).
-  std::vector<GIntBig> candidates(const double box[4]) const;
+  // ymax; edges included); false (and *ids cleared) when there are more than `most`.
+  bool candidates(const double box[4], size_t most, std::vector<GIntBig>* ids) const;
   size_t size() const { return fids_.empty() ? count_ : fids_.size(); }
   const SourceStamp& stamp() const { return stamp_; }
   // Bytes held.
   size_t bytes() const { return steps_.capacity() * sizeof(std::uint16_t) + fids_.capacity() * sizeof(std::uint32_t); }
 
  private:
-  ExtentIndex(const OGREnvelope& extent, bool points);
   // The step of x (or y) within the extent, rounded down or up.
   std::uint16_t step_x(double x, bool up) const;
   std::uint16_t step_y(double y, bool up) const;

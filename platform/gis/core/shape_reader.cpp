@@ -141,7 +141,7 @@ class Learning {
  public:
   Learning(ExtentCache& cache, GDALDataset& dataset, OGRLayer& layer, bool points)
       : cache_(cache), files_(source_files(dataset)), before_(SourceStamp::of(files_)),
-        builder_(extent_of(layer), points) {}
+        builder_(extent_of(layer), points, static_cast<size_t>(std::max<GIntBig>(layer.GetFeatureCount(FALSE), 0))) {}
   ~Learning() { cache_.learnt(std::move(index_)); }
   Learning(const Learning&) = delete;
   Learning& operator=(const Learning&) = delete;
@@ -153,7 +153,7 @@ class Learning {
     builder_.add(fid, e);
   }
   void finished() {
-    if (SourceStamp::of(files_) == before_) index_ = builder_.finish(before_);
+    if (SourceStamp::of(files_) == before_) index_ = builder_.finish(std::move(before_));
   }
 
  private:
@@ -231,8 +231,7 @@ void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const
   std::vector<GIntBig> ids;
   size_t next_id = 0;
   // When most features may show, reading on through OGR's filter costs less than seeking.
-  if (index && filtered) ids = index->candidates(within);
-  const bool by_id = index && filtered && ids.size() <= index->size() / 2;
+  const bool by_id = index && filtered && index->candidates(within, index->size() / 2, &ids);
   if (by_id) {
     rect.emplace(within);
   } else if (learning && filtered) {
