@@ -139,9 +139,10 @@ std::vector<std::string> source_files(GDALDataset& dataset) {
 // when it has seen every feature and the files did not change meanwhile, nothing otherwise.
 class Learning {
  public:
-  Learning(ExtentCache& cache, GDALDataset& dataset, OGRLayer& layer, bool points)
+  // `expected`: the number of features the reading will probably see (0: unknown).
+  Learning(ExtentCache& cache, GDALDataset& dataset, OGRLayer& layer, bool points, size_t expected)
       : cache_(cache), files_(source_files(dataset)), before_(SourceStamp::of(files_)),
-        builder_(extent_of(layer), points, static_cast<size_t>(std::max<GIntBig>(layer.GetFeatureCount(FALSE), 0))) {}
+        builder_(extent_of(layer), points, expected) {}
   ~Learning() { cache_.learnt(std::move(index_)); }
   Learning(const Learning&) = delete;
   Learning& operator=(const Learning&) = delete;
@@ -225,7 +226,9 @@ void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const
   if (keeps_extent_index(fc, *dataset, *layer)) {
     index = fc.extent_cache().current();
     if (!index && fc.extent_cache().begin_learning())
-      learning.emplace(fc.extent_cache(), *dataset, *layer, fc.shape_type() == esriGeometryPoint);
+      // The record count, when no condition makes OGR count by reading.
+      learning.emplace(fc.extent_cache(), *dataset, *layer, fc.shape_type() == esriGeometryPoint,
+                       filter.empty() ? static_cast<size_t>(std::max<GIntBig>(layer->GetFeatureCount(FALSE), 0)) : 0);
   }
   std::optional<RectFilter> rect;
   std::vector<GIntBig> ids;
