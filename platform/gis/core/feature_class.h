@@ -15,6 +15,7 @@
 
 #include <win32/com_object.h>
 
+#include "extent_index.h"
 #include "gdal_support.h"
 #include "ogr_values.h"
 
@@ -87,6 +88,9 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   const std::shared_ptr<const std::vector<LONG>>& restriction() const { return only_; }
   // Whether the feature with this id is served.
   bool serves(GIntBig id) const;
+  // Where the features lie, as a full reading learnt it (see extent_index.h); shared by
+  // the readings of the class on every thread.
+  ExtentCache& extent_cache() { return extent_cache_; }
 
   // IClass
   HRESULT STDMETHODCALLTYPE FindField(BSTR name, LONG* index) override;
@@ -137,6 +141,7 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   win32::ComPtr<IFields> fields_;
   std::shared_ptr<const std::vector<LONG>> only_;
   std::vector<LONG> only_sorted_;  // only_, sorted for lookups
+  ExtentCache extent_cache_;
 };
 
 // The core feature class behind fc; null for null or foreign objects (no reference added).

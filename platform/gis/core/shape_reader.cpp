@@ -1,19 +1,26 @@
 // Reading features for drawing: straight from the source, one feature at a time, with only
 // the fields the drawing needs, the shapes flattened into coordinate lists without a COM
-// object or a GEOS shape in between.
+// object or a GEOS shape in between. A shapefile without a spatial index of its own is read
+// whole once, learning where its features lie; later views fetch only the records that may
+// show, by id (extent_index.h).
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include <win32/com_error.h>
 #include <win32/text.h>
 
+#include "buffered_files.h"
+#include "extent_index.h"
 #include "feature_class.h"
 #include "gdal_support.h"
 #include "geometry.h"
 #include "geometry_object.h"
 #include "geometry_ogr.h"
 #include "gis/core.h"
+#include "gis/shape_index.h"
 #include "spatial_reference.h"
 
 namespace gis::core {
@@ -107,6 +114,62 @@ int dimension_of(esriGeometryType type) {
 
 std::string id_text(GIntBig fid) { return fid == OGRNullFID ? std::string() : std::to_string(fid); }
 
+// Whether readings of the class keep an extent index: a shapefile only read, without a
+// spatial index of its own (OGR uses a .qix or .sbn; a GeoPackage has its R-tree), unless
+// AREACLIP_EXTENT_CACHE=0.
+bool keeps_extent_index(FeatureClass& fc, GDALDataset& dataset, OGRLayer& layer) {
+  static const bool enabled = [] {
+    const char* v = std::getenv("AREACLIP_EXTENT_CACHE");
+    return !v || std::string(v) != "0";
+  }();
+  return enabled && !fc.writable() && dataset.GetDriver() &&
+         std::string(dataset.GetDriver()->GetDescription()) == "ESRI Shapefile" &&
+         !layer.TestCapability(OLCFastSpatialFilter) && layer.TestCapability(OLCRandomRead);
+}
+
+// The files of a source, as the file system names them.
+std::vector<std::string> source_files(GDALDataset& dataset) {
+  std::vector<std::string> out;
+  CPLStringList files(dataset.GetFileList());
+  for (int i = 0; i < files.size(); ++i) out.push_back(unbuffered_path(files[i]));
+  return out;
+}
+
+// A reading that learns the extents of the features: hands its index to the class's cache
+// when it has seen every feature and the files did not change meanwhile, nothing otherwise.
+class Learning {
+ public:
+  // `expected`: the number of features the reading will probably see (0: unknown).
+  Learning(ExtentCache& cache, GDALDataset& dataset, OGRLayer& layer, bool points, size_t expected)
+      : cache_(cache), files_(source_files(dataset)), before_(SourceStamp::of(files_)),
+        builder_(extent_of(layer), points, expected) {}
+  ~Learning() { cache_.learnt(std::move(index_)); }
+  Learning(const Learning&) = delete;
+  Learning& operator=(const Learning&) = delete;
+
+  void add(GIntBig fid, const OGRGeometry& g) {
+    if (builder_.spoilt()) return;
+    OGREnvelope e;
+    g.getEnvelope(&e);
+    builder_.add(fid, e);
+  }
+  void finished() {
+    if (SourceStamp::of(files_) == before_) index_ = builder_.finish(std::move(before_));
+  }
+
+ private:
+  static OGREnvelope extent_of(OGRLayer& layer) {
+    OGREnvelope e;
+    if (layer.GetExtent(&e, FALSE) != OGRERR_NONE) e = OGREnvelope();  // not usable: MinX > MaxX
+    return e;
+  }
+  ExtentCache& cache_;
+  std::vector<std::string> files_;
+  SourceStamp before_;
+  ExtentIndex::Builder builder_;
+  std::shared_ptr<const ExtentIndex> index_;
+};
+
 // Reads a class of this library straight from its source.
 void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const std::vector<LONG>& fields,
                const ShapeVisitor& each, long* left_out) {
@@ -142,15 +205,50 @@ void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const
     if (c && c->kind == Column::Attribute && c->ogr_index >= 0 && static_cast<size_t>(c->ogr_index) < wanted.size())
       wanted[c->ogr_index] = true;
   }
+  // The class's condition is evaluated on the fields read: those it names are kept too.
+  const std::string filter = fc.where_with("");
+  const std::string filter_upper = CPLString(filter).toupper();
   CPLStringList ignored;
-  for (size_t i = 0; i < wanted.size(); ++i)
-    if (!wanted[i]) ignored.AddString(layer->GetLayerDefn()->GetFieldDefn(static_cast<int>(i))->GetNameRef());
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    const char* name = layer->GetLayerDefn()->GetFieldDefn(static_cast<int>(i))->GetNameRef();
+    if (!wanted[i] && filter_upper.find(CPLString(name).toupper()) == std::string::npos) ignored.AddString(name);
+  }
   ignored.AddString("OGR_STYLE");
   layer->SetIgnoredFields(const_cast<const char**>(ignored.List()));
-  if (const std::string filter = fc.where_with(""); !filter.empty() && layer->SetAttributeFilter(filter.c_str()) != OGRERR_NONE)
+  if (!filter.empty() && layer->SetAttributeFilter(filter.c_str()) != OGRERR_NONE)
     errors.fail(E_INVALIDARG, "the filter \"" + filter + "\" cannot be applied to " + fc.path());
-  if (filtered) layer->SetSpatialFilterRect(within[0], within[1], within[2], within[3]);
+
+  // Three ways to find the features: by the ids the class's extent index gives for the box;
+  // every feature, learning their extents (the box tested here, as OGR would); or through
+  // OGR's spatial filter.
+  std::shared_ptr<const ExtentIndex> index;
+  std::optional<Learning> learning;
+  if (keeps_extent_index(fc, *dataset, *layer)) {
+    index = fc.extent_cache().current();
+    if (!index && fc.extent_cache().begin_learning())
+      // The record count, when no condition makes OGR count by reading.
+      learning.emplace(fc.extent_cache(), *dataset, *layer, fc.shape_type() == esriGeometryPoint,
+                       filter.empty() ? static_cast<size_t>(std::max<GIntBig>(layer->GetFeatureCount(FALSE), 0)) : 0);
+  }
+  std::optional<RectFilter> rect;
+  std::vector<GIntBig> ids;
+  size_t next_id = 0;
+  // When most features may show, reading on through OGR's filter costs less than seeking.
+  const bool by_id = index && filtered && index->candidates(within, index->size() / 2, &ids);
+  if (by_id) {
+    rect.emplace(within);
+  } else if (learning && filtered) {
+    rect.emplace(within);
+  } else if (filtered) {
+    layer->SetSpatialFilterRect(within[0], within[1], within[2], within[3]);
+  }
   layer->ResetReading();
+  auto next = [&]() -> OGRFeature* {
+    if (!by_id) return layer->GetNextFeature();
+    while (next_id < ids.size())
+      if (OGRFeature* f = layer->GetFeature(ids[next_id++])) return f;
+    return nullptr;
+  };
 
   const int kind = dimension_of(fc.shape_type());
   std::vector<ShapeParts> shapes;
@@ -158,12 +256,14 @@ void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const
   long skipped = 0;
   for (;;) {
     ThrowIfCancelled();
-    OGRFeatureUniquePtr f(layer->GetNextFeature());
+    OGRFeatureUniquePtr f(next());
     if (!errors.failure().empty()) errors.fail(E_FAIL, "cannot read " + fc.path());
     if (!f) break;
-    if (!fc.serves(f->GetFID())) continue;
     OGRGeometry* g = f->GetGeometryRef();
     if (!g || g->IsEmpty()) continue;
+    if (learning) learning->add(f->GetFID(), *g);
+    if (rect && !rect->meets(*g)) continue;
+    if (!fc.serves(f->GetFID())) continue;
     if (unprojectable || (transform && g->transform(transform) != OGRERR_NONE)) {
       ++skipped;
       continue;
@@ -192,6 +292,7 @@ void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const
     }
     each(shapes, values);
   }
+  if (learning) learning->finished();
   if (left_out) *left_out += skipped;
 }
 
@@ -259,6 +360,13 @@ HRESULT ReadShapes(IFeatureClass* feature_class, const double* box, ISpatialRefe
     core::read_core(*fc, box, in, fields, each, left_out);
     return S_OK;
   });
+}
+
+size_t ExtentIndexSize(IFeatureClass* feature_class) {
+  core::FeatureClass* fc = core::feature_class_of(feature_class);
+  if (!fc) return 0;
+  const std::shared_ptr<const core::ExtentIndex> index = fc->extent_cache().current();
+  return index ? index->size() : 0;
 }
 
 bool FeatureClassBounds(IFeatureClass* feature_class, ISpatialReference* in, double box[4]) {
