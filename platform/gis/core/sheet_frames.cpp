@@ -203,6 +203,53 @@ constexpr size_t kPrepareFeatureAbove = 4;
 constexpr double kEdgeMarginDegrees = 1e-5;
 constexpr double kEdgeMarginShare = 1e-3;
 
+// Frames projected into one system, by sheet name, kept for their prepared form while they
+// are used. Past kFrameVertices vertices in all, the frame used longest ago is let go (and
+// made again when a feature needs it), so that the memory of a walk stays bounded however
+// many sheets it finds: a 1:1,000,000 frame has about 1,200 vertices and its prepared form
+// some 200 KiB.
+constexpr size_t kFrameVertices = 250000;
+
+class FrameCache {
+ public:
+  explicit FrameCache(ISpatialReference* geographic) : geographic_(geographic) {}
+
+  // The sheet's frame in `in`; valid until the next call.
+  const GeometryState& get(const MapSheet& sheet, ISpatialReference* in) {
+    const Key key{system_id(in), sheet.name};
+    auto it = frames_.find(key);
+    if (it == frames_.end()) {
+      ComPtr<IGeometry> frame = frame_in(sheet, geographic_, in);
+      const size_t vertices = std::max(0, GEOSGetNumCoordinates_r(core::geos(), core::state_of(frame.get())->geom()));
+      while (!frames_.empty() && vertices_ + vertices > kFrameVertices) let_go_oldest();
+      it = frames_.emplace(key, Entry{std::move(frame), vertices, 0}).first;
+      vertices_ += vertices;
+    }
+    it->second.used = ++clock_;
+    return *core::state_of(it->second.frame.get());
+  }
+
+ private:
+  using Key = std::pair<int, std::string>;
+  struct Entry {
+    ComPtr<IGeometry> frame;
+    size_t vertices;
+    unsigned long long used;
+  };
+
+  void let_go_oldest() {
+    auto oldest = std::min_element(frames_.begin(), frames_.end(),
+                                   [](const auto& a, const auto& b) { return a.second.used < b.second.used; });
+    vertices_ -= oldest->second.vertices;
+    frames_.erase(oldest);
+  }
+
+  ISpatialReference* geographic_;
+  std::map<Key, Entry> frames_;
+  size_t vertices_ = 0;
+  unsigned long long clock_ = 0;
+};
+
 // Reads every class once. The sheets found are those a feature lies on, each feature tested
 // only while it is on no sheet found yet; with routing, each feature's id is also recorded
 // for every sheet whose cut may hold it.
@@ -210,8 +257,7 @@ bool walk_classes(const std::vector<IFeatureClass*>& classes, SheetScale scale, 
                   ISpatialReference* fallback, bool route, SheetsFound* found, std::string* error,
                   long* off_series) {
   if (off_series) *off_series = 0;
-  // Frames projected into one system, by sheet name (kept alive for their prepared form).
-  std::map<std::pair<int, std::string>, ComPtr<IGeometry>> frames;
+  FrameCache frames(geographic);
   try {
     for (size_t c = 0; c < classes.size(); ++c) {
       IFeatureClass* feature_class = classes[c];
@@ -242,9 +288,7 @@ bool walk_classes(const std::vector<IFeatureClass*>& classes, SheetScale scale, 
         // when given prepared), tested against the shape.
         const auto touches = [&](const MapSheet& sheet, const GeometryState& shape, ISpatialReference* in,
                                  const GEOSPreparedGeometry* prepared_shape) {
-          ComPtr<IGeometry>& frame = frames[{system_id(in), sheet.name}];
-          if (!frame) frame = frame_in(sheet, geographic, in);
-          const GeometryState& framed = *core::state_of(frame.get());
+          const GeometryState& framed = frames.get(sheet, in);
           const char hit = prepared_shape
                                ? GEOSPreparedIntersects_r(core::geos(), prepared_shape, framed.cutter())
                                : GEOSPreparedIntersects_r(core::geos(), framed.prepared_cutter(), shape.geom());

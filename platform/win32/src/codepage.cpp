@@ -1,5 +1,4 @@
 // Code-page conversions over iconv, with one cached converter per direction and thread.
-#include <algorithm>
 #include <errno.h>
 #include <iconv.h>
 
@@ -241,18 +240,8 @@ std::string from_utf16(UINT cp, std::u16string_view s) {
 }
 }  // namespace
 
-// Plain ASCII reads the same in UTF-8 and UTF-16: such text (most attribute values) is
-// widened or narrowed as it stands, without the converter.
-std::u16string utf8_to_utf16(std::string_view s) {
-  if (std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-    return std::u16string(s.begin(), s.end());
-  return to_utf16(CP_UTF8, s);
-}
-std::string utf16_to_utf8(std::u16string_view s) {
-  if (std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; }))
-    return std::string(s.begin(), s.end());
-  return from_utf16(CP_UTF8, s);
-}
+std::u16string utf8_to_utf16(std::string_view s) { return to_utf16(CP_UTF8, s); }
+std::string utf16_to_utf8(std::u16string_view s) { return from_utf16(CP_UTF8, s); }
 std::u16string ansi_to_utf16(std::string_view s) { return to_utf16(CP_ACP, s); }
 std::string utf16_to_ansi(std::u16string_view s) { return from_utf16(CP_ACP, s); }
 std::string ansi_to_utf8(std::string_view s) { return utf16_to_utf8(ansi_to_utf16(s)); }

@@ -20,12 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string bytes_of(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::bytes_of;
 
 QString rivers() { return QString::fromStdString(std::string(AREACLIP_SOURCE_DIR) + "/examples/data/rivers.shp"); }
 

@@ -28,12 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string bytes_of(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::bytes_of;
 
 QTreeWidgetItem* find_item(QTreeWidget* tree, const char* text) {
   auto found = tree->findItems(QString::fromUtf8(text), Qt::MatchExactly | Qt::MatchRecursive);

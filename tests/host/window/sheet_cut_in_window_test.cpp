@@ -29,21 +29,8 @@ namespace fs = std::filesystem;
 using test::control;
 using test::modal;
 
-std::string bytes_of(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// The data files of a result folder, by their path inside it.
-std::map<std::string, std::string> data_files(const fs::path& folder) {
-  std::map<std::string, std::string> out;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file() && entry.path().extension() != ".mxd")
-      out[fs::relative(entry.path(), folder).string()] = bytes_of(entry.path());
-  return out;
-}
+using test::bytes_of;
+using test::data_files;
 
 long layer_count(test::WindowFixture& f) {
   win32::ComPtr<IDocument> document;

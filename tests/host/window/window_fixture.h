@@ -5,6 +5,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <memory>
 #include <string>
 
@@ -22,6 +25,23 @@
 #include "window/map_window.h"
 
 namespace test {
+
+// A file's bytes ("" when it cannot be read).
+inline std::string bytes_of(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The data files of a result folder (its documents left out), by their path inside it.
+inline std::map<std::string, std::string> data_files(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    if (entry.is_regular_file() && entry.path().extension() != ".mxd")
+      out[std::filesystem::relative(entry.path(), folder).string()] = bytes_of(entry.path());
+  return out;
+}
 
 inline std::filesystem::path temp_folder(const std::string& name) {
   auto path = std::filesystem::temp_directory_path() / ("areaclip-window-" + name + "-" + std::to_string(getpid()));

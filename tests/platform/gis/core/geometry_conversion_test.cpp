@@ -59,6 +59,18 @@ std::string back_through_wkb(const GEOSGeometry* g) {
   return held ? ogr_wkt(*held) : "";
 }
 
+// The shape taken into GEOS and back as through WKB, both ways.
+void expect_as_through_wkb(const char* wkt) {
+  auto g = ogr(wkt);
+  ASSERT_TRUE(g);
+  GeomPtr direct = gis::core::geos_from_ogr(*g);
+  ASSERT_TRUE(direct);
+  EXPECT_EQ(geos_wkt(direct.get()), through_wkb(*g));
+  std::unique_ptr<OGRGeometry> back = gis::core::ogr_from_geos(direct.get());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(ogr_wkt(*back), back_through_wkb(direct.get()));
+}
+
 TEST(GeometryConversion, EveryKindOfShapeConvertsAsThroughWkb) {
   const char* cases[] = {
       "POINT (1.5 -2.25)",
@@ -76,14 +88,7 @@ TEST(GeometryConversion, EveryKindOfShapeConvertsAsThroughWkb) {
   };
   for (const char* wkt : cases) {
     SCOPED_TRACE(wkt);
-    auto g = ogr(wkt);
-    ASSERT_TRUE(g);
-    GeomPtr direct = gis::core::geos_from_ogr(*g);
-    ASSERT_TRUE(direct);
-    EXPECT_EQ(geos_wkt(direct.get()), through_wkb(*g));
-    std::unique_ptr<OGRGeometry> back = gis::core::ogr_from_geos(direct.get());
-    ASSERT_TRUE(back);
-    EXPECT_EQ(ogr_wkt(*back), back_through_wkb(direct.get()));
+    expect_as_through_wkb(wkt);
   }
 }
 
@@ -112,14 +117,7 @@ TEST(GeometryConversion, EmptyShapesAndPartsConvertAsThroughWkb) {
   for (const char* wkt : {"POINT EMPTY", "LINESTRING EMPTY", "POLYGON EMPTY", "MULTIPOLYGON EMPTY",
                           "MULTILINESTRING ((0 0,1 1),EMPTY)"}) {
     SCOPED_TRACE(wkt);
-    auto g = ogr(wkt);
-    ASSERT_TRUE(g);
-    GeomPtr direct = gis::core::geos_from_ogr(*g);
-    ASSERT_TRUE(direct);
-    EXPECT_EQ(geos_wkt(direct.get()), through_wkb(*g));
-    std::unique_ptr<OGRGeometry> back = gis::core::ogr_from_geos(direct.get());
-    ASSERT_TRUE(back);
-    EXPECT_EQ(ogr_wkt(*back), back_through_wkb(direct.get()));
+    expect_as_through_wkb(wkt);
   }
 }
 
