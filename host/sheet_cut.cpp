@@ -185,7 +185,7 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
 
   const fs::path root = fs::absolute(folder).lexically_normal();
   const bool routing = !every_feature_per_sheet();
-  int failed = 0, partial = 0, there = 0;
+  int failed = 0, partial = 0, there = 0, held = 0;
   for (size_t i = 0; i < sheets.size(); ++i) {
     const gis::MapSheet& sheet = sheets[i];
     if (CancelSignals::received()) {
@@ -200,6 +200,7 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
       routed[i].ids.clear();
       continue;
     }
+    if (!resume && fs::is_regular_file(into / "cross.mxd", ec)) ++held;  // refused by the cut, as it says
     std::printf("\n[%zu/%zu] sheet %s -> %s\n", i + 1, sheets.size(), sheet.name.c_str(), into.string().c_str());
     std::fflush(stdout);
     SheetFrameLayer frame(sheet, sheet_crs);
@@ -255,6 +256,11 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
   }
   if (failed) {
     std::fprintf(stderr, "areaclip: %d of %zu sheets failed\n", failed, sheets.size());
+    if (held)
+      std::fprintf(stderr,
+                   "areaclip: the folders of %d sheets already held a result: --resume leaves them as they are "
+                   "and cuts the rest\n",
+                   held);
     return kCutFailed;
   }
   if (partial) {

@@ -152,6 +152,10 @@ TEST(SheetSeriesTest, AnInterruptedSeriesIsCompletedByResume) {
   EXPECT_EQ(rows_with(refused, "failed (exit 1): Папка результата уже содержит результат вырезания").size(),
             before.size())
       << refused.out;
+  EXPECT_NE(refused.err.find("the folders of " + std::to_string(before.size()) +
+                             " sheets already held a result: --resume leaves them"),
+            std::string::npos)
+      << refused.err;
   fs::remove_all(series);
   fs::create_directories(series);
   // What the interrupted run kept, as it was.
