@@ -73,16 +73,24 @@ inline void walk_to(QtDriver& driver, toolkit_qt::TScreenAgent& agent, const std
   }
 }
 
+// The peer of the named control of the modal form on top.
+inline QWidget* modal_peer(toolkit_qt::TScreenAgent* agent, const char* name) {
+  return agent->PeerOf(control(modal(nullptr), name));
+}
+
+// Whether the named modal form is on screen.
+inline bool form_shown(toolkit_qt::TScreenAgent* agent, const char* name) {
+  TForm* form = modal(name);
+  return form && agent->PeerOf(form) && agent->PeerOf(form)->isVisible();
+}
+
 // The steps after the polygon is chosen in the cut dialog: "..." pressed, the folder
 // `result` (an existing folder) chosen in the folder dialog from the root down, Apply pressed.
 inline void drive_folder_and_apply(QtDriver& driver, toolkit_qt::TScreenAgent& screen,
                                    const std::filesystem::path& result) {
   toolkit_qt::TScreenAgent* agent = &screen;
-  auto widget = [agent](const char* name) { return agent->PeerOf(control(modal(nullptr), name)); };
-  auto shown = [agent](const char* name) {
-    TForm* form = modal(name);
-    return form && agent->PeerOf(form) && agent->PeerOf(form)->isVisible();
-  };
+  auto widget = [agent](const char* name) { return modal_peer(agent, name); };
+  auto shown = [agent](const char* name) { return form_shown(agent, name); };
   driver
       .then("the folder dialog asked for", [=] { QTest::mouseClick(widget("f_choose_button"), Qt::LeftButton); })
       .when("the folder dialog",
@@ -111,11 +119,8 @@ inline void drive_folder_and_apply(QtDriver& driver, toolkit_qt::TScreenAgent& s
 // and the sheet chosen, the folder chosen in the folder dialog, Apply pressed.
 inline void drive_cut(QtDriver& driver, toolkit_qt::TScreenAgent& screen, const std::filesystem::path& result) {
   toolkit_qt::TScreenAgent* agent = &screen;
-  auto widget = [agent](const char* name) { return agent->PeerOf(control(modal(nullptr), name)); };
-  auto shown = [agent](const char* name) {
-    TForm* form = modal(name);
-    return form && agent->PeerOf(form) && agent->PeerOf(form)->isVisible();
-  };
+  auto widget = [agent](const char* name) { return modal_peer(agent, name); };
+  auto shown = [agent](const char* name) { return form_shown(agent, name); };
   driver
       .when("the cut dialog", [=] { return shown(kCutDialog) && widget("f_layers_combo"); },
             [=] { choose(qobject_cast<QComboBox*>(widget("f_layers_combo")), QString::fromUtf8(kSheetsLayer)); })
