@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "gdal_quiet.h"
 #include "gis/core.h"
 #include "gis/gis.h"
 #include "group_layer.h"
@@ -20,17 +21,6 @@ namespace gis::carto {
 namespace fs = std::filesystem;
 
 namespace {
-
-struct DatasetClose {
-  void operator()(void* d) const { GDALClose(d); }
-};
-using Dataset = std::unique_ptr<void, DatasetClose>;
-
-class QuietErrors {
- public:
-  QuietErrors() { CPLPushErrorHandler(CPLQuietErrorHandler); }
-  ~QuietErrors() { CPLPopErrorHandler(); }
-};
 
 std::string upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -92,7 +82,7 @@ const char* const kPalette[] = {"#E6C85A", "#5A9BD4", "#7AC36A", "#F15A60", "#CE
 std::vector<DataLayer> find_data_layers(const std::string& argument) {
   gis::RegisterClasses();
   GDALAllRegister();
-  QuietErrors quiet;
+  QuietGdalErrors quiet;
   std::error_code ec;
   std::string path = argument, layer_name;
   if (!fs::exists(path, ec)) {
@@ -106,7 +96,8 @@ std::vector<DataLayer> find_data_layers(const std::string& argument) {
   }
   if (fs::is_directory(path, ec)) throw DocumentError(argument + ": is a folder; name the data files in it");
   path = fs::absolute(path).lexically_normal().string();
-  Dataset dataset(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+  GdalDatasetPtr dataset(
+      GDALDataset::FromHandle(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
   if (!dataset) {
     std::string why = CPLGetLastErrorMsg();
     throw DocumentError(argument + ": not vector data GDAL can read" + (why.empty() ? "" : " (" + why + ")"));

@@ -12,28 +12,12 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include "gdal_quiet.h"
 #include "gis/core.h"
 
 namespace gis::carto {
-
 namespace {
 
-struct DatasetCloser {
-  void operator()(GDALDataset* d) const { GDALClose(d); }
-};
-using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
-
-// GDAL's errors on this thread are kept for the caller to read, not printed.
-class QuietErrors {
- public:
-  QuietErrors() {
-    CPLPushErrorHandler(CPLQuietErrorHandler);
-    CPLErrorReset();
-  }
-  ~QuietErrors() { CPLPopErrorHandler(); }
-  QuietErrors(const QuietErrors&) = delete;
-  QuietErrors& operator=(const QuietErrors&) = delete;
-};
 
 std::string last_error() {
   const char* message = CPLGetLastErrorMsg();
@@ -45,7 +29,7 @@ void register_drivers() {
   std::call_once(once, [] { GDALAllRegister(); });
 }
 
-DatasetPtr open_raster(const std::string& path, std::string* problem) {
+GdalDatasetPtr open_raster(const std::string& path, std::string* problem) {
   register_drivers();
   if (path.empty()) {
     *problem = "it names no file";
@@ -56,7 +40,7 @@ DatasetPtr open_raster(const std::string& path, std::string* problem) {
     *problem = "its file " + path + " is missing";
     return nullptr;
   }
-  DatasetPtr d(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+  GdalDatasetPtr d(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
   if (!d) *problem = "GDAL cannot read its file " + path + last_error();
   else if (d->GetRasterCount() == 0) *problem = "its file " + path + " holds no bands";
   if (!problem->empty()) d.reset();
@@ -196,9 +180,9 @@ std::string colour_rgb(GDALDataset& d, Window& w, RasterPicture* out) {
 std::string read_raster_view(const std::string& path, ISpatialReference* map_system, const ViewPixels& view,
                              RasterPicture* out) {
   *out = RasterPicture();
-  QuietErrors quiet;
+  QuietGdalErrors quiet;
   std::string problem;
-  DatasetPtr d = open_raster(path, &problem);
+  GdalDatasetPtr d = open_raster(path, &problem);
   if (!d) return problem;
   double gt[6];
   if (problem = system_problem(*d, map_system); !problem.empty()) return problem;
@@ -251,9 +235,9 @@ std::string read_raster_view(const std::string& path, ISpatialReference* map_sys
 }
 
 Bounds raster_bounds(const std::string& path, ISpatialReference* map_system) {
-  QuietErrors quiet;
+  QuietGdalErrors quiet;
   std::string problem;
-  DatasetPtr d = open_raster(path, &problem);
+  GdalDatasetPtr d = open_raster(path, &problem);
   double gt[6];
   if (!d || !system_problem(*d, map_system).empty() || !geotransform(*d, gt).empty()) return {};
   Bounds b;
@@ -265,11 +249,11 @@ Bounds raster_bounds(const std::string& path, ISpatialReference* map_system) {
 std::string png_of(const RasterPicture& picture) {
   if (picture.width <= 0 || picture.height <= 0) return "";
   register_drivers();
-  QuietErrors quiet;
+  QuietGdalErrors quiet;
   GDALDriver* mem_driver = GetGDALDriverManager()->GetDriverByName("MEM");
   GDALDriver* png_driver = GetGDALDriverManager()->GetDriverByName("PNG");
   if (!mem_driver || !png_driver) return "";
-  DatasetPtr mem(mem_driver->Create("", picture.width, picture.height, 4, GDT_Byte, nullptr));
+  GdalDatasetPtr mem(mem_driver->Create("", picture.width, picture.height, 4, GDT_Byte, nullptr));
   if (!mem) return "";
   std::vector<GByte> channel(picture.argb.size());
   for (int b = 0; b < 4; ++b) {
@@ -281,7 +265,7 @@ std::string png_of(const RasterPicture& picture) {
   }
   static std::atomic<unsigned long> counter{0};
   const std::string name = "/vsimem/areaclip_raster_" + std::to_string(++counter) + ".png";
-  DatasetPtr png(png_driver->CreateCopy(name.c_str(), mem.get(), FALSE, nullptr, nullptr, nullptr));
+  GdalDatasetPtr png(png_driver->CreateCopy(name.c_str(), mem.get(), FALSE, nullptr, nullptr, nullptr));
   png.reset();
   std::string bytes;
   vsi_l_offset length = 0;
