@@ -16,8 +16,8 @@
 #include "gis/core.h"
 
 namespace gis::carto {
-namespace {
 
+namespace {
 
 std::string last_error() {
   const char* message = CPLGetLastErrorMsg();
