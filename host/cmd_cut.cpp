@@ -17,7 +17,7 @@ namespace {
 
 // The cut's options that go together, checked once the command line is read; "" when they
 // do.
-std::string check(const host::Arguments& a, long* feature_id) {
+std::string check(const host::Arguments& a, long* feature_id, long* jobs) {
   const std::string layer = a.value("--layer"), sheet = a.value("--sheet"), all = a.value("--all-sheets");
   for (const char* option : {"--sheet", "--all-sheets"})
     if (a.has(option) && a.value(option).find_first_not_of(" \t") == std::string::npos)
@@ -37,6 +37,13 @@ std::string check(const host::Arguments& a, long* feature_id) {
   if (!by_sheet && a.has("--sheet-crs")) return "--sheet-crs goes with --sheet or --all-sheets only";
   if (!by_sheet && a.value("--feature").empty() == !a.has("--feature-id")) return "give one of --feature and --feature-id";
   if (a.has("--resume") && all.empty()) return "--resume goes with --all-sheets only";
+  if (a.has("--jobs")) {
+    if (all.empty()) return "--jobs goes with --all-sheets only";
+    const std::string n = a.value("--jobs");
+    char* end = nullptr;
+    *jobs = std::strtol(n.c_str(), &end, 10);
+    if (n.empty() || *end || *jobs < 1 || *jobs > 256) return "--jobs takes a number of processes from 1 to 256, not '" + n + "'";
+  }
   if (a.value("--folder").empty()) return "--folder is missing";
   return "";
 }
@@ -46,8 +53,8 @@ std::string check(const host::Arguments& a, long* feature_id) {
 namespace host {
 
 int cmd_cut(const Arguments& args) {
-  long feature_id = -1;
-  const std::string error = check(args, &feature_id);
+  long feature_id = -1, jobs = 0;
+  const std::string error = check(args, &feature_id, &jobs);
   if (!error.empty()) {
     std::fprintf(stderr, "areaclip cut: %s\n%s", error.c_str(), usage_text(*args.command).c_str());
     return 2;
@@ -58,7 +65,7 @@ int cmd_cut(const Arguments& args) {
   if (args.has("--sheet")) return cut_by_sheet(document, args.value("--sheet"), folder, args.value("--sheet-crs"), args.json());
   if (args.has("--all-sheets"))
     return cut_all_sheets(document, args.value("--all-sheets"), folder, args.value("--sheet-crs"), args.json(),
-                          args.has("--resume"));
+                          args.has("--resume"), static_cast<size_t>(jobs));
   CutRequest request;
   request.document = document;
   request.folder = folder;

@@ -37,7 +37,7 @@ const std::vector<CommandSpec>& command_table() {
        "cut a map document's layers to a polygon feature or to map sheets",
        {"DOC --layer NAME (--feature LABEL | --feature-id OID) --folder DIR [--json]",
         "DOC --sheet NAME --folder DIR [--sheet-crs CRS] [--json]",
-        "DOC --all-sheets SCALE --folder DIR [--sheet-crs CRS] [--resume] [--json]"},
+        "DOC --all-sheets SCALE --folder DIR [--sheet-crs CRS] [--resume] [--jobs N] [--json]"},
        "cuts every feature layer of DOC's map to one polygon (a feature of the polygon layer NAME\n"
        "by its label or object id, or a map sheet such as \"M-36-1-Б\", its frame kept as a layer)\n"
        "into shapefiles in DIR, and writes DIR/cross.mxd (and DIR/cross.qgs or DIR/cross.qgz when\n"
@@ -53,6 +53,8 @@ const std::vector<CommandSpec>& command_table() {
         kSheetCrs,
         {"--resume", nullptr, nullptr,
          "with --all-sheets: leave the sheets whose folder holds a result document as they are, cut the rest"},
+        {"--jobs", "-j", "N",
+         "with --all-sheets: cut N sheets at a time, each in a process of its own (default: one per processor)"},
         {"--folder", nullptr, "DIR", "the result folder, made when missing", Values::kFolder},
         kJson},
        cmd_cut,

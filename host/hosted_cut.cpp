@@ -101,7 +101,13 @@ int cut(const CutRequest& request, CutSummary* summary) {
   // the program between a folder made and its removal.
   CancelSignals cancel_signals;
   std::string error;
-  if (!gis::LoadDocument(request.document, &error)) return fail(summary, kCutBadInput, error);
+  ComPtr<IApplication> app = gis::CreateApplication();
+  Bstr path = Bstr::from_utf8(fs::absolute(request.document).string());
+  if (FAILED(app->OpenDocument(path.get()))) {
+    // Why, in the words of the document as it was named.
+    if (gis::LoadDocument(request.document, &error)) error.clear();
+    return fail(summary, kCutBadInput, error.empty() ? "cannot open " + request.document : error);
+  }
   fs::path folder = fs::absolute(request.folder).lexically_normal();
   std::string folder_text = folder.string();
   while (folder_text.size() > 1 && folder_text.back() == '/') folder_text.pop_back();
@@ -113,9 +119,6 @@ int cut(const CutRequest& request, CutSummary* summary) {
                 "the folder name " + folder_text + " has characters the ANSI code page (" +
                     std::to_string(GetACP()) + ") cannot hold");
 
-  ComPtr<IApplication> app = gis::CreateApplication();
-  Bstr path = Bstr::from_utf8(fs::absolute(request.document).string());
-  if (FAILED(app->OpenDocument(path.get()))) return fail(summary, kCutBadInput, "cannot open " + request.document);
   ComPtr<IDocument> document;
   app->get_Document(document.put());
   ComPtr<IMxDocument> mx = document.as<IMxDocument>();

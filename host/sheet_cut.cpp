@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "cut_json.h"
 #include "hosted_cut.h"
 #include "sheet_frame.h"
+#include "worker_processes.h"
 
 namespace host {
 
@@ -42,6 +44,7 @@ struct SheetRow {
   std::string folder;
   int status = -1;  // the sheet's cut's exit status; -1 when it was not tried
   CutSummary summary;
+  bool already_there = false;  // left as it was (--resume)
 };
 
 // The run of one cut by a sheet in the JSON form of the cut command.
@@ -141,10 +144,227 @@ int cut_by_sheet(const std::string& document, const std::string& name, const std
 
 namespace {
 
+// A sheet's row as bytes, for handing it from the process that cut it to this one.
+class RowWriter {
+ public:
+  void number(long value) { bytes_.append(reinterpret_cast<const char*>(&value), sizeof value); }
+  void text(const std::string& value) {
+    number(static_cast<long>(value.size()));
+    bytes_ += value;
+  }
+  void texts(const std::vector<std::string>& values) {
+    number(static_cast<long>(values.size()));
+    for (const std::string& v : values) text(v);
+  }
+  std::string row(const SheetRow& r) {
+    text(r.sheet), number(r.features), text(r.result), text(r.folder), number(r.status);
+    number(r.already_there);
+    const CutSummary& s = r.summary;
+    text(s.folder), number(s.status), texts(s.documents), texts(s.failure);
+    number(static_cast<long>(s.layers.size()));
+    for (const CutLayer& l : s.layers) {
+      text(l.file), text(l.name), number(l.features), number(l.features_read);
+      number(static_cast<long>(l.warnings.size()));
+      for (const CutWarning& w : l.warnings) text(w.message), number(w.count);
+    }
+    number(static_cast<long>(s.not_cut.size()));
+    for (const LayerNotCut& l : s.not_cut) text(l.name), text(l.reason);
+    return bytes_;
+  }
+
+ private:
+  std::string bytes_;
+};
+
+// Reads what RowWriter wrote; false for bytes it did not write.
+class RowReader {
+ public:
+  explicit RowReader(const std::string& bytes) : bytes_(bytes) {}
+  bool row(SheetRow* r) {
+    text(&r->sheet), number(&r->features), text(&r->result), text(&r->folder), integer(&r->status);
+    long there = 0;
+    number(&there);
+    r->already_there = there != 0;
+    CutSummary& s = r->summary;
+    text(&s.folder), integer(&s.status), texts(&s.documents), texts(&s.failure);
+    long n = 0;
+    number(&n);
+    for (long i = 0; ok_ && i < n; ++i) {
+      CutLayer l;
+      text(&l.file), text(&l.name), number(&l.features), number(&l.features_read);
+      long warnings = 0;
+      number(&warnings);
+      for (long k = 0; ok_ && k < warnings; ++k) {
+        CutWarning w;
+        text(&w.message), number(&w.count);
+        l.warnings.push_back(w);
+      }
+      s.layers.push_back(l);
+    }
+    number(&n);
+    for (long i = 0; ok_ && i < n; ++i) {
+      LayerNotCut l;
+      text(&l.name), text(&l.reason);
+      s.not_cut.push_back(l);
+    }
+    return ok_ && at_ == bytes_.size();
+  }
+
+ private:
+  void number(long* value) {
+    ok_ = ok_ && bytes_.size() - at_ >= sizeof *value;
+    if (!ok_) return;
+    std::memcpy(value, bytes_.data() + at_, sizeof *value);
+    at_ += sizeof *value;
+  }
+  void integer(int* value) {
+    long v = 0;
+    number(&v);
+    *value = static_cast<int>(v);
+  }
+  void text(std::string* value) {
+    long n = 0;
+    number(&n);
+    ok_ = ok_ && n >= 0 && bytes_.size() - at_ >= static_cast<size_t>(n);
+    if (!ok_) return;
+    value->assign(bytes_, at_, static_cast<size_t>(n));
+    at_ += static_cast<size_t>(n);
+  }
+  void texts(std::vector<std::string>* values) {
+    long n = 0;
+    number(&n);
+    for (long i = 0; ok_ && i < n; ++i) {
+      values->emplace_back();
+      text(&values->back());
+    }
+  }
+
+  const std::string& bytes_;
+  size_t at_ = 0;
+  bool ok_ = true;
+};
+
+// A series found: its sheets, the features routed to each, and where they go.
+struct Series {
+  std::string document, sheet_crs;
+  fs::path root;
+  std::vector<gis::MapSheet> sheets;
+  std::vector<gis::SheetFeatures> routed;  // by sheet, as `sheets`
+  bool routing = true;
+  // The document held open while this process cuts sheets: its feature classes stay open,
+  // and every sheet's cut, opening the same sources, is handed them (gis::OpenFeatureClass
+  // hands out one object per source while it is open) instead of opening the files anew.
+  // Made in the process that cuts: a dataset opened before a fork would share its files'
+  // positions with the other processes.
+  ComPtr<IMxDocument> sources;
+};
+
+// Cuts sheet i of the series into its folder; its row.
+SheetRow cut_sheet(Series& series, size_t i) {
+  if (!series.sources) series.sources = gis::LoadDocument(series.document);
+  const gis::MapSheet& sheet = series.sheets[i];
+  const fs::path into = series.root / sheet.name;
+  SheetFrameLayer frame(sheet, series.sheet_crs);
+  CutRequest request = sheet_request(series.document, sheet, into.string(), &frame);
+  request.print_summary = false;
+  // The open document's feature classes serve only the sheet's features while it is cut.
+  std::vector<ComPtr<IFeatureClass>> restricted;
+  if (series.routing) {
+    request.prepare = [&](IMap* map, std::string* error) {
+      restricted = map_feature_classes(map);
+      if (restricted.size() != series.routed[i].ids.size()) {
+        *error = "the layers of " + series.document + " changed while its sheets were cut";
+        return false;
+      }
+      for (size_t c = 0; c < restricted.size(); ++c)
+        gis::RestrictFeatures(restricted[c].get(), series.routed[i].ids[c]);
+      return frame.add_to(map, error);
+    };
+  }
+  CutSummary summary;
+  const int code = run_cut(request, &summary);
+  for (const ComPtr<IFeatureClass>& c : restricted) gis::RestrictFeatures(c.get(), nullptr);
+  restricted.clear();
+  series.routed[i].ids.clear();
+  SheetRow row{sheet.name, -1, "", into.string(), code, summary};
+  if (summary.written()) {
+    row.features = summary.features(sheet.name);
+    row.result = "ok: " + summary.documents.front();
+    if (code == kCutPartial) {
+      row.result = "partial: " + summary.documents.front() + "; not cut:";
+      for (const LayerNotCut& l : summary.not_cut) row.result += " " + l.name + ",";
+      row.result.pop_back();
+    }
+  } else if (code > 128) {
+    row.result = std::string("cancelled (") + signal_name(code - 128) + "), nothing kept";
+  } else {
+    row.result = "failed (exit " + std::to_string(code) + ")";
+    if (!summary.failure.empty()) row.result += ": " + summary.failure.front();
+  }
+  return row;
+}
+
+void print_started(const Series& series, size_t i) {
+  std::printf("\n[%zu/%zu] sheet %s -> %s\n", i + 1, series.sheets.size(), series.sheets[i].name.c_str(),
+              (series.root / series.sheets[i].name).string().c_str());
+}
+
+void print_finished(const Series& series, size_t i, const SheetRow& row) {
+  if (row.summary.written())
+    std::printf("[%zu/%zu] %s: %ld features written\n", i + 1, series.sheets.size(), row.sheet.c_str(), row.features);
+  else if (row.status >= 0 && row.status <= 128)
+    std::fprintf(stderr, "areaclip: sheet %s failed; going on with the next one\n", row.sheet.c_str());
+}
+
+// Cuts the sheets `todo` (indexes into series.sheets) in `jobs` processes at a time, each
+// sheet's lines printed together as it is done; their rows into rows. False when no
+// process could be started (nothing was cut).
+bool cut_in_workers(Series& series, const std::vector<size_t>& todo, size_t jobs, std::vector<SheetRow>* rows) {
+  WorkerCallbacks callbacks;
+  callbacks.work = [&series](size_t i) { return RowWriter().row(cut_sheet(series, i)); };
+  callbacks.done = [&](size_t i, WorkerOutput output) {
+    SheetRow row;
+    if (!RowReader(output.result).row(&row)) {
+      row = SheetRow{series.sheets[i].name, -1, "failed: its process answered in a way not understood",
+                     (series.root / series.sheets[i].name).string(), kCutFailed, {}};
+    }
+    print_started(series, i);
+    std::fputs(output.out.c_str(), stdout);
+    std::fputs(output.err.c_str(), stderr);
+    print_finished(series, i, row);
+    std::fflush(stdout);
+    (*rows)[i] = row;
+  };
+  callbacks.lost = [&](size_t i, const std::string& why) {
+    print_started(series, i);
+    SheetRow row{series.sheets[i].name, -1, "failed: " + why, (series.root / series.sheets[i].name).string(),
+                 kCutFailed, {}};
+    print_finished(series, i, row);
+    std::fflush(stdout);
+    (*rows)[i] = row;
+  };
+  callbacks.cancelled = [] { return CancelSignals::received(); };
+  std::vector<size_t> started;
+  std::string error;
+  if (!run_in_workers(jobs, todo, callbacks, &started, &error)) {
+    std::fprintf(stderr, "areaclip: %s: cutting one sheet at a time\n", error.c_str());
+    return false;
+  }
+  // Sheets no process took: the run was cancelled, or every process ended.
+  std::vector<bool> taken(series.sheets.size(), false);
+  for (size_t i : started) taken[i] = true;
+  for (size_t i : todo)
+    if (!taken[i])
+      (*rows)[i] = SheetRow{series.sheets[i].name, -1,
+                            CancelSignals::received() ? "not cut (cancelled)" : "not cut (no process left to cut it)",
+                            (series.root / series.sheets[i].name).string(), -1, {}};
+  return true;
+}
+
 // The cut by every sheet behind cut_all_sheets: its exit code, with a row per sheet and
 // the reasons the run ended before any sheet was cut.
 int cut_sheets(const std::string& document, const std::string& scale_text, const std::string& folder,
-               const std::string& sheet_crs, bool resume, std::vector<SheetRow>* rows_out,
+               const std::string& sheet_crs, bool resume, size_t jobs, std::vector<SheetRow>* rows_out,
                std::vector<std::string>* failure) {
   std::vector<SheetRow>& rows = *rows_out;
   const auto fail = [failure](int code, const std::string& message) {
@@ -157,8 +377,7 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
     return fail(2, "--all-sheets takes a scale of the series (1:1000000, 1:500000, 1:200000, 1:100000, 1:50000, "
                    "1:25000, 1:10000, 1:5000, 1:2000), not '" + scale_text + "'");
   CancelSignals cancel_signals;
-  std::vector<gis::MapSheet> sheets;
-  std::vector<gis::SheetFeatures> routed;  // by sheet, as `sheets`
+  Series series{document, sheet_crs, fs::absolute(folder).lexically_normal(), {}, {}, !every_feature_per_sheet(), {}};
   {
     std::string error;
     ComPtr<IMxDocument> doc = gis::LoadDocument(document, &error);
@@ -168,13 +387,14 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
     ComPtr<ISpatialReference> degrees = sheet_degrees_system(map.get(), sheet_crs, &error);
     std::printf("finding the %s sheets that hold features of %s\n", gis::ScaleText(scale).c_str(), document.c_str());
     std::fflush(stdout);
-    if (!degrees || !sheets_of_map(map.get(), scale, degrees.get(), &sheets, &error, &routed)) {
+    if (!degrees || !sheets_of_map(map.get(), scale, degrees.get(), &series.sheets, &error, &series.routed)) {
       if (const int signal_number = CancelSignals::received())
         return fail(128 + signal_number,
                     std::string("cancelled (") + signal_name(signal_number) + ") before any sheet was cut");
       return fail(2, error);
     }
   }
+  const std::vector<gis::MapSheet>& sheets = series.sheets;
   if (sheets.empty()) {
     std::printf("no feature of the map lies on a %s sheet: nothing to cut\n", gis::ScaleText(scale).c_str());
     return 0;
@@ -183,68 +403,44 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
   for (size_t i = 1; i < sheets.size(); ++i) std::printf(", %s", sheets[i].name.c_str());
   std::printf("\n");
 
-  const fs::path root = fs::absolute(folder).lexically_normal();
-  const bool routing = !every_feature_per_sheet();
-  int failed = 0, partial = 0, there = 0, held = 0;
+  // The sheets already there are left as they are; the others are cut.
+  rows.assign(sheets.size(), SheetRow{});
+  std::vector<size_t> todo;
+  int held = 0;
   for (size_t i = 0; i < sheets.size(); ++i) {
-    const gis::MapSheet& sheet = sheets[i];
-    if (CancelSignals::received()) {
-      rows.push_back({sheet.name, -1, "not cut (cancelled)", (root / sheet.name).string(), -1, {}});
-      continue;
-    }
-    const fs::path into = root / sheet.name;
+    const fs::path into = series.root / sheets[i].name;
     std::error_code ec;
-    if (resume && fs::is_regular_file(into / "cross.mxd", ec)) {
-      ++there;
-      rows.push_back({sheet.name, -1, "already there: " + (into / "cross.mxd").string(), into.string(), -1, {}});
-      routed[i].ids.clear();
+    const bool there = fs::is_regular_file(into / "cross.mxd", ec);
+    if (resume && there) {
+      rows[i] = SheetRow{sheets[i].name, -1, "already there: " + (into / "cross.mxd").string(), into.string(), -1, {}};
+      rows[i].already_there = true;
+      series.routed[i].ids.clear();
       continue;
     }
-    if (!resume && fs::is_regular_file(into / "cross.mxd", ec)) ++held;  // refused by the cut, as it says
-    std::printf("\n[%zu/%zu] sheet %s -> %s\n", i + 1, sheets.size(), sheet.name.c_str(), into.string().c_str());
-    std::fflush(stdout);
-    SheetFrameLayer frame(sheet, sheet_crs);
-    CutRequest request = sheet_request(document, sheet, into.string(), &frame);
-    request.print_summary = false;
-    // The open document's feature classes serve only the sheet's features while it is cut.
-    std::vector<ComPtr<IFeatureClass>> restricted;
-    if (routing) {
-      request.prepare = [&, i](IMap* map, std::string* error) {
-        restricted = map_feature_classes(map);
-        if (restricted.size() != routed[i].ids.size()) {
-          *error = "the layers of " + document + " changed while its sheets were cut";
-          return false;
-        }
-        for (size_t c = 0; c < restricted.size(); ++c) gis::RestrictFeatures(restricted[c].get(), routed[i].ids[c]);
-        return frame.add_to(map, error);
-      };
-    }
-    CutSummary summary;
-    const int code = run_cut(request, &summary);
-    for (const ComPtr<IFeatureClass>& c : restricted) gis::RestrictFeatures(c.get(), nullptr);
-    restricted.clear();
-    routed[i].ids.clear();
-    SheetRow row{sheet.name, -1, "", into.string(), code, summary};
-    if (summary.written()) {
-      row.features = summary.features(sheet.name);
-      row.result = "ok: " + summary.documents.front();
-      if (code == kCutPartial) {
-        ++partial;
-        row.result = "partial: " + summary.documents.front() + "; not cut:";
-        for (const LayerNotCut& l : summary.not_cut) row.result += " " + l.name + ",";
-        row.result.pop_back();
+    held += there;  // refused by the cut, as it says
+    todo.push_back(i);
+  }
+  jobs = std::min(jobs, todo.size());
+  if (jobs <= 1 || !cut_in_workers(series, todo, jobs, &rows)) {
+    for (size_t i : todo) {
+      if (CancelSignals::received()) {
+        rows[i] = SheetRow{sheets[i].name, -1, "not cut (cancelled)", (series.root / sheets[i].name).string(), -1, {}};
+        continue;
       }
-      std::printf("[%zu/%zu] %s: %ld features written\n", i + 1, sheets.size(), sheet.name.c_str(), row.features);
-    } else if (code > 128) {
-      row.result = std::string("cancelled (") + signal_name(code - 128) + "), nothing kept";
-    } else {
-      ++failed;
-      row.result = "failed (exit " + std::to_string(code) + ")";
-      if (!summary.failure.empty()) row.result += ": " + summary.failure.front();
-      std::fprintf(stderr, "areaclip: sheet %s failed; going on with the next one\n", sheet.name.c_str());
+      print_started(series, i);
+      std::fflush(stdout);
+      rows[i] = cut_sheet(series, i);
+      print_finished(series, i, rows[i]);
+      std::fflush(stdout);
     }
-    rows.push_back(row);
-    std::fflush(stdout);
+  }
+
+  int failed = 0, partial = 0, there = 0;
+  for (const SheetRow& r : rows) {
+    there += r.already_there;
+    partial += r.status == kCutPartial;
+    // A sheet cancelled while the run was not: its process alone was signalled.
+    failed += r.status >= 0 && !r.summary.written() && (r.status <= 128 || !CancelSignals::received());
   }
   print_table(rows);
   if (there)
@@ -273,10 +469,11 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
 }  // namespace
 
 int cut_all_sheets(const std::string& document, const std::string& scale_text, const std::string& folder,
-                   const std::string& sheet_crs, bool json, bool resume) {
+                   const std::string& sheet_crs, bool json, bool resume, size_t jobs) {
   std::vector<SheetRow> rows;
   std::vector<std::string> failure;
-  const int code = cut_sheets(document, scale_text, folder, sheet_crs, resume, &rows, &failure);
+  if (jobs == 0) jobs = available_processors();
+  const int code = cut_sheets(document, scale_text, folder, sheet_crs, resume, jobs, &rows, &failure);
   if (json) {
     gis::SheetScale scale;
     const std::string scale_name =

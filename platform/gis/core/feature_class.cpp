@@ -18,6 +18,7 @@
 #include "geometry_object.h"
 #include "geometry_ogr.h"
 #include "diagnostics.h"
+#include "open_classes.h"
 #include "spatial_reference.h"
 #include "system_objects.h"
 
@@ -142,7 +143,9 @@ FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path
   build_schema();
 }
 
-FeatureClass::~FeatureClass() = default;
+FeatureClass::~FeatureClass() {
+  if (!writable_) OpenClasses::remove(this);
+}
 
 void FeatureClass::build_schema() {
   if (const OGRSpatialReference* srs = layer_->GetSpatialRef(); srs && !sr_) sr_ = make_spatial_reference(*srs);
@@ -201,6 +204,8 @@ std::string FeatureClass::dataset_name() const {
 win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const std::string& layer,
                                                IWorkspace* workspace, ISpatialReference* assigned,
                                                const std::string& filter) {
+  const std::string key = OpenClasses::key(path, layer, filter, assigned != nullptr);
+  if (win32::ComPtr<FeatureClass> open = OpenClasses::find(key)) return open;
   check_record_counts(path);
   DatasetPtr dataset = open_vector(path, false);
   GdalErrorScope errors;
@@ -214,6 +219,10 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
       errors.fail(E_INVALIDARG, "the filter \"" + filter + "\" cannot be applied to " + path);
     cls->filter_ = filter;
   }
+  std::vector<std::string> files;
+  CPLStringList list(cls->dataset_->GetFileList());
+  for (int i = 0; i < list.size(); ++i) files.push_back(unbuffered_path(list[i]));
+  OpenClasses::add(key, cls.get(), SourceStamp::of(files));
   return cls;
 }
 

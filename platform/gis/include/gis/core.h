@@ -42,6 +42,10 @@ std::string GeometryToWkt(IGeometry* geometry);
 // data is taken to be in that system whatever the source names (as ogr2ogr -s_srs
 // assigns one). With `filter` (an OGR SQL condition), only the features meeting it are
 // served. Empty result and *error set when the source cannot be opened.
+// While a class of the source is held (and serves all its features), opening the same
+// source, layer and filter again, with no system assigned, gives that class as long as the
+// source's files keep their sizes and times: one object and one file handle per source, as
+// a workspace hands out one object per feature class.
 win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std::string& layer,
                                               std::string* error = nullptr, ISpatialReference* assigned = nullptr,
                                               const std::string& filter = "");

@@ -76,6 +76,14 @@ class ComObject : public First, public Rest... {
   }
 
   ULONG ref_count() const { return refs_.load(); }
+  // Adds a reference unless the last one is already gone (the object is being destroyed):
+  // for registries that note objects without holding them.
+  bool add_ref_unless_released() {
+    ULONG n = refs_.load();
+    while (n != 0 && !refs_.compare_exchange_weak(n, n + 1)) {
+    }
+    return n != 0;
+  }
 
  protected:
   ComObject() { ComObjectCreated(); }

@@ -4,8 +4,10 @@
 // read in turn, GeoPackages by id.
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include <ogrsf_frmts.h>
 #include <win32/com_ptr.h>
@@ -159,6 +161,79 @@ TEST_F(FeatureRestriction, ServesOnlyTheFeaturesNamedInTheSourcesOrder) {
     EXPECT_EQ(drawn(fc.get()).size(), 6u);
   }
   EXPECT_FALSE(gis::RestrictFeatures(nullptr, nullptr));
+}
+
+// A source opened again while its class is held gives that class; a source changed on disk,
+// a system assigned, another filter, a class serving some features only, or a class let go
+// give a class of their own.
+TEST_F(FeatureRestriction, ASourceHeldOpenIsOneClass) {
+  const fs::path shp = dir_ / "p.shp";
+  write_points(shp, "ESRI Shapefile");
+  std::string error;
+  ComPtr<IFeatureClass> first = gis::OpenFeatureClass(shp.string(), "", &error);
+  ASSERT_TRUE(first) << error;
+  const fs::path relative = fs::relative(shp);
+  EXPECT_EQ(gis::OpenFeatureClass(relative.string(), "").get(), first.get());
+  EXPECT_EQ(gis::OpenFeatureClass((dir_ / "." / "p.shp").string(), "").get(), first.get());
+  EXPECT_NE(gis::OpenFeatureClass(shp.string(), "", nullptr, nullptr, "N > 10").get(), first.get());
+  ComPtr<ISpatialReference> assigned = gis::SpatialReferenceFromText("EPSG:32636");
+  ASSERT_TRUE(assigned);
+  EXPECT_NE(gis::OpenFeatureClass(shp.string(), "", nullptr, assigned.get()).get(), first.get());
+
+  // Serving some features is the holder's own business.
+  ASSERT_TRUE(gis::RestrictFeatures(first.get(), std::make_shared<const std::vector<LONG>>(std::vector<LONG>{1})));
+  ComPtr<IFeatureClass> whole = gis::OpenFeatureClass(shp.string(), "");
+  ASSERT_TRUE(whole);
+  EXPECT_NE(whole.get(), first.get());
+  EXPECT_EQ(count(whole.get()), 6);
+  ASSERT_TRUE(gis::RestrictFeatures(first.get(), nullptr));
+  whole.reset();
+
+  // The file written again (one feature more): a new class reads what is there now.
+  ComPtr<IFeatureClass> same = gis::OpenFeatureClass(shp.string(), "");
+  EXPECT_EQ(same.get(), first.get());
+  same.reset();
+  {
+    std::unique_ptr<GDALDataset> ds(
+        GDALDataset::Open(shp.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(ds);
+    OGRLayer* layer = ds->GetLayer(0);
+    OGRFeature f(layer->GetLayerDefn());
+    OGRPoint p(9, 9);
+    f.SetGeometry(&p);
+    ASSERT_EQ(layer->CreateFeature(&f), OGRERR_NONE);
+  }
+  ComPtr<IFeatureClass> changed = gis::OpenFeatureClass(shp.string(), "");
+  ASSERT_TRUE(changed);
+  EXPECT_NE(changed.get(), first.get());
+  EXPECT_EQ(count(changed.get()), 7);
+  EXPECT_EQ(gis::OpenFeatureClass(shp.string(), "").get(), changed.get());
+
+  // Let go, the class is gone: the next opening makes a new one (nothing is kept open).
+  first.reset();
+  changed.reset();
+  ComPtr<IFeatureClass> again = gis::OpenFeatureClass(shp.string(), "");
+  ASSERT_TRUE(again);
+  EXPECT_EQ(count(again.get()), 7);
+}
+
+// Threads opening and letting go of one source at once: each gets a whole class, and a class
+// being let go on one thread is never handed to another.
+TEST_F(FeatureRestriction, OpeningAndLettingGoOnManyThreads) {
+  const fs::path shp = dir_ / "p.shp";
+  write_points(shp, "ESRI Shapefile");
+  std::vector<std::thread> threads;
+  std::atomic<int> bad{0};
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 200; ++i) {
+        ComPtr<IFeatureClass> fc = gis::OpenFeatureClass(shp.string(), "");
+        LONG n = -1;
+        if (!fc || fc->FeatureCount(nullptr, &n) != S_OK || n != 6) ++bad;
+      }
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(bad.load(), 0);
 }
 
 }  // namespace

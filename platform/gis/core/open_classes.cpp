@@ -1,0 +1,89 @@
+#include "open_classes.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "feature_class.h"
+
+namespace gis::core {
+
+namespace {
+
+struct Entry {
+  FeatureClass* cls;
+  SourceStamp stamp;
+};
+
+std::mutex g_mutex;
+std::unordered_multimap<std::string, Entry>& registry() {
+  static auto* classes = new std::unordered_multimap<std::string, Entry>;  // outlives every class
+  return *classes;
+}
+
+}  // namespace
+
+std::string OpenClasses::key(const std::string& path, const std::string& layer, const std::string& filter,
+                             bool assigned) {
+  if (assigned) return "";
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  if (ec) return "";
+  std::string key = absolute.lexically_normal().string();
+  for (const std::string* part : {&layer, &filter}) {
+    key += '\n';
+    key += *part;
+  }
+  return key;
+}
+
+win32::ComPtr<FeatureClass> OpenClasses::find(const std::string& key) {
+  if (key.empty()) return {};
+  std::vector<SourceStamp> stamps;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto [from, to] = registry().equal_range(key);
+    for (auto it = from; it != to; ++it) stamps.push_back(it->second.stamp);
+  }
+  // The files are looked at outside the lock; a class is taken only if it is still noted
+  // with them as they are now.
+  std::vector<SourceStamp> unchanged;
+  for (SourceStamp& stamp : stamps)
+    if (SourceStamp::of(stamp.files()) == stamp) unchanged.push_back(std::move(stamp));
+  if (unchanged.empty()) return {};
+  std::vector<win32::ComPtr<FeatureClass>> held;
+  {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto [from, to] = registry().equal_range(key);
+    for (auto it = from; it != to; ++it)
+      // A class whose last reference is going (its destructor waits for this lock) is not
+      // taken back.
+      if (std::find(unchanged.begin(), unchanged.end(), it->second.stamp) != unchanged.end() &&
+          it->second.cls->add_ref_unless_released())
+        held.push_back(win32::ComPtr<FeatureClass>::adopt(it->second.cls));
+  }
+  // A class serving only some features for a while serves them to its holders alone. (The
+  // others are let go outside the lock: one may be the last reference now.)
+  for (win32::ComPtr<FeatureClass>& cls : held)
+    if (!cls->restriction()) return std::move(cls);
+  return {};
+}
+
+void OpenClasses::add(const std::string& key, FeatureClass* cls, SourceStamp stamp) {
+  if (key.empty()) return;
+  std::lock_guard<std::mutex> lock(g_mutex);
+  registry().emplace(key, Entry{cls, std::move(stamp)});
+}
+
+void OpenClasses::remove(FeatureClass* cls) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  for (auto it = registry().begin(); it != registry().end(); ++it)
+    if (it->second.cls == cls) {
+      registry().erase(it);
+      return;
+    }
+}
+
+}  // namespace gis::core
