@@ -304,7 +304,8 @@ TEST(SheetSeriesTest, AProcessThatDiesLosesItsSheetAlone) {
 
   CutResult resumed = box.cut("--all-sheets 1:50000 --resume", series);
   EXPECT_EQ(resumed.code, 0) << resumed.out << resumed.err;
-  EXPECT_EQ(rows_with(resumed, "already there: ").size(), 20u - lost.size()) << resumed.out;
+  // A process killed after writing its sheet's document left that sheet whole.
+  EXPECT_GE(rows_with(resumed, "already there: ").size(), 20u - lost.size()) << resumed.out;
   for (const std::string& sheet : folders_of(series)) EXPECT_TRUE(fs::exists(series / sheet / "cross.mxd")) << sheet;
 }
 
