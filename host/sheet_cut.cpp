@@ -259,6 +259,12 @@ struct Series {
   ComPtr<IMxDocument> sources;
 };
 
+// The row of sheet i when it was not cut (status -1) or failed before its cut could say
+// why.
+SheetRow row_of(const Series& series, size_t i, const std::string& result, int status = -1) {
+  return SheetRow{series.sheets[i].name, -1, result, (series.root / series.sheets[i].name).string(), status, {}};
+}
+
 // Cuts sheet i of the series into its folder; its row.
 SheetRow cut_sheet(Series& series, size_t i) {
   if (!series.sources) series.sources = gis::LoadDocument(series.document);
@@ -325,8 +331,7 @@ bool cut_in_workers(Series& series, const std::vector<size_t>& todo, size_t jobs
   callbacks.done = [&](size_t i, WorkerOutput output) {
     SheetRow row;
     if (!RowReader(output.result).row(&row)) {
-      row = SheetRow{series.sheets[i].name, -1, "failed: its process answered in a way not understood",
-                     (series.root / series.sheets[i].name).string(), kCutFailed, {}};
+      row = row_of(series, i, "failed: its process answered in a way not understood", kCutFailed);
     }
     print_started(series, i);
     std::fputs(output.out.c_str(), stdout);
@@ -337,8 +342,7 @@ bool cut_in_workers(Series& series, const std::vector<size_t>& todo, size_t jobs
   };
   callbacks.lost = [&](size_t i, const std::string& why) {
     print_started(series, i);
-    SheetRow row{series.sheets[i].name, -1, "failed: " + why, (series.root / series.sheets[i].name).string(),
-                 kCutFailed, {}};
+    const SheetRow row = row_of(series, i, "failed: " + why, kCutFailed);
     print_finished(series, i, row);
     std::fflush(stdout);
     (*rows)[i] = row;
@@ -355,9 +359,8 @@ bool cut_in_workers(Series& series, const std::vector<size_t>& todo, size_t jobs
   for (size_t i : started) taken[i] = true;
   for (size_t i : todo)
     if (!taken[i])
-      (*rows)[i] = SheetRow{series.sheets[i].name, -1,
-                            CancelSignals::received() ? "not cut (cancelled)" : "not cut (no process left to cut it)",
-                            (series.root / series.sheets[i].name).string(), -1, {}};
+      (*rows)[i] = row_of(series, i,
+                          CancelSignals::received() ? "not cut (cancelled)" : "not cut (no process left to cut it)");
   return true;
 }
 
@@ -412,7 +415,7 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
     std::error_code ec;
     const bool there = fs::is_regular_file(into / "cross.mxd", ec);
     if (resume && there) {
-      rows[i] = SheetRow{sheets[i].name, -1, "already there: " + (into / "cross.mxd").string(), into.string(), -1, {}};
+      rows[i] = row_of(series, i, "already there: " + (into / "cross.mxd").string());
       rows[i].already_there = true;
       series.routed[i].ids.clear();
       continue;
@@ -424,7 +427,7 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
   if (jobs <= 1 || !cut_in_workers(series, todo, jobs, &rows)) {
     for (size_t i : todo) {
       if (CancelSignals::received()) {
-        rows[i] = SheetRow{sheets[i].name, -1, "not cut (cancelled)", (series.root / sheets[i].name).string(), -1, {}};
+        rows[i] = row_of(series, i, "not cut (cancelled)");
         continue;
       }
       print_started(series, i);

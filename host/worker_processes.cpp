@@ -104,17 +104,19 @@ std::string ending(int status) {
 // Starts a worker; false when the system would not make the process or its pipes.
 bool start(Worker* w, const std::vector<Worker>& others, const WorkerCallbacks& callbacks,
            const std::function<bool()>& stops) {
-  int items[2], results[2], out[2], err[2];
-  if (pipe(items) != 0) return false;
-  if (pipe(results) != 0) {
-    close(items[0]), close(items[1]);
-    return false;
-  }
-  if (pipe(out) != 0 || pipe(err) != 0) {
-    for (int fd : {items[0], items[1], results[0], results[1]}) close(fd);
-    if (out[0] >= 0) close(out[0]), close(out[1]);
-    return false;
-  }
+  // Made one after the other; on failure those made are closed again.
+  int pipes[4][2] = {{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}};
+  for (auto& p : pipes)
+    if (pipe(p) != 0) {
+      for (auto& q : pipes)
+        for (int fd : q)
+          if (fd >= 0) close(fd);
+      return false;
+    }
+  int(&items)[2] = pipes[0];
+  int(&results)[2] = pipes[1];
+  int(&out)[2] = pipes[2];
+  int(&err)[2] = pipes[3];
   std::fflush(nullptr);  // nothing buffered here is written twice
   const pid_t parent = getpid();
   const pid_t pid = fork();
