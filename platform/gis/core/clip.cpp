@@ -5,8 +5,17 @@
 // every geometry it cuts. A geometry whose bounds miss the area's bounds, or that the
 // prepared area does not intersect, gives the empty result without an overlay; one that
 // the area covers is copied whole; only geometries crossing the boundary are overlaid.
+//
+// A geometry of many vertices leaves memory behind in GEOS: the prepared area keeps the
+// index of the last geometry it tested (and the room of the largest) until it is
+// destroyed, and an overlay's many small blocks leave free pages inside the heap. After
+// such a geometry the prepared form is dropped and those pages are given back.
 #include <algorithm>
 #include <cmath>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <win32/com_error.h>
 
@@ -98,6 +107,35 @@ GeomPtr cut(const GeometryState& cutter, const GEOSGeometry* g, int dim) {
   return overlay(cutter.cutter(), g, dim);
 }
 
+// Vertex count from which a geometry counts as large, for the memory GEOS keeps after it.
+constexpr int kLargeShapeVertices = 4096;
+
+// Frees what a large geometry leaves behind in GEOS: the prepared area's index of it once
+// the prepared tests are done (before an overlay, whose peak it would add to), the heap's
+// free pages at the end of its clip.
+class LargeShapeCleanup {
+ public:
+  LargeShapeCleanup(const GeometryState& cutter, const GEOSGeometry* g)
+      : cutter_(cutter), large_(GEOSGetNumCoordinates_r(geos(), g) > kLargeShapeVertices) {}
+  // The prepared area is not used again in this clip.
+  void tests_done() {
+    if (large_) cutter_.release_prepared_cutter();
+  }
+  ~LargeShapeCleanup() {
+    if (!large_) return;
+    cutter_.release_prepared_cutter();
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+  }
+  LargeShapeCleanup(const LargeShapeCleanup&) = delete;
+  LargeShapeCleanup& operator=(const LargeShapeCleanup&) = delete;
+
+ private:
+  const GeometryState& cutter_;
+  bool large_;
+};
+
 bool prepared_test(char r, const char* what) {
   if (r == 2) win32::throw_hr(E_FAIL, std::string(what) + ": " + geos_last_error());
   return r == 1;
@@ -125,18 +163,23 @@ GeomPtr clip(const GeometryState& cutter, const GeometryState& other) {
       return make_collection(GEOS_MULTIPOINT, std::move(inside));
     }
     case esriGeometryPolyline:
-    case esriGeometryLine:
+    case esriGeometryLine: {
+      LargeShapeCleanup cleanup(cutter, g);
       // "Contains properly" never needs the full topology of the cutter, unlike "covers";
       // a geometry touching the border from inside goes through the (local) overlay.
       if (prepared_test(GEOSPreparedContainsProperly_r(h, prepared, g), "GEOS contains")) return geos_clone(g);
       if (!prepared_test(GEOSPreparedIntersects_r(h, prepared, g), "GEOS intersects")) return nullptr;
+      cleanup.tests_done();
       return cut(cutter, g, 1);
+    }
     case esriGeometryPolygon: {
+      LargeShapeCleanup cleanup(cutter, g);
       GeomPtr repaired;
       g = valid_polygonal(g, &repaired);
       if (GEOSisEmpty_r(h, g)) return nullptr;
       if (prepared_test(GEOSPreparedContainsProperly_r(h, prepared, g), "GEOS contains")) return geos_clone(g);
       if (!prepared_test(GEOSPreparedIntersects_r(h, prepared, g), "GEOS intersects")) return nullptr;
+      cleanup.tests_done();
       // The cutting feature itself, met in its own layer: an overlay of a large polygon
       // with itself costs seconds and gives the polygon.
       if (GEOSEqualsExact_r(h, cutter.cutter(), g, 0.0) == 1) return geos_clone(g);
