@@ -71,7 +71,8 @@ int checked_releases(int code) {
 // heap: the untouched tails of growing vectors are then resident, and a large transient
 // (GEOS's noding of a shape of many vertices) leaves the heap fragmented for the rest of
 // the run. A fixed threshold keeps blocks of 1 MiB and more in mappings of their own,
-// returned when freed: the whole-map cut's peak 84 -> 77 MiB, no cost in time.
+// returned when freed (bench/README.md, "The cut": 8 MiB off the whole-map cut's peak,
+// for some more page faults).
 void set_allocator_policy() {
 #if defined(__GLIBC__)
   mallopt(M_MMAP_THRESHOLD, 1 << 20);

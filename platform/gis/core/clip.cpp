@@ -6,10 +6,11 @@
 // prepared area does not intersect, gives the empty result without an overlay; one that
 // the area covers is copied whole; only geometries crossing the boundary are overlaid.
 //
-// A geometry of many vertices leaves memory behind in GEOS: the prepared area keeps the
-// index of the last geometry it tested (and the room of the largest) until it is
-// destroyed, and an overlay's many small blocks leave free pages inside the heap. After
-// such a geometry the prepared form is dropped and those pages are given back.
+// A geometry of many vertices that is overlaid leaves memory behind in GEOS: the prepared
+// area keeps the index of the last geometry it tested (and the room of the largest) until
+// it is destroyed, and the overlay's many small blocks leave free pages inside the heap.
+// Before such an overlay the prepared form is dropped (made again for the next geometry),
+// after it those pages are given back; both cost little beside the overlay itself.
 #include <algorithm>
 #include <cmath>
 
@@ -110,22 +111,22 @@ GeomPtr cut(const GeometryState& cutter, const GEOSGeometry* g, int dim) {
 // Vertex count from which a geometry counts as large, for the memory GEOS keeps after it.
 constexpr int kLargeShapeVertices = 4096;
 
-// Frees what a large geometry leaves behind in GEOS: the prepared area's index of it once
-// the prepared tests are done (before an overlay, whose peak it would add to), the heap's
-// free pages at the end of its clip.
+// Frees what the overlay of a large geometry leaves behind in GEOS: the prepared area's
+// index of it before the overlay (whose peak it would add to), the heap's free pages at
+// the end of the clip. Geometries that are not overlaid keep the prepared area as it is.
 class LargeShapeCleanup {
  public:
   LargeShapeCleanup(const GeometryState& cutter, const GEOSGeometry* g)
       : cutter_(cutter), large_(GEOSGetNumCoordinates_r(geos(), g) > kLargeShapeVertices) {}
-  // The prepared area is not used again in this clip.
-  void tests_done() {
-    if (large_) cutter_.release_prepared_cutter();
-  }
-  ~LargeShapeCleanup() {
+  // The prepared tests are done and the geometry will be overlaid.
+  void before_overlay() {
     if (!large_) return;
     cutter_.release_prepared_cutter();
+    overlaid_ = true;
+  }
+  ~LargeShapeCleanup() {
 #if defined(__GLIBC__)
-    malloc_trim(0);
+    if (overlaid_) malloc_trim(0);
 #endif
   }
   LargeShapeCleanup(const LargeShapeCleanup&) = delete;
@@ -134,6 +135,7 @@ class LargeShapeCleanup {
  private:
   const GeometryState& cutter_;
   bool large_;
+  bool overlaid_ = false;
 };
 
 bool prepared_test(char r, const char* what) {
@@ -169,7 +171,7 @@ GeomPtr clip(const GeometryState& cutter, const GeometryState& other) {
       // a geometry touching the border from inside goes through the (local) overlay.
       if (prepared_test(GEOSPreparedContainsProperly_r(h, prepared, g), "GEOS contains")) return geos_clone(g);
       if (!prepared_test(GEOSPreparedIntersects_r(h, prepared, g), "GEOS intersects")) return nullptr;
-      cleanup.tests_done();
+      cleanup.before_overlay();
       return cut(cutter, g, 1);
     }
     case esriGeometryPolygon: {
@@ -179,10 +181,10 @@ GeomPtr clip(const GeometryState& cutter, const GeometryState& other) {
       if (GEOSisEmpty_r(h, g)) return nullptr;
       if (prepared_test(GEOSPreparedContainsProperly_r(h, prepared, g), "GEOS contains")) return geos_clone(g);
       if (!prepared_test(GEOSPreparedIntersects_r(h, prepared, g), "GEOS intersects")) return nullptr;
-      cleanup.tests_done();
       // The cutting feature itself, met in its own layer: an overlay of a large polygon
       // with itself costs seconds and gives the polygon.
       if (GEOSEqualsExact_r(h, cutter.cutter(), g, 0.0) == 1) return geos_clone(g);
+      cleanup.before_overlay();
       return cut(cutter, g, 2);
     }
     default: return nullptr;
