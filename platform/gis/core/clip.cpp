@@ -5,8 +5,18 @@
 // every geometry it cuts. A geometry whose bounds miss the area's bounds, or that the
 // prepared area does not intersect, gives the empty result without an overlay; one that
 // the area covers is copied whole; only geometries crossing the boundary are overlaid.
+//
+// A geometry of many vertices that is overlaid leaves memory behind in GEOS: the prepared
+// area keeps the index of the last geometry it tested (and the room of the largest) until
+// it is destroyed, and the overlay's many small blocks leave free pages inside the heap.
+// Before such an overlay the prepared form is dropped (made again for the next geometry),
+// after it those pages are given back; both cost little beside the overlay itself.
 #include <algorithm>
 #include <cmath>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <win32/com_error.h>
 
@@ -98,6 +108,36 @@ GeomPtr cut(const GeometryState& cutter, const GEOSGeometry* g, int dim) {
   return overlay(cutter.cutter(), g, dim);
 }
 
+// Vertex count from which a geometry counts as large, for the memory GEOS keeps after it.
+constexpr int kLargeShapeVertices = 4096;
+
+// Frees what the overlay of a large geometry leaves behind in GEOS: the prepared area's
+// index of it before the overlay (whose peak it would add to), the heap's free pages at
+// the end of the clip. Geometries that are not overlaid keep the prepared area as it is.
+class LargeShapeCleanup {
+ public:
+  LargeShapeCleanup(const GeometryState& cutter, const GEOSGeometry* g)
+      : cutter_(cutter), large_(GEOSGetNumCoordinates_r(geos(), g) > kLargeShapeVertices) {}
+  // The prepared tests are done and the geometry will be overlaid.
+  void before_overlay() {
+    if (!large_) return;
+    cutter_.release_prepared_cutter();
+    overlaid_ = true;
+  }
+  ~LargeShapeCleanup() {
+#if defined(__GLIBC__)
+    if (overlaid_) malloc_trim(0);
+#endif
+  }
+  LargeShapeCleanup(const LargeShapeCleanup&) = delete;
+  LargeShapeCleanup& operator=(const LargeShapeCleanup&) = delete;
+
+ private:
+  const GeometryState& cutter_;
+  bool large_;
+  bool overlaid_ = false;
+};
+
 bool prepared_test(char r, const char* what) {
   if (r == 2) win32::throw_hr(E_FAIL, std::string(what) + ": " + geos_last_error());
   return r == 1;
@@ -125,13 +165,17 @@ GeomPtr clip(const GeometryState& cutter, const GeometryState& other) {
       return make_collection(GEOS_MULTIPOINT, std::move(inside));
     }
     case esriGeometryPolyline:
-    case esriGeometryLine:
+    case esriGeometryLine: {
+      LargeShapeCleanup cleanup(cutter, g);
       // "Contains properly" never needs the full topology of the cutter, unlike "covers";
       // a geometry touching the border from inside goes through the (local) overlay.
       if (prepared_test(GEOSPreparedContainsProperly_r(h, prepared, g), "GEOS contains")) return geos_clone(g);
       if (!prepared_test(GEOSPreparedIntersects_r(h, prepared, g), "GEOS intersects")) return nullptr;
+      cleanup.before_overlay();
       return cut(cutter, g, 1);
+    }
     case esriGeometryPolygon: {
+      LargeShapeCleanup cleanup(cutter, g);
       GeomPtr repaired;
       g = valid_polygonal(g, &repaired);
       if (GEOSisEmpty_r(h, g)) return nullptr;
@@ -140,6 +184,7 @@ GeomPtr clip(const GeometryState& cutter, const GeometryState& other) {
       // The cutting feature itself, met in its own layer: an overlay of a large polygon
       // with itself costs seconds and gives the polygon.
       if (GEOSEqualsExact_r(h, cutter.cutter(), g, 0.0) == 1) return geos_clone(g);
+      cleanup.before_overlay();
       return cut(cutter, g, 2);
     }
     default: return nullptr;

@@ -53,6 +53,9 @@ class GeometryState {
   // The shape as a cutter: repaired when invalid, with its prepared form. Built once.
   const GEOSGeometry* cutter() const;
   const GEOSPreparedGeometry* prepared_cutter() const;
+  // Drops the prepared form (built again on next use) with what GEOS keeps in it from the
+  // geometries it tested.
+  void release_prepared_cutter() const { prepared_.reset(); }
   // Number of vertices of the cutter form. Counted once.
   int cutter_vertex_count() const;
 

@@ -295,10 +295,22 @@ std::string star(double cx, double cy, double r_out, double r_in, int n, const s
   return ring + (hole.empty() ? "" : "," + hole) + ")";
 }
 
+// A zigzag line of n vertices from (x0, y) rightwards, 1 unit per vertex.
+std::string zigzag(double x0, double y, int n) {
+  std::string line = "LINESTRING(";
+  for (int i = 0; i < n; ++i) {
+    line += std::to_string(x0 + i * (1.0 / 50)) + " " + std::to_string(y + (i % 2 ? 1 : 0));
+    line += i + 1 < n ? "," : ")";
+  }
+  return line;
+}
+
 // The shortcuts of the cut (a feature wholly inside copied, one wholly outside dropped, a
 // large cutter cut down to the feature's neighbourhood first) give what the plain
 // intersection gives, for features inside, outside, crossing, touching the border, in and
-// around the cutter's hole, with holes of their own and in several parts.
+// around the cutter's hole, with holes of their own and in several parts. Features of
+// more than 4,096 vertices come early: after each the cutter's prepared form is made
+// again, and the features after them are cut by the new one.
 TEST_F(Clip, ShortcutsGiveThePlainIntersection) {
   const std::string hole = "(40 40,40 60,60 60,60 40,40 40)";
   const std::vector<std::string> cutters = {
@@ -306,7 +318,12 @@ TEST_F(Clip, ShortcutsGiveThePlainIntersection) {
       star(50, 50, 50, 44, 2000, hole),                        // many: cut down per feature
   };
   const std::vector<std::string> features = {
+      star(100, 30, 20, 20, 4200),                                                // large circle, crossing the border
       "POLYGON((10 10,10 20,20 20,20 10,10 10))",                                 // inside
+      star(20, 20, 10, 8, 4200),                                                  // large, inside
+      zigzag(-20, 70, 4200),                                                      // large line, crossing
+      "POLYGON((12 12,12 22,22 22,22 12,12 12))",                                 // inside
+      star(300, 300, 10, 8, 4200),                                                // large, outside
       "POLYGON((200 200,200 210,210 210,210 200,200 200))",                       // outside
       "POLYGON((90 45,90 55,120 55,120 45,90 45))",                               // crossing the border
       "POLYGON((100 10,100 20,110 20,110 10,100 10))",                            // touching from outside
