@@ -1,6 +1,7 @@
 #include "feature_cursor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
@@ -23,12 +24,16 @@ namespace {
 // Reading ahead: after kReadAheadAfter features handed out one by one, a long read goes on
 // on a thread of the cursor's own, which reads the next records from GDAL and makes their
 // feature objects (values and shapes) while the caller works on the features before them.
-// The thread fills a queue of at most kQueueBound features and waits when it is full, so a
-// cursor holds at most kQueueBound + 1 features besides those handed out whatever the size
-// of the source. A short read (a picker, a sheet's frames, a small layer) never starts a
-// thread. AREACLIP_READ_AHEAD=0 reads every feature in the caller's thread.
+// The reads go over in batches of kBatch; the thread stops when kBatchesQueued batches wait
+// to be taken and goes on when half of them are taken, so that the threads wake each other
+// once in several batches rather than once a feature (which cost more than the reading
+// saved). A cursor holds at most (kBatchesQueued + 2) * kBatch = 256 features besides those
+// handed out (the batch being handed out, those queued, the one being filled), whatever the
+// size of the source. A short read (a picker, a sheet's frames, a small layer) never starts
+// a thread. AREACLIP_READ_AHEAD=0 reads every feature in the caller's thread.
 constexpr size_t kReadAheadAfter = 64;
-constexpr size_t kQueueBound = 16;
+constexpr size_t kBatch = 32;
+constexpr size_t kBatchesQueued = 6;
 
 bool read_ahead_enabled() {
   const char* v = std::getenv("AREACLIP_READ_AHEAD");
@@ -137,33 +142,46 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
     }
   }
 
-  // The reading thread: reads until the end, a failure or stop_, at most kQueueBound ahead.
+  // The reading thread: reads until the end, a failure or stop_.
   void read_ahead() {
-    for (;;) {
-      Read read = read_one();
-      const bool last = read.last();
+    std::vector<Read> batch;
+    for (bool last = false; !last;) {
+      batch.reserve(kBatch);
+      while (batch.size() < kBatch && !last && !stop_.load(std::memory_order_relaxed)) {
+        batch.push_back(read_one());
+        last = batch.back().last();
+      }
       std::unique_lock<std::mutex> lock(mutex_);
-      room_.wait(lock, [&] { return stop_ || queue_.size() < kQueueBound; });
+      if (!stop_ && queue_.size() >= kBatchesQueued) {
+        reader_waits_ = true;
+        room_.wait(lock, [&] { return stop_ || queue_.size() <= kBatchesQueued / 2; });
+        reader_waits_ = false;
+      }
       if (stop_) break;
-      queue_.push_back(std::move(read));
+      queue_.push_back(std::move(batch));
+      batch.clear();
       if (taker_waits_) ready_.notify_one();
-      if (last) break;
     }
   }
 
   // The next read from the reading thread, in order.
   Read take() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (queue_.empty()) {
-      taker_waits_ = true;
-      ready_.wait(lock, [&] { return !queue_.empty(); });
-      taker_waits_ = false;
+    if (taken_ == batch_.size()) {
+      batch_.clear();
+      taken_ = 0;
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (queue_.empty()) {
+        taker_waits_ = true;
+        ready_.wait(lock, [&] { return !queue_.empty(); });
+        taker_waits_ = false;
+      }
+      batch_ = std::move(queue_.front());
+      queue_.pop_front();
+      const bool wake = reader_waits_ && queue_.size() <= kBatchesQueued / 2;
+      lock.unlock();
+      if (wake) room_.notify_one();
     }
-    Read read = std::move(queue_.front());
-    queue_.pop_front();
-    const bool was_full = queue_.size() + 1 == kQueueBound;
-    lock.unlock();
-    if (was_full) room_.notify_one();
+    Read read = std::move(batch_[taken_++]);
     if (read.last()) stop_reading_ahead();  // the thread has ended: join it
     return read;
   }
@@ -178,6 +196,8 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
     room_.notify_one();
     reader_.join();
     queue_.clear();
+    batch_.clear();
+    taken_ = 0;
     read_ahead_ = false;  // a read after a failure goes on in the caller's thread
   }
 
@@ -199,12 +219,15 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
   bool read_ahead_;
   size_t handed_out_ = 0;  // before reading ahead
   std::thread reader_;     // reads ahead while joinable; layer_, dataset_ and next_ are its then
+  std::vector<Read> batch_;  // being handed out, from taken_ on
+  size_t taken_ = 0;
   std::mutex mutex_;       // guards the members below
-  std::condition_variable ready_;  // a read was queued
-  std::condition_variable room_;   // the queue has room, or stop_
-  std::deque<Read> queue_;
+  std::condition_variable ready_;  // a batch was queued
+  std::condition_variable room_;   // a batch was taken, or stop_
+  std::deque<std::vector<Read>> queue_;
   bool taker_waits_ = false;
-  bool stop_ = false;
+  bool reader_waits_ = false;
+  std::atomic<bool> stop_{false};  // set under mutex_, also looked at between reads
 };
 
 }  // namespace

@@ -22,7 +22,7 @@ using win32::Bstr;
 using win32::ComPtr;
 
 // More than a cursor hands out before it starts reading ahead.
-constexpr int kCount = 400;
+constexpr int kCount = 1000;
 
 // kCount squares in a row, fid i at x = 10 i, with values of every kind (nulls every 7th).
 std::string write_parcels(const fs::path& folder) {
@@ -229,7 +229,7 @@ TEST_F(FeatureCursorTest, EveryKindOfCursorHandsOutTheSameWithAndWithoutReadingA
 
 TEST_F(FeatureCursorTest, ARecordThatCannotBeReadFailsAtItsPlaceWithItsMessage) {
   const std::string parcels = write_parcels(dir_.path());
-  damage_record(parcels, 250);
+  damage_record(parcels, 600);
   std::vector<std::string> seen[2], after[2];
   for (bool on : {false, true}) {
     SCOPED_TRACE(on ? "reading ahead" : "in the caller's thread");
@@ -238,13 +238,13 @@ TEST_F(FeatureCursorTest, ARecordThatCannotBeReadFailsAtItsPlaceWithItsMessage) 
     ASSERT_TRUE(fc);
     ComPtr<IFeatureCursor> c = search(fc.get());
     seen[on] = drain(c.get());
-    ASSERT_EQ(seen[on].size(), 251u);
-    EXPECT_EQ(seen[on][249].substr(0, 4), "249|");
+    ASSERT_EQ(seen[on].size(), 601u);
+    EXPECT_EQ(seen[on][599].substr(0, 4), "599|");
     EXPECT_NE(seen[on].back().find("cannot read " + parcels), std::string::npos) << seen[on].back();
     // Reading on after the failure goes on with the next record.
     after[on] = drain(c.get());
     ASSERT_FALSE(after[on].empty());
-    EXPECT_EQ(after[on].front().substr(0, 4), "251|");
+    EXPECT_EQ(after[on].front().substr(0, 4), "601|");
   }
   EXPECT_EQ(seen[1], seen[0]);
   EXPECT_EQ(after[1], after[0]);
@@ -261,7 +261,7 @@ TEST_F(FeatureCursorTest, OnlyALongReadStartsAThreadAndLettingGoOfTheCursorEndsI
     EXPECT_EQ(drain(short_read.get()).size(), 50u);
     EXPECT_EQ(thread_count(), threads) << "a cursor never read from or read briefly starts no thread";
   }
-  for (size_t taken : {70u, 100u, 300u}) {
+  for (size_t taken : {70u, 100u, 500u}) {
     SCOPED_TRACE(taken);
     ComPtr<IFeatureCursor> lent = search(fc.get());
     ComPtr<IFeatureCursor> own = search(fc.get());
