@@ -31,6 +31,12 @@ namespace {
 // handed out (the batch being handed out, those queued, the one being filled), whatever the
 // size of the source. A short read (a picker, a sheet's frames, a small layer) never starts
 // a thread. AREACLIP_READ_AHEAD=0 reads every feature in the caller's thread.
+//
+// Cursors on the class's lent layer read ahead too (the cut's are such: a shapefile read
+// whole; a handle of their own would cost another copy of the file's index): their thread
+// reads under the class's handle lock, which every other use of that handle takes too
+// (GetFeature, FeatureCount, extent, lending), so a call on the class waits for at most one
+// record's read. Writable classes' cursors never read ahead (their columns and system change).
 constexpr size_t kReadAheadAfter = 64;
 constexpr size_t kBatch = 32;
 constexpr size_t kBatchesQueued = 6;
