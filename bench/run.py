@@ -73,11 +73,11 @@ class Bench:
         self.out = out
         self.scratch = os.path.join(out, "scratch")
 
-    def ours(self, data, cutter_fid):
+    def ours(self, data, cutter_fid, env=None):
         folder = os.path.join(self.scratch, "ours")
         shutil.rmtree(folder, ignore_errors=True)
         return run([self.areaclip, "cut", os.path.join(data, "bench.mxd"), "--layer", "sheets",
-                    "--feature-id", str(cutter_fid), "--folder", folder])
+                    "--feature-id", str(cutter_fid), "--folder", folder], env)
 
     def ogr(self, data, cutter_fid, clip=True):
         folder = os.path.join(self.scratch, "ogr")
@@ -339,19 +339,25 @@ def main():
     print(f"simple cutter (5 vertices), {a.points} points + {a.lines} lines + {a.polygons} polygons, "
           f"{a.runs} alternating runs each", flush=True)
     # Every measure of a round runs next to the others, so that a busy machine slows them alike.
-    ours, clip, copy, halves = [], [], [], []
+    ours, clip, copy, halves, single = [], [], [], [], []
     counts = None
+    one_thread = dict(os.environ, AREACLIP_READ_AHEAD="0")
     for r in range(a.runs):
         ours.append(b.ours(full, 0))
         clip.append(b.ogr(full, 0))
+        single.append(b.ours(full, 0, one_thread))
         if counts is None:
             counts = b.counts()
         copy.append(b.ogr(full, 0, clip=False))
         halves.append(b.ours(half, 0))
     (t_ours, m_ours), (t_clip, m_clip), (t_copy, m_copy) = median_pair(ours), median_pair(clip), median_pair(copy)
+    t_single, m_single = median_pair(single)
     results["simple"] = {"ours_s": t_ours, "ogr2ogr_clip_s": t_clip, "ogr2ogr_copy_s": t_copy,
-                         "ours_peak_kib": m_ours, "ogr2ogr_peak_kib": m_clip, "counts": counts}
+                         "ours_peak_kib": m_ours, "ogr2ogr_peak_kib": m_clip, "counts": counts,
+                         "ours_one_thread_s": t_single, "ours_one_thread_peak_kib": m_single}
     print(f"  areaclip cut        {t_ours:8.2f} s   peak {m_ours / 1024:7.1f} MiB")
+    print(f"  the same, one thread {t_single:7.2f} s   peak {m_single / 1024:7.1f} MiB  (AREACLIP_READ_AHEAD=0, "
+          f"ratio {t_single / t_clip:.2f})")
     print(f"  ogr2ogr -clipsrc    {t_clip:8.2f} s   peak {m_clip / 1024:7.1f} MiB")
     print(f"  ogr2ogr plain copy  {t_copy:8.2f} s   peak {m_copy / 1024:7.1f} MiB")
     print(f"  ratio to ogr2ogr -clipsrc   {t_ours / t_clip:5.2f}  (target <= 1.0)")
@@ -393,6 +399,10 @@ def main():
     print(f"  feature counts ours/ogr2ogr: " + ", ".join(f"{k} {o}/{g}" for k, (o, g) in c_counts.items()) +
           ("  (equal)" if same else "  (DIFFERENT)"))
 
+    if a.only == "cut":
+        with open(os.path.join(a.out, "results.json"), "w") as f:
+            json.dump(results, f, indent=2)
+        return
     results["series"] = series(b, full, a.series_scale, a.series_runs, a.series_old_full, a.series_old_sample)
     results["real_series"] = real_series(b, a.out, a.series_runs)
 

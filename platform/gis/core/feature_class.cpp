@@ -358,6 +358,14 @@ void FeatureClass::add_attribute(const FieldSpec& desc) {
 }
 
 win32::ComPtr<IFeature> FeatureClass::make_feature(OGRFeature& f) {
+  std::string change;
+  win32::ComPtr<IFeature> feature = make_feature(f, &change);
+  if (!change.empty()) report_change(change);
+  return feature;
+}
+
+win32::ComPtr<IFeature> FeatureClass::make_feature(OGRFeature& f, std::string* change) {
+  change->clear();
   std::vector<VARIANT> values(columns_.size());
   for (VARIANT& v : values) VariantInit(&v);
   // Until the feature owns them, the values read are freed when reading fails.
@@ -379,8 +387,8 @@ win32::ComPtr<IFeature> FeatureClass::make_feature(OGRFeature& f) {
     esriGeometryType type = esri_type_of(g->getGeometryType());
     if (type == esriGeometryNull) type = shape_type_;
     if (type != shape_type_ && shape_type_ != esriGeometryNull && !g->IsEmpty())
-      report_change(std::string("features whose shape is ") + shape_kind(type) + " in a layer of " +
-                    shape_kind(shape_type_, true) + " left out");
+      *change = std::string("features whose shape is ") + shape_kind(type) + " in a layer of " +
+                shape_kind(shape_type_, true) + " left out";
     if (type != esriGeometryNull && type != esriGeometryMultiPatch) {
       shape = make_geometry(type, std::move(geos_shape), sr_.get());
     }
@@ -545,7 +553,11 @@ HRESULT FeatureClass::GetFeature(LONG id, IFeature** feature) {
   return win32::com_guard([&] {
     if (writable_) flush();
     GdalErrorScope errors;
-    OGRFeatureUniquePtr f(layer_->GetFeature(id));
+    OGRFeatureUniquePtr f;
+    {
+      auto lock = handle_lock();
+      f.reset(layer_->GetFeature(id));
+    }
     if (!f) win32::throw_hr(E_INVALIDARG, "no feature " + std::to_string(id) + " in " + dataset_name());
     *feature = make_feature(*f).detach();
     return S_OK;
@@ -553,6 +565,7 @@ HRESULT FeatureClass::GetFeature(LONG id, IFeature** feature) {
 }
 
 OGRLayer* FeatureClass::lend_layer() {
+  auto lock = handle_lock();
   if (lent_ || writable_ || !shapefile_) return nullptr;
   lent_ = true;
   layer_->ResetReading();
@@ -560,6 +573,7 @@ OGRLayer* FeatureClass::lend_layer() {
 }
 
 void FeatureClass::return_layer() {
+  auto lock = handle_lock();
   layer_->ResetReading();
   lent_ = false;
 }
@@ -568,6 +582,7 @@ bool FeatureClass::extent(double box[4]) {
   if (writable_) flush();
   GdalErrorScope errors;
   OGREnvelope e;
+  auto lock = handle_lock();
   if (layer_->GetExtent(&e, TRUE) != OGRERR_NONE || !e.IsInit() || e.MinX > e.MaxX || e.MinY > e.MaxY) return false;
   box[0] = e.MinX, box[1] = e.MinY, box[2] = e.MaxX, box[3] = e.MaxY;
   return true;
@@ -575,14 +590,15 @@ bool FeatureClass::extent(double box[4]) {
 
 void FeatureClass::restrict_to(std::shared_ptr<const std::vector<LONG>> ids) {
   only_ = std::move(ids);
-  only_sorted_.clear();
+  only_sorted_.reset();
   if (!only_) return;
-  only_sorted_ = *only_;
-  std::sort(only_sorted_.begin(), only_sorted_.end());
+  auto sorted = std::make_shared<std::vector<LONG>>(*only_);
+  std::sort(sorted->begin(), sorted->end());
+  only_sorted_ = std::move(sorted);
 }
 
 bool FeatureClass::serves(GIntBig id) const {
-  return !only_ || std::binary_search(only_sorted_.begin(), only_sorted_.end(), id);
+  return !only_sorted_ || std::binary_search(only_sorted_->begin(), only_sorted_->end(), id);
 }
 
 HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
@@ -608,7 +624,9 @@ HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
     // A filter restarts the layer's reading: a cursor that has the layer keeps it.
     DatasetPtr own;
     OGRLayer* layer = layer_;
+    std::unique_lock<std::mutex> lock = handle_lock();
     if (lent_ && !where.empty()) {
+      lock.unlock();
       own = open_vector(path_, false);
       layer = own->GetLayerByName(layer_name_.c_str());
       if (!layer) win32::throw_hr(E_FAIL, "layer " + layer_name_ + " is missing from " + path_);

@@ -5,11 +5,17 @@
 // A class opened from a source is read-only; a class created in a shapefile workspace is
 // writable: AddField, CreateFeature and Store write through GDAL's shapefile driver, and
 // the file is flushed and closed when the last reference to the class goes. The class
-// keeps one dataset handle of its own (for counts, GetFeature and writes); every cursor
-// opens another, so cursors never disturb each other.
+// keeps one dataset handle of its own (for counts, GetFeature and writes); a cursor opens
+// another or borrows the class's layer (lend_layer), so cursors never disturb each other.
+//
+// Threads: a read-only class may be read on several threads at once (make_feature, the
+// shape reader, a cursor's reading ahead): what they share is fixed when the class is
+// opened, and its dataset handle is used under handle_lock(). A writable class is used on
+// one thread.
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -61,8 +67,11 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   const std::string& layer_name() const { return layer_name_; }
   bool writable() const { return writable_; }
 
-  // A feature object holding the values and shape of f.
+  // A feature object holding the values and shape of f. A change made on the way (a shape
+  // of another class than the layer's, left out) is reported to the calling thread's
+  // changes channel, or, given `change`, put there ("" for none) for the caller to report.
   win32::ComPtr<IFeature> make_feature(OGRFeature& f);
+  win32::ComPtr<IFeature> make_feature(OGRFeature& f, std::string* change);
   // Writes a new feature with the given values (by column) and shape; returns its id.
   // A shapefile created without a coordinate system takes the first shape's (and writes
   // its .prj); shapes of another system are projected into the class's. Throws ComError
@@ -75,6 +84,9 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   // when it is in use or cannot be lent. Handed back with return_layer().
   OGRLayer* lend_layer();
   void return_layer();
+  // Held around every use of the class's dataset handle, from whichever thread: a cursor
+  // reading ahead on the lent layer reads on a thread of its own.
+  std::unique_lock<std::mutex> handle_lock() { return std::unique_lock<std::mutex>(handle_mutex_); }
   // The envelope of the data as the source records it (computed when it records none);
   // false when there is none.
   bool extent(double box[4]);
@@ -88,6 +100,9 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   const std::shared_ptr<const std::vector<LONG>>& restriction() const { return only_; }
   // Whether the feature with this id is served.
   bool serves(GIntBig id) const;
+  // The ids served, sorted (null when unrestricted): what serves() looks up, for a reader
+  // on another thread to keep while the class may be restricted anew.
+  const std::shared_ptr<const std::vector<LONG>>& served_sorted() const { return only_sorted_; }
   // Where the features lie, as a full reading learnt it (see extent_index.h); shared by
   // the readings of the class on every thread.
   ExtentCache& extent_cache() { return extent_cache_; }
@@ -140,7 +155,8 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   std::vector<Column> columns_;
   win32::ComPtr<IFields> fields_;
   std::shared_ptr<const std::vector<LONG>> only_;
-  std::vector<LONG> only_sorted_;  // only_, sorted for lookups
+  std::shared_ptr<const std::vector<LONG>> only_sorted_;  // only_, sorted for lookups
+  std::mutex handle_mutex_;  // see handle_lock()
   ExtentCache extent_cache_;
 };
 

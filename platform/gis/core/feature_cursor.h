@@ -1,5 +1,7 @@
 // FeatureCursor: IFeatureCursor streaming the features of a core feature class one at a
-// time over a dataset handle of its own.
+// time, over a dataset handle of its own or the class's lent layer. A long read goes on
+// ahead of its caller on a thread of the cursor's own (see feature_cursor.cpp); the cursor
+// itself is used by one thread at a time, as before.
 #pragma once
 
 #include <string>
