@@ -13,6 +13,7 @@
 #include <objbase.h>
 #include <windows.h>
 #include <gis/core.h>
+#include <toolkit/file_controls.h>
 #include <toolkit/snapshot.h>
 #include <toolkit/user_agent.h>
 #include <toolkit/vcl.h>
@@ -186,6 +187,7 @@ class DialogUser : public TUserAgent {
       : args_(args), folder_(folder_ansi), map_(map) {}
 
   const std::string& error() const { return error_; }
+  const std::string& folder() const { return folder_; }
   const std::vector<std::string>& messages() const { return messages_; }
   bool folder_failed() const { return folder_failed_; }
   bool applied() const { return applied_; }
@@ -377,6 +379,14 @@ CutDialogUser::~CutDialogUser() = default;
 
 HRESULT CutDialogUser::click(ICommand* command) {
   TScopedUserAgent use(user_.get());
+  // The folder dialog opens where the result goes (when it is there already): its list is
+  // read when the dialog opens, and the working folder may hold any number of folders.
+  const std::string start = toolkit::StartFolder();
+  toolkit::SetStartFolder(user_->folder());
+  struct Restore {
+    std::string folder;
+    ~Restore() { toolkit::SetStartFolder(folder); }
+  } restore{start};
   User* user = user_.get();
   WatchingClock clock([user] { user->watch_progress(); });
   TScopedClock use_clock(&clock);

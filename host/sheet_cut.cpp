@@ -257,6 +257,9 @@ struct Series {
   // Made in the process that cuts: a dataset opened before a fork would share its files'
   // positions with the other processes.
   ComPtr<IMxDocument> sources;
+  // Where every sheet's frame is written (made before the processes that cut are started,
+  // removed by the process that made it).
+  FrameFolder frames;
 };
 
 // The row of sheet i when it was not cut (status -1) or failed before its cut could say
@@ -270,7 +273,7 @@ SheetRow cut_sheet(Series& series, size_t i) {
   if (!series.sources) series.sources = gis::LoadDocument(series.document);
   const gis::MapSheet& sheet = series.sheets[i];
   const fs::path into = series.root / sheet.name;
-  SheetFrameLayer frame(sheet, series.sheet_crs);
+  SheetFrameLayer frame(sheet, series.sheet_crs, false, &series.frames);
   CutRequest request = sheet_request(series.document, sheet, into.string(), &frame);
   request.print_summary = false;
   // The open document's feature classes serve only the sheet's features while it is cut.
@@ -405,6 +408,11 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
   std::printf("%zu sheets: %s", sheets.size(), sheets.front().name.c_str());
   for (size_t i = 1; i < sheets.size(); ++i) std::printf(", %s", sheets[i].name.c_str());
   std::printf("\n");
+
+  {
+    std::string error;
+    if (!series.frames.make(&error)) return fail(kCutFailed, error);
+  }
 
   // The sheets already there are left as they are; the others are cut.
   rows.assign(sheets.size(), SheetRow{});

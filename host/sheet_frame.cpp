@@ -4,7 +4,9 @@
 
 #include <stdlib.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include <system_error>
 
@@ -127,12 +129,35 @@ bool sheets_of_map(IMap* map, gis::SheetScale scale, ISpatialReference* degrees,
   return true;
 }
 
-SheetFrameLayer::SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs, bool warn_off_series)
-    : sheet_(std::move(sheet)), sheet_crs_(std::move(sheet_crs)), warn_off_series_(warn_off_series) {}
+FrameFolder::~FrameFolder() {
+  std::error_code ec;
+  if (!path_.empty()) fs::remove_all(path_, ec);
+}
+
+bool FrameFolder::make(std::string* error) {
+  if (!path_.empty()) return true;
+  std::error_code ec;
+  std::string pattern = (fs::temp_directory_path(ec) / "areaclip-sheet-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) {
+    *error = "cannot make a temporary folder for the sheet's frame: " + std::string(std::strerror(errno));
+    return false;
+  }
+  path_ = pattern;
+  return true;
+}
+
+SheetFrameLayer::SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs, bool warn_off_series,
+                                 const FrameFolder* shared)
+    : sheet_(std::move(sheet)), sheet_crs_(std::move(sheet_crs)), warn_off_series_(warn_off_series), shared_(shared) {}
 
 SheetFrameLayer::~SheetFrameLayer() {
+  // The layer's files, as the shapefile driver writes them (the own folder goes whole).
+  if (file_.empty() || !shared_) return;
   std::error_code ec;
-  if (!folder_.empty()) fs::remove_all(folder_, ec);
+  for (const char* extension : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix"}) {
+    fs::path part = file_;
+    fs::remove(part.replace_extension(extension), ec);
+  }
 }
 
 bool SheetFrameLayer::add_to(IMap* map, std::string* error) {
@@ -150,14 +175,9 @@ bool SheetFrameLayer::add_to(IMap* map, std::string* error) {
   if (warn_off_series_ && may_leave_series(map, degrees.get()) &&
       !sheets_of_map(map, gis::SheetScale::k1000000, degrees.get(), &holding, error))
     return false;
-  std::error_code ec;
-  std::string pattern = (fs::temp_directory_path(ec) / "areaclip-sheet-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) {
-    *error = "cannot make a temporary folder for the sheet's frame";
-    return false;
-  }
-  folder_ = pattern;
-  const fs::path file = folder_ / (file_name_of(sheet_.name) + ".shp");
+  if (!shared_ && !own_.make(error)) return false;
+  const fs::path file = (shared_ ? shared_->path() : own_.path()) / (file_name_of(sheet_.name) + ".shp");
+  file_ = file;
   if (!gis::WriteSheetLayer(file.string(), {sheet_}, degrees.get(), map_sr.get(), error)) return false;
 
   ComPtr<IFeatureClass> feature_class = gis::OpenFeatureClass(file.string(), "", error);

@@ -30,14 +30,33 @@ std::vector<win32::ComPtr<IFeatureClass>> map_feature_classes(IMap* map);
 bool sheets_of_map(IMap* map, gis::SheetScale scale, ISpatialReference* degrees, std::vector<gis::MapSheet>* sheets,
                    std::string* error, std::vector<gis::SheetFeatures>* routed = nullptr);
 
-// One sheet's frame as a shapefile in a temporary folder of its own (never beside the
-// user's data), removed with this object, and as a layer named by the sheet. A cut of the
-// map then writes the frame into the result like any other layer.
+// A temporary folder of the process's (never beside the user's data), removed with this
+// object: the frames of a series' sheets are written into one folder.
+class FrameFolder {
+ public:
+  FrameFolder() = default;
+  ~FrameFolder();
+  FrameFolder(const FrameFolder&) = delete;
+  FrameFolder& operator=(const FrameFolder&) = delete;
+  // Makes the folder; false with *error set when the system would not.
+  bool make(std::string* error);
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// One sheet's frame as a shapefile in a temporary folder, removed with this object, and as
+// a layer named by the sheet. A cut of the map then writes the frame into the result like
+// any other layer.
 class SheetFrameLayer {
  public:
   // warn_off_series: adding the frame also warns about the map's features that no sheet of
   // the series holds (a cut by one named sheet; a cut of all sheets warns once before).
-  SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs, bool warn_off_series = false);
+  // shared: a folder to write the frame into (its files removed with this object, the
+  // folder left); none: a folder of its own.
+  SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs, bool warn_off_series = false,
+                  const FrameFolder* shared = nullptr);
   ~SheetFrameLayer();
   SheetFrameLayer(const SheetFrameLayer&) = delete;
   SheetFrameLayer& operator=(const SheetFrameLayer&) = delete;
@@ -53,7 +72,9 @@ class SheetFrameLayer {
   gis::MapSheet sheet_;
   std::string sheet_crs_;
   bool warn_off_series_;
-  std::filesystem::path folder_;
+  const FrameFolder* shared_;
+  FrameFolder own_;
+  std::filesystem::path file_;  // the frame's .shp, once written
   win32::ComPtr<ILayer> layer_;
 };
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -36,6 +37,33 @@ std::vector<std::string> folders_of(const fs::path& series) {
   std::sort(out.begin(), out.end());
   return out;
 }
+
+// TMPDIR set to a folder of the sandbox while this lives: where the runs write the
+// sheets' frames, which must be gone once a run ends.
+class TemporaryFolderIn {
+ public:
+  explicit TemporaryFolderIn(const fs::path& folder) : folder_(folder) {
+    fs::create_directories(folder);
+    if (const char* old = std::getenv("TMPDIR")) old_ = old, had_ = true;
+    setenv("TMPDIR", folder.c_str(), 1);
+  }
+  ~TemporaryFolderIn() {
+    if (had_) setenv("TMPDIR", old_.c_str(), 1);
+    else unsetenv("TMPDIR");
+  }
+  // The frames' folders left there.
+  std::vector<std::string> left() const {
+    std::vector<std::string> out;
+    for (const std::string& name : folders_of(folder_))
+      if (name.rfind("areaclip-sheet-", 0) == 0) out.push_back(name);
+    return out;
+  }
+
+ private:
+  fs::path folder_;
+  std::string old_;
+  bool had_ = false;
+};
 
 // The rows of the final sheet table whose result begins with `result`, by sheet.
 std::set<std::string> rows_with(const CutResult& run, const std::string& result) {
@@ -261,6 +289,7 @@ TEST(SheetSeriesTest, SheetsCutInSeveralProcessesAreTheSheetsCutInOne) {
   Sandbox box;
   copy_sample(box);
   const fs::path one = box.root() / "one", three = box.root() / "three";
+  const TemporaryFolderIn temporary(box.root() / "tmp");
   CutResult in_one = box.cut("--all-sheets 1:50000 --jobs 1", one);
   ASSERT_EQ(in_one.code, 0) << in_one.out << in_one.err;
   CutResult in_three = box.cut("--all-sheets 1:50000 -j 3", three);
@@ -276,6 +305,7 @@ TEST(SheetSeriesTest, SheetsCutInSeveralProcessesAreTheSheetsCutInOne) {
     for (size_t at; (at = theirs.find(three.string())) != std::string::npos;) theirs.replace(at, three.string().size(), one.string());
     EXPECT_EQ(theirs, block) << sheet << ": its lines are broken up or differ";
   }
+  EXPECT_EQ(temporary.left(), std::vector<std::string>{});
   EXPECT_EQ(box.cut("--all-sheets 1:50000 --jobs 0", box.root() / "x").code, 2);
   EXPECT_EQ(box.cut("--sheet M-36-1-Б --jobs 2", box.root() / "x").code, 2);
 }
@@ -287,6 +317,7 @@ TEST(SheetSeriesTest, AProcessThatDiesLosesItsSheetAlone) {
   Sandbox box;
   copy_sample(box);
   const fs::path series = box.root() / "series";
+  const TemporaryFolderIn temporary(box.root() / "tmp");
   bool killed = false;
   CutResult run = box.cut_watched({"--all-sheets", "1:50000", "--jobs", "2"}, series, [&](pid_t pid, const std::string& out) {
     if (killed || out.find("[3/20]") == std::string::npos) return;
@@ -301,6 +332,7 @@ TEST(SheetSeriesTest, AProcessThatDiesLosesItsSheetAlone) {
   EXPECT_LE(lost.size(), 1u) << run.out;
   EXPECT_EQ(rows_with(run, "ok: ").size() + lost.size(), 20u) << run.out;
   EXPECT_NE(run.err.find("failed"), std::string::npos) << run.err;
+  EXPECT_EQ(temporary.left(), std::vector<std::string>{});  // the killed process's frame too
 
   CutResult resumed = box.cut("--all-sheets 1:50000 --resume", series);
   EXPECT_EQ(resumed.code, 0) << resumed.out << resumed.err;

@@ -256,7 +256,9 @@ HRESULT Application::NewDocument(VARIANT_BOOL, BSTR templatePath) {
     }
     // A document made from a template belongs to no file until it is saved.
     document->path.clear();
+    win32::ComPtr<Document> replaced = document_;
     set_document(std::move(document));
+    replaced_ = std::move(replaced);
     return S_OK;
   });
 }
@@ -268,9 +270,11 @@ HRESULT Application::OpenDocument(BSTR path) {
     try {
       document = read_document(path_argument(path));
     } catch (const std::exception& e) {
+      replaced_ = nullptr;
       win32::throw_hr(E_FAIL, e.what());
     }
     set_document(std::move(document));
+    replaced_ = nullptr;
     return S_OK;
   });
 }

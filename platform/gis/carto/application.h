@@ -54,6 +54,10 @@ class Application : public win32::ComObject<Application, IApplication, IMxApplic
 
   std::vector<std::string> templates_;
   win32::ComPtr<Document> document_;
+  // The document a new one from a template replaced, let go once the next document is
+  // read: a new document is most often followed by the opening of another, whose sources
+  // are then handed the feature classes still open instead of opening their files again.
+  win32::ComPtr<Document> replaced_;
   win32::ComPtr<IAppDisplay> display_;
   // ".qgs" or ".qgz" for a document read from a QGIS project; "" for any other.
   std::string project_extension_;

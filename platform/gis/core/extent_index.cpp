@@ -5,6 +5,8 @@
 #include <limits>
 #include <system_error>
 
+#include <sys/stat.h>
+
 #include <ogr_api.h>
 
 namespace gis::core {
@@ -16,19 +18,17 @@ constexpr double kSteps = 65535.0;
 }  // namespace
 
 SourceStamp SourceStamp::of(const std::vector<std::string>& files) {
-  namespace fs = std::filesystem;
   SourceStamp s;
   s.files_ = files;
   for (const std::string& file : files) {
-    std::error_code ec;
-    const auto size = fs::file_size(file, ec);
-    if (ec) {
+    // One call for both marks: a stamp is taken each time a source is opened.
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
       s.marks_.emplace_back(-1, 0);
       continue;
     }
-    const auto time = fs::last_write_time(file, ec);
-    s.marks_.emplace_back(static_cast<std::int64_t>(size),
-                          ec ? 0 : static_cast<std::int64_t>(time.time_since_epoch().count()));
+    s.marks_.emplace_back(static_cast<std::int64_t>(st.st_size),
+                          static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
   }
   return s;
 }

@@ -3,6 +3,10 @@
 #include "gis/application.h"
 #include "gis/document.h"
 
+#include <gdal.h>
+#include <gdal_utils.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace carto_test {
@@ -65,6 +69,72 @@ TEST_F(ApplicationTest, QueryInterfaceAndDispatch) {
   win32::Bstr name;
   EXPECT_EQ(a->get_Name(name.put()), S_OK);
   EXPECT_EQ(name.utf8(), "ArcMap");
+}
+
+// The open files of this process whose names start with prefix.
+int files_open_under(const std::string& prefix) {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+    n += !ec && target.rfind(prefix, 0) == 0;
+  }
+  return n;
+}
+
+ComPtr<IFeatureClass> class_of_first_layer(IApplication* app) {
+  ComPtr<IDocument> doc;
+  app->get_Document(doc.put());
+  ComPtr<IMap> map;
+  win32::query<IMxDocument>(doc.get())->get_FocusMap(map.put());
+  ComPtr<ILayer> layer;
+  map->get_Layer(0, layer.put());
+  ComPtr<IFeatureClass> cls;
+  if (auto feature_layer = win32::query<IFeatureLayer>(layer.get())) feature_layer->get_FeatureClass(cls.put());
+  return cls;
+}
+
+// A new document from a template is most often followed by the opening of another: the
+// replaced document's open sources serve it, and are let go once it is read.
+TEST_F(ApplicationTest, ADocumentReplacedByANewOneServesTheNextOpenedThenIsLetGo) {
+  write_points(path("data/p.geojson"), {"a", "b"});
+  std::filesystem::create_directories(path("shapes"));
+  {
+    GDALAllRegister();
+    const std::string from = path("data/p.geojson").string();
+    GDALDatasetH source = GDALOpenEx(from.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(source);
+    const char* args[] = {"-f", "ESRI Shapefile", nullptr};
+    GDALVectorTranslateOptions* options = GDALVectorTranslateOptionsNew(const_cast<char**>(args), nullptr);
+    GDALDatasetH made = GDALVectorTranslate(path("shapes/p.shp").string().c_str(), nullptr, 1, &source, options, nullptr);
+    GDALVectorTranslateOptionsFree(options);
+    ASSERT_TRUE(made);
+    GDALClose(made);
+    GDALClose(source);
+  }
+  write_file(path("one.mxd"), document_json({map_json("Один", {feature_layer("P", "shapes/p.shp")})}).dump(2));
+  write_file(path("two.mxd"), document_json({map_json("Два", {feature_layer("P", "data/p.geojson")})}).dump(2));
+  const std::string shapes = path("shapes").string() + "/";
+  auto a = app();
+  ASSERT_EQ(a->OpenDocument(bstr(path("one.mxd").string()).get()), S_OK);
+  IFeatureClass* first = class_of_first_layer(a.get()).get();  // held by the document
+  ASSERT_TRUE(first);
+  ASSERT_GT(files_open_under(shapes), 0);
+
+  ASSERT_EQ(a->NewDocument(VARIANT_FALSE, nullptr), S_OK);
+  EXPECT_GT(files_open_under(shapes), 0);  // the replaced document is still held
+  ASSERT_EQ(a->OpenDocument(bstr(path("one.mxd").string()).get()), S_OK);
+  EXPECT_EQ(class_of_first_layer(a.get()).get(), first);  // handed over, not opened again
+
+  // Once the next document is read, the one a new document replaced is let go.
+  ASSERT_EQ(a->NewDocument(VARIANT_FALSE, nullptr), S_OK);
+  ASSERT_EQ(a->OpenDocument(bstr(path("two.mxd").string()).get()), S_OK);
+  EXPECT_EQ(files_open_under(shapes), 0);
+  // A document that cannot be read lets it go too.
+  ASSERT_EQ(a->OpenDocument(bstr(path("one.mxd").string()).get()), S_OK);
+  ASSERT_EQ(a->NewDocument(VARIANT_FALSE, nullptr), S_OK);
+  EXPECT_EQ(a->OpenDocument(bstr(path("nowhere.mxd").string()).get()), E_FAIL);
+  EXPECT_EQ(files_open_under(shapes), 0);
 }
 
 TEST_F(ApplicationTest, NewDocumentFromTheTemplateThenOpenDocument) {
