@@ -53,7 +53,7 @@ std::string check(const host::Arguments& a, long* feature_id, long* jobs) {
 namespace host {
 
 int cmd_cut(const Arguments& args) {
-  long feature_id = -1, jobs = 1;
+  long feature_id = -1, jobs = 0;  // 0: one process per processor
   const std::string error = check(args, &feature_id, &jobs);
   if (!error.empty()) {
     std::fprintf(stderr, "areaclip cut: %s\n%s", error.c_str(), usage_text(*args.command).c_str());

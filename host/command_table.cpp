@@ -54,7 +54,7 @@ const std::vector<CommandSpec>& command_table() {
         {"--resume", nullptr, nullptr,
          "with --all-sheets: leave the sheets whose folder holds a result document as they are, cut the rest"},
         {"--jobs", "-j", "N",
-         "with --all-sheets: cut N sheets at a time, each in a process of its own (default 1)"},
+         "with --all-sheets: cut N sheets at a time, each in a process of its own (default: one per processor, up to 8)"},
         {"--folder", nullptr, "DIR", "the result folder, made when missing", Values::kFolder},
         kJson},
        cmd_cut,

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -483,7 +484,9 @@ int cut_all_sheets(const std::string& document, const std::string& scale_text, c
                    const std::string& sheet_crs, bool json, bool resume, size_t jobs) {
   std::vector<SheetRow> rows;
   std::vector<std::string> failure;
-  if (jobs == 0) jobs = available_processors();
+  // By default one process per processor, up to 8: the sheets' files go to one disk, and
+  // each process holds the map's sources open.
+  if (jobs == 0) jobs = std::min<size_t>(available_processors(), 8);
   const int code = cut_sheets(document, scale_text, folder, sheet_crs, resume, jobs, &rows, &failure);
   if (json) {
     gis::SheetScale scale;

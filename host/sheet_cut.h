@@ -18,7 +18,7 @@ int cut_by_sheet(const std::string& document, const std::string& sheet, const st
 // sheet holding features, into DIR/<sheet name>/. The map's layers are read once, each
 // feature routed to the sheets it touches; each sheet's cut then reads only those (its
 // result is what `--sheet NAME` writes). The sheets are cut `jobs` at a time (0: as many as
-// there are processors), each in a process forked from this one after the reading, their
+// there are processors, up to 8), each in a process forked from this one after the reading, their
 // lines printed sheet by sheet as they are done. A failed sheet is reported and the next one
 // cut; a signal cancels the sheets under way and keeps those cut before. With `resume`, sheets
 // whose folder holds a result document (written last by a cut) are left as they are.
@@ -27,7 +27,7 @@ int cut_by_sheet(const std::string& document, const std::string& sheet, const st
 // was cut but some with layers not cut, 2 for bad input, 128 + the signal.
 // With json, every sheet's status and cut go to json_output() as the JSON form of the run.
 int cut_all_sheets(const std::string& document, const std::string& scale, const std::string& folder,
-                   const std::string& sheet_crs, bool json = false, bool resume = false, size_t jobs = 1);
+                   const std::string& sheet_crs, bool json = false, bool resume = false, size_t jobs = 0);
 
 // "51°57'30\" N" and the like for a sheet's corners.
 std::string degrees_text(double value, bool latitude);

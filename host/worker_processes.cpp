@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -208,7 +209,7 @@ bool run_in_workers(size_t jobs, const std::vector<size_t>& items, const WorkerC
   size_t next = 0;
   int passed_on = 0;  // the signal passed on to the workers
   const auto give = [&](Worker& w) {
-    if (passed_on || next >= items.size()) return close_fd(&w.items);
+    if (passed_on || next >= items.size() || stops()) return close_fd(&w.items);
     const uint64_t item = items[next];
     if (!write_all(w.items, &item, sizeof item)) return close_fd(&w.items);
     w.busy = static_cast<long>(items[next++]);
@@ -264,7 +265,13 @@ bool run_in_workers(size_t jobs, const std::vector<size_t>& items, const WorkerC
       while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
       }
       w.pid = -1;
-      if (w.busy >= 0) callbacks.lost(static_cast<size_t>(w.busy), ending(status));
+      if (w.busy >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        // A worker leaves its loop only before reading an item: signalled after its last
+        // one, it never took up the one given meanwhile.
+        started->erase(std::find(started->begin(), started->end(), static_cast<size_t>(w.busy)));
+      } else if (w.busy >= 0) {
+        callbacks.lost(static_cast<size_t>(w.busy), ending(status));
+      }
       w.busy = -1;
     }
   }

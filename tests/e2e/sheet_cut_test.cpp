@@ -414,7 +414,7 @@ TEST(SheetCutTest, ASignalStopsAllSheetsAfterTheSheetUnderWayAndKeepsTheSheetsCu
   Sandbox box;
   copy_sample(box);
   const fs::path out = box.root() / "all";
-  CutResult run = box.cut_interrupted({"--all-sheets", "1:100000"}, out, SIGINT, "[3/9]");
+  CutResult run = box.cut_interrupted({"--all-sheets", "1:100000", "--jobs", "1"}, out, SIGINT, "[3/9]");
   EXPECT_EQ(run.code, 130) << run.out << run.err;
   EXPECT_NE(run.out.find("not cut (cancelled)"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("cancelled (SIGINT)"), std::string::npos) << run.err;
@@ -427,6 +427,27 @@ TEST(SheetCutTest, ASignalStopsAllSheetsAfterTheSheetUnderWayAndKeepsTheSheetsCu
     EXPECT_TRUE(fs::exists(entry.path() / "cross.mxd")) << entry.path() << " was left half made";
   }
   EXPECT_LE(folders, 3);
+}
+
+// In several processes: the sheets under way in each are whole or gone, none is begun after
+// the signal, and those not begun are listed.
+TEST(SheetCutTest, ASignalStopsTheSheetsUnderWayInEveryProcess) {
+  Sandbox box;
+  copy_sample(box);
+  const fs::path out = box.root() / "all";
+  CutResult run = box.cut_interrupted({"--all-sheets", "1:100000", "--jobs", "2"}, out, SIGINT, "[3/9]");
+  EXPECT_EQ(run.code, 130) << run.out << run.err;
+  EXPECT_NE(run.err.find("cancelled (SIGINT)"), std::string::npos) << run.err;
+  int folders = 0;
+  for (const auto& entry : fs::directory_iterator(out)) {
+    ++folders;
+    EXPECT_TRUE(fs::exists(entry.path() / "cross.mxd")) << entry.path() << " was left half made";
+  }
+  // The sheet whose line was awaited, at most two before it, and one under way in each process.
+  EXPECT_GE(folders, 1);
+  EXPECT_LE(folders, 5);
+  EXPECT_EQ(rows_with(run, "not cut (cancelled)"), 9 - rows_with(run, "ok: ") - rows_with(run, "cancelled (SIGINT)"))
+      << run.out;
 }
 
 }  // namespace
