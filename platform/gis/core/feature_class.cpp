@@ -222,7 +222,12 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
   std::vector<std::string> files;
   CPLStringList list(cls->dataset_->GetFileList());
   for (int i = 0; i < list.size(); ++i) files.push_back(unbuffered_path(list[i]));
-  OpenClasses::add(key, cls.get(), SourceStamp::of(files));
+  SourceStamp stamp = SourceStamp::of(files);
+  // The first layer is the one an opening without a layer name gets: the two openings
+  // share it (a document names a shapefile's layer, a workspace opens the file).
+  if (!key.empty() && l == cls->dataset_->GetLayer(0))
+    OpenClasses::add(OpenClasses::key(path, layer.empty() ? l->GetName() : "", filter, false), cls.get(), stamp);
+  OpenClasses::add(key, cls.get(), std::move(stamp));
   return cls;
 }
 

@@ -79,11 +79,8 @@ void OpenClasses::add(const std::string& key, FeatureClass* cls, SourceStamp sta
 
 void OpenClasses::remove(FeatureClass* cls) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  for (auto it = registry().begin(); it != registry().end(); ++it)
-    if (it->second.cls == cls) {
-      registry().erase(it);
-      return;
-    }
+  for (auto it = registry().begin(); it != registry().end();)
+    it = it->second.cls == cls ? registry().erase(it) : std::next(it);
 }
 
 }  // namespace gis::core

@@ -24,9 +24,10 @@ class OpenClasses {
   // The class open under key whose source has not changed since, unrestricted; null for
   // none.
   static win32::ComPtr<FeatureClass> find(const std::string& key);
-  // Notes cls as open under key, with its files as they were when it was opened.
+  // Notes cls as open under key, with its files as they were when it was opened (a class
+  // may be noted under several keys: its layer named, and left to be the first).
   static void add(const std::string& key, FeatureClass* cls, SourceStamp stamp);
-  // Forgets cls (its destructor calls this).
+  // Forgets cls under every key (its destructor calls this).
   static void remove(FeatureClass* cls);
 };
 

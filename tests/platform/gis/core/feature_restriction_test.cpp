@@ -175,7 +175,29 @@ TEST_F(FeatureRestriction, ASourceHeldOpenIsOneClass) {
   const fs::path relative = fs::relative(shp);
   EXPECT_EQ(gis::OpenFeatureClass(relative.string(), "").get(), first.get());
   EXPECT_EQ(gis::OpenFeatureClass((dir_ / "." / "p.shp").string(), "").get(), first.get());
+  EXPECT_EQ(gis::OpenFeatureClass(shp.string(), "p").get(), first.get());  // its one layer, named
   EXPECT_NE(gis::OpenFeatureClass(shp.string(), "", nullptr, nullptr, "N > 10").get(), first.get());
+  {
+    // A source of several layers: the first, named or not, is one class; another is its own.
+    const fs::path gpkg = dir_ / "two.gpkg";
+    write_points(gpkg, "GPKG");
+    {
+      std::unique_ptr<GDALDataset> ds(
+          GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr));
+      ASSERT_TRUE(ds && ds->CreateLayer("more", nullptr, wkbPoint, nullptr));
+    }
+    ComPtr<IFeatureClass> named = gis::OpenFeatureClass(gpkg.string(), "points");
+    ASSERT_TRUE(named);
+    EXPECT_EQ(gis::OpenFeatureClass(gpkg.string(), "").get(), named.get());
+    ComPtr<IFeatureClass> more = gis::OpenFeatureClass(gpkg.string(), "more");
+    ASSERT_TRUE(more);
+    EXPECT_NE(more.get(), named.get());
+    named.reset();
+    ComPtr<IFeatureClass> first_again = gis::OpenFeatureClass(gpkg.string(), "");
+    ASSERT_TRUE(first_again);
+    EXPECT_NE(first_again.get(), more.get());
+    EXPECT_EQ(count(first_again.get()), 6);
+  }
   ComPtr<ISpatialReference> assigned = gis::SpatialReferenceFromText("EPSG:32636");
   ASSERT_TRUE(assigned);
   EXPECT_NE(gis::OpenFeatureClass(shp.string(), "", nullptr, assigned.get()).get(), first.get());
