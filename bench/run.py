@@ -9,6 +9,7 @@ writing), time against size (half the features), memory against size (100,000 ag
 into a whole series of sheets against one cut of it (--only series runs that part alone).
 """
 import argparse
+import atexit
 import json
 import os
 import shutil
@@ -72,6 +73,16 @@ class Bench:
         self.gen = os.path.join(build, "bin", "gen_layers")
         self.out = out
         self.scratch = os.path.join(out, "scratch")
+        # Folders of sheet series, removed when the benchmark ends (see series()).
+        self.leftovers = []
+
+    def remove_leftovers(self):
+        for folder in self.leftovers:
+            shutil.rmtree(folder, ignore_errors=True)
+        # Those of an earlier benchmark that was interrupted.
+        for name in os.listdir(self.scratch) if os.path.isdir(self.scratch) else []:
+            if name.startswith("series-"):
+                shutil.rmtree(os.path.join(self.scratch, name), ignore_errors=True)
 
     def ours(self, data, cutter_fid, env=None):
         folder = os.path.join(self.scratch, "ours")
@@ -209,14 +220,13 @@ def series(b, data, scale, runs, old_full, old_sample, whole=None, title=None):
     print(f"{title or 'sheet series'} at {scale}: {len(sheets)} sheets; one cut of the whole map {how}; "
           f"{runs} alternating runs each", flush=True)
 
-    # Each run writes into a folder of its own, all removed at the end: on ext4, files made
-    # just after thousands were deleted cost several times more (the file system passes over
-    # the inodes freed in the last minutes), which a user's run into a new folder does not pay.
-    used = []
-
+    # Each run writes into a folder of its own, all removed when the benchmark ends: on ext4,
+    # files made just after thousands were deleted cost several times more (the file system
+    # passes over the inodes freed in the last minutes), which a user's run into a new folder
+    # does not pay.
     def cut_into(args, env=None, document=doc):
-        used.append(f"{folder}-{len(used)}")
-        return run([b.areaclip, "cut", document] + args + ["--folder", used[-1]], env)
+        b.leftovers.append(f"{folder}-{os.getpid()}-{len(b.leftovers)}")
+        return run([b.areaclip, "cut", document] + args + ["--folder", b.leftovers[-1]], env)
 
     all_runs, one_runs, whole_runs = [], [], []
     for _ in range(runs):
@@ -241,8 +251,6 @@ def series(b, data, scale, runs, old_full, old_sample, whole=None, title=None):
         t_old = per_sheet * len(sheets)
         entry.update({"sheet_by_sheet_s": t_old, "sheet_by_sheet_per_sheet_s": per_sheet,
                       "sheet_by_sheet": f"estimated: median of {len(picked)} sheets' cuts x {len(sheets)}"})
-    for f in used:
-        shutil.rmtree(f, ignore_errors=True)
     print(f"  --all-sheets {scale:10s} {t_all:8.2f} s   peak {m_all / 1024:7.1f} MiB   "
           f"{len(sheets) / t_all:6.1f} sheets/s   (a process per processor: {os.cpu_count()})")
     print(f"  the same with --jobs 1    {t_one:8.2f} s   peak {m_one / 1024:7.1f} MiB   "
@@ -316,6 +324,7 @@ def main():
     ap.add_argument("--series-old-sample", type=int, default=3)
     a = ap.parse_args()
     b = Bench(a.build, a.out)
+    atexit.register(b.remove_leftovers)
     os.makedirs(b.scratch, exist_ok=True)
 
     full = os.path.join(a.out, "full")

@@ -127,6 +127,18 @@ void remove_shapefile(const std::string& folder, const std::string& base) {
   for (const char* ext : kShapefileParts) std::filesystem::remove(std::filesystem::path(folder) / (base + ext), ec);
 }
 
+// The .prj beside the shapefile `shp`, holding text; nothing when text is "" (a system
+// with no ESRI form, which the driver leaves without a .prj too).
+void write_prj(const std::string& shp, const std::string& text) {
+  if (text.empty()) return;
+  std::filesystem::path prj(shp);
+  prj.replace_extension(".prj");
+  std::ofstream out(prj, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) win32::throw_hr(E_FAIL, "cannot write " + prj.string());
+}
+
 }  // namespace
 
 FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable,
@@ -263,21 +275,19 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
 
   GdalErrorScope errors;
   try {
-    DatasetPtr dataset(driver->Create(buffered_path(path).c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    // No file of the shapefile is there (looked at above): GDAL need not try to open and
+    // delete one first.
+    DatasetPtr dataset(driver->Create(buffered_path(path).c_str(), 0, 0, 0, GDT_Unknown, kCreateAnew));
     if (!dataset) errors.fail(E_FAIL, "cannot create " + path);
-    struct SrsRelease {
-      void operator()(OGRSpatialReference* s) const { s->Release(); }
-    };
-    std::unique_ptr<OGRSpatialReference, SrsRelease> srs;
-    if (sr) {
-      ICoreSpatialReference* core = core_sr(sr);
-      if (!core) win32::throw_hr(E_INVALIDARG, "the spatial reference was not made by this library");
-      srs.reset(core->ogr().Clone());
-    }
+    ICoreSpatialReference* core = sr ? core_sr(sr) : nullptr;
+    if (sr && !core) win32::throw_hr(E_INVALIDARG, "the spatial reference was not made by this library");
     const char* options[] = {"ENCODING=UTF-8", nullptr};
-    OGRLayer* layer = dataset->CreateLayer(base.c_str(), srs.get(), ogr_type, const_cast<char**>(options));
+    OGRLayer* layer = dataset->CreateLayer(base.c_str(), nullptr, ogr_type, const_cast<char**>(options));
     if (!layer) errors.fail(E_FAIL, "cannot create " + path);
-    win32::ComPtr<FeatureClass> cls = make(std::move(dataset), layer, path, true, workspace);
+    // The .prj written here, as the driver would write it, from text made once per system:
+    // the driver's own export looks the system's ESRI names up in PROJ's database each time.
+    if (core) write_prj(path, prj_text(core));
+    win32::ComPtr<FeatureClass> cls = make(std::move(dataset), layer, path, true, workspace, sr);
     for (const FieldSpec& a : attributes) cls->add_attribute(a);
     return cls;
   } catch (...) {

@@ -100,7 +100,11 @@ DatasetPtr open_vector(const std::string& path, bool update) {
   // The system's shapefiles without a declared encoding are written in Windows-1251.
   const char* const cp1251[] = {"ENCODING=CP1251", nullptr};
   const char* const* options = !update && undeclared_shapefile_encoding(path) ? cp1251 : nullptr;
-  GDALDataset* d = GDALDataset::Open(buffered_path(path).c_str(), flags, nullptr, options, nullptr);
+  // A .shp is the shapefile driver's alone: the other drivers need not be asked first.
+  const char* const shapefile_driver[] = {"ESRI Shapefile", nullptr};
+  const std::string ext = std::filesystem::path(path).extension().string();
+  const char* const* drivers = EQUAL(ext.c_str(), ".shp") ? shapefile_driver : nullptr;
+  GDALDataset* d = GDALDataset::Open(buffered_path(path).c_str(), flags, drivers, options, nullptr);
   if (!d) {
     // GDAL is silent when no driver takes the file; say which of the usual reasons it is.
     std::error_code ec;

@@ -434,7 +434,8 @@ bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheet
   core::GdalErrorScope errors;
   bool created = false;
   try {
-    core::DatasetPtr dataset(driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    core::DatasetPtr dataset(
+        driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, ext == ".shp" ? core::kCreateAnew : nullptr));
     if (!dataset) errors.fail(E_FAIL, "cannot create " + path);
     created = true;
     std::unique_ptr<OGRSpatialReference, void (*)(OGRSpatialReference*)> srs(core->ogr().Clone(),

@@ -157,4 +157,27 @@ std::string spatial_reference_text(ISpatialReference* sr) {
   return wkt_of(core->ogr());
 }
 
+std::string prj_text(ICoreSpatialReference* sr) {
+  static std::mutex lock;
+  static std::map<int, std::string> texts;  // by system id
+  {
+    std::lock_guard<std::mutex> g(lock);
+    if (auto it = texts.find(sr->system_id()); it != texts.end()) return it->second;
+  }
+  // As GDAL's shapefile driver exports it (PROJ looks the ESRI names up in its database).
+  OGRSpatialReference srs(sr->ogr());
+  srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+  std::string text;
+  {
+    GdalErrorScope errors;
+    char* wkt = nullptr;
+    const char* options[] = {"FORMAT=WKT1_ESRI", nullptr};
+    if (srs.exportToWkt(&wkt, options) == OGRERR_NONE && wkt) text = wkt;
+    CPLFree(wkt);
+  }
+  std::lock_guard<std::mutex> g(lock);
+  texts.emplace(sr->system_id(), text);
+  return text;
+}
+
 }  // namespace gis::core

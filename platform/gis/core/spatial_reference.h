@@ -28,6 +28,9 @@ win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReferenc
 ICoreSpatialReference* core_sr(ISpatialReference* sr);
 // "EPSG:n" or WKT.
 std::string spatial_reference_text(ISpatialReference* sr);
+// The ESRI WKT of a system as the shapefile driver writes it into a .prj, made once per
+// distinct system in the process; "" when it has none.
+std::string prj_text(ICoreSpatialReference* sr);
 // The transformation between two systems from a per-thread cache (owned by it); null when
 // the systems are the same in substance. Throws ComError when there is none
 // (projection.cpp).

@@ -3,6 +3,7 @@
 #include <cpl_conv.h>
 #include <gdal.h>
 #include <ogr_api.h>
+#include <ogr_srs_api.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -455,6 +456,59 @@ TEST_F(ShapefileWorkspaceTest, CreatableHelpersFollowComRules) {
   v = bstr_variant("No.Such.ProgID");
   EXPECT_TRUE(FAILED(uid->put_Value(v)));
   VariantClear(&v);
+}
+
+
+// The .prj of a created shapefile is, byte for byte, what GDAL's shapefile driver writes for
+// the same system, whether the system was met before in the process or not; the class
+// reports the system it was made with.
+TEST_F(ShapefileWorkspaceTest, ThePrjIsTheOneTheDriverWrites) {
+  const char* systems[] = {
+      "EPSG:4326", "EPSG:32636", "EPSG:3857", "EPSG:28406", "EPSG:4326",
+      "PROJCS[\"local\",GEOGCS[\"Pulkovo 1942\",DATUM[\"Pulkovo_1942\",SPHEROID[\"Krassowsky 1940\",6378245,"
+      "298.3]],PRIMEM[\"Greenwich\",0],UNIT[\"degree\",0.0174532925199433]],PROJECTION[\"Transverse_Mercator\"],"
+      "PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",37.5],PARAMETER[\"scale_factor\",1],"
+      "PARAMETER[\"false_easting\",1300000],PARAMETER[\"false_northing\",-6000000],UNIT[\"metre\",1]]"};
+  namespace fs = std::filesystem;
+  OGRRegisterAll();
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  ASSERT_TRUE(ws);
+  int n = 0;
+  for (const char* text : systems) {
+    SCOPED_TRACE(text);
+    auto sr = gis::SpatialReferenceFromText(text);
+    ASSERT_TRUE(sr);
+    const std::string name = "s" + std::to_string(n++);
+    {
+      ComPtr<IFeatureClass> fc;
+      ASSERT_EQ(create_class(ws.get(), name + ".shp", esriGeometryPoint, sr.get(), &fc), S_OK);
+      ComPtr<IFields> fields;
+      ASSERT_EQ(fc->get_Fields(fields.put()), S_OK);
+      ComPtr<IField> shape;
+      ASSERT_EQ(fields->get_Field(find(fc.get(), "Shape"), shape.put()), S_OK);
+      ComPtr<IGeometryDef> def;
+      ASSERT_EQ(shape->get_GeometryDef(def.put()), S_OK);
+      ComPtr<ISpatialReference> reported;
+      ASSERT_EQ(def->get_SpatialReference(reported.put()), S_OK);
+      VARIANT_BOOL same = VARIANT_FALSE;
+      ASSERT_TRUE(reported);
+      reported->IsSame(sr.get(), &same);
+      EXPECT_EQ(same, VARIANT_TRUE);
+    }
+    // GDAL's own, beside it.
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    ASSERT_EQ(OSRSetFromUserInput(srs, text), OGRERR_NONE);
+    const fs::path theirs = dir_.path() / "gdal";
+    fs::create_directories(theirs);
+    OGRSFDriverH driver = OGRGetDriverByName("ESRI Shapefile");
+    OGRDataSourceH ds = OGR_Dr_CreateDataSource(driver, (theirs / (name + ".shp")).c_str(), nullptr);
+    ASSERT_TRUE(ds);
+    ASSERT_TRUE(OGR_DS_CreateLayer(ds, name.c_str(), srs, wkbPoint, nullptr));
+    OGR_DS_Destroy(ds);
+    OSRDestroySpatialReference(srs);
+    ASSERT_TRUE(fs::exists(theirs / (name + ".prj")));
+    EXPECT_EQ(slurp(dir_.path() / (name + ".prj")), slurp(theirs / (name + ".prj")));
+  }
 }
 
 }  // namespace
