@@ -1,6 +1,6 @@
-// Cursors reading ahead on a thread of their own: every kind of cursor hands out the same
-// features, values, shapes and change reports, in the same order, as reading in the
-// caller's thread (AREACLIP_READ_AHEAD=0); a record that cannot be read fails at its own
+// Cursors reading ahead on a thread of their own (AREACLIP_READ_AHEAD=1): every kind of
+// cursor hands out the same features, values, shapes and change reports, in the same order,
+// as reading in the caller's thread; a record that cannot be read fails at its own
 // place with its own message; a cursor let go of mid-stream or cancelled stops its thread;
 // many cursors over one class at once (the class's lent layer among them) do not disturb
 // each other or the class.
@@ -143,8 +143,8 @@ class FeatureCursorTest : public CoreTest {
     CoreTest::TearDown();
   }
   static void read_ahead(bool on) {
-    if (on) unsetenv("AREACLIP_READ_AHEAD");
-    else setenv("AREACLIP_READ_AHEAD", "0", 1);
+    if (on) setenv("AREACLIP_READ_AHEAD", "1", 1);
+    else unsetenv("AREACLIP_READ_AHEAD");
   }
   ComPtr<IFeatureClass> open(const std::string& path, const std::string& filter = "") {
     std::string error;
@@ -255,6 +255,13 @@ TEST_F(FeatureCursorTest, OnlyALongReadStartsAThreadAndLettingGoOfTheCursorEndsI
   ComPtr<IFeatureClass> fc = open(parcels);
   ASSERT_TRUE(fc);
   const size_t threads = thread_count();
+  {
+    // Unless asked for, no cursor reads ahead.
+    ComPtr<IFeatureCursor> long_read = search(fc.get());
+    EXPECT_EQ(drain(long_read.get(), 500).size(), 500u);
+    EXPECT_EQ(thread_count(), threads);
+  }
+  read_ahead(true);
   {
     ComPtr<IFeatureCursor> unread = search(fc.get());
     ComPtr<IFeatureCursor> short_read = search(fc.get(), "N < 50");
