@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -112,7 +114,8 @@ void SheetSeries::read_progress() {
       count_ = s.captured(2).toInt();
       sheet_name_ = s.captured(3);
       bar_->setRange(0, count_);
-      bar_->setValue(sheet_ - 1);
+      // Several processes report their sheets as they finish, not in order.
+      bar_->setValue(std::max(bar_->value(), sheet_ - 1));
       if (!cancelled_) label_->setText(progress_text());
     } else if (line.startsWith("areaclip: ")) {
       messages_ += line + "\n";

@@ -429,13 +429,15 @@ TEST(SheetCutTest, ASignalStopsAllSheetsAfterTheSheetUnderWayAndKeepsTheSheetsCu
   EXPECT_LE(folders, 3);
 }
 
-// In several processes: the sheets under way in each are whole or gone, none is begun after
-// the signal, and those not begun are listed.
+// In several processes: the sheets under way in each are whole or gone, the sheets not yet
+// begun are listed as not cut, and every row is accounted for. (How many sheets finish
+// between the line awaited and the signal depends on the machine's load: 20 sheets leave
+// room for it.)
 TEST(SheetCutTest, ASignalStopsTheSheetsUnderWayInEveryProcess) {
   Sandbox box;
   copy_sample(box);
   const fs::path out = box.root() / "all";
-  CutResult run = box.cut_interrupted({"--all-sheets", "1:100000", "--jobs", "2"}, out, SIGINT, "[3/9]");
+  CutResult run = box.cut_interrupted({"--all-sheets", "1:50000", "--jobs", "2"}, out, SIGINT, "[2/20]");
   EXPECT_EQ(run.code, 130) << run.out << run.err;
   EXPECT_NE(run.err.find("cancelled (SIGINT)"), std::string::npos) << run.err;
   int folders = 0;
@@ -443,11 +445,11 @@ TEST(SheetCutTest, ASignalStopsTheSheetsUnderWayInEveryProcess) {
     ++folders;
     EXPECT_TRUE(fs::exists(entry.path() / "cross.mxd")) << entry.path() << " was left half made";
   }
-  // The sheet whose line was awaited, at most two before it, and one under way in each process.
-  EXPECT_GE(folders, 1);
-  EXPECT_LE(folders, 5);
-  EXPECT_EQ(rows_with(run, "not cut (cancelled)"), 9 - rows_with(run, "ok: ") - rows_with(run, "cancelled (SIGINT)"))
-      << run.out;
+  const int whole = rows_with(run, "ok: "), not_begun = rows_with(run, "not cut (cancelled)");
+  EXPECT_EQ(folders, whole) << run.out;
+  EXPECT_GE(whole, 1) << run.out;
+  EXPECT_GE(not_begun, 1) << run.out;
+  EXPECT_EQ(whole + not_begun + rows_with(run, "cancelled (SIGINT)"), 20) << run.out;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // dialog closed without a run takes the frame out of the map again; every sheet of the
 // grid's scale is cut in the background, and a cancelled series keeps the sheets it
 // finished whole and cuts no more.
+#include <algorithm>
+
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -179,7 +181,8 @@ TEST(SheetCutInWindow, ACancelledSeriesKeepsTheSheetsItFinishedWhole) {
   ASSERT_TRUE(second);
   ASSERT_FALSE(series->finished()) << "the run ended before it could be cancelled";
   EXPECT_EQ(series->sheet_count(), 20);
-  EXPECT_TRUE(std::find(seen.begin(), seen.end(), QString::fromUtf8("Sheet 1 of 20: N-35-144-Г")) != seen.end())
+  // The sheets are cut in several processes, each reported as it finishes.
+  EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const QString& text) { return text.startsWith("Sheet ") && text.contains(" of 20: "); }))
       << seen.back().toStdString();
   series->cancel();
   series->cancel();  // once only: a second SIGINT would end the program half way
@@ -212,7 +215,7 @@ TEST(SheetCutInWindow, ACancelledSeriesKeepsTheSheetsItFinishedWhole) {
   ASSERT_NE(table, nullptr);
   EXPECT_TRUE(table->isVisible());
   EXPECT_EQ(table->rowCount(), 20);
-  EXPECT_EQ(table->item(0, 1)->text(), "cut now");
+  for (int r = 0; r < table->rowCount(); ++r) EXPECT_EQ(table->item(r, 1)->text(), series->rows()[r].result) << r;
   EXPECT_EQ(series->findChild<QPushButton*>("cancel_button")->text(), "Close");
   test::window_picture("window_every_sheet", f.window.get(), series);
 }
