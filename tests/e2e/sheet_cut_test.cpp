@@ -410,6 +410,17 @@ TEST(SheetCutTest, SheetsCutWithLayersLeftOutAreMarkedAndEndWithExitThree) {
   EXPECT_TRUE(fs::is_regular_file(out / "M-36-1" / "cross.mxd"));
 }
 
+// The sheet folders of a series, each of which must hold its result document (a sheet
+// cancelled under way leaves nothing).
+int whole_sheet_folders(const fs::path& series) {
+  int folders = 0;
+  for (const auto& entry : fs::directory_iterator(series)) {
+    ++folders;
+    EXPECT_TRUE(fs::exists(entry.path() / "cross.mxd")) << entry.path() << " was left half made";
+  }
+  return folders;
+}
+
 TEST(SheetCutTest, ASignalStopsAllSheetsAfterTheSheetUnderWayAndKeepsTheSheetsCut) {
   Sandbox box;
   copy_sample(box);
@@ -421,11 +432,7 @@ TEST(SheetCutTest, ASignalStopsAllSheetsAfterTheSheetUnderWayAndKeepsTheSheetsCu
   // The first two sheets are whole; the third is whole or gone; nothing after it was begun.
   ASSERT_TRUE(fs::exists(out / "N-35-144" / "cross.mxd")) << run.out;
   ASSERT_TRUE(fs::exists(out / "N-36-133" / "cross.mxd")) << run.out;
-  int folders = 0;
-  for (const auto& entry : fs::directory_iterator(out)) {
-    ++folders;
-    EXPECT_TRUE(fs::exists(entry.path() / "cross.mxd")) << entry.path() << " was left half made";
-  }
+  const int folders = whole_sheet_folders(out);
   EXPECT_LE(folders, 3);
 }
 
@@ -440,11 +447,7 @@ TEST(SheetCutTest, ASignalStopsTheSheetsUnderWayInEveryProcess) {
   CutResult run = box.cut_interrupted({"--all-sheets", "1:50000", "--jobs", "2"}, out, SIGINT, "[2/20]");
   EXPECT_EQ(run.code, 130) << run.out << run.err;
   EXPECT_NE(run.err.find("cancelled (SIGINT)"), std::string::npos) << run.err;
-  int folders = 0;
-  for (const auto& entry : fs::directory_iterator(out)) {
-    ++folders;
-    EXPECT_TRUE(fs::exists(entry.path() / "cross.mxd")) << entry.path() << " was left half made";
-  }
+  const int folders = whole_sheet_folders(out);
   const int whole = rows_with(run, "ok: "), not_begun = rows_with(run, "not cut (cancelled)");
   EXPECT_EQ(folders, whole) << run.out;
   EXPECT_GE(whole, 1) << run.out;
