@@ -268,7 +268,8 @@ bool run_in_workers(size_t jobs, const std::vector<size_t>& items, const WorkerC
       if (w.busy >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
         // A worker leaves its loop only before reading an item: signalled after its last
         // one, it never took up the one given meanwhile.
-        started->erase(std::find(started->begin(), started->end(), static_cast<size_t>(w.busy)));
+        const auto given = std::find(started->begin(), started->end(), static_cast<size_t>(w.busy));
+        if (given != started->end()) started->erase(given);
       } else if (w.busy >= 0) {
         callbacks.lost(static_cast<size_t>(w.busy), ending(status));
       }
