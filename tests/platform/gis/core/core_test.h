@@ -42,4 +42,13 @@ inline win32::ComPtr<IGeometry> wkt(const std::string& text, ISpatialReference* 
 
 inline std::string text(BSTR b) { return win32::bstr_to_utf8(b); }
 
+// The thread's error description after a failed call; "" for none.
+inline std::string error_text() {
+  win32::ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.put()) != S_OK || !info) return "";
+  win32::Bstr description;
+  info->GetDescription(description.put());
+  return description.utf8();
+}
+
 }  // namespace core_test

@@ -81,14 +81,6 @@ void damage_record(const std::string& shp, int record) {
   f.write(far_away, 4);
 }
 
-std::string error_text() {
-  ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info) return "";
-  Bstr description;
-  info->GetDescription(description.put());
-  return description.utf8();
-}
-
 // The id, values and shape of a feature, as one line.
 std::string line_of(IFeature* f) {
   LONG oid = -2;

@@ -13,6 +13,8 @@
 
 namespace {
 
+using core_test::error_text;
+
 using core_test::create;
 using win32::Bstr;
 using win32::ComPtr;
@@ -21,15 +23,6 @@ class ValueCopyTest : public core_test::CoreTest {
  protected:
   testing_support::TempDir dir_;
 };
-
-// The thread's error description after a failed call.
-std::string error_text() {
-  ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info) return "";
-  Bstr description;
-  info->GetDescription(description.put());
-  return description.utf8();
-}
 
 struct SourceRow {
   double real;
