@@ -256,9 +256,8 @@ HRESULT Application::NewDocument(VARIANT_BOOL, BSTR templatePath) {
     }
     // A document made from a template belongs to no file until it is saved.
     document->path.clear();
-    win32::ComPtr<Document> replaced = document_;
+    replaced_ = document_;
     set_document(std::move(document));
-    replaced_ = std::move(replaced);
     return S_OK;
   });
 }

@@ -277,7 +277,7 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
   try {
     // No file of the shapefile is there (looked at above): GDAL need not try to open and
     // delete one first.
-    DatasetPtr dataset(driver->Create(buffered_path(path).c_str(), 0, 0, 0, GDT_Unknown, kCreateAnew));
+    DatasetPtr dataset(driver->Create(buffered_path(path).c_str(), 0, 0, 0, GDT_Unknown, const_cast<char**>(kCreateAnew)));
     if (!dataset) errors.fail(E_FAIL, "cannot create " + path);
     ICoreSpatialReference* core = sr ? core_sr(sr) : nullptr;
     if (sr && !core) win32::throw_hr(E_INVALIDARG, "the spatial reference was not made by this library");

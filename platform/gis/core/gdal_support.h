@@ -47,10 +47,7 @@ using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
 
 // Options of GDALDriver::Create for a file known not to be there: GDAL then skips opening
 // and deleting whatever is at that name first.
-inline char** const kCreateAnew = [] {
-  static const char* options[] = {"APPEND_SUBDATASET=YES", nullptr};
-  return const_cast<char**>(options);
-}();
+inline const char* const kCreateAnew[] = {"APPEND_SUBDATASET=YES", nullptr};
 
 // The first `bytes` bytes of the file at `path`, "" when it cannot be read.
 std::string file_start(const std::string& path, size_t bytes);

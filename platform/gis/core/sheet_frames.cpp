@@ -435,7 +435,7 @@ bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheet
   bool created = false;
   try {
     core::DatasetPtr dataset(
-        driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, ext == ".shp" ? core::kCreateAnew : nullptr));
+        driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, ext == ".shp" ? const_cast<char**>(core::kCreateAnew) : nullptr));
     if (!dataset) errors.fail(E_FAIL, "cannot create " + path);
     created = true;
     std::unique_ptr<OGRSpatialReference, void (*)(OGRSpatialReference*)> srs(core->ogr().Clone(),
