@@ -275,12 +275,20 @@ int progress_percent(int done, int total) {
   return static_cast<int>(static_cast<int64_t>(done) * 100 / total);
 }
 
+Tvo_arcmap_areaclip_progress* Tvo_arcmap_areaclip_execute::progress_target() {
+  TObject* owner = params->get_owner();
+  if (owner != progress_owner) {
+    progress_owner = owner;
+    progress = progress_receiver(owner);
+  }
+  return progress;
+}
+
 void Tvo_arcmap_areaclip_execute::show_progress_text(const std::string& text) {
-  if (Tvo_arcmap_areaclip_progress* receiver = progress_receiver(params->get_owner()))
-    receiver->set_progress_text(text);
+  if (Tvo_arcmap_areaclip_progress* receiver = progress_target()) receiver->set_progress_text(text);
 }
 
 void Tvo_arcmap_areaclip_execute::show_progress(int done, int total) {
-  if (Tvo_arcmap_areaclip_progress* receiver = progress_receiver(params->get_owner()))
+  if (Tvo_arcmap_areaclip_progress* receiver = progress_target())
     receiver->set_progress_position(progress_percent(done, total));
 }

@@ -121,6 +121,11 @@ class Tvo_arcmap_areaclip_execute {
   Tvo_arcgis_ptr_layers* graphics_layers;
   std::unordered_set<std::string>* used_files;
   Tvo_arcmap_areaclip_undo* undo;
+  // The progress receiver found behind the owner last asked for (progress is shown after
+  // every feature).
+  TObject* progress_owner = nullptr;
+  Tvo_arcmap_areaclip_progress* progress = nullptr;
+  Tvo_arcmap_areaclip_progress* progress_target();
 };
 
 // The run entry: builds a run object, runs it, destroys it. 0 on success, 1 on failure;

@@ -320,8 +320,12 @@ class DialogUser : public TUserAgent {
   // With AREACLIP_DIALOG_PICTURE set, one picture of the dialog (PNG, or SVG by extension)
   // is written there during the run, once a few features have been reported.
   void picture(const TForm& dialog) {
+    if (pictured_ || layers_moved_ < 3) return;
     const char* path = std::getenv("AREACLIP_DIALOG_PICTURE");
-    if (pictured_ || !path || !*path || layers_moved_ < 3) return;
+    if (!path || !*path) {
+      pictured_ = true;  // nothing to do for the rest of the run
+      return;
+    }
     pictured_ = true;
     try {
       std::string p = path;

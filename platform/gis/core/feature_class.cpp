@@ -61,15 +61,28 @@ const char* const kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", "
 
 // True when every coordinate of g is a finite number: no clip has an answer for one that
 // is not (a not-a-number vertex would put the shape nowhere, and it would be lost unseen).
+bool finite_coordinates(const OGRSimpleCurve& c) {
+  for (int i = 0; i < c.getNumPoints(); ++i)
+    if (!std::isfinite(c.getX(i)) || !std::isfinite(c.getY(i)) || !std::isfinite(c.getZ(i))) return false;
+  return true;
+}
+
 bool finite_coordinates(const OGRGeometry& g) {
   if (g.IsEmpty()) return true;
-  if (const auto* p = dynamic_cast<const OGRPoint*>(&g))
-    return std::isfinite(p->getX()) && std::isfinite(p->getY()) && std::isfinite(p->getZ());
-  if (const auto* c = dynamic_cast<const OGRSimpleCurve*>(&g)) {
-    for (int i = 0; i < c->getNumPoints(); ++i)
-      if (!std::isfinite(c->getX(i)) || !std::isfinite(c->getY(i)) || !std::isfinite(c->getZ(i))) return false;
-    return true;
+  // Points, lines and polygons, by far the most common, are told by their type.
+  switch (wkbFlatten(g.getGeometryType())) {
+    case wkbPoint: {
+      const OGRPoint* p = g.toPoint();
+      return std::isfinite(p->getX()) && std::isfinite(p->getY()) && std::isfinite(p->getZ());
+    }
+    case wkbLineString: return finite_coordinates(*g.toLineString());
+    case wkbPolygon:
+      for (const OGRLinearRing* ring : *g.toPolygon())
+        if (!finite_coordinates(*ring)) return false;
+      return true;
+    default: break;
   }
+  if (const auto* c = dynamic_cast<const OGRSimpleCurve*>(&g)) return finite_coordinates(*c);
   if (const auto* cc = dynamic_cast<const OGRCompoundCurve*>(&g)) {
     for (const OGRCurve* part : *cc)
       if (!finite_coordinates(*part)) return false;

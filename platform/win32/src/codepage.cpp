@@ -81,11 +81,74 @@ bool all_ascii(const char16_t* s, size_t len) {
   return true;
 }
 
+// Length of the well-formed UTF-8 sequence at s (at most `left` bytes) and its code point;
+// 0 when the bytes there are not one: a stray continuation byte, an overlong form, a
+// surrogate, a value above U+10FFFF or a sequence cut short.
+size_t utf8_sequence(const unsigned char* s, size_t left, char32_t* cp) {
+  const unsigned char b = s[0];
+  size_t n;
+  char32_t c;
+  unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
+  if (b < 0x80) {
+    *cp = b;
+    return 1;
+  } else if (b >= 0xC2 && b <= 0xDF) {
+    n = 2, c = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3, c = b & 0x0F;
+    if (b == 0xE0) lo = 0xA0;
+    if (b == 0xED) hi = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4, c = b & 0x07;
+    if (b == 0xF0) lo = 0x90;
+    if (b == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (left < n || s[1] < lo || s[1] > hi) return 0;
+  for (size_t i = 1; i < n; ++i) {
+    if ((s[i] & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (s[i] & 0x3F);
+  }
+  *cp = c;
+  return n;
+}
+
+// UTF-8 to UTF-16 without iconv (attribute values are read by the million); each byte that
+// does not start a well-formed sequence becomes U+FFFD, as iconv's resynchronising does.
+void decode_utf8(const char* src, size_t len, std::u16string& out) {
+  out.resize(len);  // never more units than bytes
+  const auto* s = reinterpret_cast<const unsigned char*>(src);
+  size_t used = 0;
+  for (size_t i = 0; i < len;) {
+    char32_t c;
+    size_t n = utf8_sequence(s + i, len - i, &c);
+    if (n == 0) {
+      out[used++] = u'\uFFFD';
+      ++i;
+      continue;
+    }
+    i += n;
+    if (c < 0x10000) {
+      out[used++] = static_cast<char16_t>(c);
+    } else {
+      c -= 0x10000;
+      out[used++] = static_cast<char16_t>(0xD800 + (c >> 10));
+      out[used++] = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    }
+  }
+  out.resize(used);
+}
+
 // Decodes bytes of a code page; undecodable bytes become U+FFFD (UTF-8) or "?".
 bool decode(UINT cp, const char* src, size_t len, std::u16string& out) {
   out.clear();
   if (ascii_compatible(cp) && all_ascii(src, len)) {
     out.assign(src, src + len);
+    return true;
+  }
+  if (cp == CP_UTF8) {
+    decode_utf8(src, len, out);
     return true;
   }
   iconv_t cd = t_cache.get(cp, true);
@@ -249,8 +312,12 @@ std::string utf8_to_ansi(std::string_view s) { return utf16_to_ansi(utf8_to_utf1
 
 std::u16string_view bstr_view(BSTR b) { return b ? std::u16string_view(b, SysStringLen(b)) : std::u16string_view(); }
 BSTR bstr_from_utf8(std::string_view s) {
-  std::u16string w = utf8_to_utf16(s);
-  return SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
+  // Attribute values come through here one by one: the decoding reuses its room.
+  thread_local std::u16string w;
+  decode(CP_UTF8, s.data(), s.size(), w);
+  BSTR b = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
+  if (w.capacity() > 4096) std::u16string().swap(w);
+  return b;
 }
 std::string bstr_to_utf8(BSTR b) { return utf16_to_utf8(bstr_view(b)); }
 

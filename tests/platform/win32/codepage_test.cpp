@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <errno.h>
+#include <iconv.h>
 
+#include <random>
 #include <string>
 
 #include <windows.h>
@@ -46,6 +49,52 @@ TEST(CodePage, UnmappableCharactersBecomeQuestionMarks) {
 TEST(CodePage, MalformedUtf8DecodesToReplacementCharacter) {
   EXPECT_EQ(to_wide(CP_UTF8, "a\xFF" "b"), u"a\uFFFDb");
   EXPECT_EQ(to_wide(CP_UTF8, "ab\xD0"), u"ab\uFFFD");  // cut inside a character
+}
+
+// glibc's own UTF-8 decoder, each byte it refuses replaced by U+FFFD and passed over.
+std::u16string iconv_utf8(const std::string& s) {
+  iconv_t cd = iconv_open("UTF-16LE", "UTF-8");
+  std::u16string out(s.size() + 4, u'\0');
+  char* in = const_cast<char*>(s.data());
+  size_t in_left = s.size();
+  size_t used = 0;
+  while (in_left > 0) {
+    char* o = reinterpret_cast<char*>(out.data() + used);
+    size_t o_left = (out.size() - used) * sizeof(char16_t);
+    size_t r = iconv(cd, &in, &in_left, &o, &o_left);
+    used = out.size() - o_left / sizeof(char16_t);
+    if (r != static_cast<size_t>(-1)) break;
+    out[used++] = u'\uFFFD';
+    ++in;
+    --in_left;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  iconv_close(cd);
+  out.resize(used);
+  return out;
+}
+
+TEST(CodePage, Utf8DecodesAsIconvDoesWhateverTheBytes) {
+  // The borders of each sequence length, overlong forms, surrogates, values above U+10FFFF,
+  // stray continuation bytes and sequences cut short.
+  const std::string cases[] = {
+      "\x7F",         "\xC2\x80",     "\xDF\xBF",         "\xE0\xA0\x80",     "\xEF\xBF\xBF",
+      "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xC0\x80",      "\xC1\xBF",
+      "\xE0\x9F\xBF",   "\xF0\x8F\xBF\xBF", "\xED\x9F\xBF",     "\xED\xA0\x80",     "\xED\xBF\xBF",
+      "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80", "\xFC\x84\x80\x80\x80\x80", "\xFE", "\xFF",
+      "\x80",         "\xBF\x41",     "\xE2\x82",         "\xE2\x82\x41",     "\xF0\x9F\x98",
+      "\xD0\x9F\xD1",   "a\xF0\x9F\x98\x80" "b", "\xEF\xBB\xBF\xD0\x90"};
+  for (const std::string& c : cases) EXPECT_EQ(to_wide(CP_UTF8, c), iconv_utf8(c)) << testing::PrintToString(c);
+  // Random bytes, weighted towards UTF-8's lead and continuation bytes.
+  std::mt19937 random(20261210);
+  const unsigned char alphabet[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC2, 0xD0,
+                                    0xDF, 0xE0, 0xE2, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xF8, 0xFF};
+  for (int round = 0; round < 20000; ++round) {
+    std::string s(1 + random() % 12, '\0');
+    for (char& b : s)
+      b = static_cast<char>(random() % 3 ? alphabet[random() % sizeof alphabet] : random() % 256);
+    ASSERT_EQ(to_wide(CP_UTF8, s), iconv_utf8(s)) << testing::PrintToString(s);
+  }
 }
 
 TEST(CodePage, MinusOneLengthCountsTheTerminatingZero) {

@@ -1,8 +1,11 @@
 // Reading feature classes from GDAL sources: schema, values, cursors, shapes.
+#include <cpl_error.h>
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
 #include <fstream>
+#include <functional>
+#include <limits>
 
 #include "core_test.h"
 
@@ -347,6 +350,75 @@ TEST_F(FeatureClassTest, WhereClauseNarrowsCountAndSearch) {
   EXPECT_EQ(seen, 10);
   filter->put_WhereClause(Bstr::from_utf8("no such field = 1").get());
   EXPECT_TRUE(FAILED(fc->FeatureCount(filter.get(), &n)));
+}
+
+// A feature with a coordinate that is not a finite number fails the cursor with a message
+// naming it, whatever the kind of its shape; the features before it are read.
+TEST_F(FeatureClassTest, CoordinatesThatAreNotFiniteFailTheCursor) {
+  OGRRegisterAll();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    const char* name;
+    OGRwkbGeometryType type;
+    const char* good;
+    std::function<OGRGeometryH()> bad;
+  };
+  auto from_wkt = [](const char* text) {
+    OGRGeometryH g = nullptr;
+    char* w = const_cast<char*>(text);
+    OGR_G_CreateFromWkt(&w, nullptr, &g);
+    return g;
+  };
+  const Case cases[] = {
+      {"point", wkbPoint, "POINT (1 2)",
+       [&] {
+         OGRGeometryH g = OGR_G_CreateGeometry(wkbPoint);
+         OGR_G_SetPoint_2D(g, 0, 1, inf);  // (NaN, NaN) would be GeoPackage's empty point
+         return g;
+       }},
+      {"polygon's inner ring", wkbPolygon, "POLYGON ((0 0,10 0,10 10,0 0))",
+       [&] {
+         OGRGeometryH g = from_wkt("POLYGON ((0 0,10 0,10 10,0 10,0 0),(2 2,3 2,3 3,2 2))");
+         OGR_G_SetPoint_2D(OGR_G_GetGeometryRef(g, 1), 1, inf, 2);
+         return g;
+       }},
+      {"multi-line's second part", wkbMultiLineString, "MULTILINESTRING ((0 0,1 1))",
+       [&] {
+         OGRGeometryH g = from_wkt("MULTILINESTRING ((0 0,1 1),(2 2,3 3))");
+         OGR_G_SetPoint_2D(OGR_G_GetGeometryRef(g, 1), 0, 2, -inf);
+         return g;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_.str() + "/" + std::to_string(static_cast<int>(c.type)) + ".gpkg";
+    // The driver cannot record such an extent in its table of contents; it says so.
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    OGRDataSourceH ds = OGR_Dr_CreateDataSource(OGRGetDriverByName("GPKG"), path.c_str(), nullptr);
+    OGRLayerH layer = OGR_DS_CreateLayer(ds, "shapes", nullptr, c.type, nullptr);
+    for (OGRGeometryH g : {from_wkt(c.good), c.bad()}) {
+      OGRFeatureH f = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+      OGR_F_SetGeometryDirectly(f, g);
+      EXPECT_EQ(OGR_L_CreateFeature(layer, f), OGRERR_NONE);
+      OGR_F_Destroy(f);
+    }
+    OGR_DS_Destroy(ds);
+    CPLPopErrorHandler();
+
+    auto fc = gis::OpenFeatureClass(path, "shapes");
+    ASSERT_TRUE(fc);
+    ComPtr<IFeatureCursor> cursor;
+    ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, cursor.put()), S_OK);
+    ComPtr<IFeature> f;
+    EXPECT_EQ(cursor->NextFeature(f.put()), S_OK);
+    EXPECT_TRUE(f);
+    f = nullptr;
+    EXPECT_TRUE(FAILED(cursor->NextFeature(f.put())));
+    EXPECT_FALSE(f);
+    EXPECT_NE(core_test::error_text().find("feature 2 of " + path + " has coordinates that are not finite numbers"),
+              std::string::npos)
+        << core_test::error_text();
+  }
 }
 
 TEST_F(FeatureClassTest, SourcesThatCannotBeOpened) {
