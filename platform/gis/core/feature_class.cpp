@@ -142,16 +142,6 @@ void remove_shapefile(const std::string& folder, const std::string& base) {
 
 // The .prj beside the shapefile `shp`, holding text; nothing when text is "" (a system
 // with no ESRI form, which the driver leaves without a .prj too).
-void write_prj(const std::string& shp, const std::string& text) {
-  if (text.empty()) return;
-  std::filesystem::path prj(shp);
-  prj.replace_extension(".prj");
-  std::ofstream out(prj, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) win32::throw_hr(E_FAIL, "cannot write " + prj.string());
-}
-
 }  // namespace
 
 FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable,
@@ -299,7 +289,7 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
     if (!layer) errors.fail(E_FAIL, "cannot create " + path);
     // The .prj written here, as the driver would write it, from text made once per system:
     // the driver's own export looks the system's ESRI names up in PROJ's database each time.
-    if (core) write_prj(path, prj_text(core));
+    if (core) write_prj(path, core);
     win32::ComPtr<FeatureClass> cls = make(std::move(dataset), layer, path, true, workspace, sr);
     for (const FieldSpec& a : attributes) cls->add_attribute(a);
     return cls;

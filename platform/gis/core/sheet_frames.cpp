@@ -428,7 +428,7 @@ bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheet
   }
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driver_name);
   if (!driver) return fail(error, std::string("GDAL has no ") + driver_name + " driver");
-  const ICoreSpatialReference* core = core::core_sr(target);
+  ICoreSpatialReference* core = core::core_sr(target);
   if (!core) return fail(error, "no coordinate system to write the sheets in");
 
   core::GdalErrorScope errors;
@@ -443,9 +443,12 @@ bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheet
                                                                                 if (s) s->Release();
                                                                               });
     const char* shapefile_options[] = {"ENCODING=UTF-8", nullptr};
-    OGRLayer* layer = dataset->CreateLayer(file.stem().string().c_str(), srs.get(), wkbPolygon,
-                                           ext == ".shp" ? const_cast<char**>(shapefile_options) : nullptr);
+    // A shapefile's .prj is written from the text made once per system (a series writes one
+    // frame per sheet).
+    OGRLayer* layer = dataset->CreateLayer(file.stem().string().c_str(), ext == ".shp" ? nullptr : srs.get(),
+                                           wkbPolygon, ext == ".shp" ? const_cast<char**>(shapefile_options) : nullptr);
     if (!layer) errors.fail(E_FAIL, "cannot create a layer in " + path);
+    if (ext == ".shp") core::write_prj(path, core);
     OGRFieldDefn name_field("NAME", OFTString);
     name_field.SetWidth(80);
     OGRFieldDefn scale_field("SCALE", OFTInteger);

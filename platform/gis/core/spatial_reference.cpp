@@ -2,6 +2,9 @@
 
 #include <cpl_conv.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include <map>
 #include <mutex>
 
@@ -178,6 +181,17 @@ std::string prj_text(ICoreSpatialReference* sr) {
   std::lock_guard<std::mutex> g(lock);
   texts.emplace(sr->system_id(), text);
   return text;
+}
+
+void write_prj(const std::string& shp, ICoreSpatialReference* sr) {
+  const std::string text = prj_text(sr);
+  if (text.empty()) return;
+  std::filesystem::path prj(shp);
+  prj.replace_extension(".prj");
+  std::ofstream out(prj, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) win32::throw_hr(E_FAIL, "cannot write " + prj.string());
 }
 
 }  // namespace gis::core

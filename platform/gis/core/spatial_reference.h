@@ -31,6 +31,9 @@ std::string spatial_reference_text(ISpatialReference* sr);
 // The ESRI WKT of a system as the shapefile driver writes it into a .prj, made once per
 // distinct system in the process; "" when it has none.
 std::string prj_text(ICoreSpatialReference* sr);
+// Writes the .prj beside the shapefile `shp` with prj_text(sr); nothing when the system has
+// no such text. Throws ComError when it cannot be written.
+void write_prj(const std::string& shp, ICoreSpatialReference* sr);
 // The transformation between two systems from a per-thread cache (owned by it); null when
 // the systems are the same in substance. Throws ComError when there is none
 // (projection.cpp).
