@@ -297,18 +297,26 @@ bool walk_classes(const std::vector<IFeatureClass*>& classes, SheetScale scale, 
         };
         // Which sheets hold features: the sheets covering the shape's extent (an edge
         // belonging to the sheet north-east of it), tested in the shape's own system.
+        // A shape over many sheets is prepared once and the frames tested against it.
+        using PreparedPtr = std::unique_ptr<const GEOSPreparedGeometry, void (*)(const GEOSPreparedGeometry*)>;
+        const auto prepared = [](const GeometryState& shape) {
+          return PreparedPtr(GEOSPrepare_r(core::geos(), shape.geom()),
+                             [](const GEOSPreparedGeometry* p) { GEOSPreparedGeom_destroy_r(core::geos(), p); });
+        };
+        const std::vector<MapSheet> covering = SheetsCovering(scale, degrees);
+        PreparedPtr prepared_state = covering.size() > kPrepareFeatureAbove ? prepared(*state) : PreparedPtr(nullptr, nullptr);
         bool on_sheet = false;
         std::vector<MapSheet> known;
-        for (const MapSheet& candidate : SheetsCovering(scale, degrees)) {
+        for (const MapSheet& candidate : covering) {
           if (found->sheets.count(candidate.name)) {
             known.push_back(candidate);
-          } else if (touches(candidate, *state, sr, nullptr)) {
+          } else if (touches(candidate, *state, sr, prepared_state.get())) {
             found->sheets.emplace(candidate.name, candidate);
             on_sheet = true;
           }
         }
         for (size_t k = 0; !on_sheet && off_series && k < known.size(); ++k)
-          on_sheet = touches(known[k], *state, sr, nullptr);
+          on_sheet = touches(known[k], *state, sr, prepared_state.get());
         if (!on_sheet && off_series) ++*off_series;
         if (!route) continue;
 
@@ -341,11 +349,18 @@ bool walk_classes(const std::vector<IFeatureClass*>& classes, SheetScale scale, 
         const SheetCorners widened{degrees.west - margin, degrees.south - margin, degrees.east + margin,
                                    degrees.north + margin};
         const std::vector<MapSheet> candidates = SheetsCovering(scale, widened);
-        std::unique_ptr<const GEOSPreparedGeometry, void (*)(const GEOSPreparedGeometry*)> prepared_shape(
-            nullptr, [](const GEOSPreparedGeometry* p) { GEOSPreparedGeom_destroy_r(core::geos(), p); });
-        if (candidates.size() > kPrepareFeatureAbove) prepared_shape.reset(GEOSPrepare_r(core::geos(), tested->geom()));
+        PreparedPtr prepared_tested(nullptr, nullptr);
+        const GEOSPreparedGeometry* prepared_shape = nullptr;
+        if (candidates.size() > kPrepareFeatureAbove) {
+          if (tested == state && prepared_state) {
+            prepared_shape = prepared_state.get();
+          } else {
+            prepared_tested = prepared(*tested);
+            prepared_shape = prepared_tested.get();
+          }
+        }
         for (const MapSheet& candidate : candidates)
-          if (touches(candidate, *tested, tested_in, prepared_shape.get())) on.emplace_back(candidate.name, id);
+          if (touches(candidate, *tested, tested_in, prepared_shape)) on.emplace_back(candidate.name, id);
       }
       if (!route) continue;
       for (const auto& [name, id] : on) {

@@ -472,6 +472,38 @@ TEST_F(SheetFrameTest, TheGeographicSystemOfAProjectedMapIsItsDatums) {
 
 namespace {
 
+// A feature whose extent covers many sheets lies on those it touches only (it is then
+// tested prepared, against their frames), both in finding the sheets and in routing.
+TEST_F(SheetFrameTest, AFeatureOverManySheetsLiesOnThoseItTouchesOnly) {
+  testing_support::TempDir dir;
+  const std::filesystem::path file = dir.path() / "angle.geojson";
+  // Along the row K (40°–44°) from column 36 to 38, then up column 38 to the row M: its
+  // extent covers nine sheets, it touches five.
+  std::ofstream(file) << R"({"type": "FeatureCollection", "features": [{"type": "Feature", "properties": {},
+      "geometry": {"type": "LineString", "coordinates": [[30.5, 40.5], [47.5, 40.5], [47.5, 51.5]]}}]})";
+  std::string error;
+  win32::ComPtr<IFeatureClass> lines = gis::OpenFeatureClass(file.string(), "", &error);
+  ASSERT_TRUE(lines) << error;
+  win32::ComPtr<ISpatialReference> wgs84 = gis::SpatialReferenceFromText("EPSG:4326", &error);
+  ASSERT_TRUE(wgs84) << error;
+  const std::vector<std::string> touched{"M-38", "L-38", "K-36", "K-37", "K-38"};
+  std::vector<MapSheet> sheets;
+  ASSERT_TRUE(gis::SheetsWithFeatures({lines.get()}, SheetScale::k1000000, wgs84.get(), wgs84.get(), &sheets, &error))
+      << error;
+  EXPECT_EQ(names(sheets), touched);
+  std::vector<gis::SheetFeatures> routed;
+  ASSERT_TRUE(gis::FeaturesBySheet({lines.get()}, SheetScale::k1000000, wgs84.get(), wgs84.get(), &routed, &error))
+      << error;
+  std::vector<std::string> routed_names;
+  for (const gis::SheetFeatures& s : routed) {
+    routed_names.push_back(s.sheet.name);
+    ASSERT_EQ(s.ids.size(), 1u);
+    ASSERT_TRUE(s.ids[0]);
+    EXPECT_EQ(*s.ids[0], std::vector<LONG>{0}) << s.sheet.name;
+  }
+  EXPECT_EQ(routed_names, touched);
+}
+
 // Features in degrees on the edges of the series and beyond it: the sheets they lie on,
 // and how many lie on none.
 TEST_F(SheetFrameTest, FeaturesOnTheEdgesOfTheSeriesFindTheirSheetsAndThoseBeyondAreCounted) {
