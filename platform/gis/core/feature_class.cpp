@@ -8,6 +8,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 
 #include <win32/com_error.h>
 #include <win32/text.h>
@@ -162,8 +164,49 @@ FeatureClass::~FeatureClass() {
   if (!writable_) OpenClasses::remove(this);
 }
 
+namespace {
+
+// The systems of shapefiles read so far, by the text of their .prj: the driver's reading of
+// a .prj (parsing it, then matching it against PROJ's database) costs more than opening the
+// rest of the shapefile, and a cut opens the shapefiles it wrote again, all in one system.
+// Each class gets an object of its own.
+constexpr size_t kPrjTextsKept = 32;
+constexpr size_t kLongestPrjText = 64 * 1024;
+struct PrjSystem {
+  OGRSpatialReference srs;
+  int id;
+};
+std::mutex g_prj_lock;
+std::map<std::string, PrjSystem>& prj_systems() {
+  static auto* systems = new std::map<std::string, PrjSystem>;
+  return *systems;
+}
+
+}  // namespace
+
 void FeatureClass::build_schema() {
-  if (const OGRSpatialReference* srs = layer_->GetSpatialRef(); srs && !sr_) sr_ = make_spatial_reference(*srs);
+  if (!sr_) {
+    // A shapefile's system by the text of its .prj, read once per distinct text.
+    std::string prj_text;
+    if (shapefile_ && !writable_) {
+      const std::string prj = shapefile_part(path_, ".prj");
+      if (!prj.empty()) prj_text = file_start(prj, kLongestPrjText);
+      if (prj_text.size() == kLongestPrjText) prj_text.clear();
+    }
+    if (!prj_text.empty()) {
+      std::lock_guard<std::mutex> g(g_prj_lock);
+      if (auto it = prj_systems().find(prj_text); it != prj_systems().end())
+        sr_ = make_spatial_reference(it->second.srs, it->second.id);
+    }
+    if (!sr_) {
+      if (const OGRSpatialReference* srs = layer_->GetSpatialRef()) sr_ = make_spatial_reference(*srs);
+      if (ICoreSpatialReference* core = core_sr(sr_.get()); core && !prj_text.empty()) {
+        std::lock_guard<std::mutex> g(g_prj_lock);
+        if (prj_systems().size() >= kPrjTextsKept) prj_systems().clear();
+        prj_systems().emplace(prj_text, PrjSystem{core->ogr(), core->system_id()});
+      }
+    }
+  }
   OGRwkbGeometryType geom_type = layer_->GetGeomType();
   shape_type_ = esri_type_of(geom_type);
   if (shape_type_ == esriGeometryNull && !writable_) {

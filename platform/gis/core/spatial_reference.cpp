@@ -44,6 +44,10 @@ class SpatialReference final
     srs_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     id_ = intern_system(wkt_of(srs_));
   }
+  // Of a system interned before as `id`.
+  SpatialReference(const OGRSpatialReference& srs, int id) : srs_(srs), id_(id) {
+    srs_.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+  }
 
   const OGRSpatialReference& ogr() const override { return srs_; }
   int system_id() const override { return id_; }
@@ -103,6 +107,10 @@ class SpatialReference final
 
 win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReference& srs) {
   return SpatialReference::make(srs);
+}
+
+win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReference& srs, int system_id) {
+  return SpatialReference::make(srs, system_id);
 }
 
 win32::ComPtr<ISpatialReference> make_spatial_reference(const std::string& text) {

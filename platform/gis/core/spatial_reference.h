@@ -24,6 +24,9 @@ namespace gis::core {
 win32::ComPtr<ISpatialReference> make_spatial_reference(const std::string& text);
 // A spatial reference holding a copy of srs (which may come from a data source).
 win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReference& srs);
+// The same for a system whose id is known: the ogr() and system_id() of an object made
+// before (the definition is not exported again to find it).
+win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReference& srs, int system_id);
 // The core face of sr; null for null or foreign objects (no reference added).
 ICoreSpatialReference* core_sr(ISpatialReference* sr);
 // "EPSG:n" or WKT.

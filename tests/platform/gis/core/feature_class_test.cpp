@@ -421,6 +421,51 @@ TEST_F(FeatureClassTest, CoordinatesThatAreNotFiniteFailTheCursor) {
   }
 }
 
+// Shapefiles whose .prj texts are the same get the same system (one reading of the text),
+// each class an object of its own; a .prj changed on disk is read again.
+TEST_F(FeatureClassTest, TheSystemOfAShapefileFollowsTheTextOfItsPrj) {
+  OGRRegisterAll();
+  auto write = [&](const std::string& name, int epsg) {
+    const std::string path = dir_.str() + "/" + name + ".shp";
+    OGRDataSourceH ds = OGR_Dr_CreateDataSource(OGRGetDriverByName("ESRI Shapefile"), path.c_str(), nullptr);
+    OGRSpatialReferenceH srs = OSRNewSpatialReference(nullptr);
+    OSRImportFromEPSG(srs, epsg);
+    OGR_DS_CreateLayer(ds, name.c_str(), srs, wkbPoint, nullptr);
+    OSRRelease(srs);
+    OGR_DS_Destroy(ds);
+    return path;
+  };
+  // The system's text and object, from the shape field.
+  auto system_of = [](IFeatureClass* fc) {
+    ComPtr<IFields> fields;
+    ComPtr<IField> shape;
+    ComPtr<IGeometryDef> def;
+    ComPtr<ISpatialReference> sr;
+    fc->get_Fields(fields.put());
+    if (fields) fields->get_Field(1, shape.put());
+    if (shape) shape->get_GeometryDef(def.put());
+    if (def) def->get_SpatialReference(sr.put());
+    return std::make_pair(gis::SpatialReferenceToText(sr.get()), sr);
+  };
+  const std::string a = write("a", 32636), b = write("b", 32636), c = write("c", 4326);
+  {
+    auto fa = gis::OpenFeatureClass(a, ""), fb = gis::OpenFeatureClass(b, ""), fc = gis::OpenFeatureClass(c, "");
+    ASSERT_TRUE(fa && fb && fc);
+    const auto [text_a, sr_a] = system_of(fa.get());
+    const auto [text_b, sr_b] = system_of(fb.get());
+    EXPECT_EQ(text_a, "EPSG:32636");
+    EXPECT_EQ(text_b, "EPSG:32636");
+    EXPECT_TRUE(sr_a && sr_a.get() != sr_b.get());
+    EXPECT_EQ(system_of(fc.get()).first, "EPSG:4326");
+  }
+  // b's .prj now holds c's text.
+  std::filesystem::copy_file(dir_.str() + "/c.prj", dir_.str() + "/b.prj",
+                             std::filesystem::copy_options::overwrite_existing);
+  auto fb = gis::OpenFeatureClass(b, "");
+  ASSERT_TRUE(fb);
+  EXPECT_EQ(system_of(fb.get()).first, "EPSG:4326");
+}
+
 TEST_F(FeatureClassTest, SourcesThatCannotBeOpened) {
   std::string error;
   EXPECT_FALSE(gis::OpenFeatureClass(dir_.str() + "/missing.shp", "", &error));
