@@ -101,7 +101,10 @@ int cut(const CutRequest& request, CutSummary* summary) {
   // the program between a folder made and its removal.
   CancelSignals cancel_signals;
   std::string error;
-  ComPtr<IApplication> app = gis::CreateApplication();
+  CutSession own_session;
+  CutSession& session = request.session ? *request.session : own_session;
+  if (!session.app) session.app = gis::CreateApplication();
+  ComPtr<IApplication> app = session.app;
   Bstr path = Bstr::from_utf8(fs::absolute(request.document).string());
   if (FAILED(app->OpenDocument(path.get()))) {
     // Why, in the words of the document as it was named.
@@ -150,27 +153,37 @@ int cut(const CutRequest& request, CutSummary* summary) {
     return code;
   }
 
-  // The command as the host finds it: toolbar by ProgID, its item, the command, its hook.
-  host::HostedCommand command;
-  if (!host::load_toolbar_command(host::kToolbarProgId, 0, host::default_module_path(), &command, &error))
-    return fail(summary, kCutBadInput, error);
-  if (!command.enabled)
-    return fail(summary, kCutBadInput,
-                "the command " + command.caption + " (" + command.prog_id + ") is not enabled");
-  ComPtr<IDispatch> hook = app.as<IDispatch>();
-  HRESULT hr = command.command->OnCreate(hook.get());
-  if (FAILED(hr)) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
-    return fail(summary, kCutBadInput, "the command " + command.prog_id + " refused the application: " + code);
+  // The command as the host finds it: toolbar by ProgID, its item, the command, its hook
+  // (once per session).
+  host::HostedCommand& command = session.command;
+  if (!command.command) {
+    if (!host::load_toolbar_command(host::kToolbarProgId, 0, host::default_module_path(), &command, &error)) {
+      command = {};
+      return fail(summary, kCutBadInput, error);
+    }
+    if (!command.enabled) {
+      const std::string refused = "the command " + command.caption + " (" + command.prog_id + ") is not enabled";
+      command = {};
+      return fail(summary, kCutBadInput, refused);
+    }
+    ComPtr<IDispatch> hook = app.as<IDispatch>();
+    if (const HRESULT created = command.command->OnCreate(hook.get()); FAILED(created)) {
+      char code[16];
+      std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(created));
+      const std::string refused = "the command " + command.prog_id + " refused the application: " + code;
+      command = {};
+      return fail(summary, kCutBadInput, refused);
+    }
   }
 
   gis::TakeDataChanges();  // what reading the document changed is not the cut's
   CutDialogUser user(request.choice, folder_ansi, map.get());
-  hr = user.click(command.command.get());
-  command.command->OnCreate(nullptr);
-  command.command.reset();
-  CoFreeUnusedLibraries();
+  HRESULT hr = user.click(command.command.get());
+  if (!request.session) {
+    command.command->OnCreate(nullptr);
+    command.command.reset();
+    CoFreeUnusedLibraries();
+  }
   ComPtr<IDocument> result;
   app->get_Document(result.put());
   const bool succeeded = SUCCEEDED(hr) && user.error().empty() && !user.folder_failed() && user.applied() &&
@@ -202,6 +215,15 @@ int cut(const CutRequest& request, CutSummary* summary) {
 }
 
 }  // namespace
+
+CutSession::~CutSession() {
+  if (command.command) {
+    command.command->OnCreate(nullptr);
+    command.command.reset();
+  }
+  app.reset();
+  CoFreeUnusedLibraries();
+}
 
 int run_cut(const CutRequest& request, CutSummary* out) {
   CutSummary own;

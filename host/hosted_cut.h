@@ -11,8 +11,22 @@
 #include "arcobjects/arcobjects.h"
 #include "cut_dialog_user.h"
 #include "cut_summary.h"
+#include "extension.h"
 
 namespace host {
+
+// What the cuts of a series made in one process share, as a user's cuts in one session of
+// the host do: the application and the extension's command, made by the first cut that
+// uses it and kept for the next. The command is let go with this object.
+struct CutSession {
+  CutSession() = default;
+  ~CutSession();
+  CutSession(const CutSession&) = delete;
+  CutSession& operator=(const CutSession&) = delete;
+
+  win32::ComPtr<IApplication> app;
+  HostedCommand command;  // its command null until a cut loads it
+};
 
 struct CutRequest {
   std::string document;  // UTF-8 path
@@ -23,6 +37,8 @@ struct CutRequest {
   std::function<bool(IMap* map, std::string* error)> prepare;
   // Print the summary (cut_summary.h) of a cut that wrote its result.
   bool print_summary = true;
+  // The session to cut in; none: an application and a command of the cut's own.
+  CutSession* session = nullptr;
 };
 
 // Runs the cut. Returns its exit status (CutStatus, or 128 + the signal that cancelled it),

@@ -261,6 +261,8 @@ struct Series {
   // Where every sheet's frame is written (made before the processes that cut are started,
   // removed by the process that made it).
   FrameFolder frames;
+  // The application and command this process cuts its sheets with (made by its first cut).
+  CutSession session;
 };
 
 // The row of sheet i when it was not cut (status -1) or failed before its cut could say
@@ -277,6 +279,7 @@ SheetRow cut_sheet(Series& series, size_t i) {
   SheetFrameLayer frame(sheet, series.sheet_crs, false, &series.frames);
   CutRequest request = sheet_request(series.document, sheet, into.string(), &frame);
   request.print_summary = false;
+  request.session = &series.session;
   // The open document's feature classes serve only the sheet's features while it is cut.
   std::vector<ComPtr<IFeatureClass>> restricted;
   if (series.routing) {
@@ -384,7 +387,8 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
     return fail(2, "--all-sheets takes a scale of the series (1:1000000, 1:500000, 1:200000, 1:100000, 1:50000, "
                    "1:25000, 1:10000, 1:5000, 1:2000), not '" + scale_text + "'");
   CancelSignals cancel_signals;
-  Series series{document, sheet_crs, fs::absolute(folder).lexically_normal(), {}, {}, !every_feature_per_sheet(), {}};
+  Series series{document, sheet_crs, fs::absolute(folder).lexically_normal(), {}, {}, !every_feature_per_sheet(), {},
+                {}, {}};
   {
     std::string error;
     ComPtr<IMxDocument> doc = gis::LoadDocument(document, &error);
