@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -184,6 +185,32 @@ std::map<std::string, PrjSystem>& prj_systems() {
 
 }  // namespace
 
+std::vector<std::string> FeatureClass::source_files(GDALDataset& dataset, const std::string& path) {
+  std::vector<std::string> files;
+  const std::string ext = std::filesystem::path(path).extension().string();
+  if (EQUAL(ext.c_str(), ".shp")) {
+    // A shapefile's parts by name, there or not, in the letter case of its .shp unless only
+    // the other case is there: the driver's own list reads and matches the .prj to learn
+    // whether there is one.
+    files.push_back(path);
+    for (const char* part : {".shx", ".dbf", ".prj", ".cpg"}) {
+      std::string lower = part, upper = part;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      const std::filesystem::path base(path);
+      std::string name = std::filesystem::path(base).replace_extension(ext == ".SHP" ? upper : lower).string();
+      if (::access(name.c_str(), F_OK) != 0) {
+        std::string other = std::filesystem::path(base).replace_extension(ext == ".SHP" ? lower : upper).string();
+        if (::access(other.c_str(), F_OK) == 0) name = other;
+      }
+      files.push_back(name);
+    }
+    return files;
+  }
+  CPLStringList list(dataset.GetFileList());
+  for (int i = 0; i < list.size(); ++i) files.push_back(unbuffered_path(list[i]));
+  return files;
+}
+
 void FeatureClass::build_schema() {
   if (!sr_) {
     // A shapefile's system by the text of its .prj, read once per distinct text.
@@ -277,10 +304,7 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
       errors.fail(E_INVALIDARG, "the filter \"" + filter + "\" cannot be applied to " + path);
     cls->filter_ = filter;
   }
-  std::vector<std::string> files;
-  CPLStringList list(cls->dataset_->GetFileList());
-  for (int i = 0; i < list.size(); ++i) files.push_back(unbuffered_path(list[i]));
-  SourceStamp stamp = SourceStamp::of(files);
+  SourceStamp stamp = SourceStamp::of(source_files(*cls->dataset_, path));
   // The first layer is the one an opening without a layer name gets: the two openings
   // share it (a document names a shapefile's layer, a workspace opens the file).
   if (!key.empty() && l == cls->dataset_->GetLayer(0))

@@ -136,6 +136,8 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
 
  private:
   void build_schema();
+  // The files whose stamps tell whether the source at path (opened as dataset) has changed.
+  static std::vector<std::string> source_files(GDALDataset& dataset, const std::string& path);
   // Takes sr as the system of a shapefile created without one, writing its .prj.
   void adopt_system(ISpatialReference* sr);
   void add_attribute(const FieldSpec& desc);

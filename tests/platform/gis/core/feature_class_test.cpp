@@ -458,12 +458,25 @@ TEST_F(FeatureClassTest, TheSystemOfAShapefileFollowsTheTextOfItsPrj) {
     EXPECT_TRUE(sr_a && sr_a.get() != sr_b.get());
     EXPECT_EQ(system_of(fc.get()).first, "EPSG:4326");
   }
-  // b's .prj now holds c's text.
+  // b's .prj now holds c's text, while b is open: opening it again reads the new one.
+  auto held = gis::OpenFeatureClass(b, "");
+  ASSERT_TRUE(held);
   std::filesystem::copy_file(dir_.str() + "/c.prj", dir_.str() + "/b.prj",
                              std::filesystem::copy_options::overwrite_existing);
   auto fb = gis::OpenFeatureClass(b, "");
   ASSERT_TRUE(fb);
+  EXPECT_NE(fb.get(), held.get());
   EXPECT_EQ(system_of(fb.get()).first, "EPSG:4326");
+  // A .prj given to an open shapefile that had none counts as a change too.
+  const std::string d = write("d", 4326);
+  std::filesystem::remove(dir_.str() + "/d.prj");
+  auto without = gis::OpenFeatureClass(d, "");
+  ASSERT_TRUE(without);
+  EXPECT_EQ(system_of(without.get()).first, "");
+  std::filesystem::copy_file(dir_.str() + "/a.prj", dir_.str() + "/d.prj");
+  auto with = gis::OpenFeatureClass(d, "");
+  ASSERT_TRUE(with);
+  EXPECT_EQ(system_of(with.get()).first, "EPSG:32636");
 }
 
 TEST_F(FeatureClassTest, SourcesThatCannotBeOpened) {
