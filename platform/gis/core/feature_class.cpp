@@ -2,6 +2,7 @@
 
 #include "buffered_files.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -139,12 +140,11 @@ GeomPtr geos_shape_of(const OGRGeometry& g) {
 }
 
 void remove_shapefile(const std::string& folder, const std::string& base) {
+  ParkedDatasets::drop((std::filesystem::path(folder) / (base + ".shp")).string());
   std::error_code ec;
   for (const char* ext : kShapefileParts) std::filesystem::remove(std::filesystem::path(folder) / (base + ext), ec);
 }
 
-// The .prj beside the shapefile `shp`, holding text; nothing when text is "" (a system
-// with no ESRI form, which the driver leaves without a .prj too).
 }  // namespace
 
 FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable,
@@ -163,6 +163,7 @@ FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path
 
 FeatureClass::~FeatureClass() {
   if (!writable_) OpenClasses::remove(this);
+  else if (shapefile_) park_written(path_, std::move(dataset_), layer_);
 }
 
 namespace {
@@ -181,6 +182,14 @@ std::mutex g_prj_lock;
 std::map<std::string, PrjSystem>& prj_systems() {
   static auto* systems = new std::map<std::string, PrjSystem>;
   return *systems;
+}
+
+// The text of the .prj of the shapefile at path, "" when it has none (or one too long to
+// be kept by its text).
+std::string prj_text_of(const std::string& path) {
+  const std::string prj = shapefile_part(path, ".prj");
+  std::string text = prj.empty() ? std::string() : file_start(prj, kLongestPrjText);
+  return text.size() == kLongestPrjText ? std::string() : text;
 }
 
 }  // namespace
@@ -211,15 +220,71 @@ std::vector<std::string> FeatureClass::source_files(GDALDataset& dataset, const 
   return files;
 }
 
+namespace {
+
+// True when the shapefile's files on disk are whole: the lengths the .shp and .shx headers
+// give are their sizes, the .shx indexes as many records as the .dbf holds, and the .dbf
+// is its header and records (and the end mark). The driver writes some of this only when
+// it closes a file (a .dbf without records gets its header then).
+bool written_whole(const std::string& shp) {
+  const auto size_of = [](const std::string& file) -> long long {
+    struct stat st;
+    return file.empty() || ::stat(file.c_str(), &st) != 0 ? -1 : static_cast<long long>(st.st_size);
+  };
+  const auto big_endian = [](const std::string& b, size_t at) {
+    return static_cast<long long>(static_cast<unsigned char>(b[at])) << 24 |
+           static_cast<unsigned char>(b[at + 1]) << 16 | static_cast<unsigned char>(b[at + 2]) << 8 |
+           static_cast<unsigned char>(b[at + 3]);
+  };
+  const auto little_endian = [](const std::string& b, size_t at, int bytes) {
+    long long v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+    return v;
+  };
+  const std::string shx = shapefile_part(shp, ".shx"), dbf = shapefile_part(shp, ".dbf");
+  const long long shp_size = size_of(shp), shx_size = size_of(shx), dbf_size = size_of(dbf);
+  const std::string shp_head = file_start(shp, 100), shx_head = file_start(shx, 100), dbf_head = file_start(dbf, 12);
+  if (shp_head.size() < 100 || shx_head.size() < 100 || dbf_head.size() < 12) return false;
+  if (big_endian(shp_head, 24) * 2 != shp_size || big_endian(shx_head, 24) * 2 != shx_size) return false;
+  if (shx_size < 100 || (shx_size - 100) % 8 != 0) return false;
+  const long long records = little_endian(dbf_head, 4, 4), header = little_endian(dbf_head, 8, 2),
+                  record = little_endian(dbf_head, 10, 2);
+  if (records != (shx_size - 100) / 8) return false;
+  const long long expected = header + records * record;
+  return dbf_size == expected || dbf_size == expected + 1;
+}
+
+}  // namespace
+
+void FeatureClass::park_written(const std::string& path, DatasetPtr dataset, OGRLayer* layer) {
+  if (!dataset) return;
+  {
+    // Kept only when everything is written out, and when an opening will know the system
+    // by the text of its .prj (a kept dataset has none of its own: the .prj is written
+    // apart). Otherwise it is closed here, as it always was.
+    GdalErrorScope errors;
+    if (layer->SyncToDisk() != OGRERR_NONE || !errors.failure().empty()) return;
+    std::filesystem::path file(path);
+    for (const char* ext : kShapefileParts)
+      if (write_failed(file.replace_extension(ext).string())) return;
+    if (!written_whole(path)) return;
+    const std::string text = prj_text_of(path);
+    if (!text.empty()) {
+      std::lock_guard<std::mutex> g(g_prj_lock);
+      if (!prj_systems().count(text)) return;
+    } else if (!shapefile_part(path, ".prj").empty()) {
+      return;
+    }
+  }
+  SourceStamp stamp = SourceStamp::of(source_files(*dataset, path));
+  ParkedDatasets::park(path, std::move(dataset), std::move(stamp));
+}
+
 void FeatureClass::build_schema() {
   if (!sr_) {
     // A shapefile's system by the text of its .prj, read once per distinct text.
     std::string prj_text;
-    if (shapefile_ && !writable_) {
-      const std::string prj = shapefile_part(path_, ".prj");
-      if (!prj.empty()) prj_text = file_start(prj, kLongestPrjText);
-      if (prj_text.size() == kLongestPrjText) prj_text.clear();
-    }
+    if (shapefile_ && !writable_) prj_text = prj_text_of(path_);
     if (!prj_text.empty()) {
       std::lock_guard<std::mutex> g(g_prj_lock);
       if (auto it = prj_systems().find(prj_text); it != prj_systems().end())
@@ -292,7 +357,8 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
   const std::string key = OpenClasses::key(path, layer, filter, assigned != nullptr);
   if (win32::ComPtr<FeatureClass> open = OpenClasses::find(key)) return open;
   check_record_counts(path);
-  DatasetPtr dataset = open_vector(path, false);
+  DatasetPtr dataset = ParkedDatasets::take(path);
+  if (!dataset) dataset = open_vector(path, false);
   GdalErrorScope errors;
   OGRLayer* l = layer.empty() ? dataset->GetLayer(0) : dataset->GetLayerByName(layer.c_str());
   if (!l) win32::throw_hr(E_INVALIDARG, path + " has no layer " + (layer.empty() ? "" : "named " + layer));
@@ -339,6 +405,7 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
   }
   OGRwkbGeometryType ogr_type = ogr_type_of(type, has_z, has_m);
   std::string path = (fs::path(folder) / (base + ".shp")).string();
+  ParkedDatasets::drop(path);
   set_change_subject(fs::absolute(path).lexically_normal().string());
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
   if (!driver) win32::throw_hr(E_FAIL, "GDAL has no shapefile driver");

@@ -83,4 +83,79 @@ void OpenClasses::remove(FeatureClass* cls) {
     it = it->second.cls == cls ? registry().erase(it) : std::next(it);
 }
 
+namespace {
+
+struct Parked {
+  std::string path;
+  DatasetPtr dataset;
+  SourceStamp stamp;
+};
+
+std::mutex g_parked_mutex;
+// Newest last. Never destroyed: the datasets hold nothing unwritten, and GDAL may be gone by
+// the time static objects are.
+std::vector<Parked>& parked() {
+  static auto* datasets = new std::vector<Parked>;
+  return *datasets;
+}
+
+std::string parked_key(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
+// Takes out the entry for key, if any (closed by the caller, outside the lock).
+std::vector<Parked> take_out(const std::string& key) {
+  std::vector<Parked> out;
+  std::vector<Parked>& all = parked();
+  for (auto it = all.begin(); it != all.end();) {
+    if (it->path == key) {
+      out.push_back(std::move(*it));
+      it = all.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void ParkedDatasets::park(const std::string& path, DatasetPtr dataset, SourceStamp stamp) {
+  const std::string key = parked_key(path);
+  std::vector<Parked> closed;
+  {
+    std::lock_guard<std::mutex> g(g_parked_mutex);
+    closed = take_out(key);
+    std::vector<Parked>& all = parked();
+    all.push_back(Parked{key, std::move(dataset), std::move(stamp)});
+    while (all.size() > kParked) {
+      closed.push_back(std::move(all.front()));
+      all.erase(all.begin());
+    }
+  }
+}
+
+DatasetPtr ParkedDatasets::take(const std::string& path) {
+  std::vector<Parked> found;
+  {
+    std::lock_guard<std::mutex> g(g_parked_mutex);
+    found = take_out(parked_key(path));
+  }
+  if (found.empty() || !(SourceStamp::of(found.front().stamp.files()) == found.front().stamp)) return nullptr;
+  return std::move(found.front().dataset);
+}
+
+void ParkedDatasets::drop(const std::string& path) {
+  std::vector<Parked> closed;
+  std::lock_guard<std::mutex> g(g_parked_mutex);
+  closed = take_out(parked_key(path));
+}
+
+size_t ParkedDatasets::count() {
+  std::lock_guard<std::mutex> g(g_parked_mutex);
+  return parked().size();
+}
+
 }  // namespace gis::core

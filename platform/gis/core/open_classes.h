@@ -11,6 +11,7 @@
 #include <win32/com_ptr.h>
 
 #include "extent_index.h"
+#include "gdal_support.h"
 
 namespace gis::core {
 
@@ -29,6 +30,25 @@ class OpenClasses {
   static void add(const std::string& key, FeatureClass* cls, SourceStamp stamp);
   // Forgets cls under every key (its destructor calls this).
   static void remove(FeatureClass* cls);
+};
+
+// Shapefiles this process has just written, their datasets kept open once their files are
+// written out, for the opening that usually follows (a cut re-points the map's layers at the
+// shapefiles it wrote; a sheet's frame is written, then opened). An opening takes a kept
+// dataset only while its files are as they were left; at most kParked are kept, the oldest
+// closed first.
+class ParkedDatasets {
+ public:
+  static constexpr size_t kParked = 4;
+  // Keeps dataset for an opening of the shapefile at path, with the stamp of its files.
+  static void park(const std::string& path, DatasetPtr dataset, SourceStamp stamp);
+  // The dataset kept for path when its files are unchanged since; null otherwise. Whatever
+  // was kept for path is let go.
+  static DatasetPtr take(const std::string& path);
+  // Lets go of what is kept for path (a shapefile is being made there again).
+  static void drop(const std::string& path);
+  // How many are kept (for tests).
+  static size_t count();
 };
 
 }  // namespace gis::core

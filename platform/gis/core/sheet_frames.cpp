@@ -13,6 +13,7 @@
 #include <win32/com_error.h>
 #include <win32/text.h>
 
+#include "feature_class.h"
 #include "gdal_support.h"
 #include "geometry.h"
 #include "geometry_object.h"
@@ -477,6 +478,11 @@ bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheet
       feature.SetField("SCALE", static_cast<int>(ScaleDenominator(sheet.scale)));
       feature.SetGeometry(g.get());
       if (layer->CreateFeature(&feature) != OGRERR_NONE) errors.fail(E_FAIL, "cannot write " + sheet.name + " to " + path);
+    }
+    if (ext == ".shp") {
+      // Written out and kept open for the opening that follows (a sheet's cut opens its frame).
+      if (layer->SyncToDisk() != OGRERR_NONE) errors.fail(E_FAIL, "cannot write " + path);
+      if (errors.failure().empty()) core::FeatureClass::park_written(path, std::move(dataset), layer);
     }
     dataset.reset();
     if (!errors.failure().empty()) win32::throw_hr(E_FAIL, "cannot write " + path + ": " + errors.failure());
