@@ -105,7 +105,21 @@ std::string parked_key(const std::string& path) {
   return ec ? path : absolute.lexically_normal().string();
 }
 
-// Takes out the entry for key, if any (closed by the caller, outside the lock).
+// Closing a kept dataset writes its headers once more (the driver rewrites them on close).
+// Over files changed since they were kept, that would put the old headers back: such a
+// dataset is never closed (its handles stay with the process), only one whose files are
+// as they were left.
+void let_go(std::vector<Parked> parked_datasets) {
+  static std::mutex graveyard_mutex;
+  static auto* graveyard = new std::vector<DatasetPtr>;
+  for (Parked& p : parked_datasets) {
+    if (SourceStamp::of(p.stamp.files()) == p.stamp) continue;  // closed below, unchanged
+    std::lock_guard<std::mutex> g(graveyard_mutex);
+    graveyard->push_back(std::move(p.dataset));
+  }
+}
+
+// Takes out the entry for key, if any (let go by the caller, outside the lock).
 std::vector<Parked> take_out(const std::string& key) {
   std::vector<Parked> out;
   std::vector<Parked>& all = parked();
@@ -135,6 +149,7 @@ void ParkedDatasets::park(const std::string& path, DatasetPtr dataset, SourceSta
       all.erase(all.begin());
     }
   }
+  let_go(std::move(closed));
 }
 
 DatasetPtr ParkedDatasets::take(const std::string& path) {
@@ -143,14 +158,21 @@ DatasetPtr ParkedDatasets::take(const std::string& path) {
     std::lock_guard<std::mutex> g(g_parked_mutex);
     found = take_out(parked_key(path));
   }
-  if (found.empty() || !(SourceStamp::of(found.front().stamp.files()) == found.front().stamp)) return nullptr;
+  if (found.empty()) return nullptr;
+  if (!(SourceStamp::of(found.front().stamp.files()) == found.front().stamp)) {
+    let_go(std::move(found));
+    return nullptr;
+  }
   return std::move(found.front().dataset);
 }
 
 void ParkedDatasets::drop(const std::string& path) {
   std::vector<Parked> closed;
-  std::lock_guard<std::mutex> g(g_parked_mutex);
-  closed = take_out(parked_key(path));
+  {
+    std::lock_guard<std::mutex> g(g_parked_mutex);
+    closed = take_out(parked_key(path));
+  }
+  let_go(std::move(closed));
 }
 
 size_t ParkedDatasets::count() {

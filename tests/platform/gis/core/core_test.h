@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "gis/core.h"
 #include "support/com_test.h"
@@ -49,6 +50,21 @@ inline std::string error_text() {
   win32::Bstr description;
   info->GetDescription(description.put());
   return description.utf8();
+}
+
+// The system of a feature class's shape field, and its text ("" for none).
+inline std::pair<std::string, win32::ComPtr<ISpatialReference>> system_of(IFeatureClass* fc) {
+  win32::ComPtr<IFields> fields;
+  win32::ComPtr<IField> shape;
+  win32::ComPtr<IGeometryDef> def;
+  win32::ComPtr<ISpatialReference> sr;
+  LONG index = -1;
+  fc->get_Fields(fields.put());
+  if (fields) fields->FindField(win32::Bstr::from_utf8("Shape").get(), &index);
+  if (fields && index >= 0) fields->get_Field(index, shape.put());
+  if (shape) shape->get_GeometryDef(def.put());
+  if (def) def->get_SpatialReference(sr.put());
+  return {gis::SpatialReferenceToText(sr.get()), sr};
 }
 
 }  // namespace core_test

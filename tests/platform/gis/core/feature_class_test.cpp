@@ -435,18 +435,7 @@ TEST_F(FeatureClassTest, TheSystemOfAShapefileFollowsTheTextOfItsPrj) {
     OGR_DS_Destroy(ds);
     return path;
   };
-  // The system's text and object, from the shape field.
-  auto system_of = [](IFeatureClass* fc) {
-    ComPtr<IFields> fields;
-    ComPtr<IField> shape;
-    ComPtr<IGeometryDef> def;
-    ComPtr<ISpatialReference> sr;
-    fc->get_Fields(fields.put());
-    if (fields) fields->get_Field(1, shape.put());
-    if (shape) shape->get_GeometryDef(def.put());
-    if (def) def->get_SpatialReference(sr.put());
-    return std::make_pair(gis::SpatialReferenceToText(sr.get()), sr);
-  };
+  using core_test::system_of;
   const std::string a = write("a", 32636), b = write("b", 32636), c = write("c", 4326);
   {
     auto fa = gis::OpenFeatureClass(a, ""), fb = gis::OpenFeatureClass(b, ""), fc = gis::OpenFeatureClass(c, "");

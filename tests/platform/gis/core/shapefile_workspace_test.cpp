@@ -431,6 +431,113 @@ TEST_F(ShapefileWorkspaceTest, OpensClassesByNameWithOrWithoutExtension) {
   EXPECT_FALSE(missing);
 }
 
+// A shapefile written and let go is what the next opening reads, and what GDAL reads from
+// disk at once: with features or none, and also when it was changed on disk in between.
+TEST_F(ShapefileWorkspaceTest, AShapefileLetGoIsWholeOnDiskAndReopensAsWritten) {
+  auto sr = gis::SpatialReferenceFromText("EPSG:32636");
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  auto fws = ws.as<IFeatureWorkspace>();
+  auto write = [&](const std::string& name, int count) {
+    ComPtr<IFeatureClass> fc;
+    EXPECT_EQ(create_class(ws.get(), name + ".shp", esriGeometryPoint, sr.get(), &fc), S_OK);
+    EXPECT_EQ(fc->AddField(field("N", esriFieldTypeInteger, 4, 4).get()), S_OK);
+    for (int i = 0; i < count; ++i) {
+      ComPtr<IFeature> f;
+      EXPECT_EQ(fc->CreateFeature(f.put()), S_OK);
+      EXPECT_EQ(f->putref_Shape(wkt("POINT(" + std::to_string(500000 + i) + " 5500000)", sr.get()).get()), S_OK);
+      VARIANT v;
+      v.vt = VT_I4;
+      v.lVal = 10 + i;
+      EXPECT_EQ(f->put_Value(find(fc.get(), "N"), v), S_OK);
+      EXPECT_EQ(f->Store(), S_OK);
+    }
+  };
+  // GDAL's own reading of the files on disk: the count, -1 when it cannot read them whole
+  // (the attribute N among them).
+  auto count_on_disk = [&](const std::string& name) {
+    OGRDataSourceH ds = OGROpen((dir_.str() + "/" + name + ".shp").c_str(), FALSE, nullptr);
+    if (!ds) return -1LL;
+    OGRLayerH layer = OGR_DS_GetLayer(ds, 0);
+    if (OGR_FD_GetFieldIndex(OGR_L_GetLayerDefn(layer), "N") != 0) {
+      OGR_DS_Destroy(ds);
+      return -1LL;
+    }
+    long long n = 0;
+    for (OGRFeatureH f; (f = OGR_L_GetNextFeature(layer)) != nullptr; ++n) OGR_F_Destroy(f);
+    OGR_DS_Destroy(ds);
+    return n;
+  };
+  // The values of N read through the workspace, with the class's system.
+  auto read = [&](const std::string& name, std::string* system) {
+    std::vector<LONG> values;
+    ComPtr<IFeatureClass> fc;
+    EXPECT_EQ(fws->OpenFeatureClass(Bstr::from_utf8(name).get(), fc.put()), S_OK);
+    if (!fc) return values;
+    *system = core_test::system_of(fc.get()).first;
+    ComPtr<IFeatureCursor> cursor;
+    fc->Search(nullptr, VARIANT_FALSE, cursor.put());
+    HRESULT hr = S_OK;
+    for (ComPtr<IFeature> f; cursor && (hr = cursor->NextFeature(f.put())) == S_OK; f.reset()) {
+      VARIANT v;
+      VariantInit(&v);
+      f->get_Value(find(fc.get(), "N"), &v);
+      values.push_back(v.lVal);
+      VariantClear(&v);
+    }
+    EXPECT_EQ(hr, S_FALSE) << core_test::error_text();
+    return values;
+  };
+  std::string system;
+  write("first", 1);  // the first of its system, read from its .prj
+  EXPECT_EQ(read("first", &system), std::vector<LONG>{10});
+  EXPECT_EQ(system, "EPSG:32636");
+  for (int count : {3, 0}) {
+    const std::string name = "written" + std::to_string(count);
+    write(name, count);
+    EXPECT_EQ(count_on_disk(name), count);
+    std::vector<LONG> expected;
+    for (int i = 0; i < count; ++i) expected.push_back(10 + i);
+    system.clear();
+    EXPECT_EQ(read(name, &system), expected) << name;
+    EXPECT_EQ(system, "EPSG:32636") << name;
+  }
+  // A feature added on disk after the class was let go is read.
+  write("changed", 2);
+  {
+    OGRDataSourceH ds = OGROpen((dir_.str() + "/changed.shp").c_str(), TRUE, nullptr);
+    ASSERT_TRUE(ds);
+    OGRLayerH layer = OGR_DS_GetLayer(ds, 0);
+    OGRFeatureH f = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+    OGR_F_SetFieldInteger(f, 0, 99);
+    OGRGeometryH g = OGR_G_CreateGeometry(wkbPoint);
+    OGR_G_SetPoint_2D(g, 0, 500050, 5500050);
+    OGR_F_SetGeometryDirectly(f, g);
+    EXPECT_EQ(OGR_L_CreateFeature(layer, f), OGRERR_NONE);
+    OGR_F_Destroy(f);
+    OGR_DS_Destroy(ds);
+  }
+  EXPECT_EQ(count_on_disk("changed"), 3);
+  EXPECT_EQ(read("changed", &system), (std::vector<LONG>{10, 11, 99}));
+  EXPECT_EQ(count_on_disk("changed"), 3);
+  // Changed on disk while kept, then pushed out by later shapefiles: its files stay as they
+  // were changed.
+  write("changed_again", 2);
+  {
+    OGRDataSourceH ds = OGROpen((dir_.str() + "/changed_again.shp").c_str(), TRUE, nullptr);
+    ASSERT_TRUE(ds);
+    OGRLayerH layer = OGR_DS_GetLayer(ds, 0);
+    OGRFeatureH f = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+    OGRGeometryH g = OGR_G_CreateGeometry(wkbPoint);
+    OGR_G_SetPoint_2D(g, 0, 500060, 5500060);
+    OGR_F_SetGeometryDirectly(f, g);
+    EXPECT_EQ(OGR_L_CreateFeature(layer, f), OGRERR_NONE);
+    OGR_F_Destroy(f);
+    OGR_DS_Destroy(ds);
+  }
+  for (int i = 0; i < 6; ++i) write("later" + std::to_string(i), 1);
+  EXPECT_EQ(count_on_disk("changed_again"), 3);
+}
+
 TEST_F(ShapefileWorkspaceTest, CreatableHelpersFollowComRules) {
   using testing_support::expect_query_interface_rules;
   expect_query_interface_rules(create<IUnknown>(CLSID_ShapefileWorkspaceFactory).get(), {IID_IWorkspaceFactory});
