@@ -163,7 +163,8 @@ FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path
 
 FeatureClass::~FeatureClass() {
   if (!writable_) OpenClasses::remove(this);
-  else if (shapefile_) park_written(path_, std::move(dataset_), layer_);
+  if (adopted_) ParkedDatasets::release(std::move(dataset_), std::move(*adopted_));
+  else if (writable_ && shapefile_) park_written(path_, std::move(dataset_), layer_);
 }
 
 namespace {
@@ -358,6 +359,7 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
   if (win32::ComPtr<FeatureClass> open = OpenClasses::find(key)) return open;
   check_record_counts(path);
   DatasetPtr dataset = ParkedDatasets::take(path);
+  const bool adopted = dataset != nullptr;
   if (!dataset) dataset = open_vector(path, false);
   GdalErrorScope errors;
   OGRLayer* l = layer.empty() ? dataset->GetLayer(0) : dataset->GetLayerByName(layer.c_str());
@@ -371,6 +373,7 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
     cls->filter_ = filter;
   }
   SourceStamp stamp = SourceStamp::of(source_files(*cls->dataset_, path));
+  if (adopted) cls->adopted_ = std::make_unique<SourceStamp>(stamp);
   // The first layer is the one an opening without a layer name gets: the two openings
   // share it (a document names a shapefile's layer, a workspace opens the file).
   if (!key.empty() && l == cls->dataset_->GetLayer(0))

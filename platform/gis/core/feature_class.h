@@ -155,6 +155,9 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   std::string layer_name_;
   std::string filter_;  // the condition every read meets, "" for none
   bool writable_;
+  // A dataset taken over from ParkedDatasets (opened for writing): the stamp of its files
+  // when it was taken, for closing it only over those files.
+  std::unique_ptr<SourceStamp> adopted_;
   bool shapefile_;
   win32::ComPtr<IWorkspace> workspace_;
   win32::ComPtr<ISpatialReference> sr_;

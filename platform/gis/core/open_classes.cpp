@@ -175,6 +175,12 @@ void ParkedDatasets::drop(const std::string& path) {
   let_go(std::move(closed));
 }
 
+void ParkedDatasets::release(DatasetPtr dataset, SourceStamp stamp) {
+  std::vector<Parked> one;
+  one.push_back(Parked{"", std::move(dataset), std::move(stamp)});
+  let_go(std::move(one));
+}
+
 size_t ParkedDatasets::count() {
   std::lock_guard<std::mutex> g(g_parked_mutex);
   return parked().size();

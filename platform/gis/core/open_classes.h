@@ -47,6 +47,9 @@ class ParkedDatasets {
   static DatasetPtr take(const std::string& path);
   // Lets go of what is kept for path (a shapefile is being made there again).
   static void drop(const std::string& path);
+  // Lets go of a dataset taken from here, whose files had `stamp` then: closed while they
+  // still have it, otherwise never (closing would write its headers over the changes).
+  static void release(DatasetPtr dataset, SourceStamp stamp);
   // How many are kept (for tests).
   static size_t count();
 };

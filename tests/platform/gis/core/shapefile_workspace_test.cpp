@@ -487,6 +487,20 @@ TEST_F(ShapefileWorkspaceTest, AShapefileLetGoIsWholeOnDiskAndReopensAsWritten) 
     EXPECT_EQ(hr, S_FALSE) << core_test::error_text();
     return values;
   };
+  // Another program's change: a feature with N = 99 added to the shapefile on disk.
+  auto append = [&](const std::string& name) {
+    OGRDataSourceH ds = OGROpen((dir_.str() + "/" + name + ".shp").c_str(), TRUE, nullptr);
+    ASSERT_TRUE(ds);
+    OGRLayerH layer = OGR_DS_GetLayer(ds, 0);
+    OGRFeatureH f = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+    OGR_F_SetFieldInteger(f, 0, 99);
+    OGRGeometryH g = OGR_G_CreateGeometry(wkbPoint);
+    OGR_G_SetPoint_2D(g, 0, 500050, 5500050);
+    OGR_F_SetGeometryDirectly(f, g);
+    EXPECT_EQ(OGR_L_CreateFeature(layer, f), OGRERR_NONE);
+    OGR_F_Destroy(f);
+    OGR_DS_Destroy(ds);
+  };
   std::string system;
   write("first", 1);  // the first of its system, read from its .prj
   EXPECT_EQ(read("first", &system), std::vector<LONG>{10});
@@ -503,39 +517,25 @@ TEST_F(ShapefileWorkspaceTest, AShapefileLetGoIsWholeOnDiskAndReopensAsWritten) 
   }
   // A feature added on disk after the class was let go is read.
   write("changed", 2);
-  {
-    OGRDataSourceH ds = OGROpen((dir_.str() + "/changed.shp").c_str(), TRUE, nullptr);
-    ASSERT_TRUE(ds);
-    OGRLayerH layer = OGR_DS_GetLayer(ds, 0);
-    OGRFeatureH f = OGR_F_Create(OGR_L_GetLayerDefn(layer));
-    OGR_F_SetFieldInteger(f, 0, 99);
-    OGRGeometryH g = OGR_G_CreateGeometry(wkbPoint);
-    OGR_G_SetPoint_2D(g, 0, 500050, 5500050);
-    OGR_F_SetGeometryDirectly(f, g);
-    EXPECT_EQ(OGR_L_CreateFeature(layer, f), OGRERR_NONE);
-    OGR_F_Destroy(f);
-    OGR_DS_Destroy(ds);
-  }
+  append("changed");
   EXPECT_EQ(count_on_disk("changed"), 3);
   EXPECT_EQ(read("changed", &system), (std::vector<LONG>{10, 11, 99}));
   EXPECT_EQ(count_on_disk("changed"), 3);
   // Changed on disk while kept, then pushed out by later shapefiles: its files stay as they
   // were changed.
   write("changed_again", 2);
-  {
-    OGRDataSourceH ds = OGROpen((dir_.str() + "/changed_again.shp").c_str(), TRUE, nullptr);
-    ASSERT_TRUE(ds);
-    OGRLayerH layer = OGR_DS_GetLayer(ds, 0);
-    OGRFeatureH f = OGR_F_Create(OGR_L_GetLayerDefn(layer));
-    OGRGeometryH g = OGR_G_CreateGeometry(wkbPoint);
-    OGR_G_SetPoint_2D(g, 0, 500060, 5500060);
-    OGR_F_SetGeometryDirectly(f, g);
-    EXPECT_EQ(OGR_L_CreateFeature(layer, f), OGRERR_NONE);
-    OGR_F_Destroy(f);
-    OGR_DS_Destroy(ds);
-  }
+  append("changed_again");
   for (int i = 0; i < 6; ++i) write("later" + std::to_string(i), 1);
   EXPECT_EQ(count_on_disk("changed_again"), 3);
+  // Changed on disk while a class reads it after it was written: letting go of the class
+  // leaves the change.
+  write("held", 2);
+  {
+    ComPtr<IFeatureClass> held;
+    ASSERT_EQ(fws->OpenFeatureClass(Bstr::from_utf8("held").get(), held.put()), S_OK);
+    append("held");
+  }
+  EXPECT_EQ(count_on_disk("held"), 3);
 }
 
 TEST_F(ShapefileWorkspaceTest, CreatableHelpersFollowComRules) {
