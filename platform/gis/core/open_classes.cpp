@@ -181,9 +181,4 @@ void ParkedDatasets::release(DatasetPtr dataset, SourceStamp stamp) {
   let_go(std::move(one));
 }
 
-size_t ParkedDatasets::count() {
-  std::lock_guard<std::mutex> g(g_parked_mutex);
-  return parked().size();
-}
-
 }  // namespace gis::core

@@ -50,8 +50,6 @@ class ParkedDatasets {
   // Lets go of a dataset taken from here, whose files had `stamp` then: closed while they
   // still have it, otherwise never (closing would write its headers over the changes).
   static void release(DatasetPtr dataset, SourceStamp stamp);
-  // How many are kept (for tests).
-  static size_t count();
 };
 
 }  // namespace gis::core
