@@ -157,22 +157,20 @@ int cut(const CutRequest& request, CutSummary* summary) {
   // (once per session).
   host::HostedCommand& command = session.command;
   if (!command.command) {
-    if (!host::load_toolbar_command(host::kToolbarProgId, 0, host::default_module_path(), &command, &error)) {
+    // A command not taken into use is not kept for the session's next cut.
+    const auto refused = [&](const std::string& why) {
       command = {};
-      return fail(summary, kCutBadInput, error);
-    }
-    if (!command.enabled) {
-      const std::string refused = "the command " + command.caption + " (" + command.prog_id + ") is not enabled";
-      command = {};
-      return fail(summary, kCutBadInput, refused);
-    }
+      return fail(summary, kCutBadInput, why);
+    };
+    if (!host::load_toolbar_command(host::kToolbarProgId, 0, host::default_module_path(), &command, &error))
+      return refused(error);
+    if (!command.enabled)
+      return refused("the command " + command.caption + " (" + command.prog_id + ") is not enabled");
     ComPtr<IDispatch> hook = app.as<IDispatch>();
     if (const HRESULT created = command.command->OnCreate(hook.get()); FAILED(created)) {
       char code[16];
       std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(created));
-      const std::string refused = "the command " + command.prog_id + " refused the application: " + code;
-      command = {};
-      return fail(summary, kCutBadInput, refused);
+      return refused("the command " + command.prog_id + " refused the application: " + code);
     }
   }
 

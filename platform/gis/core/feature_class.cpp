@@ -104,6 +104,13 @@ bool finite_coordinates(const OGRGeometry& g) {
   return true;
 }
 
+// The unsigned little-endian number of `bytes` bytes at `at` of b (a .dbf header's counts).
+long long little_endian(const std::string& b, size_t at, int bytes) {
+  long long v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
+  return v;
+}
+
 // A shapefile whose .dbf holds fewer records than its .shx indexes shapes has shapes
 // without attributes, which GDAL reads as if they were not there: it is refused instead.
 void check_record_counts(const std::string& path) {
@@ -115,8 +122,7 @@ void check_record_counts(const std::string& path) {
   const uintmax_t shx_size = std::filesystem::file_size(shx, ec);
   const std::string start = file_start(dbf, 8);
   if (ec || shx_size < 100 || start.size() < 8) return;
-  const auto* header = reinterpret_cast<const unsigned char*>(start.data());
-  const uint64_t records = header[4] | header[5] << 8 | header[6] << 16 | static_cast<uint64_t>(header[7]) << 24;
+  const uint64_t records = static_cast<uint64_t>(little_endian(start, 4, 4));
   const uint64_t shapes = (shx_size - 100) / 8;
   if (records < shapes)
     win32::throw_hr(E_FAIL, path + " is damaged: its .dbf holds attributes for " + std::to_string(records) +
@@ -236,11 +242,6 @@ bool written_whole(const std::string& shp) {
     return static_cast<long long>(static_cast<unsigned char>(b[at])) << 24 |
            static_cast<unsigned char>(b[at + 1]) << 16 | static_cast<unsigned char>(b[at + 2]) << 8 |
            static_cast<unsigned char>(b[at + 3]);
-  };
-  const auto little_endian = [](const std::string& b, size_t at, int bytes) {
-    long long v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
-    return v;
   };
   const std::string shx = shapefile_part(shp, ".shx"), dbf = shapefile_part(shp, ".dbf");
   const long long shp_size = size_of(shp), shx_size = size_of(shx), dbf_size = size_of(dbf);

@@ -52,6 +52,9 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
                                                       esriGeometryType type, bool has_z, bool has_m,
                                                       ISpatialReference* sr, const std::vector<FieldSpec>& attributes,
                                                       IWorkspace* workspace);
+  // Keeps the dataset of a shapefile just written at path for its next opening
+  // (ParkedDatasets), or closes it when that cannot be.
+  static void park_written(const std::string& path, DatasetPtr dataset, OGRLayer* layer);
 
   FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable, IWorkspace* workspace,
                ISpatialReference* assigned = nullptr);
@@ -138,11 +141,6 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   void build_schema();
   // The files whose stamps tell whether the source at path (opened as dataset) has changed.
   static std::vector<std::string> source_files(GDALDataset& dataset, const std::string& path);
- public:
-  // Keeps the dataset of a shapefile just written at path for its next opening
-  // (ParkedDatasets), or closes it when that cannot be.
-  static void park_written(const std::string& path, DatasetPtr dataset, OGRLayer* layer);
- private:
   // Takes sr as the system of a shapefile created without one, writing its .prj.
   void adopt_system(ISpatialReference* sr);
   void add_attribute(const FieldSpec& desc);

@@ -113,7 +113,7 @@ void let_go(std::vector<Parked> parked_datasets) {
   static std::mutex graveyard_mutex;
   static auto* graveyard = new std::vector<DatasetPtr>;
   for (Parked& p : parked_datasets) {
-    if (SourceStamp::of(p.stamp.files()) == p.stamp) continue;  // closed below, unchanged
+    if (SourceStamp::of(p.stamp.files()) == p.stamp) continue;  // closed with the list
     std::lock_guard<std::mutex> g(graveyard_mutex);
     graveyard->push_back(std::move(p.dataset));
   }
