@@ -65,10 +65,11 @@ bool inside(const fs::path& folder, const fs::path& path) {
 
 // The layers of the saved result whose data the run wrote: re-pointed at a file inside the
 // result folder (sources_before: the layers' sources before the run, in the same order).
-std::vector<host::CutLayer> result_layers(const fs::path& folder, const fs::path& document,
+// opened: the saved document as already read from disk, or null to read it here.
+std::vector<host::CutLayer> result_layers(const fs::path& folder, const fs::path& document, IMxDocument* opened,
                                           const std::vector<std::string>& sources_before, std::string* error) {
   std::vector<host::CutLayer> out;
-  ComPtr<IMxDocument> saved = gis::LoadDocument(document.string(), error);
+  ComPtr<IMxDocument> saved = opened ? ComPtr<IMxDocument>(opened) : gis::LoadDocument(document.string(), error);
   if (!saved) return out;
   ComPtr<IMap> map;
   saved->get_FocusMap(map.put());
@@ -168,10 +169,10 @@ CutWatch::CutWatch(IMap* map)
     : sources_before_(sources_of(map)), read_before_(features_to_read(map)), not_cut_(layers_not_cut(map)) {}
 
 void CutWatch::finish(const std::string& folder, const std::string& document, const std::string& project,
-                      CutSummary* summary, std::string* unreadable) const {
+                      IMxDocument* opened, CutSummary* summary, std::string* unreadable) const {
   const fs::path where(folder);
   summary->not_cut = not_cut_;
-  summary->layers = result_layers(where, document, sources_before_, unreadable);
+  summary->layers = result_layers(where, document, opened, sources_before_, unreadable);
   add_features_read(read_before_, &summary->layers);
   // Every change the GIS made to a layer's data on the way, under its layer.
   for (const gis::DataChange& c : gis::TakeDataChanges())

@@ -74,8 +74,10 @@ class CutWatch {
   // (absolute, normalised): the summary's layers, each with its changes and the features
   // the run read for it, the layers not cut, the documents and the status (done, or partial
   // with layers not cut). *unreadable says why the saved result could not be read back.
+  // opened: the result document as the application opened it from disk after the run, or
+  // null to read it here.
   void finish(const std::string& folder, const std::string& document, const std::string& project,
-              CutSummary* summary, std::string* unreadable) const;
+              IMxDocument* opened, CutSummary* summary, std::string* unreadable) const;
 
  private:
   std::vector<std::string> sources_before_;  // each layer's source, in the run's order

@@ -206,8 +206,9 @@ int cut(const CutRequest& request, CutSummary* summary) {
   if (!succeeded) return kCutFailed;
   made_folders.keep();
 
-  std::string unreadable;  // the saved result read back
-  watch.finish(folder_text, result_document.string(), result_project, summary, &unreadable);
+  std::string unreadable;  // the saved result read back (the application opened it from disk)
+  watch.finish(folder_text, result_document.string(), result_project, result.as<IMxDocument>().get(), summary,
+               &unreadable);
   if (!unreadable.empty()) std::fprintf(stderr, "areaclip: %s\n", unreadable.c_str());
   return summary->status;
 }

@@ -341,7 +341,7 @@ void MapWindow::after_command() {
     // The run opened its result: the folder is the one it was saved in.
     summary.folder = std::filesystem::path(result).parent_path().lexically_normal().string();
     std::string unreadable;
-    cut->watch.finish(summary.folder, result, cut->project, &summary, &unreadable);
+    cut->watch.finish(summary.folder, result, cut->project, now.as<IMxDocument>().get(), &summary, &unreadable);
     if (!unreadable.empty()) summary.failure.push_back(unreadable);
     remember_folder(LastFolder::kResult, QString::fromStdString(summary.folder));
   } else {
