@@ -271,6 +271,42 @@ SheetRow row_of(const Series& series, size_t i, const std::string& result, int s
   return SheetRow{series.sheets[i].name, -1, result, (series.root / series.sheets[i].name).string(), status, {}};
 }
 
+// Why the result document in a sheet's folder is not a whole result ("" when it is): it
+// must read, and each layer it takes from the folder must open, a shapefile whole on disk.
+// A series flushes its files to disk at its end: after the system stopped on the way (a
+// power cut), a document may be there while files written before it are not, or whole.
+std::string not_whole(const fs::path& into, const fs::path& document) {
+  std::string error;
+  ComPtr<IMxDocument> doc = gis::LoadDocument(document.string(), &error);
+  if (!doc) return error;
+  ComPtr<IMap> map;
+  doc->get_FocusMap(map.put());
+  ComPtr<IEnumLayer> layers;
+  if (map) map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
+  ComPtr<ILayer> layer;
+  while (layers && layers->Next(layer.put()) == S_OK && layer) {
+    gis::LayerSource source;
+    if (!gis::GetLayerSource(layer.get(), &source) || source.path.empty()) continue;
+    const fs::path path = fs::path(source.path).lexically_normal();
+    if (path.lexically_relative(into).empty() || *path.lexically_relative(into).begin() == "..") continue;
+    if (!source.open_error.empty()) return source.open_error;
+    std::string ext = path.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".shp" && !gis::ShapefileWhole(path.string())) return path.string() + " is not whole";
+  }
+  return "";
+}
+
+// While a series runs, the documents of its sheets are not flushed to disk one by one: the
+// series flushes everything it wrote once, at its end.
+class SeriesSync {
+ public:
+  SeriesSync() { gis::DeferDocumentSync(true); }
+  ~SeriesSync() { gis::DeferDocumentSync(false); }
+  SeriesSync(const SeriesSync&) = delete;
+  SeriesSync& operator=(const SeriesSync&) = delete;
+};
+
 // Cuts sheet i of the series into its folder; its row.
 SheetRow cut_sheet(Series& series, size_t i) {
   if (!series.sources) series.sources = gis::LoadDocument(series.document);
@@ -428,15 +464,23 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
     std::error_code ec;
     const bool there = fs::is_regular_file(into / "cross.mxd", ec);
     if (resume && there) {
+      series.routed[i].ids.clear();
+      if (const std::string why = not_whole(into, into / "cross.mxd"); !why.empty()) {
+        rows[i] = row_of(series, i,
+                         "failed: the result in its folder is not whole (" + why +
+                             "): remove the folder and resume to cut it again",
+                         kCutFailed);
+        continue;
+      }
       rows[i] = row_of(series, i, "already there: " + (into / "cross.mxd").string());
       rows[i].already_there = true;
-      series.routed[i].ids.clear();
       continue;
     }
     held += there;  // refused by the cut, as it says
     todo.push_back(i);
   }
   jobs = std::min(jobs, todo.size());
+  SeriesSync sync;
   if (jobs <= 1 || !cut_in_workers(series, todo, jobs, &rows)) {
     for (size_t i : todo) {
       if (CancelSignals::received()) {
@@ -451,6 +495,12 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
     }
   }
 
+  // What the sheets' cuts wrote goes to disk before the run reports it (a cancelled run too).
+  std::string unflushed;
+  std::error_code ec;
+  if (!todo.empty() && fs::is_directory(series.root, ec) && !gis::SyncFileSystem(series.root.string(), &unflushed))
+    failure->push_back(unflushed);
+
   int failed = 0, partial = 0, there = 0;
   for (const SheetRow& r : rows) {
     there += r.already_there;
@@ -459,6 +509,10 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
     failed += r.status >= 0 && !r.summary.written() && (r.status <= 128 || !CancelSignals::received());
   }
   print_table(rows);
+  if (!unflushed.empty()) {
+    std::fprintf(stderr, "areaclip: %s\n", unflushed.c_str());
+    return kCutFailed;
+  }
   if (there)
     std::printf("%d of %zu sheets were there already and were left as they are\n", there, sheets.size());
   if (const int signal_number = CancelSignals::received()) {

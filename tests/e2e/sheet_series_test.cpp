@@ -214,6 +214,34 @@ TEST(SheetSeriesTest, AnInterruptedSeriesIsCompletedByResume) {
   EXPECT_EQ(again.code, 0) << again.out << again.err;
   EXPECT_EQ(rows_with(again, "already there: ").size(), 20u) << again.out;
   EXPECT_EQ(box.cut("--sheet M-36-1-Б --resume", box.root() / "x").code, 2);
+
+  // What a system stopped before the series flushed its files (a power cut) may leave: a
+  // document cut short, a shapefile shorter than its header says. Such sheets are failed
+  // and left as they are; once their folders are removed, they are cut again.
+  const std::string cut_short = before[0], shortened = before[1];
+  const std::string text = fixture::read_file(series / cut_short / "cross.mxd");
+  std::ofstream(series / cut_short / "cross.mxd", std::ios::binary | std::ios::trunc) << text.substr(0, text.size() / 2);
+  fs::path dbf;
+  for (const auto& e : fs::recursive_directory_iterator(series / shortened))
+    if (e.path().extension() == ".dbf" && fs::file_size(e.path()) > 100) dbf = e.path();
+  ASSERT_FALSE(dbf.empty());
+  fs::resize_file(dbf, fs::file_size(dbf) - 8);
+  const auto broken_files = bad_input::files_under(series);
+  CutResult broken = box.cut("--all-sheets 1:50000 --resume", series);
+  EXPECT_EQ(broken.code, 1) << broken.out << broken.err;
+  EXPECT_EQ(rows_with(broken, "failed: the result in its folder is not whole"),
+            (std::set<std::string>{cut_short, shortened}))
+      << broken.out;
+  EXPECT_NE(broken.out.find(fs::path(dbf).replace_extension(".shp").string() + " is not whole"), std::string::npos)
+      << broken.out;
+  EXPECT_EQ(rows_with(broken, "already there: ").size(), 18u) << broken.out;
+  EXPECT_TRUE(bad_input::files_under(series) == broken_files);
+  fs::remove_all(series / cut_short);
+  fs::remove_all(series / shortened);
+  CutResult mended = box.cut("--all-sheets 1:50000 --resume", series);
+  EXPECT_EQ(mended.code, 0) << mended.out << mended.err;
+  EXPECT_EQ(rows_with(mended, "ok: "), (std::set<std::string>{cut_short, shortened})) << mended.out;
+  EXPECT_TRUE(fixture::read_file(series / cut_short / "cross.mxd") == text);
 }
 
 // The processes a process started (those cutting sheets).

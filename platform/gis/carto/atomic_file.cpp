@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,8 @@
 namespace gis::carto {
 
 namespace {
+
+std::atomic<bool> g_defer_sync{false};
 
 [[noreturn]] void fail(const std::string& path, int error) {
   throw std::runtime_error("cannot save \"" + path + "\": " + std::strerror(error));
@@ -90,16 +93,27 @@ void write_file_atomically(const std::string& path, const std::string& content) 
     data += n;
     left -= static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0) fail(path, errno);
+  const bool flush = !g_defer_sync.load(std::memory_order_relaxed);
+  if (flush && ::fsync(fd) != 0) fail(path, errno);
   if (temp.close() != 0) fail(path, errno);
   if (::rename(temp.path().c_str(), target.c_str()) != 0) fail(path, errno);
   temp.keep();
+  if (!flush) return;
 
   int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
   }
+}
+
+void defer_sync(bool defer) { g_defer_sync.store(defer, std::memory_order_relaxed); }
+
+void sync_file_system(const std::string& folder) {
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int error = dir < 0 ? errno : ::syncfs(dir) == 0 ? 0 : errno;
+  if (dir >= 0) ::close(dir);
+  if (error) throw std::runtime_error("cannot flush \"" + folder + "\" to disk: " + std::strerror(error));
 }
 
 }  // namespace gis::carto

@@ -11,4 +11,12 @@ namespace gis::carto {
 // Throws std::runtime_error naming the path and the system's reason.
 void write_file_atomically(const std::string& path, const std::string& content);
 
+// While on, files written by write_file_atomically in this process (and in processes it
+// forks afterwards) are still renamed into place whole, but are not flushed to disk one by
+// one: a run that writes many ends with sync_file_system instead.
+void defer_sync(bool defer);
+// Flushes to disk everything written so far on the file system holding folder; throws
+// std::runtime_error naming the folder and the reason.
+void sync_file_system(const std::string& folder);
+
 }  // namespace gis::carto

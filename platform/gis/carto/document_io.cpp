@@ -262,6 +262,18 @@ bool SaveDocument(IUnknown* document, const std::string& path, std::string* erro
   }
 }
 
+void DeferDocumentSync(bool defer) { carto::defer_sync(defer); }
+
+bool SyncFileSystem(const std::string& folder, std::string* error) {
+  try {
+    carto::sync_file_system(folder);
+    return true;
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return false;
+  }
+}
+
 std::vector<std::string> DocumentNotes(IUnknown* document) {
   carto::Document* impl = carto::document_impl(document);
   return impl ? impl->notes : std::vector<std::string>();

@@ -227,12 +227,6 @@ std::vector<std::string> FeatureClass::source_files(GDALDataset& dataset, const 
   return files;
 }
 
-namespace {
-
-// True when the shapefile's files on disk are whole: the lengths the .shp and .shx headers
-// give are their sizes, the .shx indexes as many records as the .dbf holds, and the .dbf
-// is its header and records (and the end mark). The driver writes some of this only when
-// it closes a file (a .dbf without records gets its header then).
 bool written_whole(const std::string& shp) {
   const auto size_of = [](const std::string& file) -> long long {
     struct stat st;
@@ -255,8 +249,6 @@ bool written_whole(const std::string& shp) {
   const long long expected = header + records * record;
   return dbf_size == expected || dbf_size == expected + 1;
 }
-
-}  // namespace
 
 void FeatureClass::park_written(const std::string& path, DatasetPtr dataset, OGRLayer* layer) {
   if (!dataset) return;

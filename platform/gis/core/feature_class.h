@@ -37,6 +37,12 @@ struct ICoreFeatureClass : IUnknown {
 
 namespace gis::core {
 
+// True when the shapefile's files on disk are whole: the lengths the .shp and .shx headers
+// give are their sizes, the .shx indexes as many records as the .dbf holds, and the .dbf
+// is its header and records (and the end mark). The driver writes some of this only when
+// it closes a file (a .dbf without records gets its header then).
+bool written_whole(const std::string& shp);
+
 class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, IDataset, ICoreFeatureClass> {
  public:
   // Opens a layer (empty name: the first) of a source read-only; throws ComError. With

@@ -47,6 +47,8 @@ bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::st
   return true;
 }
 
+bool ShapefileWhole(const std::string& path) { return core::written_whole(path); }
+
 bool RestrictFeatures(IFeatureClass* feature_class, std::shared_ptr<const std::vector<LONG>> ids) {
   core::FeatureClass* fc = core::feature_class_of(feature_class);
   if (!fc) return false;

@@ -52,6 +52,9 @@ win32::ComPtr<IFeatureClass> OpenFeatureClass(const std::string& path, const std
 // Where a feature class made by the core reads its data from (UTF-8 path, layer name);
 // false for feature classes of other origin.
 bool FeatureClassSource(IFeatureClass* feature_class, std::string* path, std::string* layer);
+// True when the shapefile at path (its .shp) is whole on disk: its .shp, .shx and .dbf are
+// there, each as long as its header says, and they hold as many records each.
+bool ShapefileWhole(const std::string& path);
 // Limits a feature class made by the core to the features with the given object ids, in
 // the order given (the source's reading order): Search, FeatureCount and ReadShapes serve
 // only those, as if the source held no others; its fields, ids, system, source and

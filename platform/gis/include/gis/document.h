@@ -27,6 +27,14 @@ win32::ComPtr<IMxDocument> LoadDocumentText(std::string_view text, const std::st
 // stays whole and *error says why. Sources inside the file's folder are written relative.
 bool SaveDocument(IUnknown* document, const std::string& path, std::string* error = nullptr);
 
+// A run that saves many documents: while deferred, documents (and the other files saved
+// whole under their names) are renamed into place whole but not flushed to disk one by one,
+// in this process and the processes it forks afterwards; SyncFileSystem then flushes
+// everything written on the file system holding folder at once (false with *error when
+// the system refuses).
+void DeferDocumentSync(bool defer);
+bool SyncFileSystem(const std::string& folder, std::string* error = nullptr);
+
 // What a document holds but does not model or cannot use, one line each: parts of a QGIS
 // project kept in the project and written back, display and renderer fields its layers'
 // data lack, sources that are folders.

@@ -243,21 +243,33 @@ TEST_F(DocumentTest, SaveThroughARegularFileFailsAndKeepsTheOldFile) {
   EXPECT_TRUE(std::filesystem::is_directory(path("folder.mxd")));
 }
 
+// Saved whole under its name, with its mode, and no temporary file left: one by one flushed
+// to disk, and while a run defers the flushing to its end (which then flushes its folder's
+// file system, or names the folder it cannot flush).
 TEST_F(DocumentTest, SaveReplacesAtomicallyAndLeavesNoTemporaryFiles) {
-  auto doc = load(document_json({map_json("Первая", Json::array())}));
-  ASSERT_TRUE(doc);
-  write_file(path("target.mxd"), "old content");
-  std::filesystem::permissions(path("target.mxd"), std::filesystem::perms(0640));
-  std::string error;
-  ASSERT_TRUE(gis::SaveDocument(doc.get(), path("target.mxd").string(), &error)) << error;
-  EXPECT_EQ(read_json(path("target.mxd"))["maps"][0]["name"], "Первая");
-  EXPECT_EQ(std::filesystem::status(path("target.mxd")).permissions(), std::filesystem::perms(0640));
-  int files = 0;
-  for (const auto& e : std::filesystem::directory_iterator(dir_.path())) {
-    ++files;
-    EXPECT_EQ(e.path().filename().string().find(".target.mxd."), std::string::npos) << e.path();
+  for (const bool deferred : {false, true}) {
+    SCOPED_TRACE(deferred ? "flushed at the end" : "flushed one by one");
+    gis::DeferDocumentSync(deferred);
+    auto doc = load(document_json({map_json("Первая", Json::array())}));
+    ASSERT_TRUE(doc);
+    write_file(path("target.mxd"), "old content");
+    std::filesystem::permissions(path("target.mxd"), std::filesystem::perms(0640));
+    std::string error;
+    ASSERT_TRUE(gis::SaveDocument(doc.get(), path("target.mxd").string(), &error)) << error;
+    gis::DeferDocumentSync(false);
+    EXPECT_EQ(read_json(path("target.mxd"))["maps"][0]["name"], "Первая");
+    EXPECT_EQ(std::filesystem::status(path("target.mxd")).permissions(), std::filesystem::perms(0640));
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.path())) {
+      ++files;
+      EXPECT_EQ(e.path().filename().string().find(".target.mxd."), std::string::npos) << e.path();
+    }
+    EXPECT_EQ(files, 2);  // map.mxd and target.mxd
   }
-  EXPECT_EQ(files, 2);  // map.mxd and target.mxd
+  std::string error;
+  EXPECT_TRUE(gis::SyncFileSystem(dir_.path().string(), &error)) << error;
+  EXPECT_FALSE(gis::SyncFileSystem(path("nowhere").string(), &error));
+  EXPECT_NE(error.find("nowhere"), std::string::npos) << error;
 }
 
 TEST_F(DocumentTest, ExtentAndSpatialReferenceAreSaved) {
