@@ -1,6 +1,9 @@
 // Kernel services: counters, locks, timing, debugger, error codes and texts, files.
 #include <dirent.h>
+#include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,9 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 
 #include "../include/windows.h"
 #include "../include/win32/paths.h"
@@ -210,6 +215,156 @@ std::u16string folded(std::string_view utf8) {
   return text;
 }
 
+// The names in folders, folded, as far as a name in another letter case is looked for in
+// them. A folder listed once is kept while it is watched (inotify tells of every entry made,
+// removed or renamed in it, by any process) and while its path names the same folder
+// (device and inode, looked at each time); the last few folders are kept. Without inotify,
+// or past its limits, each lookup lists the folder.
+class FolderNames {
+ public:
+  static FolderNames& get() {
+    static FolderNames* names = new FolderNames;  // used until the process ends
+    return *names;
+  }
+
+  // The entry of folder (an existing name on disk) that folds to wanted; "" for none.
+  std::string find(const std::string& folder, const std::u16string& wanted) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ == -2) fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd_ < 0) return listed(folder, wanted);
+    apply_events();
+    struct stat st;
+    if (::stat(folder.c_str(), &st) != 0) return {};
+    auto it = folders_.begin();
+    while (it != folders_.end() && it->path != folder) ++it;
+    if (it != folders_.end() && (it->dev != st.st_dev || it->ino != st.st_ino)) {
+      forget(it);
+      it = folders_.end();
+    }
+    if (it == folders_.end()) {
+      // Watched before it is listed: a change made while it is read is told after.
+      const int wd = ::inotify_add_watch(fd_, folder.c_str(),
+                                         IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                             IN_MOVE_SELF | IN_ONLYDIR);
+      if (wd < 0) return listed(folder, wanted);
+      // The same folder by another path has the same watch: one entry per watch.
+      for (auto other = folders_.begin(); other != folders_.end(); ++other)
+        if (other->wd == wd) {
+          folders_.erase(other);
+          break;
+        }
+      Folder entry{folder, st.st_dev, st.st_ino, wd, {}};
+      if (!listed_all(folder, &entry)) {
+        ::inotify_rm_watch(fd_, wd);
+        return listed(folder, wanted);
+      }
+      folders_.push_front(std::move(entry));
+      it = folders_.begin();
+      while (folders_.size() > kFolders) forget(std::prev(folders_.end()));
+    } else if (it != folders_.begin()) {
+      folders_.splice(folders_.begin(), folders_, it);
+      it = folders_.begin();
+    }
+    const auto found = it->names.find(wanted);
+    return found == it->names.end() ? std::string() : found->second;
+  }
+
+  // The entry of folder that folds to wanted, read from the folder itself; "" for none.
+  static std::string listed(const std::string& folder, const std::u16string& wanted) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return {};
+    std::string found;
+    while (const dirent* entry = ::readdir(dir))
+      if (folded(entry->d_name) == wanted) {
+        found = entry->d_name;
+        break;
+      }
+    ::closedir(dir);
+    return found;
+  }
+
+ private:
+  static constexpr size_t kFolders = 8;
+
+  struct Folder {
+    std::string path;
+    dev_t dev;
+    ino_t ino;
+    int wd;
+    std::unordered_multimap<std::u16string, std::string> names;  // folded name -> name
+  };
+
+  FolderNames() {
+    // A child process starts without the parent's watches: the inotify descriptor it
+    // inherits is shared with the parent, whose events it must not take.
+    ::pthread_atfork([] { get().mutex_.lock(); }, [] { get().mutex_.unlock(); },
+                     [] {
+                       FolderNames& names = get();
+                       if (names.fd_ >= 0) ::close(names.fd_);
+                       names.fd_ = -2;
+                       names.folders_.clear();
+                       names.mutex_.unlock();
+                     });
+  }
+
+  static bool listed_all(const std::string& folder, Folder* entry) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return false;
+    while (const dirent* e = ::readdir(dir)) entry->names.emplace(folded(e->d_name), e->d_name);
+    ::closedir(dir);
+    return true;
+  }
+
+  void forget(std::list<Folder>::iterator it) {
+    ::inotify_rm_watch(fd_, it->wd);
+    folders_.erase(it);
+  }
+
+  // The changes told since the last look, applied to the folders kept.
+  void apply_events() {
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) return;
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        if (event->mask & IN_Q_OVERFLOW) {
+          while (!folders_.empty()) forget(folders_.begin());
+          continue;
+        }
+        auto it = folders_.begin();
+        while (it != folders_.end() && it->wd != event->wd) ++it;
+        if (it == folders_.end()) continue;
+        if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
+          if (event->mask & IN_IGNORED)
+            folders_.erase(it);
+          else
+            forget(it);
+          continue;
+        }
+        if (!event->len) continue;
+        const std::string name = event->name;
+        const std::u16string key = folded(name);
+        if (event->mask & (IN_CREATE | IN_MOVED_TO)) {
+          it->names.emplace(key, name);
+        } else if (event->mask & (IN_DELETE | IN_MOVED_FROM)) {
+          auto [from, to] = it->names.equal_range(key);
+          for (auto n = from; n != to; ++n)
+            if (n->second == name) {
+              it->names.erase(n);
+              break;
+            }
+        }
+      }
+    }
+  }
+
+  std::mutex mutex_;
+  int fd_ = -2;  // -2: not made yet; -1: inotify unavailable
+  std::list<Folder> folders_;  // the most recently used first
+};
+
 // The entry of a missing POSIX path's folder whose name differs from the path's last part
 // only in letter case, as Windows finds it on a file system that folds case; "" for none.
 std::string entry_in_any_case(const std::string& posix) {
@@ -217,18 +372,9 @@ std::string entry_in_any_case(const std::string& posix) {
   const std::string folder = slash == std::string::npos ? "." : posix.substr(0, slash == 0 ? 1 : slash);
   const std::string name = slash == std::string::npos ? posix : posix.substr(slash + 1);
   if (name.empty()) return {};
-  const std::u16string wanted = folded(name);
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return {};
-  std::string found;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (folded(entry->d_name) == wanted) {
-      found = (slash == std::string::npos ? std::string() : posix.substr(0, slash + 1)) + entry->d_name;
-      break;
-    }
-  }
-  ::closedir(dir);
-  return found;
+  const std::string found = FolderNames::get().find(folder, folded(name));
+  if (found.empty()) return {};
+  return (slash == std::string::npos ? std::string() : posix.substr(0, slash + 1)) + found;
 }
 
 }  // namespace
