@@ -2,11 +2,8 @@
 // as a layer of the open map, made through the GIS object model as the application would.
 #include "sheet_frame.h"
 
-#include <stdlib.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include <system_error>
 
@@ -130,19 +127,11 @@ bool sheets_of_map(IMap* map, gis::SheetScale scale, ISpatialReference* degrees,
 }
 
 FrameFolder::~FrameFolder() {
-  std::error_code ec;
-  if (!path_.empty()) fs::remove_all(path_, ec);
+  if (!path_.empty()) gis::RemoveMemoryFolder(path_.string());
 }
 
-bool FrameFolder::make(std::string* error) {
-  if (!path_.empty()) return true;
-  std::error_code ec;
-  std::string pattern = (fs::temp_directory_path(ec) / "areaclip-sheet-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) {
-    *error = "cannot make a temporary folder for the sheet's frame: " + std::string(std::strerror(errno));
-    return false;
-  }
-  path_ = pattern;
+bool FrameFolder::make(std::string*) {
+  if (path_.empty()) path_ = gis::MakeMemoryFolder();
   return true;
 }
 
@@ -152,12 +141,7 @@ SheetFrameLayer::SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs, boo
 
 SheetFrameLayer::~SheetFrameLayer() {
   // The layer's files, as the shapefile driver writes them (the own folder goes whole).
-  if (file_.empty() || !shared_) return;
-  std::error_code ec;
-  for (const char* extension : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix"}) {
-    fs::path part = file_;
-    fs::remove(part.replace_extension(extension), ec);
-  }
+  if (!file_.empty() && shared_) gis::RemoveShapefile(file_.string());
 }
 
 bool SheetFrameLayer::add_to(IMap* map, std::string* error) {

@@ -30,8 +30,9 @@ std::vector<win32::ComPtr<IFeatureClass>> map_feature_classes(IMap* map);
 bool sheets_of_map(IMap* map, gis::SheetScale scale, ISpatialReference* degrees, std::vector<gis::MapSheet>* sheets,
                    std::string* error, std::vector<gis::SheetFeatures>* routed = nullptr);
 
-// A temporary folder of the process's (never beside the user's data), removed with this
-// object: the frames of a series' sheets are written into one folder.
+// A folder of the process's for sheet frames, held in memory (nothing on disk, never beside
+// the user's data), removed with this object: the frames of a series' sheets are written
+// into one folder.
 class FrameFolder {
  public:
   FrameFolder() = default;
@@ -46,7 +47,7 @@ class FrameFolder {
   std::filesystem::path path_;
 };
 
-// One sheet's frame as a shapefile in a temporary folder, removed with this object, and as
+// One sheet's frame as a shapefile in a folder held in memory, removed with this object, and as
 // a layer named by the sheet. A cut of the map then writes the frame into the result like
 // any other layer.
 class SheetFrameLayer {

@@ -1,5 +1,7 @@
 #include "buffered_files.h"
 
+#include "gdal_support.h"
+
 #include <cpl_string.h>
 #include <cpl_vsi.h>
 #include <dirent.h>
@@ -312,6 +314,7 @@ void install() {
 }  // namespace
 
 std::string buffered_path(const std::string &path) {
+  if (in_memory(path)) return path;  // GDAL's own files in memory
   install();
   std::error_code ec;
   std::string absolute = std::filesystem::absolute(path, ec).lexically_normal().string();

@@ -251,7 +251,7 @@ bool written_whole(const std::string& shp) {
 }
 
 void FeatureClass::park_written(const std::string& path, DatasetPtr dataset, OGRLayer* layer) {
-  if (!dataset) return;
+  if (!dataset || in_memory(path)) return;  // files in memory open again at no cost
   {
     // Kept only when everything is written out, and when an opening will know the system
     // by the text of its .prj (a kept dataset has none of its own: the .prj is written

@@ -24,6 +24,8 @@ std::string file_start(const std::string& path, size_t bytes) {
   return start;
 }
 
+bool in_memory(const std::string& path) { return path.rfind("/vsimem/", 0) == 0; }
+
 std::string shapefile_part(const std::string& path, const char* ext) {
   namespace fs = std::filesystem;
   std::string upper = ext;
@@ -31,7 +33,8 @@ std::string shapefile_part(const std::string& path, const char* ext) {
   std::error_code ec;
   for (const std::string& e : {std::string(ext), upper}) {
     std::string part = fs::path(path).replace_extension(e).string();
-    if (fs::exists(part, ec)) return part;
+    VSIStatBufL st;
+    if (in_memory(part) ? VSIStatL(part.c_str(), &st) == 0 : fs::exists(part, ec)) return part;
   }
   return "";
 }

@@ -55,6 +55,8 @@ std::string file_start(const std::string& path, size_t bytes);
 // The file beside the shapefile `path` with extension `ext` (".dbf"), in lower or else
 // upper case; "" when there is none.
 std::string shapefile_part(const std::string& path, const char* ext);
+// True for a path of GDAL's files in memory (/vsimem/).
+bool in_memory(const std::string& path);
 
 // Opens a vector source read-only (or for update); throws ComError with GDAL's message.
 // A shapefile opened read-only with neither a .cpg nor a language driver id in its .dbf has

@@ -1,7 +1,10 @@
 // Sheet frames in coordinate systems: the frame as a polygon whose edges follow the
 // graticule (densified in degrees, then projected vertex by vertex), the sheets that a
 // map's features touch, and a layer of frames written with GDAL.
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cmath>
 #include <filesystem>
@@ -423,6 +426,22 @@ bool FeaturesBySheet(const std::vector<IFeatureClass*>& classes, SheetScale scal
   return true;
 }
 
+std::string MakeMemoryFolder() {
+  static std::atomic<unsigned> made{0};
+  return "/vsimem/areaclip-" + std::to_string(::getpid()) + "-" + std::to_string(++made);
+}
+
+void RemoveMemoryFolder(const std::string& folder) {
+  if (core::in_memory(folder)) VSIRmdirRecursive(folder.c_str());
+}
+
+void RemoveShapefile(const std::string& path) {
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix"})
+    VSIUnlink(std::filesystem::path(path).replace_extension(ext).c_str());
+  CPLPopErrorHandler();
+}
+
 bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheets, ISpatialReference* geographic,
                      ISpatialReference* target, std::string* error) {
   namespace fs = std::filesystem;
@@ -433,13 +452,17 @@ bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheet
   const char* driver_name = ext == ".shp" ? "ESRI Shapefile" : ext == ".gpkg" ? "GPKG"
                             : (ext == ".geojson" || ext == ".json") ? "GeoJSON" : nullptr;
   if (!driver_name) return fail(error, path + ": give a file ending in .shp, .gpkg, .geojson or .json");
-  std::error_code ec;
-  if (fs::exists(file, ec)) return fail(error, path + " exists already; it is never replaced");
+  // Through GDAL's files: the layer may be written in memory.
+  const auto exists = [](const fs::path& p) {
+    VSIStatBufL st;
+    return VSIStatExL(p.c_str(), &st, VSI_STAT_EXISTS_FLAG) == 0;
+  };
+  if (exists(file)) return fail(error, path + " exists already; it is never replaced");
   if (ext == ".shp") {
     for (const char* part : {".shx", ".dbf", ".prj", ".cpg"}) {
       fs::path sibling = file;
       sibling.replace_extension(part);
-      if (fs::exists(sibling, ec)) return fail(error, sibling.string() + " exists already; it is never replaced");
+      if (exists(sibling)) return fail(error, sibling.string() + " exists already; it is never replaced");
     }
   }
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(driver_name);

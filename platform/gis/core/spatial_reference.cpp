@@ -196,10 +196,10 @@ void write_prj(const std::string& shp, ICoreSpatialReference* sr) {
   if (text.empty()) return;
   std::filesystem::path prj(shp);
   prj.replace_extension(".prj");
-  std::ofstream out(prj, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) win32::throw_hr(E_FAIL, "cannot write " + prj.string());
+  // Through GDAL's files: the shapefile may be one held in memory.
+  VSILFILE* out = VSIFOpenL(prj.c_str(), "wb");
+  const bool written = out && VSIFWriteL(text.data(), 1, text.size(), out) == text.size();
+  if ((out && VSIFCloseL(out) != 0) || !written) win32::throw_hr(E_FAIL, "cannot write " + prj.string());
 }
 
 }  // namespace gis::core

@@ -108,6 +108,15 @@ bool FeaturesBySheet(const std::vector<IFeatureClass*>& classes, SheetScale scal
                      ISpatialReference* fallback, std::vector<SheetFeatures>* sheets, std::string* error = nullptr,
                      long* off_series = nullptr);
 
+// A new folder for data files held in this process's memory (nothing on disk, gone with the
+// process): a path the functions here and OpenFeatureClass take like any other.
+// RemoveMemoryFolder removes it with its files.
+std::string MakeMemoryFolder();
+void RemoveMemoryFolder(const std::string& folder);
+// Removes the files of the shapefile at path (.shp, .shx, .dbf, .prj, .cpg, .qix), on disk
+// or in memory.
+void RemoveShapefile(const std::string& path);
+
 // Writes the sheets' frames in `target` as a new polygon layer with the fields NAME (the
 // sheet's name) and SCALE (the denominator). The format follows the extension: .shp
 // (UTF-8 text, with .cpg and .prj), .gpkg, .geojson or .json. Never replaces a file: an

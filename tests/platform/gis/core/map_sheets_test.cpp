@@ -455,6 +455,57 @@ TEST_F(SheetFrameTest, AFrameInGaussKrugerHoldsExactlyTheGridPointsInsideTheShee
   EXPECT_TRUE(extra.empty()) << extra.size() << " grid points outside the sheet fall inside its frame";
 }
 
+// Frames written into a folder in memory: nothing reaches the disk, the layer opens like a
+// file's with its system, the same name is never written over, and removing the files (or
+// the folder) leaves nothing to open.
+TEST_F(SheetFrameTest, FramesWrittenInMemoryOpenAsFilesAndAreRemovedWhole) {
+  std::string error;
+  win32::ComPtr<ISpatialReference> utm = gis::SpatialReferenceFromText("EPSG:32636", &error);
+  win32::ComPtr<ISpatialReference> geographic = gis::GeographicSystemOf(utm.get(), &error);
+  ASSERT_TRUE(utm && geographic) << error;
+  MapSheet n36, m36;
+  ASSERT_TRUE(gis::ParseSheetName("N-36", &n36, &error) && gis::ParseSheetName("M-36", &m36, &error)) << error;
+  const std::string folder = gis::MakeMemoryFolder();
+  EXPECT_NE(folder, gis::MakeMemoryFolder());
+  EXPECT_FALSE(std::filesystem::exists(folder));
+  for (const std::string& name : {"N-36", "M-36"})
+    ASSERT_TRUE(gis::WriteSheetLayer(folder + "/" + name + ".shp", {name == "N-36" ? n36 : m36}, geographic.get(),
+                                     utm.get(), &error))
+        << error;
+  EXPECT_FALSE(gis::WriteSheetLayer(folder + "/N-36.shp", {m36}, geographic.get(), utm.get(), &error));
+  EXPECT_NE(error.find("exists already"), std::string::npos) << error;
+  {
+    win32::ComPtr<IFeatureClass> frame = gis::OpenFeatureClass(folder + "/N-36.shp", "", &error);
+    ASSERT_TRUE(frame) << error;
+    LONG count = 0;
+    ASSERT_EQ(frame->FeatureCount(nullptr, &count), S_OK);
+    EXPECT_EQ(count, 1);
+    win32::ComPtr<IFeature> feature;
+    ASSERT_EQ(frame->GetFeature(0, feature.put()), S_OK);
+    LONG name_field = -1;
+    win32::ComPtr<IFields> fields;
+    frame->get_Fields(fields.put());
+    fields->FindField(win32::Bstr::from_utf8("NAME").get(), &name_field);
+    VARIANT name;
+    VariantInit(&name);
+    ASSERT_EQ(feature->get_Value(name_field, &name), S_OK);
+    EXPECT_EQ(gis::ValueText(name), "N-36");
+    VariantClear(&name);
+    win32::ComPtr<IGeometry> shape;
+    win32::ComPtr<ISpatialReference> sr;
+    ASSERT_EQ(feature->get_Shape(shape.put()), S_OK);
+    ASSERT_TRUE(shape && SUCCEEDED(shape->get_SpatialReference(sr.put())) && sr);
+    VARIANT_BOOL same = VARIANT_FALSE;
+    ASSERT_EQ(sr->IsSame(utm.get(), &same), S_OK);
+    EXPECT_EQ(same, VARIANT_TRUE) << gis::SpatialReferenceToText(sr.get());
+  }
+  gis::RemoveShapefile(folder + "/N-36.shp");
+  EXPECT_FALSE(gis::OpenFeatureClass(folder + "/N-36.shp", "", &error));
+  EXPECT_TRUE(gis::OpenFeatureClass(folder + "/M-36.shp", "", &error)) << error;
+  gis::RemoveMemoryFolder(folder);
+  EXPECT_FALSE(gis::OpenFeatureClass(folder + "/M-36.shp", "", &error));
+}
+
 TEST_F(SheetFrameTest, TheGeographicSystemOfAProjectedMapIsItsDatums) {
   std::string error;
   win32::ComPtr<ISpatialReference> utm = gis::SpatialReferenceFromText("EPSG:32636", &error);
