@@ -228,18 +228,15 @@ std::vector<std::string> FeatureClass::source_files(GDALDataset& dataset, const 
 }
 
 bool written_whole(const std::string& shp) {
-  const auto size_of = [](const std::string& file) -> long long {
-    struct stat st;
-    return file.empty() || ::stat(file.c_str(), &st) != 0 ? -1 : static_cast<long long>(st.st_size);
-  };
   const auto big_endian = [](const std::string& b, size_t at) {
     return static_cast<long long>(static_cast<unsigned char>(b[at])) << 24 |
            static_cast<unsigned char>(b[at + 1]) << 16 | static_cast<unsigned char>(b[at + 2]) << 8 |
            static_cast<unsigned char>(b[at + 3]);
   };
   const std::string shx = shapefile_part(shp, ".shx"), dbf = shapefile_part(shp, ".dbf");
-  const long long shp_size = size_of(shp), shx_size = size_of(shx), dbf_size = size_of(dbf);
-  const std::string shp_head = file_start(shp, 100), shx_head = file_start(shx, 100), dbf_head = file_start(dbf, 12);
+  long long shp_size = -1, shx_size = -1, dbf_size = -1;
+  const std::string shp_head = file_start(shp, 100, &shp_size), shx_head = file_start(shx, 100, &shx_size),
+                    dbf_head = file_start(dbf, 12, &dbf_size);
   if (shp_head.size() < 100 || shx_head.size() < 100 || dbf_head.size() < 12) return false;
   if (big_endian(shp_head, 24) * 2 != shp_size || big_endian(shx_head, 24) * 2 != shx_size) return false;
   if (shx_size < 100 || (shx_size - 100) % 8 != 0) return false;

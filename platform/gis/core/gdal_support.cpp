@@ -2,7 +2,12 @@
 
 #include "buffered_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <mutex>
 
@@ -15,12 +20,31 @@ void gdal_init() {
   std::call_once(once, [] { GDALAllRegister(); });
 }
 
-std::string file_start(const std::string& path, size_t bytes) {
+std::string file_start(const std::string& path, size_t bytes, long long* size) {
   std::string start(bytes, '\0');
-  VSILFILE* f = VSIFOpenL(path.c_str(), "rb");
-  if (!f) return "";
-  start.resize(VSIFReadL(start.data(), 1, bytes, f));
-  VSIFCloseL(f);
+  if (size) *size = -1;
+  if (path.rfind("/vsi", 0) == 0) {
+    VSILFILE* f = VSIFOpenL(path.c_str(), "rb");
+    if (!f) return "";
+    start.resize(VSIFReadL(start.data(), 1, bytes, f));
+    if (size && VSIFSeekL(f, 0, SEEK_END) == 0) *size = static_cast<long long>(VSIFTellL(f));
+    VSIFCloseL(f);
+    return start;
+  }
+  // A file on disk read directly: this is looked at for every shapefile opened or written.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "";
+  struct stat st;
+  if (size && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) *size = static_cast<long long>(st.st_size);
+  size_t got = 0;
+  while (got < bytes) {
+    const ssize_t n = ::pread(fd, start.data() + got, bytes - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  start.resize(got);
   return start;
 }
 

@@ -49,8 +49,9 @@ using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
 // and deleting whatever is at that name first.
 inline const char* const kCreateAnew[] = {"APPEND_SUBDATASET=YES", nullptr};
 
-// The first `bytes` bytes of the file at `path`, "" when it cannot be read.
-std::string file_start(const std::string& path, size_t bytes);
+// The first `bytes` bytes of the file at `path`, "" when it cannot be read; with `size`, also
+// the file's length (-1 when it cannot be read).
+std::string file_start(const std::string& path, size_t bytes, long long* size = nullptr);
 
 // The file beside the shapefile `path` with extension `ext` (".dbf"), in lower or else
 // upper case; "" when there is none.
