@@ -52,7 +52,7 @@ const std::vector<CommandSpec>& command_table() {
          "cut once per sheet of SCALE (1:1000000 … 1:2000) holding features of the map", Values::kScale},
         kSheetCrs,
         {"--resume", nullptr, nullptr,
-         "with --all-sheets: leave the sheets whose folder holds a result document as they are, cut the rest"},
+         "with --all-sheets: leave the sheets whose folder holds a whole result as they are, cut the rest"},
         {"--jobs", "-j", "N",
          "with --all-sheets: cut N sheets at a time, each in a process of its own (default: one per processor, up to 8)"},
         {"--folder", nullptr, "DIR", "the result folder, made when missing", Values::kFolder},

@@ -21,8 +21,9 @@ int cut_by_sheet(const std::string& document, const std::string& sheet, const st
 // there are processors, up to 8), each in a process forked from this one after the reading, their
 // lines printed sheet by sheet as they are done. A failed sheet is reported and the next one
 // cut; a signal cancels the sheets under way and keeps those cut before. With `resume`, sheets
-// whose folder holds a result document (written last by a cut) are left as they are.
-// Ends with a table of the sheets. Returns 0 when every sheet was cut whole (or was there),
+// whose folder holds a whole result (a document, written last by a cut, that reads, and
+// whole shapefiles) are left as they are; those whose result is not whole are failed. What
+// the sheets' cuts wrote is flushed to disk once, at the end. Ends with a table of the sheets. Returns 0 when every sheet was cut whole (or was there),
 // 1 when one failed (or was refused: its folder holds an earlier result), 3 when every sheet
 // was cut but some with layers not cut, 2 for bad input, 128 + the signal.
 // With json, every sheet's status and cut go to json_output() as the JSON form of the run.
