@@ -466,10 +466,10 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
     if (resume && there) {
       series.routed[i].ids.clear();
       if (const std::string why = not_whole(into, into / "cross.mxd"); !why.empty()) {
-        rows[i] = row_of(series, i,
-                         "failed: the result in its folder is not whole (" + why +
-                             "): remove the folder and resume to cut it again",
-                         kCutFailed);
+        const std::string message =
+            "the result in its folder is not whole (" + why + "): remove the folder and resume to cut it again";
+        rows[i] = row_of(series, i, "failed: " + message, kCutFailed);
+        rows[i].summary.failure.push_back(message);  // for the JSON form too
         continue;
       }
       rows[i] = row_of(series, i, "already there: " + (into / "cross.mxd").string());

@@ -235,6 +235,13 @@ TEST(SheetSeriesTest, AnInterruptedSeriesIsCompletedByResume) {
   EXPECT_NE(broken.out.find(fs::path(dbf).replace_extension(".shp").string() + " is not whole"), std::string::npos)
       << broken.out;
   EXPECT_EQ(rows_with(broken, "already there: ").size(), 18u) << broken.out;
+  // The JSON form gives the reason in each such sheet's failure.
+  CutResult json = box.cut("--all-sheets 1:50000 --resume --json", series);
+  EXPECT_EQ(json.code, 1) << json.err;
+  const std::string reason = "\"failure\":[\"the result in its folder is not whole";
+  size_t named = 0;
+  for (size_t at = json.out.find(reason); at != std::string::npos; at = json.out.find(reason, at + 1)) ++named;
+  EXPECT_EQ(named, 2u) << json.out;
   EXPECT_TRUE(bad_input::files_under(series) == broken_files);
   fs::remove_all(series / cut_short);
   fs::remove_all(series / shortened);
