@@ -227,6 +227,27 @@ class FolderNames {
     return *names;
   }
 
+  // True when folder's listing is kept and holds no entry that folds to wanted: the name is
+  // not there in any letter case, told without looking at the disk for it. False when the
+  // folder is not kept (or is no longer the folder kept under its path).
+  bool surely_missing(const std::string& folder, const std::u16string& wanted) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0) return false;
+    auto it = folders_.begin();
+    while (it != folders_.end() && it->path != folder) ++it;
+    if (it == folders_.end()) return false;
+    apply_events();
+    it = folders_.begin();
+    while (it != folders_.end() && it->path != folder) ++it;
+    struct stat st;
+    if (it == folders_.end() || ::stat(folder.c_str(), &st) != 0) return false;
+    if (it->dev != st.st_dev || it->ino != st.st_ino) {
+      forget(it);
+      return false;
+    }
+    return it->names.find(wanted) == it->names.end();
+  }
+
   // The entry of folder (an existing name on disk) that folds to wanted; "" for none.
   std::string find(const std::string& folder, const std::u16string& wanted) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -365,16 +386,28 @@ class FolderNames {
   std::list<Folder> folders_;  // the most recently used first
 };
 
+// A POSIX path as its folder and its last part.
+std::pair<std::string, std::string> folder_and_name(const std::string& posix) {
+  const size_t slash = posix.find_last_of('/');
+  if (slash == std::string::npos) return {".", posix};
+  return {posix.substr(0, slash == 0 ? 1 : slash), posix.substr(slash + 1)};
+}
+
 // The entry of a missing POSIX path's folder whose name differs from the path's last part
 // only in letter case, as Windows finds it on a file system that folds case; "" for none.
 std::string entry_in_any_case(const std::string& posix) {
-  const size_t slash = posix.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : posix.substr(0, slash == 0 ? 1 : slash);
-  const std::string name = slash == std::string::npos ? posix : posix.substr(slash + 1);
+  const auto [folder, name] = folder_and_name(posix);
   if (name.empty()) return {};
   const std::string found = FolderNames::get().find(folder, folded(name));
   if (found.empty()) return {};
-  return (slash == std::string::npos ? std::string() : posix.substr(0, slash + 1)) + found;
+  return posix.substr(0, posix.size() - name.size()) + found;
+}
+
+// True when the path's name is in no letter case in its folder, as the folder's kept
+// listing tells (false when it is not kept).
+bool surely_missing(const std::string& posix) {
+  const auto [folder, name] = folder_and_name(posix);
+  return !name.empty() && FolderNames::get().surely_missing(folder, folded(name));
 }
 
 }  // namespace
@@ -386,6 +419,10 @@ DWORD GetFileAttributesA(LPCSTR name) {
   }
   // The name itself, not what a link names: a link is there even when its target is not.
   std::string posix = win32::ansi_path_to_posix(name);
+  if (surely_missing(posix)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
   struct stat st;
   if (::lstat(posix.c_str(), &st) != 0) {
     const int error = errno;
