@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -232,20 +233,12 @@ class FolderNames {
   // folder is not kept (or is no longer the folder kept under its path).
   bool surely_missing(const std::string& folder, const std::u16string& wanted) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (fd_ < 0) return false;
-    auto it = folders_.begin();
-    while (it != folders_.end() && it->path != folder) ++it;
-    if (it == folders_.end()) return false;
-    apply_events();
-    it = folders_.begin();
-    while (it != folders_.end() && it->path != folder) ++it;
-    struct stat st;
-    if (it == folders_.end() || ::stat(folder.c_str(), &st) != 0) return false;
-    if (it->dev != st.st_dev || it->ino != st.st_ino) {
-      forget(it);
+    if (fd_ < 0 || std::none_of(folders_.begin(), folders_.end(), [&](const Folder& f) { return f.path == folder; }))
       return false;
-    }
-    return it->names.find(wanted) == it->names.end();
+    struct stat st;
+    if (::stat(folder.c_str(), &st) != 0) return false;
+    const auto it = kept(folder, st);
+    return it != folders_.end() && it->names.find(wanted) == it->names.end();
   }
 
   // The entry of folder (an existing name on disk) that folds to wanted; "" for none.
@@ -253,15 +246,9 @@ class FolderNames {
     std::lock_guard<std::mutex> lock(mutex_);
     if (fd_ == -2) fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0) return listed(folder, wanted);
-    apply_events();
     struct stat st;
     if (::stat(folder.c_str(), &st) != 0) return {};
-    auto it = folders_.begin();
-    while (it != folders_.end() && it->path != folder) ++it;
-    if (it != folders_.end() && (it->dev != st.st_dev || it->ino != st.st_ino)) {
-      forget(it);
-      it = folders_.end();
-    }
+    auto it = kept(folder, st);
     if (it == folders_.end()) {
       // Watched before it is listed: a change made while it is read is told after.
       const int wd = ::inotify_add_watch(fd_, folder.c_str(),
@@ -334,6 +321,18 @@ class FolderNames {
     while (const dirent* e = ::readdir(dir)) entry->names.emplace(folded(e->d_name), e->d_name);
     ::closedir(dir);
     return true;
+  }
+
+  // The kept listing of folder with the changes told since applied, when it is still of the
+  // folder its path names now (st: that folder's stat); end() when none is.
+  std::list<Folder>::iterator kept(const std::string& folder, const struct stat& st) {
+    apply_events();
+    auto it = std::find_if(folders_.begin(), folders_.end(), [&](const Folder& f) { return f.path == folder; });
+    if (it != folders_.end() && (it->dev != st.st_dev || it->ino != st.st_ino)) {
+      forget(it);
+      return folders_.end();
+    }
+    return it;
   }
 
   void forget(std::list<Folder>::iterator it) {
