@@ -58,6 +58,9 @@ class GeometryState {
   void release_prepared_cutter() const { prepared_.reset(); }
   // Number of vertices of the cutter form. Counted once.
   int cutter_vertex_count() const;
+  // Tells that the shape is a valid area as it stands (one built valid): it is its own
+  // cutter, without the validity test. Undone by any change.
+  void known_valid() const { cutter_is_shape_ = true; }
 
  private:
   void changed();

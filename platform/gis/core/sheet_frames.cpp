@@ -89,6 +89,9 @@ ComPtr<IGeometry> frame_in(const MapSheet& sheet, ISpatialReference* geographic,
   if (in && in->ogr().IsGeographic() && (sheet.corners.west <= -180.0 || sheet.corners.east >= 180.0)) {
     GeomPtr copy = moved(state.geom(), sheet.corners.west <= -180.0 ? 360.0 : -360.0);
     state.add_parts(copy.get());
+  } else if (in && in->system_id() != 0 && in->system_id() == core::core_sr(geographic)->system_id()) {
+    // In the degrees it is drawn on, the frame is a rectangle with points along its edges.
+    state.known_valid();
   }
   return polygon;
 }
