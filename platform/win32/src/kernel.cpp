@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -220,7 +221,8 @@ std::u16string folded(std::string_view utf8) {
 // them. A folder listed once is kept while it is watched (inotify tells of every entry made,
 // removed or renamed in it, by any process) and while its path names the same folder
 // (device and inode, looked at each time); the last few folders are kept. Without inotify,
-// or past its limits, each lookup lists the folder.
+// past its limits, or on a file system other machines may change (a network share, where
+// inotify hears of this machine's changes only), each lookup lists the folder.
 class FolderNames {
  public:
   static FolderNames& get() {
@@ -250,6 +252,7 @@ class FolderNames {
     if (::stat(folder.c_str(), &st) != 0) return {};
     auto it = kept(folder, st);
     if (it == folders_.end()) {
+      if (!local_file_system(folder)) return listed(folder, wanted);
       // Watched before it is listed: a change made while it is read is told after.
       const int wd = ::inotify_add_watch(fd_, folder.c_str(),
                                          IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
@@ -313,6 +316,25 @@ class FolderNames {
                        names.folders_.clear();
                        names.mutex_.unlock();
                      });
+  }
+
+  // True for the file systems of this machine's own disks and memory, whose every change
+  // inotify tells.
+  static bool local_file_system(const std::string& folder) {
+    struct statfs fs;
+    if (::statfs(folder.c_str(), &fs) != 0) return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+      case 0xEF53:      // ext2, ext3, ext4
+      case 0x58465342:  // xfs
+      case 0x9123683E:  // btrfs
+      case 0x01021994:  // tmpfs
+      case 0x794C7630:  // overlay
+      case 0xF2F52010:  // f2fs
+      case 0x2FC12FC1:  // zfs
+        return true;
+      default:
+        return false;
+    }
   }
 
   static bool listed_all(const std::string& folder, Folder* entry) {

@@ -146,6 +146,10 @@ TEST(Files, ANameInAnotherLetterCaseFollowsTheFolderAsItChanges) {
   EXPECT_TRUE(there("f0\\x.txt"));
   EXPECT_TRUE(there("f11\\x.txt"));
 
+  // A folder of a file system whose changes inotify may not all tell is listed each time.
+  EXPECT_NE(GetFileAttributesA("/proc/self/STATUS"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesA("/proc/self/no-such-entry"), INVALID_FILE_ATTRIBUTES);
+
   // A forked process looks for itself; what it sees made is not lost to its parent.
   EXPECT_FALSE(there("sub\\forked.txt"));
   const pid_t child = fork();
