@@ -1,5 +1,6 @@
 #include "cut_summary.h"
 
+#include <cctype>
 #include <filesystem>
 
 #include <gis/core.h>
@@ -90,6 +91,33 @@ std::vector<host::CutLayer> result_layers(const fs::path& folder, const fs::path
   }
   return out;
 }
+
+}  // namespace
+
+namespace host {
+
+std::string result_not_whole(const std::string& folder, const std::string& document) {
+  std::string error;
+  ComPtr<IMxDocument> doc = gis::LoadDocument(document, &error);
+  if (!doc) return error;
+  ComPtr<IMap> map;
+  doc->get_FocusMap(map.put());
+  for (const auto& layer : layers_of(map.get())) {
+    gis::LayerSource source;
+    if (!gis::GetLayerSource(layer.get(), &source) || source.path.empty()) continue;
+    const fs::path path = fs::path(source.path).lexically_normal();
+    if (!inside(fs::path(folder), path)) continue;
+    if (!source.open_error.empty()) return source.open_error;
+    std::string ext = path.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".shp" && !gis::ShapefileWhole(path.string())) return path.string() + " is not whole";
+  }
+  return "";
+}
+
+}  // namespace host
+
+namespace {
 
 // The name and the feature count of each feature layer of the map whose data can be read,
 // in the run's order: the run reads every feature of a layer it cuts.

@@ -271,32 +271,6 @@ SheetRow row_of(const Series& series, size_t i, const std::string& result, int s
   return SheetRow{series.sheets[i].name, -1, result, (series.root / series.sheets[i].name).string(), status, {}};
 }
 
-// Why the result document in a sheet's folder is not a whole result ("" when it is): it
-// must read, and each layer it takes from the folder must open, a shapefile whole on disk.
-// A series flushes its files to disk at its end: after the system stopped on the way (a
-// power cut), a document may be there while files written before it are not, or whole.
-std::string not_whole(const fs::path& into, const fs::path& document) {
-  std::string error;
-  ComPtr<IMxDocument> doc = gis::LoadDocument(document.string(), &error);
-  if (!doc) return error;
-  ComPtr<IMap> map;
-  doc->get_FocusMap(map.put());
-  ComPtr<IEnumLayer> layers;
-  if (map) map->get_Layers(nullptr, VARIANT_TRUE, layers.put());
-  ComPtr<ILayer> layer;
-  while (layers && layers->Next(layer.put()) == S_OK && layer) {
-    gis::LayerSource source;
-    if (!gis::GetLayerSource(layer.get(), &source) || source.path.empty()) continue;
-    const fs::path path = fs::path(source.path).lexically_normal();
-    if (path.lexically_relative(into).empty() || *path.lexically_relative(into).begin() == "..") continue;
-    if (!source.open_error.empty()) return source.open_error;
-    std::string ext = path.extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".shp" && !gis::ShapefileWhole(path.string())) return path.string() + " is not whole";
-  }
-  return "";
-}
-
 // While a series runs, the documents of its sheets are not flushed to disk one by one: the
 // series flushes everything it wrote once, at its end.
 class SeriesSync {
@@ -450,11 +424,6 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
   for (size_t i = 1; i < sheets.size(); ++i) std::printf(", %s", sheets[i].name.c_str());
   std::printf("\n");
 
-  {
-    std::string error;
-    if (!series.frames.make(&error)) return fail(kCutFailed, error);
-  }
-
   // The sheets already there are left as they are; the others are cut.
   rows.assign(sheets.size(), SheetRow{});
   std::vector<size_t> todo;
@@ -465,7 +434,7 @@ int cut_sheets(const std::string& document, const std::string& scale_text, const
     const bool there = fs::is_regular_file(into / "cross.mxd", ec);
     if (resume && there) {
       series.routed[i].ids.clear();
-      if (const std::string why = not_whole(into, into / "cross.mxd"); !why.empty()) {
+      if (const std::string why = result_not_whole(into.string(), (into / "cross.mxd").string()); !why.empty()) {
         const std::string message =
             "the result in its folder is not whole (" + why + "): remove the folder and resume to cut it again";
         rows[i] = row_of(series, i, "failed: " + message, kCutFailed);

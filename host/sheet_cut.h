@@ -23,9 +23,10 @@ int cut_by_sheet(const std::string& document, const std::string& sheet, const st
 // cut; a signal cancels the sheets under way and keeps those cut before. With `resume`, sheets
 // whose folder holds a whole result (a document, written last by a cut, that reads, and
 // whole shapefiles) are left as they are; those whose result is not whole are failed. What
-// the sheets' cuts wrote is flushed to disk once, at the end. Ends with a table of the sheets. Returns 0 when every sheet was cut whole (or was there),
-// 1 when one failed (or was refused: its folder holds an earlier result), 3 when every sheet
-// was cut but some with layers not cut, 2 for bad input, 128 + the signal.
+// the sheets' cuts wrote is flushed to disk once, at the end. Ends with a table of the
+// sheets. Returns 0 when every sheet was cut whole (or was there), 1 when one failed (or was
+// refused: its folder holds an earlier result), 3 when every sheet was cut but some with
+// layers not cut, 2 for bad input, 128 + the signal.
 // With json, every sheet's status and cut go to json_output() as the JSON form of the run.
 int cut_all_sheets(const std::string& document, const std::string& scale, const std::string& folder,
                    const std::string& sheet_crs, bool json = false, bool resume = false, size_t jobs = 0);

@@ -2,9 +2,7 @@
 // as a layer of the open map, made through the GIS object model as the application would.
 #include "sheet_frame.h"
 
-
 #include <cstdio>
-
 #include <system_error>
 
 #include <objbase.h>
@@ -130,9 +128,9 @@ FrameFolder::~FrameFolder() {
   if (!path_.empty()) gis::RemoveMemoryFolder(path_.string());
 }
 
-bool FrameFolder::make(std::string*) {
+const fs::path& FrameFolder::path() const {
   if (path_.empty()) path_ = gis::MakeMemoryFolder();
-  return true;
+  return path_;
 }
 
 SheetFrameLayer::SheetFrameLayer(gis::MapSheet sheet, std::string sheet_crs, bool warn_off_series,
@@ -159,7 +157,6 @@ bool SheetFrameLayer::add_to(IMap* map, std::string* error) {
   if (warn_off_series_ && may_leave_series(map, degrees.get()) &&
       !sheets_of_map(map, gis::SheetScale::k1000000, degrees.get(), &holding, error))
     return false;
-  if (!shared_ && !own_.make(error)) return false;
   const fs::path file = (shared_ ? shared_->path() : own_.path()) / (file_name_of(sheet_.name) + ".shp");
   file_ = file;
   if (!gis::WriteSheetLayer(file.string(), {sheet_}, degrees.get(), map_sr.get(), error)) return false;

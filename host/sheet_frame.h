@@ -39,12 +39,11 @@ class FrameFolder {
   ~FrameFolder();
   FrameFolder(const FrameFolder&) = delete;
   FrameFolder& operator=(const FrameFolder&) = delete;
-  // Makes the folder; false with *error set when the system would not.
-  bool make(std::string* error);
-  const std::filesystem::path& path() const { return path_; }
+  // The folder's path, named on first use.
+  const std::filesystem::path& path() const;
 
  private:
-  std::filesystem::path path_;
+  mutable std::filesystem::path path_;
 };
 
 // One sheet's frame as a shapefile in a folder held in memory, removed with this object, and as

@@ -145,13 +145,14 @@ GeomPtr geos_shape_of(const OGRGeometry& g) {
   }
 }
 
-void remove_shapefile(const std::string& folder, const std::string& base) {
-  ParkedDatasets::drop((std::filesystem::path(folder) / (base + ".shp")).string());
-  std::error_code ec;
-  for (const char* ext : kShapefileParts) std::filesystem::remove(std::filesystem::path(folder) / (base + ext), ec);
-}
-
 }  // namespace
+
+void remove_shapefile(const std::string& shp) {
+  ParkedDatasets::drop(shp);
+  CPLPushErrorHandler(CPLQuietErrorHandler);
+  for (const char* ext : kShapefileParts) VSIUnlink(std::filesystem::path(shp).replace_extension(ext).c_str());
+  CPLPopErrorHandler();
+}
 
 FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path, bool writable,
                            IWorkspace* workspace, ISpatialReference* assigned)
@@ -421,7 +422,7 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
     for (const FieldSpec& a : attributes) cls->add_attribute(a);
     return cls;
   } catch (...) {
-    remove_shapefile(folder, base);
+    remove_shapefile(path);
     throw;
   }
 }

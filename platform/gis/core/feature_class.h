@@ -42,6 +42,9 @@ namespace gis::core {
 // is its header and records (and the end mark). The driver writes some of this only when
 // it closes a file (a .dbf without records gets its header then).
 bool written_whole(const std::string& shp);
+// Removes the files of the shapefile shp (its .shp), on disk or in GDAL's memory, letting go
+// of a dataset kept for it.
+void remove_shapefile(const std::string& shp);
 
 class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, IDataset, ICoreFeatureClass> {
  public:

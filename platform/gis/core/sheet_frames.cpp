@@ -438,12 +438,7 @@ void RemoveMemoryFolder(const std::string& folder) {
   if (core::in_memory(folder)) VSIRmdirRecursive(folder.c_str());
 }
 
-void RemoveShapefile(const std::string& path) {
-  CPLPushErrorHandler(CPLQuietErrorHandler);
-  for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix"})
-    VSIUnlink(std::filesystem::path(path).replace_extension(ext).c_str());
-  CPLPopErrorHandler();
-}
+void RemoveShapefile(const std::string& path) { core::remove_shapefile(path); }
 
 bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheets, ISpatialReference* geographic,
                      ISpatialReference* target, std::string* error) {

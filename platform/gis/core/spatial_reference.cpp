@@ -3,7 +3,6 @@
 #include <cpl_conv.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include <map>
 #include <mutex>

@@ -113,8 +113,8 @@ bool FeaturesBySheet(const std::vector<IFeatureClass*>& classes, SheetScale scal
 // RemoveMemoryFolder removes it with its files.
 std::string MakeMemoryFolder();
 void RemoveMemoryFolder(const std::string& folder);
-// Removes the files of the shapefile at path (.shp, .shx, .dbf, .prj, .cpg, .qix), on disk
-// or in memory.
+// Removes the files of the shapefile at path (its .shp and every file beside it of its
+// name), on disk or in memory.
 void RemoveShapefile(const std::string& path);
 
 // Writes the sheets' frames in `target` as a new polygon layer with the fields NAME (the
