@@ -66,11 +66,28 @@ int checked_releases(int code) {
   return code;
 }
 
-// glibc raises its mmap threshold to the size of each large block freed (GDAL's read of a
-// whole .shx frees 8 MB at once), after which every block up to that size comes from the
-// heap: the untouched tails of growing vectors are then resident, and a large transient
-// (GEOS's noding of a shape of many vertices) leaves the heap fragmented for the rest of
-// the run. A fixed threshold keeps blocks of 1 MiB and more in mappings of their own,
+// The program's allocator is jemalloc where it was built with it (AREACLIP_JEMALLOC): a long
+// read makes its features on a thread of its own and the cut frees them on the main thread,
+// which glibc's arenas serve under a lock (the two threads then took more processor time
+// than one and the cut was no faster); jemalloc's thread caches take such blocks back
+// without one. Its pages freed are given back at once, not after its default ten seconds:
+// a cut's peak is otherwise the overlay of its largest shape plus what was freed before it
+// (bench/README.md, "The cut").
+}  // namespace
+
+#if defined(AREACLIP_JEMALLOC)
+extern "C" {
+__attribute__((used, visibility("default"))) const char* malloc_conf = "dirty_decay_ms:0,muzzy_decay_ms:0";
+}
+#endif
+
+namespace {
+
+// With glibc's allocator: glibc raises its mmap threshold to the size of each large block
+// freed (GDAL's read of a whole .shx frees 8 MB at once), after which every block up to
+// that size comes from the heap: the untouched tails of growing vectors are then resident,
+// and a large transient (GEOS's noding of a shape of many vertices) leaves the heap
+// fragmented for the rest of the run. A fixed threshold keeps blocks of 1 MiB and more in mappings of their own,
 // returned when freed (bench/README.md, "The cut": 8 MiB off the whole-map cut's peak,
 // for some more page faults).
 void set_allocator_policy() {

@@ -272,11 +272,18 @@ SheetRow row_of(const Series& series, size_t i, const std::string& result, int s
 }
 
 // While a series runs, the documents of its sheets are not flushed to disk one by one: the
-// series flushes everything it wrote once, at its end.
+// series flushes everything it wrote once, at its end. Memory its sheets free is kept for
+// the next sheets instead of being given back at once.
 class SeriesSync {
  public:
-  SeriesSync() { gis::DeferDocumentSync(true); }
-  ~SeriesSync() { gis::DeferDocumentSync(false); }
+  SeriesSync() {
+    gis::DeferDocumentSync(true);
+    gis::KeepFreedMemory(true);
+  }
+  ~SeriesSync() {
+    gis::KeepFreedMemory(false);
+    gis::DeferDocumentSync(false);
+  }
   SeriesSync(const SeriesSync&) = delete;
   SeriesSync& operator=(const SeriesSync&) = delete;
 };

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build make pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libgdal-dev libgeos-dev libproj-dev nlohmann-json3-dev libxml2-dev
+  libgdal-dev libgeos-dev libproj-dev nlohmann-json3-dev libxml2-dev libjemalloc-dev
   gdal-bin librsvg2-bin python3-jsonschema
   clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev xvfb xauth fonts-dejavu-core fonts-dejavu-extra

@@ -14,12 +14,9 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <win32/com_error.h>
 
+#include "allocator.h"
 #include "geometry_object.h"
 #include "geos_parts.h"
 
@@ -125,9 +122,7 @@ class LargeShapeCleanup {
     overlaid_ = true;
   }
   ~LargeShapeCleanup() {
-#if defined(__GLIBC__)
-    if (overlaid_) malloc_trim(0);
-#endif
+    if (overlaid_) release_free_memory();
   }
   LargeShapeCleanup(const LargeShapeCleanup&) = delete;
   LargeShapeCleanup& operator=(const LargeShapeCleanup&) = delete;

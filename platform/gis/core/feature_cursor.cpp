@@ -1,5 +1,7 @@
 #include "feature_cursor.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -14,6 +16,7 @@
 
 #include <win32/com_error.h>
 
+#include "allocator.h"
 #include "diagnostics.h"
 #include "gis/core.h"
 
@@ -30,11 +33,12 @@ namespace {
 // saved). A cursor holds at most (kBatchesQueued + 2) * kBatch = 256 features besides those
 // handed out (the batch being handed out, those queued, the one being filled), whatever the
 // size of the source. A short read (a picker, a sheet's frames, a small layer) never starts
-// a thread. It is off unless AREACLIP_READ_AHEAD=1: on two cores of a virtual machine the
-// two threads took 2.6 times the processor time of one (the features made on one core and
-// freed on the other: the allocator's locks, the wake-ups) and the cut took longer, except
-// when the machine's other core was idle enough to hide that; one thread is the sure
-// default.
+// a thread. It is on where the process's allocator takes back a block freed on another
+// thread without a lock (jemalloc, which the areaclip program links) and two processors
+// are there to be had: with glibc's allocator, on two cores of a virtual machine, the two
+// threads took 2.6 times the processor time of one (the features made on one core and
+// freed on the other: the arenas' locks) and the cut took longer, so there one thread is
+// the default. AREACLIP_READ_AHEAD=1 or 0 decides either way.
 //
 // Cursors on the class's lent layer read ahead too (the cut's are such: a shapefile read
 // whole; a handle of their own would cost another copy of the file's index): their thread
@@ -46,8 +50,14 @@ constexpr size_t kBatch = 32;
 constexpr size_t kBatchesQueued = 6;
 
 bool read_ahead_enabled() {
-  const char* v = std::getenv("AREACLIP_READ_AHEAD");
-  return v && std::string(v) == "1";
+  if (const char* v = std::getenv("AREACLIP_READ_AHEAD"); v && *v) return std::string(v) == "1";
+  static const bool by_default = [] {
+    cpu_set_t cpus;
+    const bool two = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) >= 2
+                                                                    : std::thread::hardware_concurrency() >= 2;
+    return two && thread_caching_allocator();
+  }();
+  return by_default;
 }
 
 // What one read gives: a feature, the end (no feature, no error) or the failure of that read.

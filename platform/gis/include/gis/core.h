@@ -67,6 +67,14 @@ bool RestrictFeatures(IFeatureClass* feature_class, std::shared_ptr<const std::v
 HRESULT SearchFeaturesWithin(IFeatureClass* feature_class, const double box[4], ISpatialReference* in,
                              IFeatureCursor** cursor);
 
+// --- the process's memory ---
+// Where the process's allocator is jemalloc (the areaclip program links it and has it give
+// freed pages back to the system at once, for a lower peak of a long cut): keep freed pages
+// for reuse for some seconds instead, or give them back at once again. A sheet series
+// frees and takes the same blocks sheet after sheet; given back each time, they cost more
+// in page faults than the sheets' cuts themselves. Nothing with another allocator.
+void KeepFreedMemory(bool keep);
+
 // --- drawing ---
 // A shape as drawable parts: points (dimension 0), paths (1) or the rings of one area (2),
 // coordinates as x, y pairs one after the other.

@@ -136,7 +136,7 @@ class FeatureCursorTest : public CoreTest {
   }
   static void read_ahead(bool on) {
     if (on) setenv("AREACLIP_READ_AHEAD", "1", 1);
-    else unsetenv("AREACLIP_READ_AHEAD");
+    else setenv("AREACLIP_READ_AHEAD", "0", 1);
   }
   ComPtr<IFeatureClass> open(const std::string& path, const std::string& filter = "") {
     std::string error;

@@ -1,0 +1,73 @@
+#include "allocator.h"
+
+#include <dlfcn.h>
+
+#include <cstddef>
+#include <string>
+#include <sys/types.h>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "gis/core.h"
+
+namespace gis::core {
+
+namespace {
+
+using MallctlFn = int (*)(const char*, void*, size_t*, void*, size_t);
+
+// jemalloc's control call when malloc is jemalloc's (the call found in the library malloc
+// comes from), else null.
+MallctlFn jemalloc_control() {
+  static const MallctlFn control = []() -> MallctlFn {
+    void* found = dlsym(RTLD_DEFAULT, "mallctl");
+    Dl_info found_in, malloc_in;
+    if (!found || !dladdr(found, &found_in) || !dladdr(reinterpret_cast<void*>(&malloc), &malloc_in) ||
+        found_in.dli_fbase != malloc_in.dli_fbase)
+      return nullptr;
+    return reinterpret_cast<MallctlFn>(found);
+  }();
+  return control;
+}
+
+// jemalloc's name for every arena at once.
+constexpr unsigned kAllArenas = 4096;
+
+}  // namespace
+
+bool thread_caching_allocator() { return jemalloc_control() != nullptr; }
+
+void release_free_memory() {
+  if (MallctlFn control = jemalloc_control()) {
+    const std::string purge = "arena." + std::to_string(kAllArenas) + ".purge";
+    control(purge.c_str(), nullptr, nullptr, nullptr, 0);
+    return;
+  }
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
+}  // namespace gis::core
+
+namespace gis {
+
+void KeepFreedMemory(bool keep) {
+  core::MallctlFn control = core::jemalloc_control();
+  if (!control) return;
+  // jemalloc's default delay; 0 gives pages back as soon as they are freed.
+  ssize_t delay = keep ? 10000 : 0;
+  control("arenas.dirty_decay_ms", nullptr, nullptr, &delay, sizeof delay);
+  unsigned arenas = 0;
+  size_t size = sizeof arenas;
+  if (control("arenas.narenas", &arenas, &size, nullptr, 0) != 0) return;
+  for (unsigned i = 0; i < arenas; ++i) {
+    // Arenas not made yet refuse the call and take the new default when they are.
+    const std::string name = "arena." + std::to_string(i) + ".dirty_decay_ms";
+    control(name.c_str(), nullptr, nullptr, &delay, sizeof delay);
+  }
+}
+
+}  // namespace gis
