@@ -66,6 +66,8 @@ int checked_releases(int code) {
   return code;
 }
 
+}  // namespace
+
 // The program's allocator is jemalloc where it was built with it (AREACLIP_JEMALLOC): a long
 // read makes its features on a thread of its own and the cut frees them on the main thread,
 // which glibc's arenas serve under a lock (the two threads then took more processor time
@@ -73,8 +75,6 @@ int checked_releases(int code) {
 // without one. Its pages freed are given back at once, not after its default ten seconds:
 // a cut's peak is otherwise the overlay of its largest shape plus what was freed before it
 // (bench/README.md, "The cut").
-}  // namespace
-
 #if defined(AREACLIP_JEMALLOC)
 extern "C" {
 __attribute__((used, visibility("default"))) const char* malloc_conf = "dirty_decay_ms:0,muzzy_decay_ms:0";
@@ -87,9 +87,9 @@ namespace {
 // freed (GDAL's read of a whole .shx frees 8 MB at once), after which every block up to
 // that size comes from the heap: the untouched tails of growing vectors are then resident,
 // and a large transient (GEOS's noding of a shape of many vertices) leaves the heap
-// fragmented for the rest of the run. A fixed threshold keeps blocks of 1 MiB and more in mappings of their own,
-// returned when freed (bench/README.md, "The cut": 8 MiB off the whole-map cut's peak,
-// for some more page faults).
+// fragmented for the rest of the run. A fixed threshold keeps blocks of 1 MiB and more in
+// mappings of their own, returned when freed (bench/README.md, "The cut": 8 MiB off the
+// whole-map cut's peak, for some more page faults).
 void set_allocator_policy() {
 #if defined(__GLIBC__)
   mallopt(M_MMAP_THRESHOLD, 1 << 20);

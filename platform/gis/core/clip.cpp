@@ -94,8 +94,8 @@ GeomPtr local_cutter(const GeometryState& cutter, const GEOSGeometry* g) {
   if (!GEOSGeom_getXMin_r(h, g, &xmin) || !GEOSGeom_getYMin_r(h, g, &ymin) || !GEOSGeom_getXMax_r(h, g, &xmax) ||
       !GEOSGeom_getYMax_r(h, g, &ymax))
     return nullptr;
-  double margin = std::max({(xmax - xmin) / 8, (ymax - ymin) / 8, 1e-9 * std::max({std::fabs(xmin), std::fabs(xmax),
-                                                                           std::fabs(ymin), std::fabs(ymax), 1.0})});
+  const double magnitude = std::max({std::fabs(xmin), std::fabs(xmax), std::fabs(ymin), std::fabs(ymax), 1.0});
+  const double margin = std::max({(xmax - xmin) / 8, (ymax - ymin) / 8, 1e-9 * magnitude});
   GeomPtr local(GEOSClipByRect_r(h, cutter.cutter(), xmin - margin, ymin - margin, xmax + margin, ymax + margin));
   if (!local || GEOSisEmpty_r(h, local.get())) return nullptr;
   return local;
