@@ -60,16 +60,16 @@ struct CutSummary {
 std::string summary_lines(const CutSummary& summary);
 void print_summary(const CutSummary& summary, std::FILE* out);
 
-// What a cut's summary is made from, taken around the command's click on the thread that
-// runs it: the open map before the run, then the result the run saved and the changes the
-// GIS reported on the way (gis::TakeDataChanges: the caller takes what came before the run
-// first).
 // Why the result saved as document in folder (absolute, normalised) is not whole, "" when it
 // is: the document must read, and each layer it takes from the folder must open, a shapefile
 // as long as its headers say. (Files not yet flushed to disk when the system stopped, as by
 // a power cut, may be missing or short while the document written after them is there.)
 std::string result_not_whole(const std::string& folder, const std::string& document);
 
+// What a cut's summary is made from, taken around the command's click on the thread that
+// runs it: the open map before the run, then the result the run saved and the changes the
+// GIS reported on the way (gis::TakeDataChanges: the caller takes what came before the run
+// first).
 class CutWatch {
  public:
   // Before the click: the focus map the run cuts.

@@ -32,8 +32,8 @@ MallctlFn jemalloc_control() {
   return control;
 }
 
-// jemalloc's name for every arena at once.
-constexpr unsigned kAllArenas = 4096;
+// jemalloc's call that purges every arena (4096 names them all).
+constexpr const char* kPurgeAllArenas = "arena.4096.purge";
 
 }  // namespace
 
@@ -41,8 +41,7 @@ bool thread_caching_allocator() { return jemalloc_control() != nullptr; }
 
 void release_free_memory() {
   if (MallctlFn control = jemalloc_control()) {
-    const std::string purge = "arena." + std::to_string(kAllArenas) + ".purge";
-    control(purge.c_str(), nullptr, nullptr, nullptr, 0);
+    control(kPurgeAllArenas, nullptr, nullptr, nullptr, 0);
     return;
   }
 #if defined(__GLIBC__)
