@@ -13,9 +13,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <set>
-#include <vector>
 
 namespace gis::core {
 
@@ -113,9 +113,9 @@ class File {
           if (done < total) eof_ = true;
           break;
         }
-        read_buffer_.resize(kWindow);
+        if (!read_buffer_) read_buffer_.reset(new char[kWindow]);
         read_at_ = pos_ - pos_ % 4096;
-        ssize_t n = pread_all(fd_, read_buffer_.data(), kWindow, read_at_);
+        ssize_t n = pread_all(fd_, read_buffer_.get(), kWindow, read_at_);
         read_length_ = n < 0 ? 0 : static_cast<size_t>(n);
         if (pos_ >= read_at_ + read_length_) {
           eof_ = true;
@@ -124,7 +124,7 @@ class File {
       }
       const size_t at = static_cast<size_t>(pos_ - read_at_);
       const size_t n = std::min(total - done, read_length_ - at);
-      std::memcpy(out + done, read_buffer_.data() + at, n);
+      std::memcpy(out + done, read_buffer_.get() + at, n);
       done += n;
       pos_ += n;
     }
@@ -153,9 +153,9 @@ class File {
       }
       written_at_ = pos_;
     }
-    write_buffer_.resize(kWindow);
+    if (!write_buffer_) write_buffer_.reset(new char[kWindow]);
     const size_t at = static_cast<size_t>(pos_ - written_at_);
-    std::memcpy(write_buffer_.data() + at, in, total);
+    std::memcpy(write_buffer_.get() + at, in, total);
     pending_ = std::max(pending_, at + total);
     pos_ += total;
     size_ = std::max(size_, pos_);
@@ -192,7 +192,7 @@ class File {
     if (pending_ == 0) return true;
     const size_t n = pending_;
     pending_ = 0;
-    if (!pwrite_all(fd_, write_buffer_.data(), n, written_at_)) {
+    if (!pwrite_all(fd_, write_buffer_.get(), n, written_at_)) {
       fail();
       return false;
     }
@@ -216,10 +216,11 @@ class File {
   uint64_t pos_ = 0;
   bool eof_ = false;
   bool failed_ = false;
-  std::vector<char> read_buffer_;
+  // Allocated when first used, not cleared: only the bytes read or written are looked at.
+  std::unique_ptr<char[]> read_buffer_;
   uint64_t read_at_ = 0;
   size_t read_length_ = 0;
-  std::vector<char> write_buffer_;
+  std::unique_ptr<char[]> write_buffer_;
   uint64_t written_at_ = 0;
   size_t pending_ = 0;
 };

@@ -13,6 +13,10 @@
 // after it those pages are given back; both cost little beside the overlay itself.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include <win32/com_error.h>
 
@@ -44,10 +48,113 @@ GeomPtr empty_result(esriGeometryType type) {
   }
 }
 
+// A polygon known by its coordinates: a hash of its parts' sizes and of the bits of its
+// coordinates, with its vertex count and bounds.
+struct Fingerprint {
+  uint64_t hash = 0;
+  int vertices = 0;
+  double bounds[4] = {0, 0, 0, 0};
+  bool operator==(const Fingerprint& o) const {
+    return hash == o.hash && vertices == o.vertices && std::memcmp(bounds, o.bounds, sizeof bounds) == 0;
+  }
+};
+
+struct FingerprintHash {
+  size_t operator()(const Fingerprint& f) const { return static_cast<size_t>(f.hash); }
+};
+
+class Fingerprinter {
+ public:
+  void add(uint64_t word) {
+    hash_ ^= word * 0x9e3779b97f4a7c15ULL;
+    hash_ = ((hash_ << 31) | (hash_ >> 33)) * 0xbf58476d1ce4e5b9ULL;
+  }
+  void add(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    add(bits);
+  }
+  uint64_t hash() const {
+    uint64_t z = hash_;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+  }
+
+ private:
+  uint64_t hash_ = 0x243f6a8885a308d3ULL;
+};
+
+// The fingerprint of a polygon or multipolygon; false when GEOS cannot say its parts.
+bool fingerprint(const GEOSGeometry* g, Fingerprint* f) {
+  GEOSContextHandle_t h = geos();
+  thread_local std::vector<double> xy;
+  Fingerprinter hash;
+  const int polygons = GEOSGetNumGeometries_r(h, g);
+  if (polygons < 0) return false;
+  hash.add(static_cast<uint64_t>(polygons));
+  for (int i = 0; i < polygons; ++i) {
+    const GEOSGeometry* polygon = GEOSGetGeometryN_r(h, g, i);
+    const int holes = polygon ? GEOSGetNumInteriorRings_r(h, polygon) : -1;
+    if (holes < 0) return false;
+    hash.add(static_cast<uint64_t>(holes));
+    for (int r = -1; r < holes; ++r) {
+      const GEOSGeometry* ring = r < 0 ? GEOSGetExteriorRing_r(h, polygon) : GEOSGetInteriorRingN_r(h, polygon, r);
+      const GEOSCoordSequence* seq = ring ? GEOSGeom_getCoordSeq_r(h, ring) : nullptr;
+      unsigned size = 0;
+      if (!seq || !GEOSCoordSeq_getSize_r(h, seq, &size)) return false;
+      hash.add(static_cast<uint64_t>(size));
+      xy.resize(2 * static_cast<size_t>(size));
+      if (size > 0 && !GEOSCoordSeq_copyToBuffer_r(h, seq, xy.data(), 0, 0)) return false;
+      for (double v : xy) hash.add(v);
+      f->vertices += static_cast<int>(size);
+    }
+  }
+  if (f->vertices > 0 && (!GEOSGeom_getXMin_r(h, g, &f->bounds[0]) || !GEOSGeom_getYMin_r(h, g, &f->bounds[1]) ||
+                          !GEOSGeom_getXMax_r(h, g, &f->bounds[2]) || !GEOSGeom_getYMax_r(h, g, &f->bounds[3])))
+    return false;
+  f->hash = hash.hash();
+  return true;
+}
+
+// Whether the polygons met lately were valid. A series of cuts meets a polygon again on
+// every sheet it lies on, and GEOS's validity test of a polygon of several parts (which
+// looks for shells inside shells) costs about as much as its cut by a sheet. Per thread,
+// at most kValidityKept polygons, forgotten all at once when full.
+constexpr size_t kValidityKept = 4096;
+
+class ValidityMemo {
+ public:
+  // 1 valid, 0 invalid, -1 not met lately.
+  int find(const Fingerprint& f) const {
+    auto it = known_.find(f);
+    return it == known_.end() ? -1 : it->second ? 1 : 0;
+  }
+  void add(const Fingerprint& f, bool valid) {
+    if (known_.size() >= kValidityKept) known_.clear();
+    known_.emplace(f, valid);
+  }
+
+ private:
+  std::unordered_map<Fingerprint, bool, FingerprintHash> known_;
+};
+
+bool is_valid_polygon(const GEOSGeometry* g) {
+  if (surely_valid_polygon(g)) return true;
+  thread_local ValidityMemo memo;
+  Fingerprint f;
+  const bool known = fingerprint(g, &f);
+  const int found = known ? memo.find(f) : -1;
+  if (found >= 0) return found == 1;
+  const bool valid = GEOSisValid_r(geos(), g) == 1;
+  if (known) memo.add(f, valid);
+  return valid;
+}
+
 // The polygonal part of g (repaired when g is invalid); g itself when it is valid.
 const GEOSGeometry* valid_polygonal(const GEOSGeometry* g, GeomPtr* holder) {
   GEOSContextHandle_t h = geos();
-  if (surely_valid_polygon(g) || GEOSisValid_r(h, g) == 1) return g;
+  if (is_valid_polygon(g)) return g;
   GeomPtr repaired = geos_checked(GEOSMakeValid_r(h, g), "repair of a polygon");
   std::vector<GeomPtr> polys;
   extract_dimension(repaired.get(), 2, &polys);

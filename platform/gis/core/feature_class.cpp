@@ -405,6 +405,7 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
   if (!driver) win32::throw_hr(E_FAIL, "GDAL has no shapefile driver");
 
   GdalErrorScope errors;
+  FixedCreationOptions fixed_options;
   try {
     // No file of the shapefile is there (looked at above): GDAL need not try to open and
     // delete one first.

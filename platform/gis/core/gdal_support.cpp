@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
@@ -21,11 +22,12 @@ void gdal_init() {
 }
 
 std::string file_start(const std::string& path, size_t bytes, long long* size) {
-  std::string start(bytes, '\0');
+  std::string start;
   if (size) *size = -1;
   if (path.rfind("/vsi", 0) == 0) {
     VSILFILE* f = VSIFOpenL(path.c_str(), "rb");
     if (!f) return "";
+    start.resize(bytes);
     start.resize(VSIFReadL(start.data(), 1, bytes, f));
     if (size && VSIFSeekL(f, 0, SEEK_END) == 0) *size = static_cast<long long>(VSIFTellL(f));
     VSIFCloseL(f);
@@ -34,11 +36,17 @@ std::string file_start(const std::string& path, size_t bytes, long long* size) {
   // A file on disk read directly: this is looked at for every shapefile opened or written.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return "";
+  // Room for the file as it is now and one byte more, not for `bytes` (a .prj is a few
+  // hundred bytes where up to 64 KiB are asked for); the reading goes on past a file grown
+  // since.
   struct stat st;
-  if (size && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) *size = static_cast<long long>(st.st_size);
+  const bool known = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (size && known) *size = static_cast<long long>(st.st_size);
+  start.resize(known ? std::min(bytes, static_cast<size_t>(st.st_size) + 1) : bytes);
   size_t got = 0;
   while (got < bytes) {
-    const ssize_t n = ::pread(fd, start.data() + got, bytes - got, static_cast<off_t>(got));
+    if (got == start.size()) start.resize(std::min(bytes, 2 * start.size() + 4096));
+    const ssize_t n = ::pread(fd, start.data() + got, start.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += static_cast<size_t>(n);

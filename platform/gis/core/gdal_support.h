@@ -2,6 +2,7 @@
 // scope that turns GDAL's error state into ComError, and owning pointers.
 #pragma once
 
+#include <cpl_conv.h>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
@@ -12,6 +13,17 @@ namespace gis::core {
 
 // Registers GDAL's drivers once per process.
 void gdal_init();
+
+// While alive, GDAL takes the creation options handed to it on this thread as they are,
+// for options written in the code: checking them against a driver's list parses that
+// list's XML for every dataset and layer made.
+class FixedCreationOptions {
+ public:
+  FixedCreationOptions() : unchecked_("GDAL_VALIDATE_CREATION_OPTIONS", "NO", false) {}
+
+ private:
+  CPLConfigOptionSetter unchecked_;
+};
 
 // While alive, GDAL errors and warnings on this thread are recorded instead of printed.
 class GdalErrorScope {

@@ -469,6 +469,7 @@ bool WriteSheetLayer(const std::string& path, const std::vector<MapSheet>& sheet
   if (!core) return fail(error, "no coordinate system to write the sheets in");
 
   core::GdalErrorScope errors;
+  core::FixedCreationOptions fixed_options;
   bool created = false;
   try {
     core::DatasetPtr dataset(

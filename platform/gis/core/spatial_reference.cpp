@@ -112,16 +112,26 @@ win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReferenc
   return SpatialReference::make(srs, system_id);
 }
 
-win32::ComPtr<ISpatialReference> make_spatial_reference(const std::string& text) {
-  gdal_init();
+namespace {
+
+// The systems made from texts so far, by text: a document names its systems by text, and a
+// series of cuts opens the same document for every sheet. Parsing a text and looking its
+// system up in PROJ's database cost more than copying the system found.
+constexpr size_t kSystemTextsKept = 32;
+constexpr size_t kLongestSystemText = 64 * 1024;
+struct TextSystem {
+  OGRSpatialReference srs;
+  int id;
+};
+std::mutex g_text_systems_lock;
+std::map<std::string, TextSystem>& text_systems() {
+  static auto* systems = new std::map<std::string, TextSystem>;
+  return *systems;
+}
+
+OGRSpatialReference system_of_text(const std::string& trimmed) {
   GdalErrorScope errors;
   OGRSpatialReference srs;
-  std::string trimmed = text;
-  while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.back()))) trimmed.pop_back();
-  size_t start = 0;
-  while (start < trimmed.size() && std::isspace(static_cast<unsigned char>(trimmed[start]))) ++start;
-  trimmed.erase(0, start);
-  if (trimmed.empty()) win32::throw_hr(E_INVALIDARG, "empty coordinate system text");
   if (srs.SetFromUserInput(trimmed.c_str(), OGRSpatialReference::SET_FROM_USER_INPUT_LIMITATIONS) != OGRERR_NONE)
     errors.fail(E_INVALIDARG, "not a coordinate system: " + trimmed.substr(0, 60));
   // A .prj (ESRI WKT) names no authority; find the EPSG system it describes, if any.
@@ -143,7 +153,32 @@ win32::ComPtr<ISpatialReference> make_spatial_reference(const std::string& text)
       CPLFree(confidence);
     }
   }
-  return SpatialReference::make(srs);
+  return srs;
+}
+
+}  // namespace
+
+win32::ComPtr<ISpatialReference> make_spatial_reference(const std::string& text) {
+  gdal_init();
+  std::string trimmed = text;
+  while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.back()))) trimmed.pop_back();
+  size_t start = 0;
+  while (start < trimmed.size() && std::isspace(static_cast<unsigned char>(trimmed[start]))) ++start;
+  trimmed.erase(0, start);
+  if (trimmed.empty()) win32::throw_hr(E_INVALIDARG, "empty coordinate system text");
+  {
+    std::lock_guard<std::mutex> g(g_text_systems_lock);
+    if (auto it = text_systems().find(trimmed); it != text_systems().end())
+      return SpatialReference::make(it->second.srs, it->second.id);
+  }
+  win32::ComPtr<ISpatialReference> made = SpatialReference::make(system_of_text(trimmed));
+  if (trimmed.size() <= kLongestSystemText) {
+    ICoreSpatialReference* core = core_sr(made.get());
+    std::lock_guard<std::mutex> g(g_text_systems_lock);
+    if (text_systems().size() >= kSystemTextsKept) text_systems().erase(text_systems().begin());
+    text_systems().emplace(trimmed, TextSystem{core->ogr(), core->system_id()});
+  }
+  return made;
 }
 
 ICoreSpatialReference* core_sr(ISpatialReference* sr) {

@@ -256,6 +256,24 @@ TEST_F(Clip, PreparedCutterFollowsChangesOfThePolygon) {
   EXPECT_TRUE(inside(far_point.get()));
 }
 
+// A polygon met again (as a series of cuts meets a feature on every sheet it lies on) is
+// not tested for validity again, but one of the same vertex count and bounds with its
+// vertices in another order is: the bow tie below is repaired however often the valid
+// square of the same corners was cut before it.
+TEST_F(Clip, PolygonsMetAgainAreJudgedByTheirOwnVertices) {
+  const char* cutter = "POLYGON((-1 -1,20 -1,20 20,-1 20,-1 -1))";
+  const char* squares = "MULTIPOLYGON(((0 0,4 0,4 4,0 4,0 0)),((6 0,8 0,8 2,6 2,6 0)))";
+  const char* bow_tie = "MULTIPOLYGON(((0 0,4 4,4 0,0 4,0 0)),((6 0,8 0,8 2,6 2,6 0)))";
+  const char* bow_tie_repaired = "MULTIPOLYGON(((0 0,2 2,0 4,0 0)),((2 2,4 0,4 4,2 2)),((6 0,8 0,8 2,6 2,6 0)))";
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    expect_clip(squares, cutter, esriGeometry2Dimension, squares);
+    expect_clip(squares, cutter, esriGeometry2Dimension, squares);
+    expect_clip(bow_tie, cutter, esriGeometry2Dimension, bow_tie_repaired);
+    expect_clip(bow_tie, cutter, esriGeometry2Dimension, bow_tie_repaired);
+  }
+}
+
 // How far our cut of `feature` by `cutter` (WKT both) is from GEOS's plain intersection of
 // the two: the area (polygons), length (lines) or point count (points) of the symmetric
 // difference of the parts of the feature's dimension. 0 when they agree.

@@ -69,6 +69,39 @@ TEST_F(SpatialReferenceTest, BadTextGivesNothing) {
   EXPECT_EQ(gis::SpatialReferenceToText(nullptr), "");
 }
 
+// Systems made from texts met before (a series of cuts opens one document per sheet) are
+// objects of their own with the system of their text, however many other texts came
+// between; a bad text stays bad when asked again.
+TEST_F(SpatialReferenceTest, TextsMetAgainGiveTheirOwnSystem) {
+  auto first = gis::SpatialReferenceFromText(kUtm36Prj);
+  ASSERT_TRUE(first);
+  for (int zone = 1; zone <= 60; ++zone) {
+    auto sr = gis::SpatialReferenceFromText("EPSG:" + std::to_string(32600 + zone));
+    ASSERT_TRUE(sr);
+    LONG code = 0;
+    sr->get_FactoryCode(&code);
+    EXPECT_EQ(code, 32600 + zone);
+  }
+  for (int round = 0; round < 2; ++round) {
+    auto again = gis::SpatialReferenceFromText(kUtm36Prj);
+    ASSERT_TRUE(again);
+    EXPECT_NE(again.get(), first.get());
+    LONG code = 0;
+    again->get_FactoryCode(&code);
+    EXPECT_EQ(code, 32636);
+    VARIANT_BOOL same = VARIANT_FALSE;
+    again->IsSame(first.get(), &same);
+    EXPECT_EQ(same, VARIANT_TRUE);
+    auto other = gis::SpatialReferenceFromText(" EPSG:32635\n");
+    ASSERT_TRUE(other);
+    other->IsSame(first.get(), &same);
+    EXPECT_EQ(same, VARIANT_FALSE);
+    std::string error;
+    EXPECT_FALSE(gis::SpatialReferenceFromText("EPSG:999999999", &error));
+    EXPECT_FALSE(error.empty());
+  }
+}
+
 TEST_F(SpatialReferenceTest, ProjectsAKnownPointBothWays) {
   auto wgs84 = gis::SpatialReferenceFromText("EPSG:4326");
   auto utm = gis::SpatialReferenceFromText("EPSG:32636");
