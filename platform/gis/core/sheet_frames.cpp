@@ -37,9 +37,9 @@ using win32::ComPtr;
 constexpr double kStepDegrees = 1.0 / 60.0;
 
 // The points of an edge from (x0, y0) toward (x1, y1), without its end.
-void add_edge(std::vector<double>* xy, double x0, double y0, double x1, double y1) {
+void add_edge(std::vector<double>* xy, double x0, double y0, double x1, double y1, bool densify) {
   const double length = std::max(std::fabs(x1 - x0), std::fabs(y1 - y0));
-  const int steps = std::max(1, static_cast<int>(std::ceil(length / kStepDegrees - 1e-9)));
+  const int steps = densify ? std::max(1, static_cast<int>(std::ceil(length / kStepDegrees - 1e-9))) : 1;
   for (int i = 0; i < steps; ++i) {
     const double t = static_cast<double>(i) / steps;
     xy->push_back(x0 + (x1 - x0) * t);
@@ -47,14 +47,14 @@ void add_edge(std::vector<double>* xy, double x0, double y0, double x1, double y
   }
 }
 
-// A closed ring around the corners, clockwise (the shell orientation of the object model),
-// every edge densified.
-GeomPtr densified_frame(const SheetCorners& c) {
+// A polygon of one ring around the corners, clockwise (the shell orientation of the object
+// model), every edge densified or not.
+GeomPtr frame_ring(const SheetCorners& c, bool densify) {
   std::vector<double> xy;
-  add_edge(&xy, c.west, c.south, c.west, c.north);
-  add_edge(&xy, c.west, c.north, c.east, c.north);
-  add_edge(&xy, c.east, c.north, c.east, c.south);
-  add_edge(&xy, c.east, c.south, c.west, c.south);
+  add_edge(&xy, c.west, c.south, c.west, c.north, densify);
+  add_edge(&xy, c.west, c.north, c.east, c.north, densify);
+  add_edge(&xy, c.east, c.north, c.east, c.south, densify);
+  add_edge(&xy, c.east, c.south, c.west, c.south, densify);
   xy.push_back(xy[0]);
   xy.push_back(xy[1]);
   GEOSContextHandle_t h = core::geos();
@@ -82,7 +82,7 @@ GeomPtr moved(const GEOSGeometry* g, double dx) {
 // meridian lie on it alike.
 ComPtr<IGeometry> frame_in(const MapSheet& sheet, ISpatialReference* geographic, ISpatialReference* target) {
   if (!geographic || !core::core_sr(geographic)) win32::throw_hr(E_INVALIDARG, "no geographic system for the sheet's degrees");
-  ComPtr<IGeometry> polygon = core::make_geometry(esriGeometryPolygon, densified_frame(sheet.corners), geographic);
+  ComPtr<IGeometry> polygon = core::make_geometry(esriGeometryPolygon, frame_ring(sheet.corners, true), geographic);
   GeometryState& state = *core::state_of(polygon.get());
   if (target) core::project_state(state, target);
   const ICoreSpatialReference* in = core::core_sr(target ? target : geographic);
@@ -226,7 +226,7 @@ class FrameCache {
     const Key key{system_id(in), sheet.name};
     auto it = frames_.find(key);
     if (it == frames_.end()) {
-      ComPtr<IGeometry> frame = frame_in(sheet, geographic_, in);
+      ComPtr<IGeometry> frame = in_degrees(sheet, in) ? rectangle(sheet) : frame_in(sheet, geographic_, in);
       const size_t vertices = std::max(0, GEOSGetNumCoordinates_r(core::geos(), core::state_of(frame.get())->geom()));
       while (!frames_.empty() && vertices_ + vertices > kFrameVertices) let_go_oldest();
       it = frames_.emplace(key, Entry{std::move(frame), vertices, 0}).first;
@@ -243,6 +243,21 @@ class FrameCache {
     size_t vertices;
     unsigned long long used;
   };
+
+  // In the degrees the sheets are drawn on, the points along a frame's edges lie on the
+  // edges exactly (each keeps one coordinate of the corners), so that the rectangle of its
+  // corners holds the same points, and GEOS tests a rectangle the faster. A frame on 180°
+  // also holds its copy round the earth (frame_in).
+  bool in_degrees(const MapSheet& sheet, ISpatialReference* in) const {
+    const int id = system_id(in);
+    return id != 0 && id == system_id(geographic_) && sheet.corners.west > -180.0 && sheet.corners.east < 180.0;
+  }
+
+  ComPtr<IGeometry> rectangle(const MapSheet& sheet) const {
+    ComPtr<IGeometry> polygon = core::make_geometry(esriGeometryPolygon, frame_ring(sheet.corners, false), geographic_);
+    core::state_of(polygon.get())->known_valid();
+    return polygon;
+  }
 
   void let_go_oldest() {
     auto oldest = std::min_element(frames_.begin(), frames_.end(),
