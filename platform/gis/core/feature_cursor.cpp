@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -120,6 +121,15 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
     GdalErrorScope errors;
     std::unique_lock<std::mutex> handle;
     if (lent_) handle = class_->handle_lock();
+    // The shapefile driver's first read of a layer reads its .prj for the system of the
+    // geometries it makes, looking that system up in PROJ's database, which costs more
+    // than reading a small layer whole. The features made here take their class's system
+    // instead, known when the class was opened: the look-up is left out.
+    std::optional<CPLConfigOptionSetter> system_as_written;
+    if (first_fetch_) {
+      first_fetch_ = false;
+      system_as_written.emplace("USE_OSR_FIND_MATCHES", "NO", false);
+    }
     OGRFeatureUniquePtr f;
     if (ids_) {
       if (next_ < ids_->size()) {
@@ -231,6 +241,7 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
   win32::ComPtr<FeatureClass> class_;
   DatasetPtr dataset_;
   OGRLayer* layer_;  // owned by dataset_, or the class's when lent
+  bool first_fetch_ = true;
   bool lent_;
   std::shared_ptr<const std::vector<LONG>> ids_;  // read by id when set
   std::shared_ptr<const std::vector<LONG>> served_;  // the class's served ids when opened, sorted

@@ -334,5 +334,38 @@ TEST_F(FeatureCursorTest, ManyCursorsAtOnceOnOneClassAndOnSeveralThreads) {
   for (const auto& s : by_thread) EXPECT_EQ(s, expected);
 }
 
+// A shapefile whose .prj names no authority (as ESRI software writes it): its features carry
+// the EPSG system found for the .prj when the class was opened, whichever cursor reads
+// them and whether the .prj's text was met before or not.
+TEST_F(FeatureCursorTest, FeaturesCarryTheSystemFoundForTheirClass) {
+  const std::string parcels = write_parcels(dir_.path());
+  {
+    std::ofstream prj(fs::path(parcels).replace_extension(".prj"));
+    prj << "PROJCS[\"WGS_1984_UTM_Zone_36N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\",SPHEROID[\"WGS_1984\","
+           "6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]],PROJECTION["
+           "\"Transverse_Mercator\"],PARAMETER[\"False_Easting\",500000.0],PARAMETER[\"False_Northing\",0.0],"
+           "PARAMETER[\"Central_Meridian\",33.0],PARAMETER[\"Scale_Factor\",0.9996],PARAMETER[\"Latitude_Of_"
+           "Origin\",0.0],UNIT[\"Meter\",1.0]]";
+  }
+  fs::copy_file(parcels, dir_.path() / "again.shp");
+  for (const char* ext : {".shx", ".dbf", ".prj", ".cpg"})
+    fs::copy_file(fs::path(parcels).replace_extension(ext), (dir_.path() / "again").replace_extension(ext));
+  for (const std::string& path : {parcels, (dir_.path() / "again.shp").string()}) {
+    SCOPED_TRACE(path);
+    ComPtr<IFeatureClass> fc = open(path);
+    ASSERT_TRUE(fc);
+    for (const std::string& where : {std::string(), std::string("N < 3")}) {
+      ComPtr<IFeatureCursor> c = search(fc.get(), where);
+      ComPtr<IFeature> f;
+      ASSERT_EQ(c->NextFeature(f.put()), S_OK);
+      ComPtr<IGeometry> shape;
+      f->get_Shape(shape.put());
+      ComPtr<ISpatialReference> sr;
+      shape->get_SpatialReference(sr.put());
+      EXPECT_EQ(gis::SpatialReferenceToText(sr.get()), "EPSG:32636");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace core_test
