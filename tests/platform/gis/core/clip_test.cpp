@@ -326,7 +326,8 @@ std::string zigzag(double x0, double y, int n) {
 // The shortcuts of the cut (a feature wholly inside copied, one wholly outside dropped, a
 // large cutter cut down to the feature's neighbourhood first) give what the plain
 // intersection gives, for features inside, outside, crossing, touching the border, in and
-// around the cutter's hole, with holes of their own and in several parts. Features of
+// around the cutter's hole, with holes of their own, in several parts and reaching far
+// beyond the cutter. Features of
 // more than 4,096 vertices come early: after each the cutter's prepared form is made
 // again, and the features after them are cut by the new one.
 TEST_F(Clip, ShortcutsGiveThePlainIntersection) {
@@ -358,6 +359,11 @@ TEST_F(Clip, ShortcutsGiveThePlainIntersection) {
       "POINT(50 50)",  // in the hole
       "POINT(0 50)",   // on the border
       "MULTIPOINT((10 10),(200 200),(50 50),(90 90))",
+      // large and reaching far beyond the cutter
+      star(50, 50, 400, 380, 4200),                                     // around it
+      star(50, 50, 400, 380, 4200, "(20 20,20 80,80 80,80 20,20 20)"),  // around it, a hole inside
+      star(150, 50, 120, 110, 4200),                                    // crossing its border
+      zigzag(-400, 30, 40000),                                          // a long line through it
   };
   for (size_t k = 0; k < cutters.size(); ++k) {
     SCOPED_TRACE(k == 0 ? "simple cutter" : "2000-vertex cutter");
