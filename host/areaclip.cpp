@@ -53,8 +53,13 @@ int hidden_command(const std::string& name, int argc, char** argv) {
 
 // With AREACLIP_CHECK_RELEASES set (the tests set it), every COM object and string the
 // command made must be gone once it returns; a leak is exit code 4.
+bool releases_checked() {
+  const char* check = std::getenv("AREACLIP_CHECK_RELEASES");
+  return check && *check;
+}
+
 int checked_releases(int code) {
-  if (const char* check = std::getenv("AREACLIP_CHECK_RELEASES"); check && *check) {
+  if (releases_checked()) {
     SetErrorInfo(0, nullptr);  // the thread's last error object is not a leak
     const long objects = win32::ComObjectsAlive();
     const long strings = SysStringsOutstanding();
@@ -100,6 +105,7 @@ void set_allocator_policy() {
 
 int main(int argc, char** argv) {
   set_allocator_policy();
+  win32::CountLiveObjects(releases_checked());
   const std::string usage = host::program_usage(host::command_table()) + "\n" + host::kProgramNotes;
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(usage.c_str(), argc < 2 ? stderr : stdout);

@@ -183,6 +183,10 @@ win32::ComPtr<ISpatialReference> make_spatial_reference(const std::string& text)
 
 ICoreSpatialReference* core_sr(ISpatialReference* sr) {
   if (!sr) return nullptr;
+  // A system made here is known without QueryInterface, whose AddRef and Release on the
+  // system every geometry of a layer shares would have the thread reading features and
+  // the one cutting them take turns at its count.
+  if (auto* own = dynamic_cast<SpatialReference*>(sr)) return own;
   ICoreSpatialReference* core = nullptr;
   if (FAILED(sr->QueryInterface(IID_ICoreSpatialReference, reinterpret_cast<void**>(&core))) || !core) return nullptr;
   core->Release();  // the caller holds the object

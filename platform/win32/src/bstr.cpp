@@ -10,6 +10,7 @@
 
 #include "../include/objbase.h"
 #include "../include/win32/text.h"
+#include "live_counts.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ BSTR alloc_bytes(const void* src, UINT bytes) {
   else std::memset(chars, 0, bytes);
   chars[bytes] = 0;
   chars[bytes + 1] = 0;
-  ++g_live_bstrs;
+  if (win32::detail::g_count_live) ++g_live_bstrs;
   return reinterpret_cast<BSTR>(chars);
 }
 
@@ -141,7 +142,7 @@ INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz) {
 
 void SysFreeString(BSTR b) {
   if (!b) return;
-  --g_live_bstrs;
+  if (win32::detail::g_count_live) --g_live_bstrs;
   std::free(header(b));
 }
 

@@ -12,6 +12,7 @@
 #include "../include/win32/com_object.h"
 #include "../include/win32/com_runtime.h"
 #include "../include/win32/text.h"
+#include "live_counts.h"
 
 namespace win32 {
 
@@ -100,9 +101,18 @@ LPOLESTR co_task_string(const std::u16string& s) {
 
 }  // namespace
 
+namespace detail {
+bool g_count_live = true;
+}  // namespace detail
+
+void CountLiveObjects(bool on) { detail::g_count_live = on; }
 long ComObjectsAlive() { return g_objects_alive.load(); }
-void ComObjectCreated() { ++g_objects_alive; }
-void ComObjectDestroyed() { --g_objects_alive; }
+void ComObjectCreated() {
+  if (detail::g_count_live) ++g_objects_alive;
+}
+void ComObjectDestroyed() {
+  if (detail::g_count_live) --g_objects_alive;
+}
 
 void RegisterBuiltinClass(REFCLSID clsid, const std::string& progid, InstanceCreator create) {
   auto& t = table();

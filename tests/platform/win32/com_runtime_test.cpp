@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
 #include <objbase.h>
 #include <win32/com_error.h>
 #include <win32/com_runtime.h>
@@ -38,6 +42,58 @@ TEST_F(BuiltinClass, CreateInstanceHandsOutOneReference) {
   EXPECT_EQ(p->Release(), 0u);
   EXPECT_EQ(destroyed_, 1);
   EXPECT_EQ(win32::ComObjectsAlive(), alive);
+}
+
+// The counts of live objects and strings (the leak check of every run) hold while
+// threads make them and other threads let go of them, threads end and new threads take
+// their place: a reading thread makes features that the caller's thread destroys.
+TEST(LiveCounts, HoldWhileOtherThreadsLetGoOfWhatThreadsMade) {
+  const long objects = win32::ComObjectsAlive();
+  const LONG strings = SysStringsOutstanding();
+  constexpr int kThreads = 4, kEach = 2000;
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::vector<ComPtr<IUnknown>>> made(kThreads);
+    std::vector<std::vector<BSTR>> texts(kThreads);
+    std::vector<std::thread> makers;
+    for (int t = 0; t < kThreads; ++t)
+      makers.emplace_back([&, t] {
+        for (int i = 0; i < kEach; ++i) {
+          made[t].push_back(CountedUnknown::make().as<IUnknown>());
+          texts[t].push_back(SysAllocString(u"текст"));
+        }
+      });
+    for (std::thread& t : makers) t.join();
+    EXPECT_EQ(win32::ComObjectsAlive(), objects + kThreads * kEach);
+    EXPECT_EQ(SysStringsOutstanding(), strings + kThreads * kEach);
+    std::vector<std::thread> takers;
+    for (int t = 0; t < kThreads; ++t)
+      takers.emplace_back([&, t] {
+        made[(t + 1) % kThreads].clear();
+        for (BSTR b : texts[(t + 1) % kThreads]) SysFreeString(b);
+      });
+    for (std::thread& t : takers) t.join();
+    EXPECT_EQ(win32::ComObjectsAlive(), objects);
+    EXPECT_EQ(SysStringsOutstanding(), strings);
+  }
+}
+
+// A program that does not check for leaks turns the counting off first thing: objects and
+// strings made and let go of after that change nothing (in a child process: the setting
+// is the process's).
+TEST(LiveCounts, TurnedOffFirstThingCountNothing) {
+  EXPECT_EXIT(
+      {
+        win32::CountLiveObjects(false);
+        const long objects = win32::ComObjectsAlive();
+        const LONG strings = SysStringsOutstanding();
+        ComPtr<IUnknown> kept = CountedUnknown::make().as<IUnknown>();
+        BSTR text = SysAllocString(u"текст");
+        const bool unchanged = win32::ComObjectsAlive() == objects && SysStringsOutstanding() == strings;
+        SysFreeString(text);
+        kept.reset();
+        std::exit(unchanged && win32::ComObjectsAlive() == objects && SysStringsOutstanding() == strings ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 TEST_F(BuiltinClass, UnsupportedInterfaceAndAggregation) {

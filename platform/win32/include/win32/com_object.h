@@ -16,6 +16,11 @@ namespace win32 {
 // Number of stand-in COM objects alive in the process; tests use it to prove that every
 // reference was released.
 long ComObjectsAlive();
+// Whether the live COM objects and strings (SysStringsOutstanding) are counted: yes unless
+// turned off before the first object or string is made and any other thread started. A
+// program that never asks spares its threads the shared counters: a cut makes and destroys
+// millions of objects, on the thread reading features and on the one cutting them.
+void CountLiveObjects(bool on);
 void ComObjectCreated();
 void ComObjectDestroyed();
 
