@@ -50,25 +50,32 @@ TEST_P(Ogr2ogrAgreement, SameClassResultsMatch) {
   }
 }
 
-// The program's cursors read ahead on threads of their own (by default where its allocator
-// is jemalloc, as the areaclip program links it): the files of a cut are those of a cut read
-// in one thread, byte for byte, for a cutter that copies, drops and overlays.
+// The program's cursors read ahead on threads of their own, and its new shapefiles are
+// written on threads of their own (both by default where its allocator is jemalloc, as the
+// areaclip program links it): the files of a cut are those of a cut in one thread, byte
+// for byte, for a cutter that copies, drops and overlays.
 TEST(ReadingAhead, WritesTheFilesOfAOneThreadRead) {
   testing_support::TempDir dir;
   const std::string d = dir.str();
   ASSERT_EQ(run(bin_dir() + "/gen_layers " + d + " --points 3000 --lines 600 --polygons 400"), 0);
   const std::string cut = "AREACLIP_REGISTRY=" + d + "/registry.txt " + bin_dir() + "/areaclip cut " + d +
                           "/bench.mxd --layer sheets --feature-id 1 --folder ";
-  ASSERT_EQ(run("AREACLIP_READ_AHEAD=1 " + cut + d + "/ahead"), 0);
-  ASSERT_EQ(run("AREACLIP_READ_AHEAD=0 " + cut + d + "/one"), 0);
-  size_t files = 0;
-  for (const auto& entry : fs::directory_iterator(d + "/one")) {
-    if (entry.path().extension() == ".mxd") continue;  // names its own folder
-    SCOPED_TRACE(entry.path().filename().string());
-    ++files;
-    EXPECT_EQ(run("cmp " + entry.path().string() + " " + d + "/ahead/" + entry.path().filename().string()), 0);
+  ASSERT_EQ(run("AREACLIP_READ_AHEAD=0 AREACLIP_WRITE_BEHIND=0 " + cut + d + "/one"), 0);
+  for (auto [threads, name] : {std::pair{"AREACLIP_READ_AHEAD=1 AREACLIP_WRITE_BEHIND=0 ", "ahead"},
+                               {"AREACLIP_READ_AHEAD=0 AREACLIP_WRITE_BEHIND=1 ", "behind"},
+                               {"AREACLIP_READ_AHEAD=1 AREACLIP_WRITE_BEHIND=1 ", "both"}}) {
+    SCOPED_TRACE(threads);
+    const std::string folder = d + "/" + name;
+    ASSERT_EQ(run(threads + cut + folder), 0);
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(d + "/one")) {
+      if (entry.path().extension() == ".mxd") continue;  // names its own folder
+      SCOPED_TRACE(entry.path().filename().string());
+      ++files;
+      EXPECT_EQ(run("cmp " + entry.path().string() + " " + folder + "/" + entry.path().filename().string()), 0);
+    }
+    EXPECT_EQ(files, 4u * 5u);  // sheets, points, lines, polygons: .shp .shx .dbf .prj .cpg
   }
-  EXPECT_EQ(files, 4u * 5u);  // sheets, points, lines, polygons: .shp .shx .dbf .prj .cpg
 }
 
 INSTANTIATE_TEST_SUITE_P(Cutters, Ogr2ogrAgreement, testing::Values(0, 1),

@@ -1,9 +1,12 @@
 #include "allocator.h"
 
 #include <dlfcn.h>
+#include <sched.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <sys/types.h>
 
 #if defined(__GLIBC__)
@@ -38,6 +41,17 @@ constexpr const char* kPurgeAllArenas = "arena.4096.purge";
 }  // namespace
 
 bool thread_caching_allocator() { return jemalloc_control() != nullptr; }
+
+bool second_thread_pays(const char* switch_name) {
+  if (const char* v = std::getenv(switch_name); v && *v) return std::string(v) == "1";
+  static const bool by_default = [] {
+    cpu_set_t cpus;
+    const bool two = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) >= 2
+                                                                    : std::thread::hardware_concurrency() >= 2;
+    return two && thread_caching_allocator();
+  }();
+  return by_default;
+}
 
 void release_free_memory() {
   if (MallctlFn control = jemalloc_control()) {

@@ -10,5 +10,10 @@ bool thread_caching_allocator();
 // Gives the pages of freed memory back to the system now (after a large transient, such as
 // the overlay of a shape of many vertices).
 void release_free_memory();
+// Whether a stream of work is worth sharing with a second thread (a cursor reading ahead, a
+// class writing behind): where the allocator takes blocks back across threads without a
+// lock and the process may use two processors. The environment variable `switch_name` set
+// to 1 or 0 decides either way.
+bool second_thread_pays(const char* switch_name);
 
 }  // namespace gis::core

@@ -39,15 +39,6 @@ esriGeometryDimension dimension_of(esriGeometryType type) {
   }
 }
 
-GeomPtr empty_result(esriGeometryType type) {
-  switch (type) {
-    case esriGeometryPoint: return geos_empty(GEOS_POINT);
-    case esriGeometryMultipoint: return geos_empty(GEOS_MULTIPOINT);
-    case esriGeometryPolygon: return geos_empty(GEOS_POLYGON);
-    default: return geos_empty(GEOS_LINESTRING);
-  }
-}
-
 // A polygon known by its coordinates: a hash of its parts' sizes and of the bits of its
 // coordinates, with its vertex count and bounds.
 struct Fingerprint {
@@ -313,7 +304,6 @@ HRESULT intersect(const GeometryState& cutter, IGeometry* other, esriGeometryDim
   esriGeometryType type = o->type() == esriGeometryLine ? esriGeometryPolyline : o->type();
   GeomPtr r;
   if (!cutter.is_empty() && !o->is_empty()) r = clip(cutter, *o);
-  if (!r) r = empty_result(type);
   *result = make_geometry(type, std::move(r), o->sr()).detach();
   return S_OK;
 }

@@ -1,6 +1,7 @@
 #include "feature_class.h"
 
 #include "buffered_files.h"
+#include "allocator.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,7 +148,49 @@ GeomPtr geos_shape_of(const OGRGeometry& g) {
 
 }  // namespace
 
+namespace {
+
+// Shapefiles whose last writes failed with no caller to hear of it (a class let go of with
+// records still being written): the next opening of one fails with the reason, until the
+// file is made anew or removed.
+class UnheardFailures {
+ public:
+  static void note(const std::string& path, const std::string& why) {
+    std::lock_guard<std::mutex> g(lock());
+    failures()[key(path)] = why;
+  }
+  static void forget(const std::string& path) {
+    std::lock_guard<std::mutex> g(lock());
+    failures().erase(key(path));
+  }
+  // The reason, "" when none was noted.
+  static std::string of(const std::string& path) {
+    std::lock_guard<std::mutex> g(lock());
+    if (failures().empty()) return "";
+    auto it = failures().find(key(path));
+    return it == failures().end() ? "" : it->second;
+  }
+
+ private:
+  static std::string key(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return (ec ? std::filesystem::path(path) : absolute).lexically_normal().string();
+  }
+  static std::mutex& lock() {
+    static auto* m = new std::mutex;
+    return *m;
+  }
+  static std::map<std::string, std::string>& failures() {
+    static auto* f = new std::map<std::string, std::string>;
+    return *f;
+  }
+};
+
+}  // namespace
+
 void remove_shapefile(const std::string& shp) {
+  UnheardFailures::forget(shp);
   ParkedDatasets::drop(shp);
   CPLPushErrorHandler(CPLQuietErrorHandler);
   for (const char* ext : kShapefileParts) VSIUnlink(std::filesystem::path(shp).replace_extension(ext).c_str());
@@ -169,6 +212,15 @@ FeatureClass::FeatureClass(DatasetPtr dataset, OGRLayer* layer, std::string path
 }
 
 FeatureClass::~FeatureClass() {
+  if (writer_) {
+    // The last writes' failure has no caller to hear it: the file's next opening reports it.
+    try {
+      finish_writes();
+    } catch (const std::exception& e) {
+      UnheardFailures::note(path_, e.what());
+    }
+    writer_.reset();
+  }
   if (!writable_) OpenClasses::remove(this);
   if (adopted_) ParkedDatasets::release(std::move(dataset_), std::move(*adopted_));
   else if (writable_ && shapefile_) park_written(path_, std::move(dataset_), layer_);
@@ -250,6 +302,7 @@ bool written_whole(const std::string& shp) {
 
 void FeatureClass::park_written(const std::string& path, DatasetPtr dataset, OGRLayer* layer) {
   if (!dataset || in_memory(path)) return;  // files in memory open again at no cost
+  if (!UnheardFailures::of(path).empty()) return;
   {
     // Kept only when everything is written out, and when an opening will know the system
     // by the text of its .prj (a kept dataset has none of its own: the .prj is written
@@ -348,6 +401,7 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
                                                const std::string& filter) {
   const std::string key = OpenClasses::key(path, layer, filter, assigned != nullptr);
   if (win32::ComPtr<FeatureClass> open = OpenClasses::find(key)) return open;
+  if (const std::string why = UnheardFailures::of(path); !why.empty()) win32::throw_hr(E_FAIL, why);
   check_record_counts(path);
   DatasetPtr dataset = ParkedDatasets::take(path);
   const bool adopted = dataset != nullptr;
@@ -399,6 +453,7 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
   }
   OGRwkbGeometryType ogr_type = ogr_type_of(type, has_z, has_m);
   std::string path = (fs::path(folder) / (base + ".shp")).string();
+  UnheardFailures::forget(path);
   ParkedDatasets::drop(path);
   set_change_subject(fs::absolute(path).lexically_normal().string());
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
@@ -430,6 +485,7 @@ win32::ComPtr<FeatureClass> FeatureClass::create_shapefile(const std::string& fo
 
 void FeatureClass::add_attribute(const FieldSpec& desc) {
   if (desc.name.empty()) win32::throw_hr(E_INVALIDARG, "a field needs a name");
+  finish_writes();
   OGRFieldType ogr_type;
   int width = 0, precision = 0;
   esriFieldType type = desc.type;
@@ -571,14 +627,9 @@ LONG FeatureClass::write(const std::vector<VARIANT>& values, IGeometry* shape) {
     }
     if (s && !s->is_empty()) f->SetGeometryDirectly(ogr_from_geos(s->geom()).release());
   }
-  GdalErrorScope errors;
-  if (layer_->CreateFeature(f.get()) != OGRERR_NONE || !errors.failure().empty())
-    errors.fail(E_FAIL, "cannot write a feature to " + path_);
-  // The driver reports a value it had to cut only as a warning; nothing may be cut.
-  const std::string& w = errors.warning();
-  if (w.find("not successfully written") != std::string::npos || w.find("truncated") != std::string::npos)
-    win32::throw_hr(E_FAIL, "a value was not written whole to " + path_ + ": " + w);
-  return static_cast<LONG>(f->GetFID());
+  if (!writer_)
+    writer_ = std::make_unique<FeatureWriter>(layer_, path_, shapefile_ && second_thread_pays("AREACLIP_WRITE_BEHIND"));
+  return static_cast<LONG>(writer_->write(std::move(f)));
 }
 
 void FeatureClass::adopt_system(ISpatialReference* sr) {
@@ -603,6 +654,7 @@ void FeatureClass::adopt_system(ISpatialReference* sr) {
 }
 
 void FeatureClass::flush() {
+  finish_writes();
   GdalErrorScope errors;
   if (layer_->SyncToDisk() != OGRERR_NONE) errors.fail(E_FAIL, "cannot flush " + path_);
   // The driver does not check every write it makes; the files remember a failed one.
@@ -768,6 +820,7 @@ HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
       *count = n;
       return S_OK;
     }
+    finish_writes();
     // A filter restarts the layer's reading: a cursor that has the layer keeps it.
     DatasetPtr own;
     OGRLayer* layer = layer_;

@@ -11,7 +11,8 @@
 // Threads: a read-only class may be read on several threads at once (make_feature, the
 // shape reader, a cursor's reading ahead): what they share is fixed when the class is
 // opened, and its dataset handle is used under handle_lock(). A writable class is used on
-// one thread.
+// one thread; its records may be written on a thread of its own (FeatureWriter), which
+// every other use of its dataset waits for.
 #pragma once
 
 #include <memory>
@@ -22,6 +23,7 @@
 #include <win32/com_object.h>
 
 #include "extent_index.h"
+#include "feature_writer.h"
 #include "gdal_support.h"
 #include "ogr_values.h"
 
@@ -153,6 +155,10 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   // Takes sr as the system of a shapefile created without one, writing its .prj.
   void adopt_system(ISpatialReference* sr);
   void add_attribute(const FieldSpec& desc);
+  // Waits for the writes queued so far; throws ComError when one failed.
+  void finish_writes() {
+    if (writer_) writer_->finish();
+  }
   std::string dataset_name() const;
 
   DatasetPtr dataset_;
@@ -162,6 +168,10 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   std::string layer_name_;
   std::string filter_;  // the condition every read meets, "" for none
   bool writable_;
+  // Writes the new features of a writable class (made by the first write): on a thread of
+  // its own where that pays (AREACLIP_WRITE_BEHIND=1 or 0 decides either way). Every other
+  // use of the dataset waits for its writes (finish_writes).
+  std::unique_ptr<FeatureWriter> writer_;
   // A dataset taken over from ParkedDatasets (opened for writing): the stamp of its files
   // when it was taken, for closing it only over those files.
   std::unique_ptr<SourceStamp> adopted_;

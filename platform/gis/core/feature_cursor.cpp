@@ -1,6 +1,5 @@
 #include "feature_cursor.h"
 
-#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -50,16 +49,7 @@ constexpr size_t kReadAheadAfter = 64;
 constexpr size_t kBatch = 32;
 constexpr size_t kBatchesQueued = 6;
 
-bool read_ahead_enabled() {
-  if (const char* v = std::getenv("AREACLIP_READ_AHEAD"); v && *v) return std::string(v) == "1";
-  static const bool by_default = [] {
-    cpu_set_t cpus;
-    const bool two = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) >= 2
-                                                                    : std::thread::hardware_concurrency() >= 2;
-    return two && thread_caching_allocator();
-  }();
-  return by_default;
-}
+bool read_ahead_enabled() { return second_thread_pays("AREACLIP_READ_AHEAD"); }
 
 // What one read gives: a feature, the end (no feature, no error) or the failure of that read.
 struct Read {

@@ -20,7 +20,8 @@ namespace gis::core {
 // A new empty geometry of the type (point, multipoint, polyline, polygon, line, envelope,
 // multipatch); throws ComError E_INVALIDARG for other types.
 win32::ComPtr<IGeometry> make_geometry(esriGeometryType type);
-// A new geometry of the type holding g (converted to the kind the type holds) with sr.
+// A new geometry of the type holding g (converted to the kind the type holds; empty when g
+// is null) with sr.
 win32::ComPtr<IGeometry> make_geometry(esriGeometryType type, GeomPtr g, ISpatialReference* sr);
 // The state of a core geometry; null for null or foreign objects. No reference is added:
 // the pointer is valid while the caller holds the object.

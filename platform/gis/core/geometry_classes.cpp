@@ -174,7 +174,7 @@ win32::ComPtr<IGeometry> make_geometry(esriGeometryType type) {
 win32::ComPtr<IGeometry> make_geometry(esriGeometryType type, GeomPtr g, ISpatialReference* sr) {
   win32::ComPtr<IGeometry> out = make_geometry(type);
   GeometryState& s = *state_of(out.get());
-  s.set(std::move(g));
+  if (g) s.set(std::move(g));  // none: empty
   s.set_sr(sr);
   return out;
 }

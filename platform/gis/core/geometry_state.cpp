@@ -126,8 +126,14 @@ GeomPtr coerce_geometry(esriGeometryType type, GeomPtr g) {
   mismatch(type, g.get());
 }
 
-GeometryState::GeometryState(esriGeometryType type) : type_(type) {
-  if (type_ != esriGeometryMultiPatch) shape_ = geos_empty(empty_kind(type_));
+GeometryState::GeometryState(esriGeometryType type) : type_(type) {}
+
+const GEOSGeometry* GeometryState::shape() const {
+  if (!shape_) {
+    if (type_ == esriGeometryMultiPatch) win32::throw_hr(E_NOTIMPL, "this geometry type has no planar shape");
+    shape_ = geos_empty(empty_kind(type_));
+  }
+  return shape_.get();
 }
 
 esriGeometryDimension GeometryState::dimension() const {
@@ -144,22 +150,21 @@ esriGeometryDimension GeometryState::dimension() const {
 }
 
 const GEOSGeometry* GeometryState::geom() const {
-  if (!shape_) win32::throw_hr(E_NOTIMPL, "this geometry type has no planar shape");
-  if (pending_.empty()) return shape_.get();
+  if (pending_.empty()) return shape();
   if (combined_) return combined_.get();
   // Combine the committed parts with the part under construction, when it can stand.
   size_t n = pending_.size() / 2;
   std::vector<GeomPtr> parts;
   if (type_ == esriGeometryPolygon) {
-    parts = polygons_of(shape_.get());
+    parts = polygons_of(shape());
     if (n >= 3) add_ring(&parts, make_ring(pending_.data(), n));
     combined_ = polygonal(std::move(parts));
   } else if (type_ == esriGeometryPolyline) {
-    extract_dimension(shape_.get(), 1, &parts);
+    extract_dimension(shape(), 1, &parts);
     if (n >= 2) parts.push_back(make_line(pending_.data(), n));
     combined_ = lineal(std::move(parts));
   } else {
-    return shape_.get();
+    return shape();
   }
   return combined_.get();
 }
@@ -175,16 +180,16 @@ void GeometryState::set(GeomPtr g) {
 void GeometryState::set_empty() {
   changed();
   pending_.clear();
-  if (type_ != esriGeometryMultiPatch) shape_ = geos_empty(empty_kind(type_));
+  shape_.reset();  // empty, made when asked for
 }
 
 bool GeometryState::is_empty() const {
-  if (!shape_) return true;
+  if (type_ == esriGeometryMultiPatch || (!shape_ && pending_.empty())) return true;
   return GEOSisEmpty_r(geos(), geom()) != 0;
 }
 
 bool GeometryState::bounds(Bounds* b) const {
-  if (!shape_) return false;
+  if (type_ == esriGeometryMultiPatch || (!shape_ && pending_.empty())) return false;
   if (!bounds_known_) {
     bounds_empty_ = !geos_bounds(geom(), &bounds_);
     bounds_known_ = true;
@@ -196,7 +201,7 @@ bool GeometryState::bounds(Bounds* b) const {
 
 void GeometryState::coords(std::vector<double>* xy) const {
   xy->clear();
-  if (!shape_) return;
+  if (type_ == esriGeometryMultiPatch) return;
   GEOSContextHandle_t h = geos();
   std::vector<GeomPtr> parts;
   components(geom(), &parts);
@@ -217,7 +222,7 @@ void GeometryState::add_vertex(double x, double y) {
   switch (type_) {
     case esriGeometryMultipoint: {
       std::vector<GeomPtr> points;
-      extract_dimension(shape_.get(), 0, &points);
+      extract_dimension(shape(), 0, &points);
       points.push_back(make_point(x, y));
       shape_ = make_collection(GEOS_MULTIPOINT, std::move(points));
       break;
@@ -243,7 +248,7 @@ void GeometryState::commit_pending() {
 void GeometryState::close_part() { commit_pending(); }
 
 size_t GeometryState::part_count() const {
-  if (!shape_ || is_empty()) return 0;
+  if (is_empty()) return 0;
   GEOSContextHandle_t h = geos();
   if (type_ == esriGeometryPolygon) {
     std::vector<GeomPtr> polys = polygons_of(geom());
@@ -259,7 +264,7 @@ size_t GeometryState::part_count() const {
 }
 
 GeomPtr GeometryState::part(size_t index) const {
-  if (!shape_ || index >= part_count()) win32::throw_hr(E_INVALIDARG, "part index out of range");
+  if (type_ == esriGeometryMultiPatch || index >= part_count()) win32::throw_hr(E_INVALIDARG, "part index out of range");
   GEOSContextHandle_t h = geos();
   if (type_ == esriGeometryPolygon) {
     for (const auto& p : polygons_of(geom())) {
@@ -283,17 +288,17 @@ void GeometryState::add_parts(const GEOSGeometry* g) {
   std::vector<GeomPtr> parts;
   switch (type_) {
     case esriGeometryMultipoint:
-      extract_dimension(shape_.get(), 0, &parts);
+      extract_dimension(shape(), 0, &parts);
       extract_dimension(g, 0, &parts);
       shape_ = make_collection(GEOS_MULTIPOINT, std::move(parts));
       break;
     case esriGeometryPolyline:
-      extract_dimension(shape_.get(), 1, &parts);
+      extract_dimension(shape(), 1, &parts);
       extract_dimension(g, 1, &parts);
       shape_ = lineal(std::move(parts));
       break;
     case esriGeometryPolygon: {
-      parts = polygons_of(shape_.get());
+      parts = polygons_of(shape());
       GEOSContextHandle_t h = geos();
       for (auto& p : polygons_of(g)) {
         int holes = GEOSGetNumInteriorRings_r(h, p.get());

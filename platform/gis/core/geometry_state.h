@@ -63,12 +63,15 @@ class GeometryState {
   void known_valid() const { cutter_is_shape_ = true; }
 
  private:
+  // The committed parts; an empty geometry of this type's kind when there are none.
+  const GEOSGeometry* shape() const;
   void changed();
   void commit_pending();
 
   esriGeometryType type_;
   // The committed parts.
-  GeomPtr shape_;
+  // Null for an empty shape until one is asked for (most results of a cut are empty).
+  mutable GeomPtr shape_;
   win32::ComPtr<ISpatialReference> sr_;
   // Vertices of the part under construction, not yet in shape_.
   std::vector<double> pending_;

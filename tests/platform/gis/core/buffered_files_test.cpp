@@ -3,8 +3,6 @@
 // gives, and a write the system refuses is never lost silently.
 #include <cpl_string.h>
 #include <cpl_vsi.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <filesystem>
 #include <random>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "platform/gis/core/buffered_files.h"
+#include "core_test.h"
 #include "support/com_test.h"
 
 namespace {
@@ -121,27 +120,6 @@ TEST(BufferedFiles, FoldersAndNamesAreTheRealOnes) {
   EXPECT_EQ(VSIFOpenL(buffered_path(dir.path() / "missing" / "x").c_str(), "rb"), nullptr);
 }
 
-// The file-size limit makes the system refuse writes past it (EFBIG), as a full
-// disk would.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    old_handler_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t old_handler_;
-};
-
 TEST(BufferedFiles, ARefusedWriteFailsLaterWritesAndIsRemembered) {
   testing_support::TempDir dir;
   const fs::path path = dir.path() / "full.dbf";
@@ -149,7 +127,7 @@ TEST(BufferedFiles, ARefusedWriteFailsLaterWritesAndIsRemembered) {
   ASSERT_TRUE(f);
   bool refused = false;
   {
-    FileSizeLimit limit(100000);
+    core_test::FileSizeLimit limit(100000);
     const std::string record(89, 'x');
     for (int i = 0; i < 3000 && !refused; ++i)
       refused = VSIFWriteL(record.data(), 1, record.size(), f) != record.size();
@@ -171,7 +149,7 @@ TEST(BufferedFiles, ARefusalAtCloseIsReportedAndRemembered) {
   const std::string data(2000, 'z');
   ASSERT_EQ(VSIFWriteL(data.data(), 1, data.size(), f),
             data.size());  // still in memory
-  FileSizeLimit limit(1000);
+  core_test::FileSizeLimit limit(1000);
   EXPECT_NE(VSIFCloseL(f), 0);
   EXPECT_TRUE(gis::core::write_failed(path.string()));
 }

@@ -2,6 +2,9 @@
 // COM object made during a test is released by its end.
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <string>
 #include <utility>
 
@@ -66,5 +69,28 @@ inline std::pair<std::string, win32::ComPtr<ISpatialReference>> system_of(IFeatu
   if (def) def->get_SpatialReference(sr.put());
   return {gis::SpatialReferenceToText(sr.get()), sr};
 }
+
+// While alive, the system refuses writes that would make a file longer than `bytes`
+// (EFBIG), as a full disk would.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    old_handler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, old_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  sighandler_t old_handler_;
+};
 
 }  // namespace core_test

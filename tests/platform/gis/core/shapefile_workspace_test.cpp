@@ -265,6 +265,66 @@ TEST_F(ShapefileWorkspaceTest, ValueThatCannotBeStoredFailsTheStore) {
   EXPECT_EQ(n, 2);  // nothing of the refused feature was written
 }
 
+// Records written on a thread of their own (AREACLIP_WRITE_BEHIND=1) fail as those written
+// in the caller's thread: a write the system refuses (a full disk) fails a Store, the one
+// that made it or a later one, with the same reason; refused among the very last records of
+// a class, when no Store is left to tell, the reason comes with the shapefile's next opening.
+TEST_F(ShapefileWorkspaceTest, AFullDiskFailsAStoreOrTheNextOpening) {
+  ComPtr<IWorkspace> ws = open_workspace(dir_.str());
+  auto fws = ws.as<IFeatureWorkspace>();
+  // Stores up to `count` points until a Store fails (its reason into *failure); the number
+  // stored. The class is let go of under the limit too.
+  auto fill = [&](const std::string& name, int count, std::string* failure) {
+    ComPtr<IFeatureClass> fc;
+    EXPECT_EQ(create_class(ws.get(), name + ".shp", esriGeometryPoint, nullptr, &fc), S_OK);
+    EXPECT_EQ(fc->AddField(field("LABEL", esriFieldTypeString, 200).get()), S_OK);
+    const LONG at = find(fc.get(), "LABEL");
+    core_test::FileSizeLimit limit(300000);
+    int stored = 0;
+    for (; stored < count; ++stored) {
+      ComPtr<IFeature> f;
+      EXPECT_EQ(fc->CreateFeature(f.put()), S_OK);
+      f->putref_Shape(wkt("POINT(1 2)").get());
+      VARIANT v = bstr_variant(std::string(200, 'x'));
+      f->put_Value(at, v);
+      VariantClear(&v);
+      SetErrorInfo(0, nullptr);
+      if (FAILED(f->Store())) {
+        *failure = core_test::error_text();
+        break;
+      }
+    }
+    fc.reset();
+    return stored;
+  };
+  std::string in_caller, behind, last;
+  setenv("AREACLIP_WRITE_BEHIND", "0", 1);
+  const int refused_at = fill("caller", 5000, &in_caller);
+  setenv("AREACLIP_WRITE_BEHIND", "1", 1);
+  const int behind_stored = fill("behind", 5000, &behind);
+  const int last_stored = fill("last", refused_at + 1, &last);
+  unsetenv("AREACLIP_WRITE_BEHIND");
+  ASSERT_LT(refused_at, 5000) << "the limit refused nothing";
+  EXPECT_NE(in_caller.find("cannot write a feature to"), std::string::npos) << in_caller;
+  EXPECT_GE(behind_stored, refused_at);
+  EXPECT_LT(behind_stored, 5000);
+  EXPECT_NE(behind.find("cannot write a feature to"), std::string::npos) << behind;
+  // The refused record was the last: every Store went through, the opening tells.
+  EXPECT_EQ(last_stored, refused_at + 1);
+  EXPECT_EQ(last, "");
+  ComPtr<IFeatureClass> reopened;
+  SetErrorInfo(0, nullptr);
+  EXPECT_TRUE(FAILED(fws->OpenFeatureClass(Bstr::from_utf8("last").get(), reopened.put())));
+  EXPECT_NE(core_test::error_text().find("cannot write a feature to"), std::string::npos) << core_test::error_text();
+  // Made anew, it opens again.
+  ComPtr<IFeatureClass> again;
+  for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg"})
+    std::filesystem::remove(dir_.path() / (std::string("last") + ext));
+  ASSERT_EQ(create_class(ws.get(), "last.shp", esriGeometryPoint, nullptr, &again), S_OK);
+  again.reset();
+  EXPECT_EQ(fws->OpenFeatureClass(Bstr::from_utf8("last").get(), reopened.put()), S_OK);
+}
+
 TEST_F(ShapefileWorkspaceTest, TextLongerThanItsFieldIsCutAtACharacterBoundaryAndReported) {
   gis::TakeDataChanges();
   ComPtr<IWorkspace> ws = open_workspace(dir_.str());
