@@ -360,7 +360,7 @@ def main():
     # Every measure of a round runs next to the others, so that a busy machine slows them alike.
     ours, clip, copy, halves, single = [], [], [], [], []
     counts = None
-    one_thread = dict(os.environ, AREACLIP_READ_AHEAD="0")
+    one_thread = dict(os.environ, AREACLIP_READ_AHEAD="0", AREACLIP_WRITE_BEHIND="0")
     for r in range(a.runs):
         ours.append(b.ours(full, 0))
         clip.append(b.ogr(full, 0))
@@ -375,7 +375,7 @@ def main():
                          "ours_peak_kib": m_ours, "ogr2ogr_peak_kib": m_clip, "counts": counts,
                          "ours_one_thread_s": t_single, "ours_one_thread_peak_kib": m_single}
     print(f"  areaclip cut        {t_ours:8.2f} s   peak {m_ours / 1024:7.1f} MiB")
-    print(f"  the same, one thread {t_single:7.2f} s   peak {m_single / 1024:7.1f} MiB  (AREACLIP_READ_AHEAD=0, "
+    print(f"  the same, one thread {t_single:7.2f} s   peak {m_single / 1024:7.1f} MiB  (AREACLIP_READ_AHEAD=0 AREACLIP_WRITE_BEHIND=0, "
           f"ratio {t_single / t_clip:.2f})")
     print(f"  ogr2ogr -clipsrc    {t_clip:8.2f} s   peak {m_clip / 1024:7.1f} MiB")
     print(f"  ogr2ogr plain copy  {t_copy:8.2f} s   peak {m_copy / 1024:7.1f} MiB")

@@ -392,7 +392,18 @@ HRESULT CutDialogUser::click(ICommand* command) {
     ~Restore() { toolkit::SetStartFolder(folder); }
   } restore{start};
   User* user = user_.get();
-  WatchingClock clock([user] { user->watch_progress(); });
+  // The dialog's progress is looked at again only after a control changed: the run asks the
+  // clock after every feature, and the bar moves every hundredth.
+  bool changed = true;
+  struct Listening {
+    int id;
+    ~Listening() { Application->RemoveChangeListener(id); }
+  } listening{Application->AddChangeListener([&changed] { changed = true; })};
+  WatchingClock clock([user, &changed] {
+    if (!changed) return;
+    changed = false;
+    user->watch_progress();
+  });
   TScopedClock use_clock(&clock);
   HRESULT hr = command->OnClick();
   user->watch_progress();
