@@ -283,12 +283,17 @@ class DialogUser : public TUserAgent {
       panel_ = control<TPanel>(dialog, host::kProgressPanelName);
       label_ = control<TLabel>(dialog, "f_progress_label");
       bar_ = control<TProgressBar>(dialog, "f_progress_bar");
+      caption_changes_ = 0;
     }
     TPanel* panel = panel_;
     TLabel* label = label_;
     TProgressBar* bar = bar_;
     if (!panel || !label || !bar || !panel->Visible) return;
-    const std::string text = label->Caption();
+    if (label->TextChanges() != caption_changes_ || caption_changes_ == 0) {
+      caption_changes_ = label->TextChanges();
+      caption_ = label->Caption();
+    }
+    const std::string& text = caption_;
     if (text == "Apply!!!") return;  // the dialog's own mark before the run reports
     const int position = bar->Position;
     if (text != text_) {
@@ -365,6 +370,9 @@ class DialogUser : public TUserAgent {
   TPanel* panel_ = nullptr;
   TLabel* label_ = nullptr;
   TProgressBar* bar_ = nullptr;
+  // The label's caption as last read, and its TextChanges() then (0: read it again).
+  std::string caption_;
+  unsigned long caption_changes_ = 0;
 };
 
 }  // namespace

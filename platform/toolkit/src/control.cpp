@@ -90,6 +90,7 @@ void TControl::SetAnchors(TAnchors v) {
 void TControl::SetText(std::string value) {
   if (value == text_) return;
   text_ = std::move(value);
+  ++text_changes_;
   TextChanged();
   tell_screen();
 }

@@ -209,9 +209,17 @@ TEST(Widgets, EditProgressAndLabelBehaveAsTheirToolkitCounterparts) {
   EXPECT_EQ(bar->Position, 0);
 
   auto* label = new TLabel(&form);
+  const unsigned long before = label->TextChanges();
   label->Caption = "Twelve chars";
   EXPECT_EQ(label->Width, label->Font->TextWidth("Twelve chars"));
   EXPECT_EQ(label->Height, label->Font->TextHeight());
+  // A watcher reads the caption again only when it changed: the same caption again is no
+  // change, another one is.
+  EXPECT_EQ(label->TextChanges(), before + 1);
+  label->Caption = "Twelve chars";
+  EXPECT_EQ(label->TextChanges(), before + 1);
+  label->Caption = "Other";
+  EXPECT_EQ(label->TextChanges(), before + 2);
 }
 
 }  // namespace

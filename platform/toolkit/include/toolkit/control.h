@@ -111,6 +111,9 @@ class TControl : public TComponent {
 
   // Performs a click: OnClick (buttons also set their form's ModalResult first).
   virtual void Click();
+  // How many times TControl's SetText changed the control's text (a label's caption; a combo
+  // box keeps its text apart): a watcher polling it reads the text again only when this moved.
+  unsigned long TextChanges() const { return text_changes_; }
 
  protected:
   virtual std::string GetText() const { return text_; }
@@ -138,6 +141,7 @@ class TControl : public TComponent {
 
  private:
   friend class TWinControl;
+  unsigned long text_changes_ = 0;
   friend class TMargins;
 
   TWinControl* GetParent() const { return parent_; }
