@@ -77,12 +77,14 @@ int checked_releases(int code) {
 // read makes its features on a thread of its own and the cut frees them on the main thread,
 // which glibc's arenas serve under a lock (the two threads then took more processor time
 // than one and the cut was no faster); jemalloc's thread caches take such blocks back
-// without one. Its pages freed are given back at once, not after its default ten seconds:
-// a cut's peak is otherwise the overlay of its largest shape plus what was freed before it
-// (bench/README.md, "The cut").
+// without one. Its pages freed are given back after 30 ms, not after its default ten
+// seconds: a cut's peak is otherwise the overlay of its largest shape plus what was freed
+// before it; nor at once, which has the kernel stop the program's other threads to forget
+// the pages (the overlay of a large shape gives back at once: clip.cpp; bench/README.md,
+// "The cut").
 #if defined(AREACLIP_JEMALLOC)
 extern "C" {
-__attribute__((used, visibility("default"))) const char* malloc_conf = "dirty_decay_ms:0,muzzy_decay_ms:0";
+__attribute__((used, visibility("default"))) const char* malloc_conf = "dirty_decay_ms:30,muzzy_decay_ms:0";
 }
 #endif
 

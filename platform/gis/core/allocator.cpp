@@ -38,9 +38,53 @@ MallctlFn jemalloc_control() {
 // jemalloc's call that purges every arena (4096 names them all).
 constexpr const char* kPurgeAllArenas = "arena.4096.purge";
 
+// jemalloc's own delay, for memory kept while a series runs.
+constexpr ssize_t kKeptFreedMs = 10000;
+
+// The delay the program was started with (its malloc_conf), read before any change.
+ssize_t configured_delay(MallctlFn control) {
+  static const ssize_t delay = [control] {
+    ssize_t d = 0;
+    size_t size = sizeof d;
+    return control("arenas.dirty_decay_ms", &d, &size, nullptr, 0) == 0 ? d : 0;
+  }();
+  return delay;
+}
+
+ssize_t free_memory_delay(MallctlFn control) {
+  ssize_t d = 0;
+  size_t size = sizeof d;
+  return control("arenas.dirty_decay_ms", &d, &size, nullptr, 0) == 0 ? d : 0;
+}
+
+void set_free_memory_delay(MallctlFn control, ssize_t delay) {
+  configured_delay(control);
+  control("arenas.dirty_decay_ms", nullptr, nullptr, &delay, sizeof delay);
+  unsigned arenas = 0;
+  size_t size = sizeof arenas;
+  if (control("arenas.narenas", &arenas, &size, nullptr, 0) != 0) return;
+  for (unsigned i = 0; i < arenas; ++i) {
+    // Arenas not made yet refuse the call and take the new default when they are.
+    const std::string name = "arena." + std::to_string(i) + ".dirty_decay_ms";
+    control(name.c_str(), nullptr, nullptr, &delay, sizeof delay);
+  }
+}
+
 }  // namespace
 
 bool thread_caching_allocator() { return jemalloc_control() != nullptr; }
+
+ImmediateRelease::ImmediateRelease() {
+  MallctlFn control = jemalloc_control();
+  if (!control) return;
+  previous_ = free_memory_delay(control);
+  if (previous_ != 0) set_free_memory_delay(control, 0);
+}
+
+ImmediateRelease::~ImmediateRelease() {
+  MallctlFn control = jemalloc_control();
+  if (control && previous_ != 0) set_free_memory_delay(control, previous_);
+}
 
 bool second_thread_pays(const char* switch_name) {
   if (const char* v = std::getenv(switch_name); v && *v) return std::string(v) == "1";
@@ -68,19 +112,8 @@ void release_free_memory() {
 namespace gis {
 
 void KeepFreedMemory(bool keep) {
-  core::MallctlFn control = core::jemalloc_control();
-  if (!control) return;
-  // jemalloc's default delay; 0 gives pages back as soon as they are freed.
-  ssize_t delay = keep ? 10000 : 0;
-  control("arenas.dirty_decay_ms", nullptr, nullptr, &delay, sizeof delay);
-  unsigned arenas = 0;
-  size_t size = sizeof arenas;
-  if (control("arenas.narenas", &arenas, &size, nullptr, 0) != 0) return;
-  for (unsigned i = 0; i < arenas; ++i) {
-    // Arenas not made yet refuse the call and take the new default when they are.
-    const std::string name = "arena." + std::to_string(i) + ".dirty_decay_ms";
-    control(name.c_str(), nullptr, nullptr, &delay, sizeof delay);
-  }
+  if (core::MallctlFn control = core::jemalloc_control())
+    core::set_free_memory_delay(control, keep ? core::kKeptFreedMs : core::configured_delay(control));
 }
 
 }  // namespace gis
