@@ -14,19 +14,24 @@ namespace {
 // waits for room beyond them, so that memory stays bounded when the disk is slower than
 // the cut.
 constexpr size_t kBatch = 64;
+// Records written in the caller's thread before the thread starts: a layer of a few
+// features (a sheet of a series holds many such) is not worth one.
+constexpr long long kBehindAfter = 256;
 constexpr size_t kBatchesQueued = 8;
 
 }  // namespace
 
 FeatureWriter::FeatureWriter(OGRLayer* layer, std::string path, bool behind)
-    : layer_(layer), path_(std::move(path)) {
-  if (!behind) return;
+    : layer_(layer), path_(std::move(path)), behind_(behind) {}
+
+void FeatureWriter::start() {
+  behind_ = false;  // once
   next_id_ = layer_->GetFeatureCount(TRUE);
   try {
     thread_ = std::thread([this] { run(); });
     threaded_ = true;
   } catch (const std::system_error&) {
-    threaded_ = false;
+    threaded_ = false;  // written on in the caller's thread
   }
 }
 
@@ -41,9 +46,11 @@ FeatureWriter::~FeatureWriter() {
 }
 
 long long FeatureWriter::write(OGRFeatureUniquePtr f) {
+  if (!threaded_ && behind_ && written_ >= kBehindAfter) start();
   if (!threaded_) {
     const std::string failure = write_now(*f, -1);
     if (!failure.empty()) win32::throw_hr(E_FAIL, failure);
+    ++written_;
     return f->GetFID();
   }
   const long long id = next_id_;

@@ -23,9 +23,10 @@ namespace gis::core {
 
 class FeatureWriter {
  public:
-  // Writes into `layer` (of the source at `path`, named in messages): on a thread of its
-  // own when `behind` (a shapefile's layer only: its next record's id is its record count),
-  // else in the caller's thread, each write reporting its own failure.
+  // Writes into `layer` (of the source at `path`, named in messages): with `behind`, on a
+  // thread of its own once a few hundred records are written (a shapefile's layer only: its
+  // next record's id is its record count); before, and without `behind`, in the caller's
+  // thread, each write reporting its own failure.
   FeatureWriter(OGRLayer* layer, std::string path, bool behind);
   ~FeatureWriter();
   FeatureWriter(const FeatureWriter&) = delete;
@@ -38,6 +39,7 @@ class FeatureWriter {
 
  private:
   using Batch = std::vector<std::pair<OGRFeatureUniquePtr, long long>>;
+  void start();
   void run();
   // Queues the features gathered so far for the thread; throws for a failed write.
   void hand_over();
@@ -48,7 +50,9 @@ class FeatureWriter {
   OGRLayer* layer_;
   std::string path_;
   long long next_id_ = -1;
-  bool threaded_ = false;  // false: written in the caller's thread (no thread to be had)
+  bool behind_;               // a thread is still to be started
+  long long written_ = 0;     // in the caller's thread
+  bool threaded_ = false;     // the thread writes
   Batch gathered_;         // the caller's, not yet queued
   std::mutex mutex_;       // guards the members below
   std::condition_variable work_;  // a batch was queued, or stop_
