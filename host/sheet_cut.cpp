@@ -273,7 +273,7 @@ SheetRow row_of(const Series& series, size_t i, const std::string& result, int s
 
 // While a series runs, the documents of its sheets are not flushed to disk one by one: the
 // series flushes everything it wrote once, at its end. Memory its sheets free is kept for
-// the next sheets instead of being given back at once.
+// the next sheets instead of being given back after a moment.
 class SeriesSync {
  public:
   SeriesSync() {

@@ -41,20 +41,17 @@ constexpr const char* kPurgeAllArenas = "arena.4096.purge";
 // jemalloc's own delay, for memory kept while a series runs.
 constexpr ssize_t kKeptFreedMs = 10000;
 
-// The delay the program was started with (its malloc_conf), read before any change.
-ssize_t configured_delay(MallctlFn control) {
-  static const ssize_t delay = [control] {
-    ssize_t d = 0;
-    size_t size = sizeof d;
-    return control("arenas.dirty_decay_ms", &d, &size, nullptr, 0) == 0 ? d : 0;
-  }();
-  return delay;
-}
-
+// How long freed pages are kept now, in ms.
 ssize_t free_memory_delay(MallctlFn control) {
   ssize_t d = 0;
   size_t size = sizeof d;
   return control("arenas.dirty_decay_ms", &d, &size, nullptr, 0) == 0 ? d : 0;
+}
+
+// The delay the program was started with (its malloc_conf), read before any change.
+ssize_t configured_delay(MallctlFn control) {
+  static const ssize_t delay = free_memory_delay(control);
+  return delay;
 }
 
 void set_free_memory_delay(MallctlFn control, ssize_t delay) {

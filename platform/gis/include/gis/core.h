@@ -69,8 +69,8 @@ HRESULT SearchFeaturesWithin(IFeatureClass* feature_class, const double box[4], 
 
 // --- the process's memory ---
 // Where the process's allocator is jemalloc (the areaclip program links it and has it give
-// freed pages back to the system at once, for a lower peak of a long cut): keep freed pages
-// for reuse for some seconds instead, or give them back at once again. A sheet series
+// freed pages back to the system after 30 ms, for a lower peak of a long cut): keep freed
+// pages for reuse for some seconds instead, or go back to the program's delay. A sheet series
 // frees and takes the same blocks sheet after sheet; given back each time, they cost more
 // in page faults than the sheets' cuts themselves. Nothing with another allocator.
 void KeepFreedMemory(bool keep);
