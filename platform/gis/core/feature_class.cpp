@@ -232,15 +232,9 @@ namespace {
 // a .prj (parsing it, then matching it against PROJ's database) costs more than opening the
 // rest of the shapefile, and a cut opens the shapefiles it wrote again, all in one system.
 // Each class gets an object of its own.
-constexpr size_t kPrjTextsKept = 32;
 constexpr size_t kLongestPrjText = 64 * 1024;
-struct PrjSystem {
-  OGRSpatialReference srs;
-  int id;
-};
-std::mutex g_prj_lock;
-std::map<std::string, PrjSystem>& prj_systems() {
-  static auto* systems = new std::map<std::string, PrjSystem>;
+SystemsByText& prj_systems() {
+  static auto* systems = new SystemsByText(32);
   return *systems;
 }
 
@@ -315,8 +309,7 @@ void FeatureClass::park_written(const std::string& path, DatasetPtr dataset, OGR
     if (!written_whole(path)) return;
     const std::string text = prj_text_of(path);
     if (!text.empty()) {
-      std::lock_guard<std::mutex> g(g_prj_lock);
-      if (!prj_systems().count(text)) return;
+      if (!prj_systems().has(text)) return;
     } else if (!shapefile_part(path, ".prj").empty()) {
       return;
     }
@@ -330,18 +323,10 @@ void FeatureClass::build_schema() {
     // A shapefile's system by the text of its .prj, read once per distinct text.
     std::string prj_text;
     if (shapefile_ && !writable_) prj_text = prj_text_of(path_);
-    if (!prj_text.empty()) {
-      std::lock_guard<std::mutex> g(g_prj_lock);
-      if (auto it = prj_systems().find(prj_text); it != prj_systems().end())
-        sr_ = make_spatial_reference(it->second.srs, it->second.id);
-    }
+    if (!prj_text.empty()) sr_ = prj_systems().find(prj_text);
     if (!sr_) {
       if (const OGRSpatialReference* srs = layer_->GetSpatialRef()) sr_ = make_spatial_reference(*srs);
-      if (ICoreSpatialReference* core = core_sr(sr_.get()); core && !prj_text.empty()) {
-        std::lock_guard<std::mutex> g(g_prj_lock);
-        if (prj_systems().size() >= kPrjTextsKept) prj_systems().clear();
-        prj_systems().emplace(prj_text, PrjSystem{core->ogr(), core->system_id()});
-      }
+      if (sr_ && !prj_text.empty()) prj_systems().keep(prj_text, sr_.get());
     }
   }
   OGRwkbGeometryType geom_type = layer_->GetGeomType();

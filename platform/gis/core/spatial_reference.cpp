@@ -114,18 +114,11 @@ win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReferenc
 
 namespace {
 
-// The systems made from texts so far, by text: a document names its systems by text, and a
-// series of cuts opens the same document for every sheet. Parsing a text and looking its
-// system up in PROJ's database cost more than copying the system found.
-constexpr size_t kSystemTextsKept = 32;
+// The systems made from texts so far: a document names its systems by text, and a series
+// of cuts opens the same document for every sheet.
 constexpr size_t kLongestSystemText = 64 * 1024;
-struct TextSystem {
-  OGRSpatialReference srs;
-  int id;
-};
-std::mutex g_text_systems_lock;
-std::map<std::string, TextSystem>& text_systems() {
-  static auto* systems = new std::map<std::string, TextSystem>;
+SystemsByText& text_systems() {
+  static auto* systems = new SystemsByText(32);
   return *systems;
 }
 
@@ -166,19 +159,29 @@ win32::ComPtr<ISpatialReference> make_spatial_reference(const std::string& text)
   while (start < trimmed.size() && std::isspace(static_cast<unsigned char>(trimmed[start]))) ++start;
   trimmed.erase(0, start);
   if (trimmed.empty()) win32::throw_hr(E_INVALIDARG, "empty coordinate system text");
-  {
-    std::lock_guard<std::mutex> g(g_text_systems_lock);
-    if (auto it = text_systems().find(trimmed); it != text_systems().end())
-      return SpatialReference::make(it->second.srs, it->second.id);
-  }
+  if (win32::ComPtr<ISpatialReference> kept = text_systems().find(trimmed)) return kept;
   win32::ComPtr<ISpatialReference> made = SpatialReference::make(system_of_text(trimmed));
-  if (trimmed.size() <= kLongestSystemText) {
-    ICoreSpatialReference* core = core_sr(made.get());
-    std::lock_guard<std::mutex> g(g_text_systems_lock);
-    if (text_systems().size() >= kSystemTextsKept) text_systems().erase(text_systems().begin());
-    text_systems().emplace(trimmed, TextSystem{core->ogr(), core->system_id()});
-  }
+  if (trimmed.size() <= kLongestSystemText) text_systems().keep(trimmed, made.get());
   return made;
+}
+
+win32::ComPtr<ISpatialReference> SystemsByText::find(const std::string& text) {
+  std::lock_guard<std::mutex> g(lock_);
+  auto it = systems_.find(text);
+  return it == systems_.end() ? nullptr : SpatialReference::make(it->second.srs, it->second.id);
+}
+
+bool SystemsByText::has(const std::string& text) {
+  std::lock_guard<std::mutex> g(lock_);
+  return systems_.count(text) > 0;
+}
+
+void SystemsByText::keep(const std::string& text, ISpatialReference* sr) {
+  ICoreSpatialReference* core = core_sr(sr);
+  if (!core) return;
+  std::lock_guard<std::mutex> g(lock_);
+  if (systems_.size() >= limit_) systems_.clear();
+  systems_.emplace(text, System{core->ogr(), core->system_id()});
 }
 
 ICoreSpatialReference* core_sr(ISpatialReference* sr) {

@@ -5,6 +5,10 @@
 
 #include <ogr_spatialref.h>
 
+#include <map>
+#include <mutex>
+#include <string>
+
 #include <win32/com_ptr.h>
 
 #include "arcobjects/arcobjects.h"
@@ -27,6 +31,28 @@ win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReferenc
 // The same for a system whose id is known: the ogr() and system_id() of an object made
 // before (the definition is not exported again to find it).
 win32::ComPtr<ISpatialReference> make_spatial_reference(const OGRSpatialReference& srs, int system_id);
+// Systems kept by a text that names them (a document's, a .prj's), at most `limit` (all
+// forgotten when full): the next object of a text met before is a copy of its system, which
+// costs less than parsing the text and looking the system up in PROJ's database. Each
+// object made is one of its own. Safe on any thread.
+class SystemsByText {
+ public:
+  explicit SystemsByText(size_t limit) : limit_(limit) {}
+  // A new object of the system kept for text; null when none is.
+  win32::ComPtr<ISpatialReference> find(const std::string& text);
+  bool has(const std::string& text);
+  // Keeps the system of sr (one made here; others are not kept) for text.
+  void keep(const std::string& text, ISpatialReference* sr);
+
+ private:
+  struct System {
+    OGRSpatialReference srs;
+    int id;
+  };
+  size_t limit_;
+  std::mutex lock_;
+  std::map<std::string, System> systems_;
+};
 // The core face of sr; null for null or foreign objects (no reference added).
 ICoreSpatialReference* core_sr(ISpatialReference* sr);
 // "EPSG:n" or WKT.
