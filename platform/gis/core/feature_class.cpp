@@ -64,6 +64,18 @@ std::string shape_kind(esriGeometryType type, bool plural = false) {
 
 const char* const kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx"};
 
+// A shapefile of at least this many records is read through a handle that rests between
+// readings (its record index, 8 bytes a record, goes with it); a written one is closed
+// rather than kept for its next opening.
+constexpr std::uintmax_t kRestingRecords = 64 * 1024;
+
+bool many_records(const std::string& shp) {
+  const std::string shx = shapefile_part(shp, ".shx");
+  std::error_code ec;
+  const std::uintmax_t size = shx.empty() ? 0 : std::filesystem::file_size(shx, ec);
+  return !ec && size >= 100 + 8 * kRestingRecords;
+}
+
 // True when every coordinate of g is a finite number: no clip has an answer for one that
 // is not (a not-a-number vertex would put the shape nowhere, and it would be lost unseen).
 bool finite_coordinates(const OGRSimpleCurve& c) {
@@ -296,6 +308,9 @@ bool written_whole(const std::string& shp) {
 
 void FeatureClass::park_written(const std::string& path, DatasetPtr dataset, OGRLayer* layer) {
   if (!dataset || in_memory(path)) return;  // files in memory open again at no cost
+  // A large file's index would be held until the next opening, which reads it again at
+  // little cost beside the writing.
+  if (layer->GetFeatureCount(FALSE) >= static_cast<GIntBig>(kRestingRecords)) return;
   if (!UnheardFailures::of(path).empty()) return;
   {
     // Kept only when everything is written out, and when an opening will know the system
@@ -404,12 +419,45 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
   }
   SourceStamp stamp = SourceStamp::of(source_files(*cls->dataset_, path));
   if (adopted) cls->adopted_ = std::make_unique<SourceStamp>(stamp);
+  else if (cls->shapefile_ && many_records(path)) cls->restable_ = std::make_unique<SourceStamp>(stamp);
   // The first layer is the one an opening without a layer name gets: the two openings
   // share it (a document names a shapefile's layer, a workspace opens the file).
   if (!key.empty() && l == cls->dataset_->GetLayer(0))
     OpenClasses::add(OpenClasses::key(path, layer.empty() ? l->GetName() : "", filter, false), cls.get(), stamp);
   OpenClasses::add(key, cls.get(), std::move(stamp));
+  if (cls->restable_) {
+    auto lock = cls->handle_lock();
+    if (filter.empty()) {
+      // A shapefile's header holds both.
+      cls->known_count_ = l->GetFeatureCount(TRUE);
+      OGREnvelope e;
+      cls->known_extent_ = l->GetExtent(&e, TRUE) == OGRERR_NONE && e.IsInit() && e.MinX <= e.MaxX && e.MinY <= e.MaxY;
+      if (cls->known_extent_) cls->extent_[0] = e.MinX, cls->extent_[1] = e.MinY, cls->extent_[2] = e.MaxX, cls->extent_[3] = e.MaxY;
+    }
+    cls->rest();  // until it is read
+  }
   return cls;
+}
+
+OGRLayer* FeatureClass::layer() {
+  if (layer_) return layer_;
+  if (!restable_ || SourceStamp::of(restable_->files()) != *restable_)
+    win32::throw_hr(E_FAIL, "the source " + path_ + " has changed since it was opened");
+  DatasetPtr dataset = open_vector(path_, false);
+  GdalErrorScope errors;
+  OGRLayer* l = dataset->GetLayerByName(layer_name_.c_str());
+  if (!l) errors.fail(E_FAIL, "layer " + layer_name_ + " is missing from " + path_);
+  if (!filter_.empty() && l->SetAttributeFilter(filter_.c_str()) != OGRERR_NONE)
+    errors.fail(E_FAIL, "the filter \"" + filter_ + "\" cannot be applied to " + path_);
+  dataset_ = std::move(dataset);
+  layer_ = l;
+  return layer_;
+}
+
+void FeatureClass::rest() {
+  if (!restable_ || lent_) return;
+  layer_ = nullptr;
+  dataset_.reset();
 }
 
 std::string FeatureClass::where_with(const std::string& where) const {
@@ -740,7 +788,7 @@ HRESULT FeatureClass::GetFeature(LONG id, IFeature** feature) {
     OGRFeatureUniquePtr f;
     {
       auto lock = handle_lock();
-      f.reset(layer_->GetFeature(id));
+      f.reset(layer()->GetFeature(id));
     }
     if (!f) win32::throw_hr(E_INVALIDARG, "no feature " + std::to_string(id) + " in " + dataset_name());
     *feature = make_feature(*f).detach();
@@ -751,23 +799,33 @@ HRESULT FeatureClass::GetFeature(LONG id, IFeature** feature) {
 OGRLayer* FeatureClass::lend_layer() {
   auto lock = handle_lock();
   if (lent_ || writable_ || !shapefile_) return nullptr;
+  OGRLayer* lent = layer();
   lent_ = true;
-  layer_->ResetReading();
-  return layer_;
+  lent->ResetReading();
+  return lent;
 }
 
-void FeatureClass::return_layer() {
+void FeatureClass::return_layer(bool read_whole) {
   auto lock = handle_lock();
   layer_->ResetReading();
   lent_ = false;
+  // A restricted class is read again and again (a series reads a few features per sheet).
+  if (read_whole && !only_) rest();
 }
 
 bool FeatureClass::extent(double box[4]) {
   if (writable_) flush();
   GdalErrorScope errors;
   OGREnvelope e;
+  if (known_extent_) {
+    std::copy(extent_, extent_ + 4, box);
+    return true;
+  }
   auto lock = handle_lock();
-  if (layer_->GetExtent(&e, TRUE) != OGRERR_NONE || !e.IsInit() || e.MinX > e.MaxX || e.MinY > e.MaxY) return false;
+  const bool resting = !layer_;
+  const OGRErr read = layer()->GetExtent(&e, TRUE);
+  if (resting) rest();
+  if (read != OGRERR_NONE || !e.IsInit() || e.MinX > e.MaxX || e.MinY > e.MaxY) return false;
   box[0] = e.MinX, box[1] = e.MinY, box[2] = e.MaxX, box[3] = e.MaxY;
   return true;
 }
@@ -805,22 +863,31 @@ HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
       *count = n;
       return S_OK;
     }
+    if (where.empty() && known_count_ >= 0) {
+      *count = static_cast<LONG>(known_count_);
+      return S_OK;
+    }
     finish_writes();
     // A filter restarts the layer's reading: a cursor that has the layer keeps it.
     DatasetPtr own;
-    OGRLayer* layer = layer_;
+    OGRLayer* counted = nullptr;
+    bool resting = false;  // the class's handle is opened for the count only
     std::unique_lock<std::mutex> lock = handle_lock();
     if (lent_ && !where.empty()) {
       lock.unlock();
       own = open_vector(path_, false);
-      layer = own->GetLayerByName(layer_name_.c_str());
-      if (!layer) win32::throw_hr(E_FAIL, "layer " + layer_name_ + " is missing from " + path_);
+      counted = own->GetLayerByName(layer_name_.c_str());
+      if (!counted) win32::throw_hr(E_FAIL, "layer " + layer_name_ + " is missing from " + path_);
+    } else {
+      resting = !layer_;
+      counted = layer();
     }
     GdalErrorScope errors;
-    if (!where.empty() && layer->SetAttributeFilter(where_with(where).c_str()) != OGRERR_NONE)
-      errors.fail(E_INVALIDARG, "bad where clause \"" + where + "\"");
-    GIntBig n = layer->GetFeatureCount(TRUE);
-    if (!where.empty()) layer->SetAttributeFilter(filter_.empty() ? nullptr : filter_.c_str());
+    const bool filtered = !where.empty() && counted->SetAttributeFilter(where_with(where).c_str()) == OGRERR_NONE;
+    GIntBig n = where.empty() || filtered ? counted->GetFeatureCount(TRUE) : -1;
+    if (filtered) counted->SetAttributeFilter(filter_.empty() ? nullptr : filter_.c_str());
+    if (resting) rest();
+    if (!where.empty() && !filtered) errors.fail(E_INVALIDARG, "bad where clause \"" + where + "\"");
     if (n < 0) errors.fail(E_FAIL, "cannot count the features of " + dataset_name());
     *count = static_cast<LONG>(n);
     return S_OK;

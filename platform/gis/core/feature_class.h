@@ -7,6 +7,10 @@
 // the file is flushed and closed when the last reference to the class goes. The class
 // keeps one dataset handle of its own (for counts, GetFeature and writes); a cursor opens
 // another or borrows the class's layer (lend_layer), so cursors never disturb each other.
+// The handle of a large shapefile that is only read holds the file's whole record index (8
+// bytes a record): it is closed while the class is not being read (once the class is open,
+// and after each whole reading of it) and opened again when next needed, so that a map of
+// many large layers holds the index of the one being read only.
 //
 // Threads: a read-only class may be read on several threads at once (make_feature, the
 // shape reader, a cursor's reading ahead): what they share is fixed when the class is
@@ -97,7 +101,8 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   // second handle would hold another copy of the file's index, 8 bytes per record); null
   // when it is in use or cannot be lent. Handed back with return_layer().
   OGRLayer* lend_layer();
-  void return_layer();
+  // `read_whole`: the borrower read on to the end (the class may then close its handle).
+  void return_layer(bool read_whole);
   // Held around every use of the class's dataset handle, from whichever thread: a cursor
   // reading ahead on the lent layer reads on a thread of its own.
   std::unique_lock<std::mutex> handle_lock() { return std::unique_lock<std::mutex>(handle_mutex_); }
@@ -160,9 +165,24 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
     if (writer_) writer_->finish();
   }
   std::string dataset_name() const;
+  // The class's own layer, its dataset opened again if it was closed to rest; throws
+  // ComError when that cannot be done or the source has changed since the class was opened.
+  // Called under handle_lock().
+  OGRLayer* layer();
+  // Closes the dataset of a large source that is only read and not in use (under
+  // handle_lock()).
+  void rest();
 
   DatasetPtr dataset_;
-  OGRLayer* layer_;  // owned by dataset_
+  OGRLayer* layer_;  // owned by dataset_; both null while the class rests
+  // The files of a class that may rest, as they were when it was opened: it is opened again
+  // over these only.
+  std::unique_ptr<SourceStamp> restable_;
+  // What such a class without a filter of its own says without being read, learnt before
+  // it first rests: its feature count and extent (count -1 when not known).
+  GIntBig known_count_ = -1;
+  bool known_extent_ = false;
+  double extent_[4] = {};
   bool lent_ = false;
   std::string path_;
   std::string layer_name_;

@@ -92,7 +92,7 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
         std::rethrow_exception(read.error);
       }
       if (read.last()) {
-        finish();  // done: let go of the file early
+        finish(true);  // done: let go of the file early
         return S_FALSE;
       }
       if (!read.change.empty()) report_change(read.change);
@@ -221,9 +221,9 @@ class FeatureCursor final : public win32::ComObject<FeatureCursor, IFeatureCurso
     read_ahead_ = false;  // a read after a failure goes on in the caller's thread
   }
 
-  void finish() {
+  void finish(bool read_whole = false) {
     stop_reading_ahead();
-    if (lent_ && layer_) class_->return_layer();
+    if (lent_ && layer_) class_->return_layer(read_whole);
     layer_ = nullptr;
     dataset_.reset();
   }

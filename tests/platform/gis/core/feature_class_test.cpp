@@ -3,9 +3,11 @@
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <vector>
 
 #include "core_test.h"
 
@@ -92,7 +94,9 @@ std::string make_shapefile(const std::string& folder, int count) {
   for (int i = 0; i < count; ++i) {
     OGRFeatureH f = OGR_F_Create(OGR_L_GetLayerDefn(layer));
     OGR_F_SetFieldInteger(f, 0, i);
-    OGR_F_SetFieldString(f, 1, ("k" + std::to_string(i % 3)).c_str());
+    char kind[8];
+    snprintf(kind, sizeof kind, "k%d", i % 3);
+    OGR_F_SetFieldString(f, 1, kind);
     OGRGeometryH g = OGR_G_CreateGeometry(wkbLineString);
     OGR_G_AddPoint_2D(g, i, 0);
     OGR_G_AddPoint_2D(g, i, 10);
@@ -491,6 +495,102 @@ TEST_F(FeatureClassTest, ReadOnlyClassRefusesWrites) {
   EXPECT_TRUE(FAILED(fc->AddField(field.get())));
   ASSERT_EQ(fc->GetFeature(0, f.put()), S_OK);
   EXPECT_TRUE(FAILED(f->Store()));
+}
+
+// The files under folder this process has open.
+std::vector<std::string> open_files_under(const std::string& folder) {
+  std::vector<std::string> open;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const std::string target = std::filesystem::read_symlink(fd.path(), ec).string();
+    if (!ec && target.rfind(folder + "/", 0) == 0) open.push_back(target);
+  }
+  return open;
+}
+
+TEST_F(FeatureClassTest, ALargeShapefileIsOpenOnlyWhileItIsRead) {
+  // Its handle would hold the file's whole record index for as long as the class is held.
+  const int n = 70000;
+  const std::string path = make_shapefile(dir_.str(), n);
+  auto fc = gis::OpenFeatureClass(path, "");
+  ASSERT_TRUE(fc);
+  EXPECT_TRUE(open_files_under(dir_.str()).empty());
+  LONG count = 0;
+  ASSERT_EQ(fc->FeatureCount(nullptr, &count), S_OK);
+  EXPECT_EQ(count, n);
+  auto filter = core_test::create<IQueryFilter>(CLSID_QueryFilter);
+  filter->put_WhereClause(Bstr::from_utf8("kind = 'k1'").get());
+  ASSERT_EQ(fc->FeatureCount(filter.get(), &count), S_OK);
+  EXPECT_EQ(count, n / 3);
+  EXPECT_TRUE(open_files_under(dir_.str()).empty());
+
+  const LONG id_field = field_index(fc.get(), "id");
+  auto read = [&](IFeatureCursor* cursor, LONG limit) {
+    ComPtr<IFeature> f;
+    LONG read = 0;
+    while (read < limit && cursor->NextFeature(f.put()) == S_OK) {
+      VARIANT v;
+      f->get_Value(id_field, &v);
+      EXPECT_EQ(v.lVal, read);
+      ++read;
+    }
+    return read;
+  };
+  {
+    ComPtr<IFeatureCursor> cursor;
+    ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, cursor.put()), S_OK);
+    EXPECT_EQ(read(cursor.get(), 10), 10);
+    EXPECT_FALSE(open_files_under(dir_.str()).empty());
+  }
+  {
+    // A reading left half-way keeps the file open for the next; one to the end closes it.
+    ComPtr<IFeatureCursor> cursor;
+    ASSERT_EQ(fc->Search(nullptr, VARIANT_FALSE, cursor.put()), S_OK);
+    EXPECT_EQ(read(cursor.get(), n + 1), n);
+    EXPECT_TRUE(open_files_under(dir_.str()).empty());
+  }
+  ComPtr<IFeature> last;
+  ASSERT_EQ(fc->GetFeature(n - 1, last.put()), S_OK);
+  VARIANT v;
+  last->get_Value(id_field, &v);
+  EXPECT_EQ(v.lVal, n - 1);
+
+  // A class with a condition of its own meets it again when it opens the file again.
+  auto kind_one = gis::OpenFeatureClass(path, "", nullptr, nullptr, "kind = 'k1'");
+  ASSERT_TRUE(kind_one);
+  ASSERT_EQ(kind_one->FeatureCount(nullptr, &count), S_OK);
+  EXPECT_EQ(count, n / 3);
+  ComPtr<IFeatureCursor> cursor;
+  ASSERT_EQ(kind_one->Search(nullptr, VARIANT_FALSE, cursor.put()), S_OK);
+  ComPtr<IFeature> f;
+  LONG met = 0;
+  while (cursor->NextFeature(f.put()) == S_OK) {
+    f->get_Value(id_field, &v);
+    EXPECT_EQ(v.lVal % 3, 1);
+    ++met;
+  }
+  EXPECT_EQ(met, n / 3);
+}
+
+TEST_F(FeatureClassTest, ALargeShapefileChangedWhileItRestsIsNotReadAgain) {
+  const std::string path = make_shapefile(dir_.str(), 70000);
+  auto fc = gis::OpenFeatureClass(path, "");
+  ASSERT_TRUE(fc);
+  // Another program writes the shapefile anew while the map is open.
+  for (const char* ext : {".shp", ".shx", ".dbf"}) std::filesystem::remove(std::filesystem::path(path).replace_extension(ext));
+  make_shapefile(dir_.str(), 5);
+  ComPtr<IFeatureCursor> cursor;
+  EXPECT_TRUE(FAILED(fc->Search(nullptr, VARIANT_FALSE, cursor.put())));
+  EXPECT_NE(core_test::error_text().find("has changed"), std::string::npos) << core_test::error_text();
+  ComPtr<IFeature> f;
+  EXPECT_TRUE(FAILED(fc->GetFeature(0, f.put())));
+  // Opened again, the source is what it is now.
+  fc.reset();
+  auto again = gis::OpenFeatureClass(path, "");
+  ASSERT_TRUE(again);
+  LONG count = 0;
+  ASSERT_EQ(again->FeatureCount(nullptr, &count), S_OK);
+  EXPECT_EQ(count, 5);
 }
 
 }  // namespace
