@@ -420,11 +420,8 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
   SourceStamp stamp = SourceStamp::of(source_files(*cls->dataset_, path));
   if (adopted) cls->adopted_ = std::make_unique<SourceStamp>(stamp);
   else if (cls->shapefile_ && many_records(path)) cls->restable_ = std::make_unique<SourceStamp>(stamp);
-  // The first layer is the one an opening without a layer name gets: the two openings
-  // share it (a document names a shapefile's layer, a workspace opens the file).
-  if (!key.empty() && l == cls->dataset_->GetLayer(0))
-    OpenClasses::add(OpenClasses::key(path, layer.empty() ? l->GetName() : "", filter, false), cls.get(), stamp);
-  OpenClasses::add(key, cls.get(), std::move(stamp));
+  const bool first_layer = l == cls->dataset_->GetLayer(0);
+  // Known before the class is shared with other threads.
   if (cls->restable_) {
     auto lock = cls->handle_lock();
     if (filter.empty()) {
@@ -436,6 +433,11 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
     }
     cls->rest();  // until it is read
   }
+  // The first layer is the one an opening without a layer name gets: the two openings
+  // share it (a document names a shapefile's layer, a workspace opens the file).
+  if (!key.empty() && first_layer)
+    OpenClasses::add(OpenClasses::key(path, layer.empty() ? cls->layer_name_ : "", filter, false), cls.get(), stamp);
+  OpenClasses::add(key, cls.get(), std::move(stamp));
   return cls;
 }
 

@@ -515,6 +515,9 @@ TEST_F(FeatureClassTest, ALargeShapefileIsOpenOnlyWhileItIsRead) {
   auto fc = gis::OpenFeatureClass(path, "");
   ASSERT_TRUE(fc);
   EXPECT_TRUE(open_files_under(dir_.str()).empty());
+  // Still one class per source, its layer named or not.
+  EXPECT_EQ(gis::OpenFeatureClass(path, "lines").get(), fc.get());
+  EXPECT_EQ(gis::OpenFeatureClass(path, "").get(), fc.get());
   LONG count = 0;
   ASSERT_EQ(fc->FeatureCount(nullptr, &count), S_OK);
   EXPECT_EQ(count, n);
