@@ -445,6 +445,10 @@ OGRLayer* FeatureClass::layer() {
   if (layer_) return layer_;
   if (!restable_ || SourceStamp::of(restable_->files()) != *restable_)
     win32::throw_hr(E_FAIL, "the source " + path_ + " has changed since it was opened");
+  // The driver reads the whole index into a buffer and makes two arrays of it (twice the
+  // index at once): freed pages kept for reuse are given back first, and the buffer at once.
+  release_free_memory();
+  ImmediateRelease immediate;
   DatasetPtr dataset = open_vector(path_, false);
   GdalErrorScope errors;
   OGRLayer* l = dataset->GetLayerByName(layer_name_.c_str());
