@@ -443,8 +443,11 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
 
 OGRLayer* FeatureClass::layer() {
   if (layer_) return layer_;
-  if (!restable_ || SourceStamp::of(restable_->files()) != *restable_)
-    win32::throw_hr(E_FAIL, "the source " + path_ + " has changed since it was opened");
+  if (!restable_ || SourceStamp::of(restable_->files()) != *restable_) {
+    std::error_code ec;
+    win32::throw_hr(E_FAIL, "the source " + path_ +
+                                (std::filesystem::exists(path_, ec) ? " has changed since it was opened" : " is gone"));
+  }
   // The driver reads the whole index into a buffer and makes two arrays of it (twice the
   // index at once): freed pages kept for reuse are given back first, and the buffer at once.
   release_free_memory();

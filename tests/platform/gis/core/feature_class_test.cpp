@@ -594,6 +594,14 @@ TEST_F(FeatureClassTest, ALargeShapefileChangedWhileItRestsIsNotReadAgain) {
   LONG count = 0;
   ASSERT_EQ(again->FeatureCount(nullptr, &count), S_OK);
   EXPECT_EQ(count, 5);
+
+  // A source taken away while it rests.
+  std::filesystem::create_directory(dir_.str() + "/again");
+  auto large = gis::OpenFeatureClass(make_shapefile(dir_.str() + "/again", 70000), "");
+  ASSERT_TRUE(large);
+  std::filesystem::remove_all(dir_.str() + "/again");
+  EXPECT_TRUE(FAILED(large->Search(nullptr, VARIANT_FALSE, cursor.put())));
+  EXPECT_NE(core_test::error_text().find("is gone"), std::string::npos) << core_test::error_text();
 }
 
 }  // namespace
