@@ -69,13 +69,6 @@ const char* const kShapefileParts[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", "
 // rather than kept for its next opening.
 constexpr std::uintmax_t kRestingRecords = 64 * 1024;
 
-bool many_records(const std::string& shp) {
-  const std::string shx = shapefile_part(shp, ".shx");
-  std::error_code ec;
-  const std::uintmax_t size = shx.empty() ? 0 : std::filesystem::file_size(shx, ec);
-  return !ec && size >= 100 + 8 * kRestingRecords;
-}
-
 // True when every coordinate of g is a finite number: no clip has an answer for one that
 // is not (a not-a-number vertex would put the shape nowhere, and it would be lost unseen).
 bool finite_coordinates(const OGRSimpleCurve& c) {
@@ -410,6 +403,9 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
   OGRLayer* l = layer.empty() ? dataset->GetLayer(0) : dataset->GetLayerByName(layer.c_str());
   if (!l) win32::throw_hr(E_INVALIDARG, path + " has no layer " + (layer.empty() ? "" : "named " + layer));
   win32::ComPtr<FeatureClass> cls = make(std::move(dataset), l, path, false, workspace, assigned);
+  // The records of a shapefile, counted by the driver from its index as long as no filter
+  // is set.
+  const bool many_records = cls->shapefile_ && l->GetFeatureCount(FALSE) >= static_cast<GIntBig>(kRestingRecords);
   if (!filter.empty()) {
     // Set on the class's own layer once (it stays for every read through it); other reads
     // open the layer again and set it with their own condition.
@@ -419,7 +415,7 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
   }
   SourceStamp stamp = SourceStamp::of(source_files(*cls->dataset_, path));
   if (adopted) cls->adopted_ = std::make_unique<SourceStamp>(stamp);
-  else if (cls->shapefile_ && many_records(path)) cls->restable_ = std::make_unique<SourceStamp>(stamp);
+  else if (many_records) cls->restable_ = std::make_unique<SourceStamp>(stamp);
   const bool first_layer = l == cls->dataset_->GetLayer(0);
   // Known before the class is shared with other threads.
   if (cls->restable_) {
