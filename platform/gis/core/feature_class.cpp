@@ -405,7 +405,7 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
   win32::ComPtr<FeatureClass> cls = make(std::move(dataset), l, path, false, workspace, assigned);
   // The records of a shapefile, counted by the driver from its index as long as no filter
   // is set.
-  const bool many_records = cls->shapefile_ && l->GetFeatureCount(FALSE) >= static_cast<GIntBig>(kRestingRecords);
+  const GIntBig records = cls->shapefile_ ? l->GetFeatureCount(FALSE) : -1;
   if (!filter.empty()) {
     // Set on the class's own layer once (it stays for every read through it); other reads
     // open the layer again and set it with their own condition.
@@ -415,14 +415,14 @@ win32::ComPtr<FeatureClass> FeatureClass::open(const std::string& path, const st
   }
   SourceStamp stamp = SourceStamp::of(source_files(*cls->dataset_, path));
   if (adopted) cls->adopted_ = std::make_unique<SourceStamp>(stamp);
-  else if (many_records) cls->restable_ = std::make_unique<SourceStamp>(stamp);
+  else if (records >= static_cast<GIntBig>(kRestingRecords)) cls->restable_ = std::make_unique<SourceStamp>(stamp);
   const bool first_layer = l == cls->dataset_->GetLayer(0);
   // Known before the class is shared with other threads.
   if (cls->restable_) {
     auto lock = cls->handle_lock();
     if (filter.empty()) {
-      // A shapefile's header holds both.
-      cls->known_count_ = l->GetFeatureCount(TRUE);
+      // A shapefile's header holds the extent.
+      cls->known_count_ = records;
       OGREnvelope e;
       cls->known_extent_ = l->GetExtent(&e, TRUE) == OGRERR_NONE && e.IsInit() && e.MinX <= e.MaxX && e.MinY <= e.MaxY;
       if (cls->known_extent_) cls->extent_[0] = e.MinX, cls->extent_[1] = e.MinY, cls->extent_[2] = e.MaxX, cls->extent_[3] = e.MaxY;
@@ -448,15 +448,22 @@ OGRLayer* FeatureClass::layer() {
   // index at once): freed pages kept for reuse are given back first, and the buffer at once.
   release_free_memory();
   ImmediateRelease immediate;
-  DatasetPtr dataset = open_vector(path_, false);
+  DatasetPtr dataset;
+  OGRLayer* l = open_layer(&dataset);
   GdalErrorScope errors;
-  OGRLayer* l = dataset->GetLayerByName(layer_name_.c_str());
-  if (!l) errors.fail(E_FAIL, "layer " + layer_name_ + " is missing from " + path_);
   if (!filter_.empty() && l->SetAttributeFilter(filter_.c_str()) != OGRERR_NONE)
     errors.fail(E_FAIL, "the filter \"" + filter_ + "\" cannot be applied to " + path_);
   dataset_ = std::move(dataset);
   layer_ = l;
   return layer_;
+}
+
+OGRLayer* FeatureClass::open_layer(DatasetPtr* dataset) const {
+  *dataset = open_vector(path_, false);
+  GdalErrorScope errors;
+  OGRLayer* l = (*dataset)->GetLayerByName(layer_name_.c_str());
+  if (!l) errors.fail(E_FAIL, "layer " + layer_name_ + " is missing from " + path_);
+  return l;
 }
 
 void FeatureClass::rest() {
@@ -880,9 +887,7 @@ HRESULT FeatureClass::FeatureCount(IQueryFilter* filter, LONG* count) {
     std::unique_lock<std::mutex> lock = handle_lock();
     if (lent_ && !where.empty()) {
       lock.unlock();
-      own = open_vector(path_, false);
-      counted = own->GetLayerByName(layer_name_.c_str());
-      if (!counted) win32::throw_hr(E_FAIL, "layer " + layer_name_ + " is missing from " + path_);
+      counted = open_layer(&own);
     } else {
       resting = !layer_;
       counted = layer();

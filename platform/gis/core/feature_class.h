@@ -103,6 +103,9 @@ class FeatureClass final : public win32::ComObject<FeatureClass, IFeatureClass, 
   OGRLayer* lend_layer();
   // `read_whole`: the borrower read on to the end (the class may then close its handle).
   void return_layer(bool read_whole);
+  // The class's layer on a dataset handle of its own, kept in *dataset (no condition set on
+  // it); throws ComError when the source or its layer cannot be opened.
+  OGRLayer* open_layer(DatasetPtr* dataset) const;
   // Held around every use of the class's dataset handle, from whichever thread: a cursor
   // reading ahead on the lent layer reads on a thread of its own.
   std::unique_lock<std::mutex> handle_lock() { return std::unique_lock<std::mutex>(handle_mutex_); }

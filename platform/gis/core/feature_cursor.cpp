@@ -269,10 +269,9 @@ win32::ComPtr<IFeatureCursor> open_cursor(win32::ComPtr<FeatureClass> cls, const
       return FeatureCursor::make(std::move(cls), nullptr, layer, std::move(ids), read_ahead);
     }
   }
-  DatasetPtr dataset = open_vector(cls->path(), false);
+  DatasetPtr dataset;
+  OGRLayer* layer = cls->open_layer(&dataset);
   GdalErrorScope errors;
-  OGRLayer* layer = dataset->GetLayerByName(cls->layer_name().c_str());
-  if (!layer) errors.fail(E_FAIL, "layer " + cls->layer_name() + " is missing from " + cls->path());
   if (const std::string all = cls->where_with(where); !all.empty() && layer->SetAttributeFilter(all.c_str()) != OGRERR_NONE)
     errors.fail(E_INVALIDARG, "bad where clause \"" + where + "\"");
   if (within) layer->SetSpatialFilterRect(within->xmin, within->ymin, within->xmax, within->ymax);

@@ -192,10 +192,9 @@ void read_core(FeatureClass& fc, const double* box, ISpatialReference* in, const
     filtered = !in || !fc.spatial_reference() || project_box(in, fc.spatial_reference(), within);
   }
 
-  DatasetPtr dataset = open_vector(fc.path(), false);
+  DatasetPtr dataset;
+  OGRLayer* layer = fc.open_layer(&dataset);
   GdalErrorScope errors;
-  OGRLayer* layer = dataset->GetLayerByName(fc.layer_name().c_str());
-  if (!layer) errors.fail(E_FAIL, "layer " + fc.layer_name() + " is missing from " + fc.path());
   // Only the fields asked for are read.
   std::vector<const Column*> columns;
   std::vector<bool> wanted(layer->GetLayerDefn()->GetFieldCount(), false);
